@@ -1,0 +1,46 @@
+# Shared by run.sh and test.sh: installs the Debian packages that are missing and builds the project.
+# Sourced, not run.
+
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
+
+# Installs each named Debian package that is not installed yet, and says what it installs.
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ "${#missing[@]}" -eq 0 ]; then
+        echo "All needed packages are installed."
+        return 0
+    fi
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null 2>&1; then
+            echo "error: ${missing[*]} must be installed, and this is not root and has no sudo." >&2
+            return 1
+        fi
+        sudo=(sudo)
+    fi
+    if ! "${sudo[@]}" apt-get update -qq; then
+        echo "error: apt-get update failed." >&2
+        return 1
+    fi
+    if ! DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
+        echo "error: could not install ${missing[*]}." >&2
+        return 1
+    fi
+}
+
+BUILD_PACKAGES=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev fonts-dejavu-core)
+
+build_project() {
+    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build "$BUILD_DIR" -j "$(nproc)"
+}

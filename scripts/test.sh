@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test through CTest.
+source "$(dirname "$0")/common.sh"
+
+# socat makes the pseudo-terminal pairs the serial tests send real bytes through.
+ensure_packages "${BUILD_PACKAGES[@]}" socat
+build_project
+cd "$BUILD_DIR"
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 "$@"

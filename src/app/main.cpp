@@ -1,0 +1,64 @@
+// mdconfig: the configuration window.
+#include "app/program.h"
+#include "serial/qtserialport.h"
+#include "ui/mainwindow.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const char *const NoDisplay =
+    "mdconfig: no graphical display is available (DISPLAY or WAYLAND_DISPLAY is not set, "
+    "or the display cannot be reached); mdconfig-cli works without one.\n";
+
+QStringList startupMessages;
+
+// Qt ends a program it cannot give a display with an abort; say it in one plain line instead. What Qt says
+// on the way there is held back, and passed on when the display did come up.
+void onQtMessage(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtFatalMsg) {
+        std::fputs(NoDisplay, stderr);
+        std::_Exit(1);
+    }
+    if (type != QtDebugMsg && type != QtInfoMsg)
+        startupMessages << message;
+}
+
+bool displayLikelyAvailable()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return true;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+    return true;
+#endif
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (!displayLikelyAvailable()) {
+        std::fputs(NoDisplay, stderr);
+        return 1;
+    }
+    QtMessageHandler previous = qInstallMessageHandler(onQtMessage);
+    QApplication application(argc, argv);
+    qInstallMessageHandler(previous);
+    for (const QString &message : startupMessages)
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+    QApplication::setApplicationName(QStringLiteral("mdconfig"));
+    QApplication::setOrganizationName(QStringLiteral("Velmora"));
+
+    app::Program program;
+    serial::QtSerialPort port;
+    ui::MainWindow frmMain(program, port);
+    frmMain.Form_Load(QApplication::applicationDirPath());
+    frmMain.show();
+    return application.exec();
+}

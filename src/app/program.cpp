@@ -1,0 +1,35 @@
+#include "app/program.h"
+
+#include <QDir>
+
+namespace app {
+
+QString mainWindowTitle(const Program &p)
+{
+    return QStringLiteral("Velmora MD20/MD40/MD90 Configuration Program Ver. ") + p.ProgramVersion;
+}
+
+void loadProgram(Program &p, const QString &programDir)
+{
+    p.ProgramVersion = ProgramVersionText;
+    p.SettingsFileName = SettingsFile;
+    QDir::setCurrent(programDir);
+    p.settingsLocation = settings::locate(QDir::currentPath(), p.SettingsFileName);
+    const settings::Settings stored = settings::LoadSettings(p.settingsLocation.readPath);
+    p.ProductIndex = stored.ProductIndex;
+    p.ComPortNumber = stored.ComPortNumber;
+}
+
+std::optional<QString> quitProgram(Program &p, int selectedProduct, serial::SerialPort &port)
+{
+    if (selectedProduct >= 0 && selectedProduct <= 2)
+        p.ProductIndex = std::uint8_t(selectedProduct);
+    std::optional<QString> failure;
+    if (!p.settingsLocation.writePath.isEmpty())
+        failure = settings::SaveSettings(p.settingsLocation.writePath, {p.ProductIndex, p.ComPortNumber});
+    if (port.isOpen())
+        port.close();
+    return failure;
+}
+
+} // namespace app

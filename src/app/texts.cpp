@@ -1,0 +1,52 @@
+#include "app/texts.h"
+
+#include <QStringList>
+
+namespace app {
+
+QString helpText(const QString &model, const QString &wire)
+{
+    const QStringList lines = {
+        QStringLiteral("a) Place the %1 into programming mode by pressing and holding the UP and ")
+            .arg(model),
+        QStringLiteral("    DOWN keys for 10 seconds (until you hear a long beep).  The display should "),
+        QStringLiteral("    Show 'rdY'."),
+        QString(),
+        QStringLiteral("b) Ensure that the %1 is correctly connected to the computer as shown").arg(model),
+        QStringLiteral("    below (and in the %1 users manual):").arg(model),
+        QString(),
+        QStringLiteral("      For a DB-9 connector:"),
+        QStringLiteral("         DB-9 Pin 3 ---> ") + wire,
+        QStringLiteral("         DB-9 Pin 5 ---> GROUND"),
+        QString(),
+        QStringLiteral("      For a DB-25 connector:"),
+        QStringLiteral("         DB-25 Pin 2 ---> ") + wire,
+        QStringLiteral("         DB-25 Pin 7 ---> GROUND"),
+        QStringLiteral("  "),
+    };
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+QString helpMd90Text()
+{
+    return helpText(QStringLiteral("MD90"), QStringLiteral("MD90, White wire (channel 4 input)"));
+}
+
+QString helpMd2040Text()
+{
+    return helpText(QStringLiteral("MD20/40"), QStringLiteral("MD20/40 terminal 'F'"));
+}
+
+QString aboutText(const QString &programVersion)
+{
+    const QStringList lines = {
+        QStringLiteral("MD20/40 MD90 programmer Ver. ") + programVersion,
+        QString(),
+        QStringLiteral("Copyright Velmora Marine Electronics. All rights reserved."),
+        QString(),
+        QStringLiteral("For Win98, WinXP, Win2K & Vista"),
+    };
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+} // namespace app

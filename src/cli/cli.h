@@ -1,0 +1,14 @@
+// mdconfig-cli: the frames a send puts on the wire, sending from a terminal, and the port numbers of this
+// computer, on the same core as the window.
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+namespace cli {
+
+enum ExitCode { Ok = 0, Failed = 1, Usage = 2 };
+
+int run(const QStringList &args, QTextStream &out, QTextStream &err, bool outIsTerminal);
+
+} // namespace cli

@@ -1,0 +1,59 @@
+// The configuration frame a display learns one memory location from: the record both composers fill,
+// the icon byte the MD90 from version 1.3 takes, the two check bytes and the ten repetitions of a send.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+
+namespace frame {
+
+struct SentenceBytes {
+    std::uint8_t MemoryChar = 0;
+    std::uint8_t MemoryKey = 0; // never sent; folded into RepeatCheck
+    std::uint8_t Body1 = 0;
+    std::uint8_t Body2 = 0;
+    std::uint8_t Body3 = 0;
+    std::uint8_t Body4 = 0;
+    std::uint8_t Body5 = 0;
+    std::uint8_t Body6 = 0;
+    std::uint8_t Body7 = 0;
+    std::uint8_t IconCode = 0; // 0: the frame has no icon byte
+    std::uint8_t FirstCheck = 0;
+    std::uint8_t RepeatCheck = 0;
+
+    bool operator==(const SentenceBytes &) const = default;
+};
+
+inline constexpr int Repetitions = 10;
+inline constexpr std::uint8_t FrameStart = 0x24; // "$"
+
+// The icons of the MD90 from version 1.3 on, by the index of their button in the icon dialog.
+inline constexpr int IconCount = 15;
+const QStringList &iconCaptions();
+// The byte that activates the icon; "None" is 0xFF, never 0, so such a frame always carries an icon byte.
+std::uint8_t iconCode(int iconIndex);
+// Index of the icon whose caption equals the text, ignoring case; -1 when none does.
+int findIcon(const QString &caption);
+
+// Applies the icon byte rule: with the MD90 1.3 product the chosen icon's code, otherwise no icon byte and
+// the chosen icon falls back to "None".
+void applyIconRule(SentenceBytes &s, bool md90v13, std::int16_t &iconIndex);
+
+struct CheckBytes {
+    std::uint8_t first;
+    std::uint8_t repeat;
+};
+CheckBytes checkBytes(const SentenceBytes &s);
+void fillCheckBytes(SentenceBytes &s);
+
+// Repetition r (1 to 10) as it goes on the wire, with the check bytes the record holds.
+QByteArray repetition(const SentenceBytes &s, int r);
+// All ten repetitions of a send, check bytes computed from the body.
+QList<QByteArray> sendFrames(SentenceBytes s);
+// Bytes as installers read them: "24 32 47 ..."
+QString toHex(const QByteArray &bytes);
+
+} // namespace frame

@@ -1,0 +1,45 @@
+#include "frame/transmitter.h"
+
+namespace frame {
+
+Transmitter::Transmitter(serial::SerialPort &port, Pacing pacing) : m_port(port), m_pacing(pacing) {}
+
+bool Transmitter::SendByte(const std::uint8_t &CharOne)
+{
+    const Clock::time_point deadline = Clock::now() + m_pacing.slot;
+    if (!m_port.isOpen() || !m_port.writeByte(CharOne))
+        return false;
+    waitUntil(deadline);
+    return true;
+}
+
+std::optional<QString> Transmitter::TransmitSentence(SentenceBytes &s, const Progress &progress)
+{
+    fillCheckBytes(s);
+    int value = 0;
+    for (int r = 1; r <= Repetitions; ++r) {
+        waitUntil(Clock::now() + m_pacing.pause);
+        const QByteArray bytes = repetition(s, r);
+        for (char c : bytes) {
+            if (!SendByte(std::uint8_t(c))) {
+                QString reason = m_port.errorString();
+                if (reason.isEmpty())
+                    reason = QStringLiteral("the port closed during the send.");
+                m_port.close();
+                return reason;
+            }
+        }
+        value = value + 1 > 9 ? 0 : value + 1;
+        if (progress)
+            progress(value);
+    }
+    // A failure reported while the last byte's slot ran out still means that byte may not have gone out.
+    if (!m_port.isOpen()) {
+        QString reason = m_port.errorString();
+        m_port.close();
+        return reason.isEmpty() ? QStringLiteral("the port closed during the send.") : reason;
+    }
+    return std::nullopt;
+}
+
+} // namespace frame

@@ -1,0 +1,82 @@
+#include "serial/portopener.h"
+
+#include "serial/portmap.h"
+
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace serial {
+
+QString signPosition(int number)
+{
+    return number < 0 ? QString::number(number) : QLatin1Char(' ') + QString::number(number);
+}
+
+QString portLabel(int comPortNumber)
+{
+    return QStringLiteral("COM Port = ") + signPosition(comPortNumber);
+}
+
+QString openErrorPrompt(int comPortNumber)
+{
+    return QStringLiteral("Error encountered while trying to open COM") +
+           signPosition(comPortNumber).right(2) +
+           QStringLiteral(
+               ".\r\nPlease check COM port number.\r\n\r\nEnter a new COM port number or click Cancel.");
+}
+
+QString openFailureDetail(int comPortNumber, const QString &device, const QString &reason)
+{
+    if (comPortNumber == 0)
+        return QStringLiteral("No port is chosen (\"None\").");
+    if (device.isEmpty())
+        return QStringLiteral("COM%1 names no serial device on this computer.").arg(comPortNumber);
+    return QStringLiteral("Tried %1").arg(reason);
+}
+
+std::optional<std::int16_t> parseAnswer(const QString &answer)
+{
+    QString compact;
+    for (QChar c : answer) {
+        if (c != QLatin1Char(' ') && c != QLatin1Char('\t'))
+            compact += c;
+    }
+    static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)"));
+    const QRegularExpressionMatch match = number.match(compact);
+    double value = 0;
+    if (match.hasMatch())
+        value = match.captured(0).toDouble();
+    // Half to the even neighbour: 4.5 gives 4, 5.5 gives 6.
+    const double rounded = std::nearbyint(value);
+    if (!std::isfinite(rounded) || rounded < 0 || rounded > 16)
+        return std::nullopt;
+    return std::int16_t(rounded);
+}
+
+bool OpenComPort(SerialPort &port, std::int16_t &comPortNumber, const AskPort &ask,
+                 const PortChanged &changed)
+{
+    for (;;) {
+        if (port.isOpen())
+            port.close();
+        const QString device = deviceForPort(comPortNumber);
+        if (!device.isEmpty() && port.open(device))
+            return true;
+
+        const QString prompt = openErrorPrompt(comPortNumber) + QStringLiteral("\r\n\r\n") +
+                               openFailureDetail(comPortNumber, device, port.errorString());
+        std::optional<std::int16_t> number;
+        while (!number) {
+            const std::optional<QString> answer = ask(prompt);
+            if (!answer || answer->isEmpty())
+                return false;
+            number = parseAnswer(*answer);
+        }
+        comPortNumber = *number;
+        if (changed)
+            changed(comPortNumber);
+    }
+}
+
+} // namespace serial

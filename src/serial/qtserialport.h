@@ -1,0 +1,35 @@
+// The serial port on the host's serial driver, through Qt SerialPort.
+#pragma once
+
+#include "serial/serialport.h"
+
+#include <QSerialPort>
+
+namespace serial {
+
+class QtSerialPort : public SerialPort {
+public:
+    QtSerialPort();
+    ~QtSerialPort() override;
+
+    bool open(const QString &device) override;
+    bool isOpen() const override;
+    bool writeByte(std::uint8_t byte) override;
+    void close() override;
+    QString errorString() const override;
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+
+    QSerialPort m_port;
+    QString m_device;
+    QString m_error;
+    bool m_opening = false;
+    bool m_failed = false;
+};
+
+// The system's reason for a failure to open, with what a user can do about it.
+QString describeOpenError(QSerialPort::SerialPortError error, const QString &device,
+                          const QString &systemText);
+
+} // namespace serial

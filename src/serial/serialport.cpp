@@ -1,0 +1,7 @@
+#include "serial/serialport.h"
+
+namespace serial {
+
+SerialPort::~SerialPort() = default;
+
+} // namespace serial

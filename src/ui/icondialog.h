@@ -1,0 +1,39 @@
+// frmIcons: which unit icon an MD90 from version 1.3 on is to activate. Keeps its choice from send to send.
+#pragma once
+
+#include "ui/layout.h"
+#include "ui/secondarywindow.h"
+
+#include <QList>
+
+class QPushButton;
+class QRadioButton;
+class QButtonGroup;
+
+namespace ui {
+
+const QList<ControlSpec> &iconDialogLayout();
+
+class IconDialog : public SecondaryWindow {
+    Q_OBJECT
+public:
+    IconDialog();
+
+    int selectedIndex() const;
+    QRadioButton *optIcons(int index) const { return m_optIcons.at(index); }
+    QPushButton *cmdIconsContinue() const { return m_cmdIconsContinue; }
+
+signals:
+    // The dialog is hidden; the waiting send takes the chosen icon.
+    void continued();
+    void selectionChanged();
+
+private:
+    void cmdIconsContinue_Click();
+
+    QPushButton *m_cmdIconsContinue = nullptr;
+    QList<QRadioButton *> m_optIcons;
+    QButtonGroup *m_group = nullptr;
+};
+
+} // namespace ui

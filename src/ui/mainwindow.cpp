@@ -1,0 +1,430 @@
+#include "ui/mainwindow.h"
+
+#include "app/texts.h"
+#include "frame/composer.h"
+#include "serial/portopener.h"
+#include "ui/choicecombo.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QDir>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScopeGuard>
+
+namespace ui {
+
+using vocabulary::List;
+
+const QList<ControlSpec> &mainWindowLayout()
+{
+    static const QList<ControlSpec> table = {
+        {"fraProductID", Kind::Frame, "Product ID", {}, 150, 240, 2835, 1575, 0},
+        {"fraNmea", Kind::Frame, "Standard NMEA 0183 Sentences", {}, 3240, 240, 6550, 1575, 4},
+        {"fraComPort", Kind::Frame, "", {}, 150, 1920, 2835, 615, 14},
+        {"fraVelmora",
+         Kind::Frame,
+         "Velmora $PVLM Proprietary NMEA 0183 Sentences",
+         {},
+         3240,
+         1920,
+         6550,
+         1335,
+         17},
+        {"cmdQuit", Kind::CommandButton, "Quit", {}, 150, 2760, 2835, 500, 13},
+
+        {"optProduct(0)", Kind::OptionButton, "MD20/MD40", "fraProductID", 240, 360, 1215, 375, 1},
+        {"optProduct(1)", Kind::OptionButton, "MD90  Ver 1.0,  1.1,  1.2", "fraProductID", 240, 720, 2175,
+         375, 2},
+        {"optProduct(2)", Kind::OptionButton, "MD90  Ver 1.3 +", "fraProductID", 240, 1080, 2175, 375, 3},
+
+        {"lblCommsPort", Kind::Label, "COM Port = 0", "fraComPort", 840, 240, 1095, 255, 15},
+
+        {"lblNmeaTalker", Kind::Label, "Talker ID", "fraNmea", 210, 300, 675, 255, 10},
+        {"lblNmeaID", Kind::Label, "Indentifier", "fraNmea", 1650, 300, 705, 255, 9},
+        {"lblNmeaCommas", Kind::Label, "Commas", "fraNmea", 3045, 300, 630, 255, 8},
+        {"lblMemoryLocation1", Kind::Label, "Memory Location", "fraNmea", 3900, 300, 1335, 255, 12},
+        {"cmbNmeaTalker", Kind::ComboBox, "AG", "fraNmea", 120, 645, 850, 315, 7},
+        {"cmbNmeaID", Kind::ComboBox, "AAM", "fraNmea", 1350, 645, 1300, 315, 6},
+        {"cmbNmeaCommas", Kind::ComboBox, "1", "fraNmea", 3000, 645, 735, 315, 5},
+        {"cboMemoryLocation1", Kind::ComboBox, "1", "fraNmea", 3960, 645, 1215, 315, 11},
+        {"cmdSend1", Kind::CommandButton, "Send", "fraNmea", 5280, 645, 1155, 315, 16},
+        {"cboXDR", Kind::ComboBox, "A - Amps", "fraNmea", 1350, 1080, 5100, 315, 23},
+
+        {"lblVmInstrumentID", Kind::Label, "Velmora Instrument", "fraVelmora", 1560, 480, 1335, 255, 22},
+        {"lblMemoryLocation2", Kind::Label, "Memory Location", "fraVelmora", 3900, 480, 1335, 255, 20},
+        {"cboVmInstrumentID", Kind::ComboBox, "WX20/40 WINDLASS BATTERY VOLTAGE", "fraVelmora", 120, 825,
+         3735, 315, 21},
+        {"cboMemoryLocation2", Kind::ComboBox, "1", "fraVelmora", 3960, 825, 1215, 315, 19},
+        {"cmdSend2", Kind::CommandButton, "Send", "fraVelmora", 5280, 825, 1155, 315, 18},
+    };
+    return table;
+}
+
+MainWindow::MainWindow(app::Program &program, serial::SerialPort &port) : m_program(program), m_port(port)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(app::mainWindowTitle(m_program));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/mdconfig.png")));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("clientArea"));
+    client->setFixedSize(pixels(9975), pixels(3525));
+    setCentralWidget(client);
+    const auto controls = buildControls(client, mainWindowLayout());
+    auto combo = [&](const char *name) {
+        return qobject_cast<QComboBox *>(controls.value(QLatin1String(name)));
+    };
+    auto button = [&](const char *name) {
+        return qobject_cast<QPushButton *>(controls.value(QLatin1String(name)));
+    };
+    m_cmbNmeaTalker = combo("cmbNmeaTalker");
+    m_cmbNmeaID = combo("cmbNmeaID");
+    m_cmbNmeaCommas = combo("cmbNmeaCommas");
+    m_cboMemoryLocation1 = combo("cboMemoryLocation1");
+    m_cboXDR = combo("cboXDR");
+    m_cboVmInstrumentID = combo("cboVmInstrumentID");
+    m_cboMemoryLocation2 = combo("cboMemoryLocation2");
+    m_cmdSend1 = button("cmdSend1");
+    m_cmdSend2 = button("cmdSend2");
+    m_cmdQuit = button("cmdQuit");
+    m_lblCommsPort = qobject_cast<QLabel *>(controls.value(QStringLiteral("lblCommsPort")));
+    m_cboXDR->hide();
+
+    m_productGroup = new QButtonGroup(this);
+    for (int i = 0; i < 3; ++i) {
+        auto *option = qobject_cast<QRadioButton *>(controls.value(QStringLiteral("optProduct(%1)").arg(i)));
+        m_optProduct.append(option);
+        m_productGroup->addButton(option, i);
+    }
+    m_optProduct[2]->setChecked(true);
+
+    QMenu *edit = menuBar()->addMenu(QStringLiteral("Edit"));
+    edit->setObjectName(QStringLiteral("Edit"));
+    QAction *comsPort = edit->addAction(QStringLiteral("COM Port"), this, &MainWindow::ComsPort_Click);
+    comsPort->setObjectName(QStringLiteral("ComsPort"));
+    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("Help"));
+    help->addAction(QStringLiteral("MD20/40"), this, &MainWindow::Help_MD20_40_Click)
+        ->setObjectName(QStringLiteral("Help_MD20_40"));
+    help->addAction(QStringLiteral("MD90"), this, &MainWindow::Help_MD90_Click)
+        ->setObjectName(QStringLiteral("Help_MD90"));
+    help->addAction(QStringLiteral("About"), this, &MainWindow::About_Click)
+        ->setObjectName(QStringLiteral("About"));
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(m_cmdSend1, &QPushButton::clicked, this, &MainWindow::cmdSend1_Click);
+    connect(m_cmdSend2, &QPushButton::clicked, this, &MainWindow::cmdSend2_Click);
+    connect(m_cmdQuit, &QPushButton::clicked, this, &MainWindow::cmdQuit_Click);
+    connect(m_cmbNmeaID, &QComboBox::currentIndexChanged, this, &MainWindow::cmbNmeaID_Click);
+    for (QComboBox *list : {m_cmbNmeaTalker, m_cmbNmeaID, m_cmbNmeaCommas, m_cboMemoryLocation1, m_cboXDR,
+                            m_cboVmInstrumentID, m_cboMemoryLocation2})
+        connect(list, &QComboBox::currentIndexChanged, this, &MainWindow::updatePreviews);
+    connect(m_productGroup, &QButtonGroup::idToggled, this, &MainWindow::updatePreviews);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::Form_Load(const QString &programDir)
+{
+    m_program.ProgramVersion = app::ProgramVersionText;
+    setWindowTitle(app::mainWindowTitle(m_program));
+    app::loadProgram(m_program, programDir);
+    refreshPortLabel();
+    m_optProduct[m_program.ProductIndex]->setChecked(true);
+    moveTwips(this, 4500, 4500);
+
+    m_frmComms = std::make_unique<PortDialog>(m_program.ComPortNumber);
+    m_frmComms->setOwner(this);
+    m_frmIcons = std::make_unique<IconDialog>();
+    m_frmIcons->setOwner(this);
+    const QPoint corner = positionTwips(this);
+    moveTwips(m_frmComms.get(), corner.x() + 1000, corner.y() + 1000);
+    m_frmComms->Form_Load();
+    moveTwips(m_frmIcons.get(), corner.x() + 1000, corner.y() + 1000);
+    connect(m_frmComms.get(), &PortDialog::accepted, this, &MainWindow::cmdCommsAccept_Click);
+    connect(m_frmIcons.get(), &IconDialog::continued, this, &MainWindow::cmdIconsContinue_Click);
+    connect(m_frmIcons.get(), &IconDialog::selectionChanged, this, &MainWindow::updatePreviews);
+
+    fillLists();
+    updatePreviews();
+}
+
+void MainWindow::fillLists()
+{
+    const QList<QPair<QComboBox *, List>> lists = {{m_cmbNmeaTalker, List::Talker},
+                                                   {m_cmbNmeaID, List::Identifier},
+                                                   {m_cmbNmeaCommas, List::Commas},
+                                                   {m_cboMemoryLocation1, List::MemoryLocation1},
+                                                   {m_cboXDR, List::Xdr},
+                                                   {m_cboVmInstrumentID, List::Instrument},
+                                                   {m_cboMemoryLocation2, List::MemoryLocation2}};
+    for (const auto &[combo, list] : lists) {
+        // The selection is set only once every entry is in, so its handler sees the whole list.
+        const QSignalBlocker blocker(combo);
+        combo->clear();
+        combo->addItems(vocabulary::entries(list));
+        combo->setCurrentIndex(-1);
+    }
+    for (const auto &[combo, list] : lists)
+        combo->setCurrentIndex(0);
+}
+
+void MainWindow::refreshPortLabel()
+{
+    m_lblCommsPort->setText(serial::portLabel(m_program.ComPortNumber));
+    fitCaption(m_lblCommsPort, Kind::Label);
+}
+
+int MainWindow::selectedProduct() const
+{
+    int selected = -1;
+    for (int i = 0; i < m_optProduct.size(); ++i) {
+        if (m_optProduct[i]->isChecked())
+            selected = i;
+    }
+    return selected;
+}
+
+void MainWindow::placeDialogs()
+{
+    const QPoint corner = positionTwips(this);
+    moveTwips(m_frmComms.get(), corner.x() + 1000, corner.y() + 1000);
+    moveTwips(m_frmIcons.get(), corner.x() + 1000, corner.y() + 1000);
+}
+
+void MainWindow::cmbNmeaID_Click()
+{
+    m_cboXDR->setVisible(m_cmbNmeaID->currentIndex() == vocabulary::XdrPosition);
+}
+
+void MainWindow::cmdSend1_Click()
+{
+    send(Sentence::Standard);
+}
+
+void MainWindow::cmdSend2_Click()
+{
+    send(Sentence::Proprietary);
+}
+
+frame::ComposeError MainWindow::compose(Sentence kind, bool md90v13, std::int16_t &iconIndex,
+                                        frame::SentenceBytes &s) const
+{
+    if (kind == Sentence::Standard) {
+        frame::StandardChoices c;
+        c.talker = m_cmbNmeaTalker->currentIndex();
+        c.identifier = m_cmbNmeaID->currentIndex();
+        c.commas = m_cmbNmeaCommas->currentIndex();
+        c.memory = m_cboMemoryLocation1->currentIndex();
+        if (c.identifier == vocabulary::XdrPosition)
+            c.xdr = m_cboXDR->currentIndex();
+        return frame::composeStandard(c, md90v13, iconIndex, s);
+    }
+    frame::ProprietaryChoices c;
+    c.instrument = m_cboVmInstrumentID->currentIndex();
+    c.memory = m_cboMemoryLocation2->currentIndex();
+    return frame::composeProprietary(c, md90v13, iconIndex, s);
+}
+
+void MainWindow::send(Sentence kind)
+{
+    // The window is disabled while a send runs; this also holds for a press that reaches us another way.
+    if (m_busy || !m_frmComms)
+        return;
+    m_busy = true;
+    const auto idle = qScopeGuard([this] { m_busy = false; });
+
+    placeDialogs();
+    runIconStep();
+    const frame::ComposeError missing =
+        compose(kind, m_optProduct[2]->isChecked(), m_program.IconIndex, m_program.SentenceBytes);
+    if (missing) {
+        showText(QStringLiteral("Nothing sent"),
+                 QStringLiteral(
+                     "No entry is chosen in the \"%1\" list.\r\n\r\nPlease choose one of its entries and "
+                     "press Send again.")
+                     .arg(vocabulary::listCaption(*missing)),
+                 true);
+        return;
+    }
+    TransmitSentence();
+}
+
+void MainWindow::runIconStep()
+{
+    m_program.IconsDone = true;
+    if (m_optProduct[2]->isChecked()) {
+        m_frmIcons->show();
+        m_frmIcons->raise();
+        QApplication::beep();
+        m_program.IconsDone = false;
+        setEnabled(false);
+    }
+    while (!m_program.IconsDone)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void MainWindow::cmdIconsContinue_Click()
+{
+    setEnabled(true);
+    const int selected = m_frmIcons->selectedIndex();
+    if (selected >= 0)
+        m_program.IconIndex = std::int16_t(selected);
+    m_program.IconsDone = true;
+}
+
+bool MainWindow::OpenComPort()
+{
+    const auto ask = [this](const QString &prompt) -> std::optional<QString> {
+        QInputDialog box(this);
+        box.setObjectName(QStringLiteral("communicationsError"));
+        box.setWindowTitle(QStringLiteral("Communications Error"));
+        box.setInputMode(QInputDialog::TextInput);
+        box.setLabelText(displayText(prompt));
+        box.setTextValue(QStringLiteral("0"));
+        box.setWindowModality(Qt::ApplicationModal);
+        if (box.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return box.textValue();
+    };
+    const auto changed = [this](std::int16_t number) {
+        m_frmComms->select(number);
+        refreshPortLabel();
+    };
+    return serial::OpenComPort(m_port, m_program.ComPortNumber, ask, changed);
+}
+
+void MainWindow::TransmitSentence()
+{
+    // Cancel at the port prompt abandons this send: nothing would reach the display, so nothing pretends to.
+    if (!OpenComPort())
+        return;
+    setEnabled(false);
+    if (!m_frmProgress) {
+        m_frmProgress = std::make_unique<ProgressWindow>();
+        m_frmProgress->setOwner(this);
+    }
+    m_frmProgress->ProgressBar1()->setValue(0);
+    m_frmProgress->setWindowTitle(QStringLiteral("Sending new sentence..."));
+    m_frmProgress->show();
+
+    frame::Transmitter transmitter(m_port, m_program.pacing);
+    const std::optional<QString> failure = transmitter.TransmitSentence(
+        m_program.SentenceBytes, [this](int value) { m_frmProgress->ProgressBar1()->setValue(value); });
+
+    m_frmProgress->hide();
+    setEnabled(true);
+    if (failure) {
+        showText(
+            QStringLiteral("Sentence not sent"),
+            QStringLiteral("The sentence was not sent: the serial port failed during the transfer.\r\n\r\n%1"
+                           "\r\n\r\nCheck the cable and the serial adapter, then press Send again.")
+                .arg(*failure),
+            true);
+    }
+}
+
+void MainWindow::ComsPort_Click()
+{
+    placeDialogs();
+    m_frmComms->show();
+    m_frmComms->raise();
+    setEnabled(false);
+}
+
+void MainWindow::cmdCommsAccept_Click()
+{
+    setEnabled(true);
+    refreshPortLabel();
+}
+
+void MainWindow::cmdQuit_Click()
+{
+    const std::optional<QString> failure = app::quitProgram(m_program, selectedProduct(), m_port);
+    refreshPortLabel();
+    if (failure) {
+        showText(QStringLiteral("Settings not saved"),
+                 QStringLiteral("The product and COM port could not be saved to\r\n%1\r\n\r\n%2")
+                     .arg(QDir::toNativeSeparators(m_program.settingsLocation.writePath), *failure),
+                 true);
+    }
+    endProgram();
+}
+
+void MainWindow::endProgram()
+{
+    if (m_frmProgress)
+        m_frmProgress->hide();
+    if (m_frmIcons)
+        m_frmIcons->hide();
+    if (m_frmComms)
+        m_frmComms->hide();
+    hide();
+    QCoreApplication::quit();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // A disabled window is still closed by a window manager's request unless the request is refused.
+    if (!isEnabled() || m_busy) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    endProgram();
+}
+
+void MainWindow::Help_MD20_40_Click()
+{
+    showText(app::HelpMd2040Title, app::helpMd2040Text());
+}
+
+void MainWindow::Help_MD90_Click()
+{
+    showText(app::HelpMd90Title, app::helpMd90Text());
+}
+
+void MainWindow::About_Click()
+{
+    showText(app::AboutTitle, app::aboutText(m_program.ProgramVersion));
+}
+
+void MainWindow::showText(const QString &title, const QString &text, bool warning)
+{
+    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, title, displayText(text),
+                    QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+void MainWindow::updatePreviews()
+{
+    if (!m_frmIcons)
+        return;
+    const bool md90v13 = m_optProduct[2]->isChecked();
+    for (Sentence kind : {Sentence::Standard, Sentence::Proprietary}) {
+        // A copy of everything a send would touch: the preview changes no program-wide value.
+        frame::SentenceBytes s;
+        std::int16_t icon = std::int16_t(qMax(0, m_frmIcons->selectedIndex()));
+        const frame::ComposeError missing = compose(kind, md90v13, icon, s);
+        const QString tip =
+            missing ? QStringLiteral("Choose an entry in the \"%1\" list to send.")
+                          .arg(vocabulary::listCaption(*missing))
+                    : QStringLiteral("Sends ten times: %1").arg(frame::toHex(frame::sendFrames(s).first()));
+        (kind == Sentence::Standard ? m_cmdSend1 : m_cmdSend2)->setToolTip(tip);
+    }
+}
+
+} // namespace ui

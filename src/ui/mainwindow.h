@@ -1,0 +1,93 @@
+// frmMain: the product, the two sentence frames with their Send buttons, the port label, Quit and the menus.
+// Handlers read the controls, call the core, and show what it returns.
+#pragma once
+
+#include "app/program.h"
+#include "frame/composer.h"
+#include "ui/icondialog.h"
+#include "ui/layout.h"
+#include "ui/portdialog.h"
+#include "ui/progresswindow.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+class QAction;
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+namespace ui {
+
+const QList<ControlSpec> &mainWindowLayout();
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(app::Program &program, serial::SerialPort &port);
+    ~MainWindow() override;
+
+    // Start-up: settings from the program's folder, the windows placed, the lists filled.
+    void Form_Load(const QString &programDir);
+
+    PortDialog *frmComms() const { return m_frmComms.get(); }
+    IconDialog *frmIcons() const { return m_frmIcons.get(); }
+    ProgressWindow *frmProgress() const { return m_frmProgress.get(); }
+    bool isSending() const { return m_busy; }
+
+    void cmdSend1_Click();
+    void cmdSend2_Click();
+    void cmbNmeaID_Click();
+    void cmdQuit_Click();
+    void ComsPort_Click();
+    void Help_MD20_40_Click();
+    void Help_MD90_Click();
+    void About_Click();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    enum class Sentence { Standard, Proprietary };
+    void send(Sentence kind);
+    void placeDialogs();
+    void runIconStep();
+    void cmdIconsContinue_Click();
+    void cmdCommsAccept_Click();
+    bool OpenComPort();
+    void TransmitSentence();
+    void fillLists();
+    void refreshPortLabel();
+    int selectedProduct() const;
+    frame::ComposeError compose(Sentence kind, bool md90v13, std::int16_t &iconIndex,
+                                frame::SentenceBytes &s) const;
+    void updatePreviews();
+    void showText(const QString &title, const QString &text, bool warning = false);
+    void endProgram();
+
+    app::Program &m_program;
+    serial::SerialPort &m_port;
+    std::unique_ptr<PortDialog> m_frmComms;
+    std::unique_ptr<IconDialog> m_frmIcons;
+    std::unique_ptr<ProgressWindow> m_frmProgress;
+    bool m_busy = false;
+
+    QList<QRadioButton *> m_optProduct;
+    QButtonGroup *m_productGroup = nullptr;
+    QLabel *m_lblCommsPort = nullptr;
+    QComboBox *m_cmbNmeaTalker = nullptr;
+    QComboBox *m_cmbNmeaID = nullptr;
+    QComboBox *m_cmbNmeaCommas = nullptr;
+    QComboBox *m_cboMemoryLocation1 = nullptr;
+    QComboBox *m_cboXDR = nullptr;
+    QComboBox *m_cboVmInstrumentID = nullptr;
+    QComboBox *m_cboMemoryLocation2 = nullptr;
+    QPushButton *m_cmdSend1 = nullptr;
+    QPushButton *m_cmdSend2 = nullptr;
+    QPushButton *m_cmdQuit = nullptr;
+};
+
+} // namespace ui

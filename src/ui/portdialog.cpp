@@ -1,0 +1,112 @@
+#include "ui/portdialog.h"
+
+#include "serial/portmap.h"
+
+#include <QButtonGroup>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace ui {
+
+const QList<ControlSpec> &portDialogLayout()
+{
+    static const QList<ControlSpec> table = [] {
+        QList<ControlSpec> t = {
+            {"lblComms", Kind::Label, "Please select a COM port", {}, 210, 210, 2010, 750, 0},
+            {"cmdCommsAccept", Kind::CommandButton, "Accept", {}, 210, 1260, 855, 435, 9},
+            {"optComm(0)", Kind::OptionButton, "None", {}, 1365, 1470, 750, 200, 10},
+        };
+        struct Row {
+            int left, top, width, height, tab;
+        };
+        const Row rows[16] = {
+            {2415, 210, 1170, 225, 1},  {2400, 630, 1170, 225, 2},  {2400, 1050, 1170, 225, 3},
+            {2400, 1460, 1170, 225, 4}, {3500, 210, 1170, 200, 5},  {3500, 630, 1170, 200, 6},
+            {3500, 1050, 1170, 200, 7}, {3500, 1460, 1170, 200, 8}, {4585, 210, 1050, 225, 18},
+            {4585, 630, 1050, 225, 17}, {4585, 1050, 930, 225, 16}, {4585, 1460, 930, 225, 15},
+            {5665, 210, 1170, 200, 14}, {5665, 630, 1170, 200, 13}, {5665, 1050, 1170, 200, 12},
+            {5665, 1460, 1170, 200, 11}};
+        for (int n = 1; n <= 16; ++n) {
+            const Row &r = rows[n - 1];
+            t.append({QStringLiteral("optComm(%1)").arg(n),
+                      Kind::OptionButton,
+                      QStringLiteral("COM%1").arg(n),
+                      {},
+                      r.left,
+                      r.top,
+                      r.width,
+                      r.height,
+                      r.tab});
+        }
+        return t;
+    }();
+    return table;
+}
+
+PortDialog::PortDialog(std::int16_t &comPortNumber)
+    : SecondaryWindow(QStringLiteral("Communication Port"), 6780, 1980), m_comPortNumber(comPortNumber)
+{
+    setObjectName(QStringLiteral("frmComms"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/port.png")));
+    const auto controls = buildControls(this, portDialogLayout());
+    m_lblComms = qobject_cast<QLabel *>(controls.value(QStringLiteral("lblComms")));
+    m_cmdCommsAccept = qobject_cast<QPushButton *>(controls.value(QStringLiteral("cmdCommsAccept")));
+    m_group = new QButtonGroup(this);
+    for (int i = 0; i <= serial::MaxPortNumber; ++i) {
+        auto *option = qobject_cast<QRadioButton *>(controls.value(QStringLiteral("optComm(%1)").arg(i)));
+        m_optComm.append(option);
+        m_group->addButton(option, i);
+    }
+    connect(m_cmdCommsAccept, &QPushButton::clicked, this, &PortDialog::cmdCommsAccept_Click);
+}
+
+void PortDialog::Form_Load()
+{
+    select(m_comPortNumber);
+}
+
+void PortDialog::select(int index)
+{
+    if (index >= 0 && index < m_optComm.size())
+        m_optComm[index]->setChecked(true);
+}
+
+int PortDialog::selectedIndex() const
+{
+    return m_group->checkedId();
+}
+
+void PortDialog::cmdCommsAccept_Click()
+{
+    for (int i = 0; i < m_optComm.size(); ++i) {
+        if (m_optComm[i]->isChecked())
+            m_comPortNumber = std::int16_t(i);
+    }
+    hide();
+    emit accepted();
+}
+
+void PortDialog::showEvent(QShowEvent *event)
+{
+    refreshDeviceTips();
+    SecondaryWindow::showEvent(event);
+}
+
+void PortDialog::refreshDeviceTips()
+{
+    // Adapters come and go: tell what each number opens on this computer now.
+    const QList<serial::PortDevice> table = serial::portTable();
+    for (const serial::PortDevice &port : table) {
+        QString tip =
+            port.device.isEmpty()
+                ? QStringLiteral("No serial device is present for COM%1 on this computer.").arg(port.number)
+                : port.device;
+        if (!port.device.isEmpty() && !port.description.isEmpty())
+            tip += QStringLiteral(" (%1)").arg(port.description);
+        m_optComm[port.number]->setToolTip(tip);
+    }
+    m_optComm[0]->setToolTip(QStringLiteral("No port: a send asks for a port number."));
+}
+
+} // namespace ui

@@ -1,0 +1,27 @@
+// frmProgress: shown while a sentence is on its way, its bar counting the ten repetitions.
+#pragma once
+
+#include "ui/layout.h"
+#include "ui/secondarywindow.h"
+
+class QLabel;
+class QProgressBar;
+
+namespace ui {
+
+const QList<ControlSpec> &progressWindowLayout();
+
+class ProgressWindow : public SecondaryWindow {
+    Q_OBJECT
+public:
+    ProgressWindow();
+
+    QLabel *lblProgress() const { return m_lblProgress; }
+    QProgressBar *ProgressBar1() const { return m_progressBar1; }
+
+private:
+    QLabel *m_lblProgress = nullptr;
+    QProgressBar *m_progressBar1 = nullptr;
+};
+
+} // namespace ui

@@ -1,0 +1,166 @@
+#include "app/program.h"
+#include "app/texts.h"
+#include "support/recordingport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class tst_Program : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { m_cwd = QDir::currentPath(); }
+    void cleanup() { QDir::setCurrent(m_cwd); }
+    void readsTheFileBesideTheProgram();
+    void quitWritesTheExactLine_data();
+    void quitWritesTheExactLine();
+    void quitClosesThePortEvenWhenTheWriteFails();
+    void titleAndAboutFollowTheVersion();
+    void helpTexts_data();
+    void helpTexts();
+
+private:
+    QString m_cwd;
+};
+
+void tst_Program::readsTheFileBesideTheProgram()
+{
+    QTemporaryDir programDir;
+    QTemporaryDir elsewhere;
+    QFile f(programDir.filePath("MD40_90.INI"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(" 2  3 \r\n");
+    f.close();
+    QFile decoy(elsewhere.filePath("MD40_90.INI"));
+    QVERIFY(decoy.open(QIODevice::WriteOnly));
+    decoy.write(" 0  9 \r\n");
+    decoy.close();
+    QDir::setCurrent(elsewhere.path());
+
+    app::Program p;
+    app::loadProgram(p, programDir.path());
+    QCOMPARE(int(p.ProductIndex), 2);
+    QCOMPARE(p.ComPortNumber, std::int16_t(3));
+    QCOMPARE(QDir::current().canonicalPath(), QDir(programDir.path()).canonicalPath());
+    QCOMPARE(p.ProgramVersion, QStringLiteral("2.0"));
+    QCOMPARE(p.SettingsFileName, QStringLiteral("MD40_90.INI"));
+}
+
+void tst_Program::quitWritesTheExactLine_data()
+{
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("MD20/MD40 and None") << 0 << 0 << QByteArray::fromHex("2030202030200D0A");
+    QTest::newRow("MD90 1.3 and COM12") << 2 << 12 << QByteArray::fromHex("203220203132200D0A");
+    QTest::newRow("no product selected keeps the one read")
+        << -1 << 5 << QByteArray::fromHex("2031202035200D0A");
+}
+
+void tst_Program::quitWritesTheExactLine()
+{
+    QFETCH(int, selected);
+    QFETCH(int, port);
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir programDir;
+    QFile f(programDir.filePath("MD40_90.INI"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("1,4");
+    f.close();
+    app::Program p;
+    app::loadProgram(p, programDir.path());
+    p.ComPortNumber = std::int16_t(port);
+    RecordingPort serialPort;
+    QCOMPARE(app::quitProgram(p, selected, serialPort), std::nullopt);
+    QCOMPARE(readAll(programDir.filePath("MD40_90.INI")), bytes);
+}
+
+void tst_Program::quitClosesThePortEvenWhenTheWriteFails()
+{
+    QTemporaryDir programDir;
+    QDir(programDir.path()).mkdir("MD40_90.INI"); // cannot be replaced by a file
+    app::Program p;
+    app::loadProgram(p, programDir.path());
+    RecordingPort serialPort;
+    serialPort.open("/dev/fake");
+    const std::optional<QString> failure = app::quitProgram(p, 1, serialPort);
+    QVERIFY(failure);
+    QVERIFY(!serialPort.isOpen());
+    QCOMPARE(serialPort.closes, 1);
+}
+
+void tst_Program::titleAndAboutFollowTheVersion()
+{
+    app::Program p;
+    QCOMPARE(app::mainWindowTitle(p),
+             QStringLiteral("Velmora MD20/MD40/MD90 Configuration Program Ver. 2.0"));
+    const QStringList about = app::aboutText(p.ProgramVersion).split("\r\n");
+    QCOMPARE(about.size(), 5);
+    QCOMPARE(about[0], QStringLiteral("MD20/40 MD90 programmer Ver. 2.0"));
+    QVERIFY(about[1].isEmpty());
+    QVERIFY(!about[2].isEmpty());
+    QVERIFY(about[3].isEmpty());
+    QCOMPARE(about[4], QStringLiteral("For Win98, WinXP, Win2K & Vista"));
+    QVERIFY(app::aboutText("3.1").startsWith("MD20/40 MD90 programmer Ver. 3.1\r\n"));
+}
+
+void tst_Program::helpTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    const QString common2 =
+        "    DOWN keys for 10 seconds (until you hear a long beep).  The display should \r\n"
+        "    Show 'rdY'.\r\n"
+        "\r\n";
+    QTest::newRow("MD90")
+        << app::helpMd90Text()
+        << "a) Place the MD90 into programming mode by pressing and holding the UP and \r\n" + common2 +
+               "b) Ensure that the MD90 is correctly connected to the computer as shown\r\n"
+               "    below (and in the MD90 users manual):\r\n"
+               "\r\n"
+               "      For a DB-9 connector:\r\n"
+               "         DB-9 Pin 3 ---> MD90, White wire (channel 4 input)\r\n"
+               "         DB-9 Pin 5 ---> GROUND\r\n"
+               "\r\n"
+               "      For a DB-25 connector:\r\n"
+               "         DB-25 Pin 2 ---> MD90, White wire (channel 4 input)\r\n"
+               "         DB-25 Pin 7 ---> GROUND\r\n"
+               "  ";
+    QTest::newRow("MD20/40")
+        << app::helpMd2040Text()
+        << "a) Place the MD20/40 into programming mode by pressing and holding the UP and \r\n" + common2 +
+               "b) Ensure that the MD20/40 is correctly connected to the computer as shown\r\n"
+               "    below (and in the MD20/40 users manual):\r\n"
+               "\r\n"
+               "      For a DB-9 connector:\r\n"
+               "         DB-9 Pin 3 ---> MD20/40 terminal 'F'\r\n"
+               "         DB-9 Pin 5 ---> GROUND\r\n"
+               "\r\n"
+               "      For a DB-25 connector:\r\n"
+               "         DB-25 Pin 2 ---> MD20/40 terminal 'F'\r\n"
+               "         DB-25 Pin 7 ---> GROUND\r\n"
+               "  ";
+}
+
+void tst_Program::helpTexts()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(text, expected);
+    QCOMPARE(text.count("\r\n"), 14);
+    QVERIFY(text.endsWith("\r\n  "));
+}
+
+QTEST_GUILESS_MAIN(tst_Program)
+#include "tst_program.moc"

@@ -1,0 +1,217 @@
+// Runs mdconfig-cli itself, as an installer or a script would.
+#include "support/ptypair.h"
+
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+struct Result {
+    int exitCode;
+    QByteArray out;
+    QByteArray err;
+};
+
+Result run(const QStringList &args, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(MDCONFIG_CLI), args);
+    p.waitForFinished(30000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+QByteArray tenLines(const QByteArray &first, const QByteArray &repeat)
+{
+    QByteArray all = first + '\n';
+    for (int i = 0; i < 9; ++i)
+        all += repeat + '\n';
+    return all;
+}
+
+} // namespace
+
+class tst_Cli : public QObject {
+    Q_OBJECT
+private slots:
+    void frames_data();
+    void frames();
+    void badArguments_data();
+    void badArguments();
+    void help();
+    void sendThroughAPseudoTerminal();
+    void sendFailures_data();
+    void sendFailures();
+    void guiWithoutADisplay();
+};
+
+void tst_Cli::frames_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("out");
+    QTest::newRow("GP RMC field 5 at location 3")
+        << QStringList{"frames",  "standard", "--talker", "GP", "--sentence", "RMC",
+                       "--field", "5",        "--memory", "3",  "--product",  "0"}
+        << tenLines("24 32 47 50 52 4D 43 05 35 7B", "24 32 47 50 52 4D 43 05 35 5B");
+    QTest::newRow("XDR C with KT on an MD90 1.3")
+        << QStringList{"frames", "standard", "--talker", "II", "--sentence", "XDR", "--field", "3",
+                       "--type", "C",        "--memory", "1",  "--product",  "2",   "--icon",  "KT"}
+        << tenLines("24 30 49 49 58 44 52 43 33 04 3A", "24 30 49 49 58 44 52 43 33 04 22");
+    QTest::newRow("XDR type by its whole entry, lower case")
+        << QStringList{"frames",   "standard", "--talker",  "ii",     "--sentence",
+                       "xdr",      "--field",  "3",         "--type", "c - temperature, degrees c",
+                       "--memory", "1",        "--product", "0"}
+        << tenLines("24 30 49 49 58 44 52 43 33 3E", "24 30 49 49 58 44 52 43 33 26");
+    QTest::newRow("GGA chosen as shown, sent as CGA")
+        << QStringList{"frames", "standard", "--talker", "GP",        "--sentence", "gga",    "--field",
+                       "1",      "--memory", "1",        "--product", "1",          "--icon", "VOLTS"}
+        << tenLines("24 30 47 50 43 47 41 01 31 62", "24 30 47 50 43 47 41 01 31 7A");
+    QTest::newRow("engine RPM by name")
+        << QStringList{"frames",   "proprietary", "--instrument", "NX20/40 ENGINE RPM",
+                       "--memory", "2",           "--product",    "0"}
+        << tenLines("24 31 50 56 4C 4D 29 04 72 58", "24 31 50 56 4C 4D 29 04 72 44");
+    QTest::newRow("engine RPM by number, options with =")
+        << QStringList{"frames", "proprietary", "--instrument=11", "--memory=2", "--product=0"}
+        << tenLines("24 31 50 56 4C 4D 29 04 72 58", "24 31 50 56 4C 4D 29 04 72 44");
+}
+
+void tst_Cli::frames()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, out);
+    const Result r = run(args);
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, out);
+    QVERIFY(r.err.isEmpty());
+}
+
+void tst_Cli::badArguments_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("names");
+    const QStringList good{"frames",  "standard", "--talker", "GP", "--sentence", "RMC",
+                           "--field", "5",        "--memory", "3",  "--product",  "0"};
+    auto replaced = [&](const QString &option, const QString &value) {
+        QStringList a = good;
+        a[a.indexOf(option) + 1] = value;
+        return a;
+    };
+    QTest::newRow("unknown talker") << replaced("--talker", "XX")
+                                    << "--talker: unknown value \"XX\"; valid values: AG";
+    QTest::newRow("unknown sentence") << replaced("--sentence", "RMCX") << "--sentence";
+    QTest::newRow("field 26") << replaced("--field", "26")
+                              << "--field: unknown value \"26\"; valid values: 1 to 25";
+    QTest::newRow("memory 0") << replaced("--memory", "0") << "valid values: 1 to 10";
+    QTest::newRow("product 3") << replaced("--product", "3") << "--product";
+    QTest::newRow("missing product") << good.mid(0, 10) << "--product is missing";
+    QTest::newRow("value missing at the end")
+        << QStringList{"frames", "standard", "--talker"} << "--talker needs a value";
+    QTest::newRow("unknown option") << good + QStringList{"--colour", "red"} << "unknown option --colour";
+    QTest::newRow("unknown icon") << good + QStringList{"--icon", "WATTS"} << "--icon";
+    QTest::newRow("unknown type") << good + QStringList{"--type", "Z"} << "--type";
+    QTest::newRow("instrument 13") << QStringList{"frames",   "proprietary", "--instrument", "13",
+                                                  "--memory", "1",           "--product",    "0"}
+                                   << "--instrument: unknown value \"13\"; valid values: 1 to 12";
+    QTest::newRow("no kind of sentence") << QStringList{"frames"} << "standard, proprietary";
+    QTest::newRow("no command") << QStringList{} << "valid commands";
+    QTest::newRow("unknown command") << QStringList{"flash"} << "unknown command";
+    QTest::newRow("send without a port") << QStringList{"send"} + good.mid(1) << "--port";
+    QTest::newRow("port 17") << QStringList{"send"} + good.mid(1) + QStringList{"--port", "17"} << "--port";
+    QTest::newRow("binary junk") << QStringList{"frames", "standard", QString::fromLatin1("\x01\xff--")}
+                                 << "unexpected";
+}
+
+void tst_Cli::badArguments()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, names);
+    const Result r = run(args);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY(r.out.isEmpty());
+    QCOMPARE(r.err.count('\n'), 1);
+    QVERIFY2(r.err.contains(names.toUtf8()), r.err.constData());
+}
+
+void tst_Cli::help()
+{
+    const Result r = run({"--help"});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(r.out.contains("mdconfig-cli frames standard"));
+    QVERIFY(r.out.contains("mdconfig-cli send"));
+    QVERIFY(r.out.contains("mdconfig-cli ports"));
+}
+
+void tst_Cli::sendThroughAPseudoTerminal()
+{
+    if (!PtyPair::available())
+        QFAIL("socat is needed: apt-get install socat");
+    PtyPair pty;
+    QVERIFY(pty.start());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("MDCONFIG_COM7", pty.sendEnd());
+    const Result r = run(
+        {"send", "proprietary", "--instrument", "11", "--memory", "2", "--product", "0", "--port", "7"}, env);
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(pty.waitFor(100, 2000));
+    QByteArray expected = QByteArray::fromHex("243150564C4D29047258");
+    for (int i = 0; i < 9; ++i)
+        expected += QByteArray::fromHex("243150564C4D29047244");
+    QCOMPARE(pty.received(), expected);
+    // Not a terminal: plain progress lines, then what was sent where.
+    QCOMPARE(r.out.count("repetition"), 10);
+    QVERIFY(r.out.contains("sent 100 bytes to " + QFile::encodeName(pty.sendEnd())));
+}
+
+void tst_Cli::sendFailures_data()
+{
+    QTest::addColumn<QStringList>("target");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("no such device") << QStringList{"--device", "/dev/mdconfig-no-such-device"}
+                                    << "no such device";
+    QTest::newRow("a number that names nothing")
+        << QStringList{"--port", "16"} << "COM16 names no serial device";
+}
+
+void tst_Cli::sendFailures()
+{
+    QFETCH(QStringList, target);
+    QFETCH(QString, says);
+    if (target.contains("16") && run({"ports"}).out.contains("COM16"))
+        QSKIP("this computer has a sixteenth serial port");
+    const Result r = run(QStringList{"send", "standard", "--talker", "GP", "--sentence", "RMC", "--field",
+                                     "5", "--memory", "3", "--product", "0"} +
+                         target);
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(says.toUtf8()), r.err.constData());
+}
+
+void tst_Cli::guiWithoutADisplay()
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(MDCONFIG_GUI), {});
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 1);
+    const QByteArray err = p.readAllStandardError();
+    QCOMPARE(err.count('\n'), 1);
+    QVERIFY(err.contains("no graphical display"));
+    QVERIFY(err.contains("mdconfig-cli"));
+
+    // A display that is named but cannot be reached ends the same way, not in an abort.
+    env.insert("DISPLAY", ":9876");
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(MDCONFIG_GUI), {});
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 1);
+    QCOMPARE(p.readAllStandardError().count('\n'), 1);
+}
+
+QTEST_GUILESS_MAIN(tst_Cli)
+#include "tst_cli.moc"

@@ -1,0 +1,129 @@
+#include "frame/sentencebytes.h"
+
+#include <QTest>
+
+using frame::SentenceBytes;
+
+namespace {
+
+SentenceBytes gpRmc5AtLocation3()
+{
+    SentenceBytes s;
+    s.MemoryChar = 0x32;
+    s.MemoryKey = 32;
+    s.Body1 = 'G';
+    s.Body2 = 'P';
+    s.Body3 = 'R';
+    s.Body4 = 'M';
+    s.Body5 = 'C';
+    s.Body6 = 5;
+    s.Body7 = 0x35;
+    return s;
+}
+
+} // namespace
+
+class tst_SentenceBytes : public QObject {
+    Q_OBJECT
+private slots:
+    void frames_data();
+    void frames();
+    void iconRule_data();
+    void iconRule();
+    void iconCodeTable();
+    void repeatCheckAlwaysDiffers();
+};
+
+void tst_SentenceBytes::frames_data()
+{
+    QTest::addColumn<int>("iconCode");
+    QTest::addColumn<int>("memoryKey");
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("repeat");
+    QTest::newRow("GP RMC 5 at location 3") << 0 << 32 << QByteArray::fromHex("2432475052 4D4305357B")
+                                            << QByteArray::fromHex("24324750524D4305355B");
+    QTest::newRow("with the icon KT") << 0x04 << 32 << QByteArray::fromHex("24324750524D430535047F")
+                                      << QByteArray::fromHex("24324750524D430535045F");
+    QTest::newRow("icon None is 0xFF, in both checks")
+        << 0xFF << 32 << QByteArray::fromHex("24324750524D430535FF84")
+        << QByteArray::fromHex("24324750524D430535FFA4");
+    QTest::newRow("icon MILES puts 0x24 in the icon byte, sent raw")
+        << 0x24 << 32 << QByteArray::fromHex("24324750524D430535245F")
+        << QByteArray::fromHex("24324750524D4305352 47F");
+    QTest::newRow("location 1: repeat is first XOR 0x18")
+        << 0 << 24 << QByteArray::fromHex("24324750524D4305357B")
+        << QByteArray::fromHex("24324750524D43053563");
+}
+
+void tst_SentenceBytes::frames()
+{
+    QFETCH(int, iconCode);
+    QFETCH(int, memoryKey);
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, repeat);
+    SentenceBytes s = gpRmc5AtLocation3();
+    s.IconCode = std::uint8_t(iconCode);
+    s.MemoryKey = std::uint8_t(memoryKey);
+    const QList<QByteArray> frames = frame::sendFrames(s);
+    QCOMPARE(frames.size(), 10);
+    QCOMPARE(frames[0], first);
+    for (int r = 1; r < 10; ++r)
+        QCOMPARE(frames[r], repeat);
+}
+
+void tst_SentenceBytes::iconRule_data()
+{
+    QTest::addColumn<bool>("md90v13");
+    QTest::addColumn<int>("iconIndexBefore");
+    QTest::addColumn<int>("iconCode");
+    QTest::addColumn<int>("iconIndexAfter");
+    QTest::newRow("MD90 1.3 with KT") << true << 9 << 0x04 << 9;
+    QTest::newRow("MD90 1.3 with None") << true << 0 << 0xFF << 0;
+    QTest::newRow("MD90 1.3 with VOLTS") << true << 14 << 0x56 << 14;
+    QTest::newRow("other product resets the icon") << false << 9 << 0 << 0;
+    QTest::newRow("out of range icon is taken as None") << true << 15 << 0xFF << 15;
+}
+
+void tst_SentenceBytes::iconRule()
+{
+    QFETCH(bool, md90v13);
+    QFETCH(int, iconIndexBefore);
+    QFETCH(int, iconCode);
+    QFETCH(int, iconIndexAfter);
+    SentenceBytes s;
+    s.IconCode = 0x77;
+    std::int16_t iconIndex = std::int16_t(iconIndexBefore);
+    frame::applyIconRule(s, md90v13, iconIndex);
+    QCOMPARE(int(s.IconCode), iconCode);
+    QCOMPARE(int(iconIndex), iconIndexAfter);
+}
+
+void tst_SentenceBytes::iconCodeTable()
+{
+    const QByteArray codes = QByteArray::fromHex("FF726471776344321604312448 0856");
+    QCOMPARE(frame::iconCaptions().size(), frame::IconCount);
+    for (int i = 0; i < frame::IconCount; ++i) {
+        QCOMPARE(frame::iconCode(i), std::uint8_t(codes[i]));
+        QVERIFY(frame::iconCode(i) != 0); // every MD90 1.3 frame carries an icon byte
+    }
+    QCOMPARE(frame::findIcon("volts"), 14);
+    QCOMPARE(frame::findIcon("DegC"), 4);
+    QCOMPARE(frame::findIcon("Watts"), -1);
+}
+
+void tst_SentenceBytes::repeatCheckAlwaysDiffers()
+{
+    SentenceBytes s = gpRmc5AtLocation3();
+    for (int m = 0; m < 10; ++m) {
+        s.MemoryKey = std::uint8_t(24 + 4 * m);
+        const frame::CheckBytes c = frame::checkBytes(s);
+        QVERIFY(c.first != c.repeat);
+        const QList<QByteArray> frames = frame::sendFrames(s);
+        // Repetitions 1 and 2 differ in their last byte alone.
+        QCOMPARE(frames[0].chopped(1), frames[1].chopped(1));
+        QVERIFY(frames[0].back() != frames[1].back());
+    }
+}
+
+QTEST_APPLESS_MAIN(tst_SentenceBytes)
+#include "tst_sentencebytes.moc"

@@ -1,0 +1,157 @@
+#include "frame/composer.h"
+#include "frame/transmitter.h"
+#include "support/recordingport.h"
+
+#include <QCoreApplication>
+#include <QTest>
+#include <QTimer>
+
+using namespace std::chrono;
+using frame::SentenceBytes;
+
+namespace {
+
+SentenceBytes composed(bool md90v13)
+{
+    SentenceBytes s;
+    std::int16_t icon = 9;
+    frame::StandardChoices c{15, 59, 4, 0, 2}; // GP RMC, 5 commas, location 3
+    frame::composeStandard(c, md90v13, icon, s);
+    return s;
+}
+
+// Short slots keep these tests quick; the pacing rules do not depend on the lengths.
+const frame::Pacing Quick{microseconds(20'000), microseconds(10'000)};
+
+} // namespace
+
+class tst_Transmitter : public QObject {
+    Q_OBJECT
+private slots:
+    void writesTenRepetitions_data();
+    void writesTenRepetitions();
+    void progressCountsRepetitions();
+    void noByteSoonerThanItsSlot();
+    void eventsRunDuringTheWaits();
+    void failedWriteStopsAndClosesOnce_data();
+    void failedWriteStopsAndClosesOnce();
+    void closedPortIsAFailure();
+};
+
+void tst_Transmitter::writesTenRepetitions_data()
+{
+    QTest::addColumn<bool>("md90v13");
+    QTest::addColumn<int>("bytes");
+    QTest::newRow("MD20/MD40: 100 bytes") << false << 100;
+    QTest::newRow("MD90 1.3: 110 bytes") << true << 110;
+}
+
+void tst_Transmitter::writesTenRepetitions()
+{
+    QFETCH(bool, md90v13);
+    QFETCH(int, bytes);
+    RecordingPort port;
+    QVERIFY(port.open("/dev/fake"));
+    SentenceBytes s = composed(md90v13);
+    frame::Transmitter transmitter(port, Quick);
+    QCOMPARE(transmitter.TransmitSentence(s), std::nullopt);
+    QCOMPARE(port.written.size(), bytes);
+    QByteArray expected;
+    for (const QByteArray &f : frame::sendFrames(s))
+        expected += f;
+    QCOMPARE(port.written, expected);
+    // The record now holds the check bytes it was sent with.
+    QCOMPARE(s.FirstCheck, std::uint8_t(md90v13 ? 0x7F : 0x7B));
+    QCOMPARE(s.RepeatCheck, std::uint8_t(md90v13 ? 0x5F : 0x5B));
+    QVERIFY(port.isOpen()); // stays open until the next send or Quit
+    QCOMPARE(port.closes, 0);
+}
+
+void tst_Transmitter::progressCountsRepetitions()
+{
+    RecordingPort port;
+    port.open("/dev/fake");
+    SentenceBytes s = composed(false);
+    QList<int> values;
+    QList<int> bytesAtProgress;
+    frame::Transmitter transmitter(port, Quick);
+    transmitter.TransmitSentence(s, [&](int v) {
+        values << v;
+        bytesAtProgress << int(port.written.size());
+    });
+    QCOMPARE(values, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 0}));
+    QCOMPARE(bytesAtProgress, (QList<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+}
+
+void tst_Transmitter::noByteSoonerThanItsSlot()
+{
+    RecordingPort port;
+    port.open("/dev/fake");
+    SentenceBytes s = composed(true);
+    frame::Transmitter transmitter(port, Quick);
+    const auto start = frame::Clock::now();
+    transmitter.TransmitSentence(s);
+    QCOMPARE(port.times.size(), 110);
+    QVERIFY(port.times[0] - start >= Quick.pause);
+    for (int i = 1; i < port.times.size(); ++i) {
+        const auto gap = port.times[i] - port.times[i - 1];
+        // A repetition starts after the last byte's slot and the pause; within one, a slot per byte.
+        const auto least = i % 11 == 0 ? Quick.slot + Quick.pause : Quick.slot;
+        QVERIFY2(gap >= least, qPrintable(QStringLiteral("byte %1 came %2 us after the one before")
+                                              .arg(i)
+                                              .arg(duration_cast<microseconds>(gap).count())));
+    }
+    // The whole send takes at least ten pauses and 110 slots.
+    QVERIFY(frame::Clock::now() - start >= 10 * Quick.pause + 110 * Quick.slot);
+}
+
+void tst_Transmitter::eventsRunDuringTheWaits()
+{
+    RecordingPort port;
+    port.open("/dev/fake");
+    SentenceBytes s = composed(false);
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(5);
+    frame::Transmitter(port, Quick).TransmitSentence(s);
+    QVERIFY2(ticks > 10, "the window would freeze during a send");
+}
+
+void tst_Transmitter::failedWriteStopsAndClosesOnce_data()
+{
+    QTest::addColumn<int>("failAfter");
+    QTest::newRow("first byte") << 0;
+    QTest::newRow("mid frame") << 15;
+    QTest::newRow("last byte") << 99;
+}
+
+void tst_Transmitter::failedWriteStopsAndClosesOnce()
+{
+    QFETCH(int, failAfter);
+    RecordingPort port;
+    port.open("/dev/fake");
+    port.failAfter = failAfter;
+    SentenceBytes s = composed(false);
+    QList<int> values;
+    const std::optional<QString> failure =
+        frame::Transmitter(port, Quick).TransmitSentence(s, [&](int v) { values << v; });
+    QVERIFY(failure);
+    QVERIFY(failure->contains("removed"));
+    QCOMPARE(port.written.size(), failAfter);
+    QCOMPARE(values.size(), failAfter / 10); // only the repetitions that went out whole
+    QVERIFY(!port.isOpen());
+    QCOMPARE(port.closes, 1);
+}
+
+void tst_Transmitter::closedPortIsAFailure()
+{
+    RecordingPort port;
+    SentenceBytes s = composed(false);
+    const std::optional<QString> failure = frame::Transmitter(port, Quick).TransmitSentence(s);
+    QVERIFY(failure);
+    QVERIFY(port.written.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(tst_Transmitter)
+#include "tst_transmitter.moc"

@@ -1,0 +1,151 @@
+// Real bytes through a real pseudo-terminal pair, on the serial port the program uses.
+#include "frame/composer.h"
+#include "frame/transmitter.h"
+#include "serial/portopener.h"
+#include "serial/qtserialport.h"
+#include "support/ptypair.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+using namespace std::chrono;
+
+namespace {
+
+frame::SentenceBytes gpRmc(bool md90v13)
+{
+    frame::SentenceBytes s;
+    std::int16_t icon = 9; // KT
+    frame::composeStandard({15, 59, 4, 0, 2}, md90v13, icon, s);
+    return s;
+}
+
+// The receiver's clock reads a byte a little after it arrived; a late read of one byte shortens the next gap.
+constexpr auto Allowance = milliseconds(10);
+
+} // namespace
+
+class tst_PtySend : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void exactBytesAndPacing_data();
+    void exactBytesAndPacing();
+    void farEndVanishing();
+    void missingDevice();
+    void openingThroughThePortNumber();
+};
+
+void tst_PtySend::initTestCase()
+{
+    if (!PtyPair::available())
+        QFAIL("socat is needed for the serial tests: apt-get install socat");
+}
+
+void tst_PtySend::exactBytesAndPacing_data()
+{
+    QTest::addColumn<bool>("md90v13");
+    QTest::addColumn<int>("frameLength");
+    QTest::newRow("MD20/MD40: 10 repetitions of 10 bytes") << false << 10;
+    QTest::newRow("MD90 1.3 with KT: 10 repetitions of 11 bytes") << true << 11;
+}
+
+void tst_PtySend::exactBytesAndPacing()
+{
+    QFETCH(bool, md90v13);
+    QFETCH(int, frameLength);
+    PtyPair pty;
+    QVERIFY(pty.start());
+    serial::QtSerialPort port;
+    QVERIFY2(port.open(pty.sendEnd()), qPrintable(port.errorString())); // a pty refuses RTS; still open
+    frame::SentenceBytes s = gpRmc(md90v13);
+    const auto start = PtyPair::Clock::now();
+    QCOMPARE(frame::Transmitter(port).TransmitSentence(s), std::nullopt);
+    QVERIFY(pty.waitFor(10 * frameLength, 2000));
+    QTest::qWait(200);
+
+    const QByteArray got = pty.received();
+    QCOMPARE(got.size(), 10 * frameLength);
+    const QByteArray first = got.left(frameLength);
+    const QByteArray second = got.mid(frameLength, frameLength);
+    QCOMPARE(first, md90v13 ? QByteArray::fromHex("24324750524D430535047F")
+                            : QByteArray::fromHex("24324750524D4305357B"));
+    QCOMPARE(second, md90v13 ? QByteArray::fromHex("24324750524D430535045F")
+                             : QByteArray::fromHex("24324750524D4305355B"));
+    QCOMPARE(first.chopped(1), second.chopped(1));
+    for (int r = 2; r < 10; ++r)
+        QCOMPARE(got.mid(r * frameLength, frameLength), second);
+
+    const std::vector<PtyPair::Clock::time_point> at = pty.arrivals();
+    QVERIFY(at[0] - start >= milliseconds(100) - Allowance);
+    for (int i = 1; i < int(at.size()); ++i) {
+        // Each repetition follows the last byte's slot and 0.1 s of silence; bytes within one, a slot apart.
+        const auto least = i % frameLength == 0 ? milliseconds(150) : milliseconds(50);
+        const auto gap = at[i] - at[i - 1];
+        QVERIFY2(gap >= least - Allowance,
+                 qPrintable(QStringLiteral("byte %1 arrived %2 ms after the one before")
+                                .arg(i)
+                                .arg(duration_cast<milliseconds>(gap).count())));
+    }
+}
+
+void tst_PtySend::farEndVanishing()
+{
+    PtyPair pty;
+    QVERIFY(pty.start());
+    serial::QtSerialPort port;
+    QVERIFY(port.open(pty.sendEnd()));
+    QTimer::singleShot(1200, [&] { pty.killSocat(); });
+    frame::SentenceBytes s = gpRmc(false);
+    QElapsedTimer clock;
+    clock.start();
+    const std::optional<QString> failure = frame::Transmitter(port).TransmitSentence(s);
+    QVERIFY2(failure, "a send into a vanished device reported success");
+    QVERIFY(!failure->isEmpty());
+    QVERIFY(!port.isOpen());
+    // It stopped at the failure instead of running the full six seconds.
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(pty.received().size() < 100);
+}
+
+void tst_PtySend::missingDevice()
+{
+    serial::QtSerialPort port;
+    QVERIFY(!port.open("/dev/mdconfig-no-such-device"));
+    QVERIFY(!port.isOpen());
+    QVERIFY2(port.errorString().contains("no such device"), qPrintable(port.errorString()));
+    QVERIFY(!port.writeByte(0x24));
+}
+
+void tst_PtySend::openingThroughThePortNumber()
+{
+    PtyPair pty;
+    QVERIFY(pty.start());
+    qputenv("MDCONFIG_COM4", QFile::encodeName(pty.sendEnd()));
+    serial::QtSerialPort port;
+    std::int16_t number = 9;
+    QStringList prompts;
+    // COM9 names a device that is not there; the answer 4 names the pseudo-terminal.
+    qputenv("MDCONFIG_COM9", "/dev/mdconfig-no-such-device");
+    const bool opened = serial::OpenComPort(port, number,
+                                            [&](const QString &prompt) {
+                                                prompts << prompt;
+                                                return std::optional<QString>(" 4 ");
+                                            },
+                                            {});
+    qunsetenv("MDCONFIG_COM4");
+    qunsetenv("MDCONFIG_COM9");
+    QVERIFY(opened);
+    QVERIFY(port.isOpen());
+    QCOMPARE(number, std::int16_t(4));
+    QCOMPARE(prompts.size(), 1);
+    QVERIFY(prompts[0].startsWith("Error encountered while trying to open COM 9."));
+    QVERIFY(prompts[0].contains("/dev/mdconfig-no-such-device: no such device"));
+    QVERIFY(port.writeByte(0x24));
+    QVERIFY(pty.waitFor(1, 2000));
+    QCOMPARE(pty.received(), QByteArray("$"));
+}
+
+QTEST_GUILESS_MAIN(tst_PtySend)
+#include "tst_ptysend.moc"

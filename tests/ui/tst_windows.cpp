@@ -1,0 +1,508 @@
+#include "app/texts.h"
+#include "support/modal.h"
+#include "support/recordingport.h"
+#include "ui/mainwindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using ui::ControlSpec;
+using ui::Kind;
+using ui::pixels;
+
+Q_DECLARE_METATYPE(ControlSpec)
+
+namespace {
+
+// Where a dialog goes: 1000 twips right of and below the main window's outer corner.
+QPoint besideMain(const QWidget *main)
+{
+    return {ui::pixels(ui::twips(main->x()) + 1000), ui::pixels(ui::twips(main->y()) + 1000)};
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+}
+
+QString captionOf(QWidget *w)
+{
+    if (auto *b = qobject_cast<QAbstractButton *>(w))
+        return b->text();
+    if (auto *l = qobject_cast<QLabel *>(w))
+        return l->text();
+    if (auto *g = qobject_cast<QGroupBox *>(w))
+        return g->title();
+    if (auto *c = qobject_cast<QComboBox *>(w))
+        return c->currentText();
+    return {};
+}
+
+// A started program: its folder a temporary one holding the given settings file.
+struct Started {
+    explicit Started(const QByteArray &settingsFile = QByteArray(), bool withFile = true)
+    {
+        if (withFile)
+            writeAll(settingsPath(), settingsFile);
+        window.Form_Load(dir.path());
+    }
+    QString settingsPath() const { return dir.filePath("MD40_90.INI"); }
+
+    QTemporaryDir dir;
+    app::Program program;
+    RecordingPort port;
+    ui::MainWindow window{program, port};
+};
+
+} // namespace
+
+class tst_Windows : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { m_cwd = QDir::currentPath(); }
+    void cleanup() { QDir::setCurrent(m_cwd); }
+
+    void layout_data();
+    void layout();
+    void windowSizesAndTitles();
+    void secondaryWindowsCannotBeClosed();
+    void beforeStartUp();
+    void startUp_data();
+    void startUp();
+    void keyboardOrder();
+    void transducerListOnlyForXdr();
+    void typedTextChoosesAnEntry_data();
+    void typedTextChoosesAnEntry();
+    void portDialogAccept();
+    void quitWritesTheSettings();
+    void quitReportsAFailedWrite();
+    void closeBoxWritesNothing();
+    void closeIgnoredWhileDisabled();
+    void helpAndAbout_data();
+    void helpAndAbout();
+
+private:
+    QString m_cwd;
+};
+
+void tst_Windows::layout_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<ControlSpec>("spec");
+    const QList<QPair<QString, QList<ControlSpec>>> windows = {{"frmMain", ui::mainWindowLayout()},
+                                                               {"frmComms", ui::portDialogLayout()},
+                                                               {"frmIcons", ui::iconDialogLayout()},
+                                                               {"frmProgress", ui::progressWindowLayout()}};
+    for (const auto &[window, table] : windows) {
+        for (const ControlSpec &spec : table)
+            QTest::newRow(qPrintable(window + " " + spec.name)) << window << spec;
+    }
+}
+
+void tst_Windows::layout()
+{
+    QFETCH(QString, window);
+    QFETCH(ControlSpec, spec);
+    Started s;
+    ui::ProgressWindow progress;
+    QWidget *top = window == "frmMain"    ? static_cast<QWidget *>(&s.window)
+                   : window == "frmComms" ? static_cast<QWidget *>(s.window.frmComms())
+                   : window == "frmIcons" ? static_cast<QWidget *>(s.window.frmIcons())
+                                          : static_cast<QWidget *>(&progress);
+    QWidget *w = top->findChild<QWidget *>(spec.name);
+    QVERIFY2(w, qPrintable("no control named " + spec.name));
+    if (!spec.container.isEmpty())
+        QCOMPARE(w->parentWidget()->objectName(), spec.container);
+    QCOMPARE(w->pos(), QPoint(pixels(spec.left), pixels(spec.top)));
+    if (spec.kind == Kind::Label || spec.kind == Kind::OptionButton) {
+        // A caption may need more room with this desktop's font; it grows from its corner, never shrinks.
+        QVERIFY(w->width() >= pixels(spec.width));
+        QVERIFY(w->height() >= pixels(spec.height));
+    } else {
+        QCOMPARE(w->size(), QSize(pixels(spec.width), pixels(spec.height)));
+    }
+    if (spec.kind != Kind::ComboBox && spec.name != "lblCommsPort")
+        QCOMPARE(captionOf(w), spec.caption);
+    if (auto *button = qobject_cast<QPushButton *>(w)) {
+        QVERIFY(!button->isDefault());
+        QVERIFY(!button->autoDefault());
+    }
+}
+
+void tst_Windows::windowSizesAndTitles()
+{
+    Started s;
+    QCOMPARE(s.window.centralWidget()->size(), QSize(665, 235));
+    QCOMPARE(s.window.windowTitle(), QStringLiteral("Velmora MD20/MD40/MD90 Configuration Program Ver. 2.0"));
+    QCOMPARE(s.window.frmComms()->size(), QSize(452, 132));
+    QCOMPARE(s.window.frmComms()->windowTitle(), QStringLiteral("Communication Port"));
+    QCOMPARE(s.window.frmIcons()->size(), QSize(402, 158));
+    QCOMPARE(s.window.frmIcons()->windowTitle(),
+             QStringLiteral("You can activate one of these Icons on MD90 Ver 1.3+"));
+    ui::ProgressWindow progress;
+    QCOMPARE(progress.size(), QSize(271, 69));
+    QCOMPARE(progress.windowTitle(), QStringLiteral("Transferring Data"));
+    QCOMPARE(progress.ProgressBar1()->minimum(), 0);
+    QCOMPARE(progress.ProgressBar1()->maximum(), 10);
+    QCOMPARE(progress.ProgressBar1()->value(), 0);
+    QVERIFY(!progress.ProgressBar1()->isTextVisible());
+
+    const Qt::WindowFlags main = s.window.windowFlags();
+    QVERIFY(!(main & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(main & Qt::WindowMaximizeButtonHint));
+    QVERIFY(main & Qt::WindowCloseButtonHint);
+    const QStringList menus = {"Edit", "Help"};
+    QStringList seen;
+    for (QAction *a : s.window.menuBar()->actions())
+        seen << a->text();
+    QCOMPARE(seen, menus);
+    QStringList items;
+    for (QAction *a : s.window.findChild<QMenu *>("Help")->actions())
+        items << a->text() + "=" + a->objectName();
+    QCOMPARE(items, (QStringList{"MD20/40=Help_MD20_40", "MD90=Help_MD90", "About=About"}));
+    QCOMPARE(s.window.findChild<QAction *>("ComsPort")->text(), QStringLiteral("COM Port"));
+}
+
+void tst_Windows::secondaryWindowsCannotBeClosed()
+{
+    Started s;
+    ui::ProgressWindow progress;
+    for (QWidget *w : {static_cast<QWidget *>(s.window.frmComms()),
+                       static_cast<QWidget *>(s.window.frmIcons()), static_cast<QWidget *>(&progress)}) {
+        const Qt::WindowFlags flags = w->windowFlags();
+        QVERIFY(!(flags & Qt::WindowCloseButtonHint));
+        QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        QVERIFY(w->parent() == nullptr); // a window of its own: disabling the main window leaves it usable
+        w->show();
+        QVERIFY(!w->close());
+        QTest::keyClick(w, Qt::Key_Escape);
+        QVERIFY(w->isVisible());
+        w->hide();
+    }
+}
+
+void tst_Windows::beforeStartUp()
+{
+    app::Program program;
+    RecordingPort port;
+    ui::MainWindow window(program, port);
+    const QList<QPair<const char *, const char *>> initial = {
+        {"cmbNmeaTalker", "AG"},
+        {"cmbNmeaID", "AAM"},
+        {"cmbNmeaCommas", "1"},
+        {"cboMemoryLocation1", "1"},
+        {"cboXDR", "A - Amps"},
+        {"cboMemoryLocation2", "1"},
+        {"cboVmInstrumentID", "WX20/40 WINDLASS BATTERY VOLTAGE"}};
+    for (const auto &[name, text] : initial) {
+        auto *combo = window.findChild<QComboBox *>(name);
+        QCOMPARE(combo->currentText(), QString(text));
+        QCOMPARE(combo->currentIndex(), -1);
+        QVERIFY(combo->isEditable());
+    }
+    QVERIFY(window.findChild<QRadioButton *>("optProduct(2)")->isChecked());
+    QCOMPARE(window.findChild<QLabel *>("lblCommsPort")->text(), QStringLiteral("COM Port = 0"));
+    QVERIFY(window.findChild<QComboBox *>("cboXDR")->isHidden());
+}
+
+void tst_Windows::startUp_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<int>("product");
+    QTest::addColumn<int>("port");
+    QTest::newRow("product 2, port 3") << QByteArray(" 2  3 \r\n") << true << 2 << 3;
+    QTest::newRow("product 0, port 0") << QByteArray(" 0  0 \r\n") << true << 0 << 0;
+    QTest::newRow("COM16") << QByteArray("1,16") << true << 1 << 16;
+    QTest::newRow("missing file") << QByteArray() << false << 2 << 0;
+    QTest::newRow("empty file") << QByteArray() << true << 2 << 0;
+    QTest::newRow("binary data") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10) << true << 2 << 0;
+    QTest::newRow("negative port") << QByteArray("0 -3") << true << 0 << 0;
+    QTest::newRow("port too large for 16 bits") << QByteArray("1 99999") << true << 1 << 0;
+    QTest::newRow("product out of range") << QByteArray("7 5") << true << 2 << 5;
+}
+
+void tst_Windows::startUp()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, exists);
+    QFETCH(int, product);
+    QFETCH(int, port);
+    QTemporaryDir elsewhere;
+    QDir::setCurrent(elsewhere.path());
+    Started s(file, exists);
+    QCOMPARE(QDir::current().canonicalPath(), QDir(s.dir.path()).canonicalPath());
+    QVERIFY(s.window.findChild<QRadioButton *>(QStringLiteral("optProduct(%1)").arg(product))->isChecked());
+    QCOMPARE(s.window.findChild<QLabel *>("lblCommsPort")->text(),
+             QStringLiteral("COM Port =  %1").arg(port));
+    QVERIFY(s.window.frmComms()->optComm(port)->isChecked());
+    QCOMPARE(s.window.frmComms()->selectedIndex(), port);
+    QVERIFY(s.window.frmIcons()->optIcons(0)->isChecked());
+    // Placed at 4500 twips, the dialogs 1000 twips right of and below, all hidden.
+    QCOMPARE(s.window.pos(), QPoint(300, 300));
+    QCOMPARE(s.window.frmComms()->pos(), QPoint(367, 367));
+    QCOMPARE(s.window.frmIcons()->pos(), QPoint(367, 367));
+    QVERIFY(!s.window.frmComms()->isVisible());
+    QVERIFY(!s.window.frmIcons()->isVisible());
+    QVERIFY(!s.window.frmProgress());
+    QVERIFY(s.port.opened.isEmpty()); // start-up does not touch the port
+    const QList<QPair<const char *, QString>> first = {
+        {"cmbNmeaTalker", "AG"},
+        {"cmbNmeaID", "AAM"},
+        {"cmbNmeaCommas", "1"},
+        {"cboMemoryLocation1", "1"},
+        {"cboXDR", "A - Angular Displacement, Degrees"},
+        {"cboVmInstrumentID", "WX20/40 WINDLASS BATTERY VOLTAGE"},
+        {"cboMemoryLocation2", "1"}};
+    for (const auto &[name, text] : first) {
+        auto *combo = s.window.findChild<QComboBox *>(name);
+        QCOMPARE(combo->currentIndex(), 0);
+        QCOMPARE(combo->currentText(), text);
+    }
+    QVERIFY(s.window.findChild<QComboBox *>("cboXDR")->isHidden());
+    QCOMPARE(s.window.findChild<QComboBox *>("cmbNmeaID")->count(), 120);
+}
+
+void tst_Windows::keyboardOrder()
+{
+    Started s;
+    s.window.show();
+    QApplication::setActiveWindow(&s.window);
+    QVERIFY(QTest::qWaitForWindowActive(&s.window));
+    auto focusAfterTab = [&](const char *from) -> QString {
+        QWidget *start = s.window.findChild<QWidget *>(from);
+        start->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget *focus = QApplication::focusWidget();
+        while (focus && focus->objectName().isEmpty())
+            focus = focus->parentWidget(); // the text field of a combo box
+        return focus ? focus->objectName() : QString();
+    };
+    QCOMPARE(focusAfterTab("cmbNmeaCommas"), QStringLiteral("cmbNmeaID"));
+    QCOMPARE(focusAfterTab("cmbNmeaID"), QStringLiteral("cmbNmeaTalker"));
+    QCOMPARE(focusAfterTab("cmbNmeaTalker"), QStringLiteral("cboMemoryLocation1"));
+    QCOMPARE(focusAfterTab("cboMemoryLocation1"), QStringLiteral("cmdQuit"));
+    QCOMPARE(focusAfterTab("cmdQuit"), QStringLiteral("cmdSend1"));
+    QCOMPARE(focusAfterTab("cmdSend1"), QStringLiteral("cmdSend2"));
+    QCOMPARE(focusAfterTab("cmdSend2"), QStringLiteral("cboMemoryLocation2"));
+    QCOMPARE(focusAfterTab("cboMemoryLocation2"), QStringLiteral("cboVmInstrumentID"));
+    // The hidden transducer list is skipped; shown, it comes last.
+    QVERIFY(focusAfterTab("cboVmInstrumentID") != QStringLiteral("cboXDR"));
+    s.window.findChild<QComboBox *>("cmbNmeaID")->setCurrentIndex(100);
+    QCOMPARE(focusAfterTab("cboVmInstrumentID"), QStringLiteral("cboXDR"));
+
+    auto *commsLabel = s.window.frmComms()->findChild<QLabel *>("lblComms");
+    QCOMPARE(commsLabel->text(), QStringLiteral("Please select a COM port"));
+    // Port dialog: COM8 (tab 8), then Accept (9), None (10), COM16 (11).
+    QWidget *after8 = s.window.frmComms()->optComm(8)->nextInFocusChain();
+    QCOMPARE(after8, static_cast<QWidget *>(s.window.frmComms()->cmdCommsAccept()));
+    QCOMPARE(after8->nextInFocusChain(), static_cast<QWidget *>(s.window.frmComms()->optComm(0)));
+    QCOMPARE(s.window.frmComms()->optComm(0)->nextInFocusChain(),
+             static_cast<QWidget *>(s.window.frmComms()->optComm(16)));
+    QCOMPARE(s.window.frmComms()->optComm(10)->nextInFocusChain(),
+             static_cast<QWidget *>(s.window.frmComms()->optComm(9)));
+    // Icon dialog: along the rows, None DEG FT KT MPH, then AH.
+    QCOMPARE(s.window.frmIcons()->optIcons(0)->nextInFocusChain(),
+             static_cast<QWidget *>(s.window.frmIcons()->optIcons(3)));
+    QCOMPARE(s.window.frmIcons()->optIcons(12)->nextInFocusChain(),
+             static_cast<QWidget *>(s.window.frmIcons()->optIcons(1)));
+    QCOMPARE(s.window.frmIcons()->optIcons(14)->nextInFocusChain(),
+             static_cast<QWidget *>(s.window.frmIcons()->cmdIconsContinue()));
+}
+
+void tst_Windows::transducerListOnlyForXdr()
+{
+    Started s;
+    auto *id = s.window.findChild<QComboBox *>("cmbNmeaID");
+    auto *xdr = s.window.findChild<QComboBox *>("cboXDR");
+    xdr->setCurrentIndex(5);
+    id->setCurrentIndex(vocabulary::XdrPosition);
+    QVERIFY(!xdr->isHidden());
+    id->setCurrentIndex(99);
+    QVERIFY(xdr->isHidden());
+    QCOMPARE(xdr->currentIndex(), 5); // keeps its choice while hidden
+    id->setCurrentIndex(101);
+    QVERIFY(xdr->isHidden());
+    id->lineEdit()->selectAll();
+    QTest::keyClicks(id->lineEdit(), "xdr");
+    QVERIFY(!xdr->isHidden());
+    QTest::keyClick(id->lineEdit(), Qt::Key_Backspace);
+    QVERIFY(xdr->isHidden());
+}
+
+void tst_Windows::typedTextChoosesAnEntry_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("position");
+    QTest::newRow("exact") << "GGA" << 24;
+    QTest::newRow("other case") << "gga" << 24;
+    QTest::newRow("not an entry") << "GGX" << -1;
+    QTest::newRow("part of an entry") << "GG" << -1;
+}
+
+void tst_Windows::typedTextChoosesAnEntry()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, position);
+    Started s;
+    auto *id = s.window.findChild<QComboBox *>("cmbNmeaID");
+    id->lineEdit()->selectAll();
+    QTest::keyClicks(id->lineEdit(), typed);
+    QCOMPARE(id->currentIndex(), position);
+    QCOMPARE(id->currentText().toUpper(), typed.toUpper()); // what was typed stays in the box
+    QCOMPARE(id->count(), 120);                             // and is never added to the list
+}
+
+void tst_Windows::portDialogAccept()
+{
+    Started s(" 2  3 \r\n");
+    s.window.move(120, 90);
+    s.window.ComsPort_Click();
+    QVERIFY(s.window.frmComms()->isVisible());
+    QVERIFY(!s.window.isEnabled());
+    QCOMPARE(s.window.frmComms()->pos(), besideMain(&s.window));
+    QCOMPARE(s.window.frmIcons()->pos(), besideMain(&s.window));
+    QVERIFY(s.window.frmComms()->isEnabled());
+    s.window.frmComms()->optComm(7)->click();
+    s.window.frmComms()->cmdCommsAccept()->click();
+    QVERIFY(!s.window.frmComms()->isVisible());
+    QVERIFY(s.window.isEnabled());
+    QCOMPARE(s.program.ComPortNumber, std::int16_t(7));
+    QCOMPARE(s.window.findChild<QLabel *>("lblCommsPort")->text(), QStringLiteral("COM Port =  7"));
+    QVERIFY(s.port.opened.isEmpty());
+    QCOMPARE(readAll(s.settingsPath()), QByteArray(" 2  3 \r\n"));
+    // Shown again, it keeps the selection.
+    s.window.ComsPort_Click();
+    QVERIFY(s.window.frmComms()->optComm(7)->isChecked());
+    s.window.frmComms()->cmdCommsAccept()->click();
+}
+
+void tst_Windows::quitWritesTheSettings()
+{
+    Started s(" 2  3 \r\n");
+    s.window.show();
+    s.window.findChild<QRadioButton *>("optProduct(0)")->click();
+    s.window.ComsPort_Click();
+    s.window.frmComms()->optComm(12)->click();
+    s.window.frmComms()->cmdCommsAccept()->click();
+    s.port.open("/dev/fake"); // as after a send
+    s.window.findChild<QPushButton *>("cmdQuit")->click();
+    QCOMPARE(readAll(s.settingsPath()), QByteArray::fromHex("203020203132200D0A"));
+    QVERIFY(!s.port.isOpen());
+    QVERIFY(!s.window.isVisible());
+    QVERIFY(!s.window.frmComms()->isVisible());
+}
+
+void tst_Windows::quitReportsAFailedWrite()
+{
+    Started s;
+    QFile::remove(s.settingsPath());
+    QDir(s.dir.path()).mkdir("MD40_90.INI"); // a folder where the file should go: it cannot be written
+    s.window.show();
+    s.port.open("/dev/fake");
+    QString title, text;
+    QList<QMessageBox::StandardButton> buttons;
+    answerModal([&](QWidget *w) {
+        auto *box = qobject_cast<QMessageBox *>(w);
+        QVERIFY(box);
+        title = box->windowTitle();
+        text = box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    s.window.findChild<QPushButton *>("cmdQuit")->click();
+    QCOMPARE(title, QStringLiteral("Settings not saved"));
+    QVERIFY2(text.contains(QDir::toNativeSeparators(s.settingsPath())), qPrintable(text));
+    QVERIFY(!s.port.isOpen());
+    QVERIFY(!s.window.isVisible());
+}
+
+void tst_Windows::closeBoxWritesNothing()
+{
+    Started s(" 1  4 \r\n");
+    s.window.show();
+    s.window.findChild<QRadioButton *>("optProduct(0)")->click();
+    QVERIFY(s.window.close());
+    QCOMPARE(readAll(s.settingsPath()), QByteArray(" 1  4 \r\n"));
+    QVERIFY(!s.window.frmComms()->isVisible());
+}
+
+void tst_Windows::closeIgnoredWhileDisabled()
+{
+    Started s;
+    s.window.show();
+    s.window.ComsPort_Click();
+    QVERIFY(!s.window.close());
+    QVERIFY(s.window.isVisible());
+    s.window.frmComms()->cmdCommsAccept()->click();
+    QVERIFY(s.window.close());
+}
+
+void tst_Windows::helpAndAbout_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("MD20/40") << "Help_MD20_40"
+                             << "MD20/40 Help" << app::helpMd2040Text();
+    QTest::newRow("MD90") << "Help_MD90"
+                          << "MD90 Help" << app::helpMd90Text();
+    QTest::newRow("About") << "About"
+                           << "About MD20/40 MD90 Programmer" << app::aboutText("2.0");
+}
+
+void tst_Windows::helpAndAbout()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+    Started s;
+    s.window.show();
+    QMessageBox *seen = nullptr;
+    QString shownTitle, shownText;
+    QMessageBox::Icon icon = QMessageBox::Warning;
+    QMessageBox::StandardButtons buttons;
+    Qt::TextFormat format = Qt::RichText;
+    answerModal([&](QWidget *w) {
+        seen = qobject_cast<QMessageBox *>(w);
+        QVERIFY(seen);
+        shownTitle = seen->windowTitle();
+        shownText = seen->text();
+        icon = seen->icon();
+        buttons = seen->standardButtons();
+        format = seen->textFormat();
+        seen->button(QMessageBox::Ok)->click();
+    });
+    s.window.findChild<QAction *>(action)->trigger();
+    QVERIFY(seen);
+    QCOMPARE(shownTitle, title);
+    QCOMPARE(shownText, ui::displayText(text));
+    QCOMPARE(icon, QMessageBox::NoIcon);
+    QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(format, Qt::PlainText);
+}
+
+QTEST_MAIN(tst_Windows)
+#include "tst_windows.moc"
