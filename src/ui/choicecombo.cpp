@@ -13,9 +13,11 @@ ChoiceCombo::ChoiceCombo(QWidget *parent) : QComboBox(parent)
     setMaxVisibleItems(20);
     connect(lineEdit(), &QLineEdit::textEdited, this, &ChoiceCombo::onTextEdited);
     // A chosen entry longer than the box shows its beginning, where the entries differ.
+    // The whole entry stays readable as a tooltip where the box is narrower than it.
     connect(this, &QComboBox::currentIndexChanged, this, [this] {
         if (!m_typing)
             lineEdit()->setCursorPosition(0);
+        setToolTip(currentText());
     });
 }
 

@@ -24,6 +24,29 @@ namespace ui {
 
 using vocabulary::List;
 
+namespace {
+
+// The standard message box, except that it never wraps a line: the help texts are laid out line by line with
+// leading blanks, and a wrapped line would break their wiring tables apart.
+class TextBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        // The box wraps a text wider than half the screen or 500 pixels; as wide as its longest line, its
+        // label has nothing left to wrap.
+        if (auto *label = findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
+            label->setWordWrap(false);
+            label->setMinimumWidth(label->sizeHint().width());
+        }
+        QMessageBox::showEvent(event);
+    }
+};
+
+} // namespace
+
 const QList<ControlSpec> &mainWindowLayout()
 {
     static const QList<ControlSpec> table = {
@@ -403,8 +426,8 @@ void MainWindow::About_Click()
 
 void MainWindow::showText(const QString &title, const QString &text, bool warning)
 {
-    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, title, displayText(text),
-                    QMessageBox::Ok, this);
+    TextBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, title, displayText(text),
+                QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }

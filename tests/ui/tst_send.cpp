@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -109,6 +110,7 @@ private slots:
     void cancelAtThePortPrompt();
     void promptAnswerOpensAnotherPort();
     void failedWriteTellsTheUser();
+    void deviceVanishingMidSend();
     void previewsShowTheFrameWithoutSideEffects();
 
 private:
@@ -354,6 +356,33 @@ void tst_Send::failedWriteTellsTheUser()
     QVERIFY(!p.port.isOpen());
     QCOMPARE(p.port.closes, 1);
     QCOMPARE(p.port.written.size(), 25);
+}
+
+void tst_Send::deviceVanishingMidSend()
+{
+    if (!PtyPair::available())
+        QFAIL("socat is needed: apt-get install socat");
+    PtyPair pty;
+    QVERIFY(pty.start());
+    Real p(pty.sendEnd(), false);
+    p.product(0);
+    QTimer::singleShot(1200, [&] { pty.killSocat(); });
+    QString text;
+    answerModal([&](QWidget *w) {
+        auto *box = qobject_cast<QMessageBox *>(w);
+        QVERIFY(box);
+        text = box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    p.window.cmdSend1_Click();
+    QVERIFY2(clock.elapsed() < 5000, "the send carried on after the device went away");
+    QVERIFY2(text.contains("not sent"), qPrintable(text));
+    QVERIFY(text.contains(pty.sendEnd()));
+    QVERIFY(!p.port.isOpen());
+    QVERIFY(p.window.isEnabled());
+    QVERIFY(!p.window.frmProgress()->isVisible());
 }
 
 void tst_Send::previewsShowTheFrameWithoutSideEffects()

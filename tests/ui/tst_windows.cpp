@@ -485,9 +485,14 @@ void tst_Windows::helpAndAbout()
     QMessageBox::Icon icon = QMessageBox::Warning;
     QMessageBox::StandardButtons buttons;
     Qt::TextFormat format = Qt::RichText;
+    int labelWidth = 0, longestLine = 0;
     answerModal([&](QWidget *w) {
         seen = qobject_cast<QMessageBox *>(w);
         QVERIFY(seen);
+        auto *label = seen->findChild<QLabel *>("qt_msgbox_label");
+        labelWidth = label->width();
+        for (const QString &line : seen->text().split('\n'))
+            longestLine = qMax(longestLine, label->fontMetrics().horizontalAdvance(line));
         shownTitle = seen->windowTitle();
         shownText = seen->text();
         icon = seen->icon();
@@ -502,6 +507,9 @@ void tst_Windows::helpAndAbout()
     QCOMPARE(icon, QMessageBox::NoIcon);
     QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(format, Qt::PlainText);
+    // No line is wrapped: the wiring tables keep their shape.
+    QVERIFY2(labelWidth >= longestLine,
+             qPrintable(QStringLiteral("%1 < %2").arg(labelWidth).arg(longestLine)));
 }
 
 QTEST_MAIN(tst_Windows)
