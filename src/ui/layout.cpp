@@ -36,15 +36,15 @@ QHash<QString, QWidget *> buildControls(QWidget *clientArea, const QList<Control
 {
     QHash<QString, QWidget *> controls;
     QList<QPair<int, QWidget *>> focusable;
-    for (const ControlSpec &spec : table) {
-        QWidget *parent = spec.container.isEmpty() ? clientArea : controls.value(spec.container, clientArea);
+    for (const ControlSpec &row : table) {
+        QWidget *parent = row.container.isEmpty() ? clientArea : controls.value(row.container, clientArea);
         QWidget *w = nullptr;
-        switch (spec.kind) {
+        switch (row.kind) {
         case Kind::Frame:
-            w = new QGroupBox(spec.caption, parent);
+            w = new QGroupBox(row.caption, parent);
             break;
         case Kind::Label: {
-            auto *label = new QLabel(spec.caption, parent);
+            auto *label = new QLabel(row.caption, parent);
             label->setTextFormat(Qt::PlainText);
             label->setWordWrap(true);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -53,12 +53,12 @@ QHash<QString, QWidget *> buildControls(QWidget *clientArea, const QList<Control
         }
         case Kind::ComboBox: {
             auto *combo = new ChoiceCombo(parent);
-            combo->setEditText(spec.caption);
+            combo->setEditText(row.caption);
             w = combo;
             break;
         }
         case Kind::CommandButton: {
-            auto *button = new QPushButton(spec.caption, parent);
+            auto *button = new QPushButton(row.caption, parent);
             // Enter presses a button only when it has the focus; Escape presses none.
             button->setAutoDefault(false);
             button->setDefault(false);
@@ -66,7 +66,7 @@ QHash<QString, QWidget *> buildControls(QWidget *clientArea, const QList<Control
             break;
         }
         case Kind::OptionButton:
-            w = new QRadioButton(spec.caption, parent);
+            w = new QRadioButton(row.caption, parent);
             break;
         case Kind::ProgressBar: {
             auto *bar = new QProgressBar(parent);
@@ -75,12 +75,12 @@ QHash<QString, QWidget *> buildControls(QWidget *clientArea, const QList<Control
             break;
         }
         }
-        w->setObjectName(spec.name);
-        w->setGeometry(pixels(spec.left), pixels(spec.top), pixels(spec.width), pixels(spec.height));
-        fitCaption(w, spec.kind);
-        controls.insert(spec.name, w);
-        if (spec.tab >= 0 && w->focusPolicy() != Qt::NoFocus)
-            focusable.append({spec.tab, w});
+        w->setObjectName(row.name);
+        w->setGeometry(pixels(row.left), pixels(row.top), pixels(row.width), pixels(row.height));
+        fitCaption(w, row.kind);
+        controls.insert(row.name, w);
+        if (row.tab >= 0 && w->focusPolicy() != Qt::NoFocus)
+            focusable.append({row.tab, w});
     }
     std::stable_sort(focusable.begin(), focusable.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });

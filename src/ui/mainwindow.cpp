@@ -194,14 +194,15 @@ void MainWindow::fillLists()
                                                    {m_cboVmInstrumentID, List::Instrument},
                                                    {m_cboMemoryLocation2, List::MemoryLocation2}};
     for (const auto &[combo, list] : lists) {
-        // The selection is set only once every entry is in, so its handler sees the whole list.
-        const QSignalBlocker blocker(combo);
-        combo->clear();
-        combo->addItems(vocabulary::entries(list));
-        combo->setCurrentIndex(-1);
-    }
-    for (const auto &[combo, list] : lists)
+        {
+            // The selection is set only once every entry is in, so its handler sees the whole list.
+            const QSignalBlocker blocker(combo);
+            combo->clear();
+            combo->addItems(vocabulary::entries(list));
+            combo->setCurrentIndex(-1);
+        }
         combo->setCurrentIndex(0);
+    }
 }
 
 void MainWindow::refreshPortLabel()

@@ -1,21 +1,12 @@
 #include "app/program.h"
 #include "app/texts.h"
+#include "support/files.h"
 #include "support/recordingport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-} // namespace
 
 class tst_Program : public QObject {
     Q_OBJECT
@@ -38,14 +29,8 @@ void tst_Program::readsTheFileBesideTheProgram()
 {
     QTemporaryDir programDir;
     QTemporaryDir elsewhere;
-    QFile f(programDir.filePath("MD40_90.INI"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(" 2  3 \r\n");
-    f.close();
-    QFile decoy(elsewhere.filePath("MD40_90.INI"));
-    QVERIFY(decoy.open(QIODevice::WriteOnly));
-    decoy.write(" 0  9 \r\n");
-    decoy.close();
+    QVERIFY(writeAll(programDir.filePath("MD40_90.INI"), " 2  3 \r\n"));
+    QVERIFY(writeAll(elsewhere.filePath("MD40_90.INI"), " 0  9 \r\n"));
     QDir::setCurrent(elsewhere.path());
 
     app::Program p;
@@ -74,10 +59,7 @@ void tst_Program::quitWritesTheExactLine()
     QFETCH(int, port);
     QFETCH(QByteArray, bytes);
     QTemporaryDir programDir;
-    QFile f(programDir.filePath("MD40_90.INI"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("1,4");
-    f.close();
+    QVERIFY(writeAll(programDir.filePath("MD40_90.INI"), "1,4"));
     app::Program p;
     app::loadProgram(p, programDir.path());
     p.ComPortNumber = std::int16_t(port);

@@ -1,5 +1,6 @@
 #include "settings/settings.h"
 
+#include "support/files.h"
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,23 +12,6 @@
 using settings::Settings;
 
 Q_DECLARE_METATYPE(Settings)
-
-namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-} // namespace
 
 class tst_Settings : public QObject {
     Q_OBJECT
@@ -124,9 +108,9 @@ void tst_Settings::hugeFile()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("MD40_90.INI");
-    writeAll(path, " 1  7 \r\n" + QByteArray(8 * 1024 * 1024, 'x'));
+    QVERIFY(writeAll(path, " 1  7 \r\n" + QByteArray(8 * 1024 * 1024, 'x')));
     QCOMPARE(settings::LoadSettings(path), (Settings{1, 7}));
-    writeAll(path, QByteArray(8 * 1024 * 1024, ' ') + "1 7");
+    QVERIFY(writeAll(path, QByteArray(8 * 1024 * 1024, ' ') + "1 7"));
     QCOMPARE(settings::LoadSettings(path), (Settings{2, 0})); // not read to its end
 }
 
@@ -135,7 +119,7 @@ void tst_Settings::failedWriteKeepsTheFormerFile()
     QTemporaryDir dir;
     const QString path = dir.filePath("MD40_90.INI");
     const QByteArray former = settings::formatSettings({1, 9});
-    writeAll(path, former);
+    QVERIFY(writeAll(path, former));
 
     // A file size limit makes the write itself fail, as a full disk would, whoever runs the test.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -188,7 +172,7 @@ void tst_Settings::location()
     QDir(dir.path()).mkdir("program");
     QDir(dir.path()).mkdir("user");
     if (userCopyExists)
-        writeAll(dir.filePath("user/MD40_90.INI"), " 1  1 \r\n");
+        QVERIFY(writeAll(dir.filePath("user/MD40_90.INI"), " 1  1 \r\n"));
     const settings::Location where =
         settings::locate(dir.filePath("program"), writable, dir.filePath("user"), "MD40_90.INI");
     QCOMPARE(where.readPath, dir.filePath(reads + "/MD40_90.INI"));

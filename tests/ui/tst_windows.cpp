@@ -1,4 +1,5 @@
 #include "app/texts.h"
+#include "support/files.h"
 #include "support/modal.h"
 #include "support/recordingport.h"
 #include "ui/mainwindow.h"
@@ -32,19 +33,6 @@ namespace {
 QPoint besideMain(const QWidget *main)
 {
     return {ui::pixels(ui::twips(main->x()) + 1000), ui::pixels(ui::twips(main->y()) + 1000)};
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
 }
 
 QString captionOf(QWidget *w)
@@ -96,6 +84,7 @@ private slots:
     void typedTextChoosesAnEntry_data();
     void typedTextChoosesAnEntry();
     void portDialogAccept();
+    void portDialogNamesTheDevices();
     void quitWritesTheSettings();
     void quitReportsAFailedWrite();
     void closeBoxWritesNothing();
@@ -110,41 +99,41 @@ private:
 void tst_Windows::layout_data()
 {
     QTest::addColumn<QString>("window");
-    QTest::addColumn<ControlSpec>("spec");
+    QTest::addColumn<ControlSpec>("row");
     const QList<QPair<QString, QList<ControlSpec>>> windows = {{"frmMain", ui::mainWindowLayout()},
                                                                {"frmComms", ui::portDialogLayout()},
                                                                {"frmIcons", ui::iconDialogLayout()},
                                                                {"frmProgress", ui::progressWindowLayout()}};
     for (const auto &[window, table] : windows) {
-        for (const ControlSpec &spec : table)
-            QTest::newRow(qPrintable(window + " " + spec.name)) << window << spec;
+        for (const ControlSpec &row : table)
+            QTest::newRow(qPrintable(window + " " + row.name)) << window << row;
     }
 }
 
 void tst_Windows::layout()
 {
     QFETCH(QString, window);
-    QFETCH(ControlSpec, spec);
+    QFETCH(ControlSpec, row);
     Started s;
     ui::ProgressWindow progress;
     QWidget *top = window == "frmMain"    ? static_cast<QWidget *>(&s.window)
                    : window == "frmComms" ? static_cast<QWidget *>(s.window.frmComms())
                    : window == "frmIcons" ? static_cast<QWidget *>(s.window.frmIcons())
                                           : static_cast<QWidget *>(&progress);
-    QWidget *w = top->findChild<QWidget *>(spec.name);
-    QVERIFY2(w, qPrintable("no control named " + spec.name));
-    if (!spec.container.isEmpty())
-        QCOMPARE(w->parentWidget()->objectName(), spec.container);
-    QCOMPARE(w->pos(), QPoint(pixels(spec.left), pixels(spec.top)));
-    if (spec.kind == Kind::Label || spec.kind == Kind::OptionButton) {
+    QWidget *w = top->findChild<QWidget *>(row.name);
+    QVERIFY2(w, qPrintable("no control named " + row.name));
+    if (!row.container.isEmpty())
+        QCOMPARE(w->parentWidget()->objectName(), row.container);
+    QCOMPARE(w->pos(), QPoint(pixels(row.left), pixels(row.top)));
+    if (row.kind == Kind::Label || row.kind == Kind::OptionButton) {
         // A caption may need more room with this desktop's font; it grows from its corner, never shrinks.
-        QVERIFY(w->width() >= pixels(spec.width));
-        QVERIFY(w->height() >= pixels(spec.height));
+        QVERIFY(w->width() >= pixels(row.width));
+        QVERIFY(w->height() >= pixels(row.height));
     } else {
-        QCOMPARE(w->size(), QSize(pixels(spec.width), pixels(spec.height)));
+        QCOMPARE(w->size(), QSize(pixels(row.width), pixels(row.height)));
     }
-    if (spec.kind != Kind::ComboBox && spec.name != "lblCommsPort")
-        QCOMPARE(captionOf(w), spec.caption);
+    if (row.kind != Kind::ComboBox && row.name != "lblCommsPort")
+        QCOMPARE(captionOf(w), row.caption);
     if (auto *button = qobject_cast<QPushButton *>(w)) {
         QVERIFY(!button->isDefault());
         QVERIFY(!button->autoDefault());
@@ -397,6 +386,21 @@ void tst_Windows::portDialogAccept()
     // Shown again, it keeps the selection.
     s.window.ComsPort_Click();
     QVERIFY(s.window.frmComms()->optComm(7)->isChecked());
+    s.window.frmComms()->cmdCommsAccept()->click();
+}
+
+void tst_Windows::portDialogNamesTheDevices()
+{
+    Started s;
+    qputenv("MDCONFIG_COM3", "/dev/serial/by-id/usb-test-adapter");
+    s.window.ComsPort_Click();
+    QVERIFY(s.window.frmComms()->optComm(3)->toolTip().contains("/dev/serial/by-id/usb-test-adapter"));
+    s.window.frmComms()->cmdCommsAccept()->click();
+    // Looked up again each time the dialog is shown: the adapter has gone.
+    qunsetenv("MDCONFIG_COM3");
+    s.window.ComsPort_Click();
+    QVERIFY(!s.window.frmComms()->optComm(3)->toolTip().contains("usb-test-adapter"));
+    QVERIFY(!s.window.frmComms()->optComm(3)->toolTip().isEmpty());
     s.window.frmComms()->cmdCommsAccept()->click();
 }
 

@@ -1,0 +1,18 @@
+// Whole-file reads and writes for the settings tests.
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+inline QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+inline bool writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
