@@ -20,6 +20,12 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 
+// The window icons are compiled into this library; a static library's resources must be registered by hand.
+static void initResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
 namespace ui {
 
 using vocabulary::List;
@@ -94,6 +100,7 @@ const QList<ControlSpec> &mainWindowLayout()
 
 MainWindow::MainWindow(app::Program &program, serial::SerialPort &port) : m_program(program), m_port(port)
 {
+    initResources();
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(app::mainWindowTitle(m_program));
     setWindowIcon(QIcon(QStringLiteral(":/icons/mdconfig.png")));

@@ -153,6 +153,11 @@ void tst_Windows::windowSizesAndTitles()
     ui::ProgressWindow progress;
     QCOMPARE(progress.size(), QSize(271, 69));
     QCOMPARE(progress.windowTitle(), QStringLiteral("Transferring Data"));
+    QVERIFY(!s.window.windowIcon().isNull());
+    QVERIFY(!s.window.frmComms()->windowIcon().isNull());
+    QVERIFY(!progress.windowIcon().isNull());
+    QCOMPARE(s.window.windowIcon().availableSizes().value(0), QSize(32, 32));
+    QCOMPARE(progress.windowIcon().availableSizes().value(0), QSize(16, 16));
     QCOMPARE(progress.ProgressBar1()->minimum(), 0);
     QCOMPARE(progress.ProgressBar1()->maximum(), 10);
     QCOMPARE(progress.ProgressBar1()->value(), 0);
