@@ -1,4 +1,5 @@
 #include "ui/icondialog.h"
+#include "ui/optiongroup.h"
 
 #include "frame/sentencebytes.h"
 
@@ -42,11 +43,11 @@ IconDialog::IconDialog()
     setObjectName(QStringLiteral("frmIcons"));
     const auto controls = buildControls(this, iconDialogLayout());
     m_cmdIconsContinue = qobject_cast<QPushButton *>(controls.value(QStringLiteral("cmdIconsContinue")));
-    m_group = new QButtonGroup(this);
+    m_group = new OptionGroup(this);
     for (int i = 0; i < frame::IconCount; ++i) {
         auto *option = qobject_cast<QRadioButton *>(controls.value(QStringLiteral("optIcons(%1)").arg(i)));
         m_optIcons.append(option);
-        m_group->addButton(option, i);
+        m_group->addOption(option, i);
     }
     m_optIcons[0]->setChecked(true);
     connect(m_group, &QButtonGroup::idToggled, this, [this](int, bool on) {

@@ -2,13 +2,13 @@
 #pragma once
 
 #include "ui/layout.h"
+#include "ui/optiongroup.h"
 #include "ui/secondarywindow.h"
 
 #include <QList>
 
 class QPushButton;
 class QRadioButton;
-class QButtonGroup;
 
 namespace ui {
 
@@ -33,7 +33,7 @@ private:
 
     QPushButton *m_cmdIconsContinue = nullptr;
     QList<QRadioButton *> m_optIcons;
-    QButtonGroup *m_group = nullptr;
+    OptionGroup *m_group = nullptr;
 };
 
 } // namespace ui

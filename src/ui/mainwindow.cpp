@@ -1,4 +1,5 @@
 #include "ui/mainwindow.h"
+#include "ui/optiongroup.h"
 
 #include "app/texts.h"
 #include "frame/composer.h"
@@ -131,11 +132,11 @@ MainWindow::MainWindow(app::Program &program, serial::SerialPort &port) : m_prog
     m_lblCommsPort = qobject_cast<QLabel *>(controls.value(QStringLiteral("lblCommsPort")));
     m_cboXDR->hide();
 
-    m_productGroup = new QButtonGroup(this);
+    m_productGroup = new OptionGroup(this);
     for (int i = 0; i < 3; ++i) {
         auto *option = qobject_cast<QRadioButton *>(controls.value(QStringLiteral("optProduct(%1)").arg(i)));
         m_optProduct.append(option);
-        m_productGroup->addButton(option, i);
+        m_productGroup->addOption(option, i);
     }
     m_optProduct[2]->setChecked(true);
 

@@ -6,6 +6,7 @@
 #include "frame/composer.h"
 #include "ui/icondialog.h"
 #include "ui/layout.h"
+#include "ui/optiongroup.h"
 #include "ui/portdialog.h"
 #include "ui/progresswindow.h"
 
@@ -14,7 +15,6 @@
 #include <memory>
 
 class QAction;
-class QButtonGroup;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -76,7 +76,7 @@ private:
     bool m_busy = false;
 
     QList<QRadioButton *> m_optProduct;
-    QButtonGroup *m_productGroup = nullptr;
+    OptionGroup *m_productGroup = nullptr;
     QLabel *m_lblCommsPort = nullptr;
     QComboBox *m_cmbNmeaTalker = nullptr;
     QComboBox *m_cmbNmeaID = nullptr;

@@ -1,4 +1,5 @@
 #include "ui/portdialog.h"
+#include "ui/optiongroup.h"
 
 #include "serial/portmap.h"
 
@@ -52,11 +53,11 @@ PortDialog::PortDialog(std::int16_t &comPortNumber)
     const auto controls = buildControls(this, portDialogLayout());
     m_lblComms = qobject_cast<QLabel *>(controls.value(QStringLiteral("lblComms")));
     m_cmdCommsAccept = qobject_cast<QPushButton *>(controls.value(QStringLiteral("cmdCommsAccept")));
-    m_group = new QButtonGroup(this);
+    m_group = new OptionGroup(this);
     for (int i = 0; i <= serial::MaxPortNumber; ++i) {
         auto *option = qobject_cast<QRadioButton *>(controls.value(QStringLiteral("optComm(%1)").arg(i)));
         m_optComm.append(option);
-        m_group->addButton(option, i);
+        m_group->addOption(option, i);
     }
     connect(m_cmdCommsAccept, &QPushButton::clicked, this, &PortDialog::cmdCommsAccept_Click);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ui/layout.h"
+#include "ui/optiongroup.h"
 #include "ui/secondarywindow.h"
 
 #include <QList>
@@ -11,7 +12,6 @@
 class QLabel;
 class QPushButton;
 class QRadioButton;
-class QButtonGroup;
 
 namespace ui {
 
@@ -44,7 +44,7 @@ private:
     QLabel *m_lblComms = nullptr;
     QPushButton *m_cmdCommsAccept = nullptr;
     QList<QRadioButton *> m_optComm;
-    QButtonGroup *m_group = nullptr;
+    OptionGroup *m_group = nullptr;
 };
 
 } // namespace ui

@@ -303,10 +303,21 @@ void tst_Windows::keyboardOrder()
     QCOMPARE(focusAfterTab("cmdSend1"), QStringLiteral("cmdSend2"));
     QCOMPARE(focusAfterTab("cmdSend2"), QStringLiteral("cboMemoryLocation2"));
     QCOMPARE(focusAfterTab("cboMemoryLocation2"), QStringLiteral("cboVmInstrumentID"));
-    // The hidden transducer list is skipped; shown, it comes last.
-    QVERIFY(focusAfterTab("cboVmInstrumentID") != QStringLiteral("cboXDR"));
+    // The hidden transducer list is skipped; the product options are one stop, at the selected one.
+    QCOMPARE(focusAfterTab("cboVmInstrumentID"), QStringLiteral("optProduct(2)"));
+    QCOMPARE(focusAfterTab("optProduct(2)"), QStringLiteral("cmbNmeaCommas"));
+    // Shown, the transducer list comes last.
     s.window.findChild<QComboBox *>("cmbNmeaID")->setCurrentIndex(100);
     QCOMPARE(focusAfterTab("cboVmInstrumentID"), QStringLiteral("cboXDR"));
+
+    // In the port dialog too, Tab from Accept lands on the selected port, not on "None".
+    s.window.ComsPort_Click();
+    QApplication::setActiveWindow(s.window.frmComms());
+    QVERIFY(QTest::qWaitForWindowActive(s.window.frmComms()));
+    s.window.frmComms()->optComm(5)->setChecked(true);
+    s.window.frmComms()->cmdCommsAccept()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(s.window.frmComms()->cmdCommsAccept(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(s.window.frmComms()->optComm(5)));
 
     auto *commsLabel = s.window.frmComms()->findChild<QLabel *>("lblComms");
     QCOMPARE(commsLabel->text(), QStringLiteral("Please select a COM port"));
