@@ -22,7 +22,7 @@ frame::SentenceBytes gpRmc(bool md90v13)
 }
 
 // The receiver's clock reads a byte a little after it arrived; a late read of one byte shortens the next gap.
-constexpr auto Allowance = milliseconds(10);
+constexpr auto Allowance = milliseconds(15);
 
 } // namespace
 
