@@ -3,6 +3,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <thread>
+
 namespace frame {
 
 void waitUntil(Clock::time_point deadline)
@@ -12,8 +14,13 @@ void waitUntil(Clock::time_point deadline)
         const auto left = deadline - Clock::now();
         if (left <= Clock::duration::zero())
             return;
+        // Qt's timers count whole milliseconds; the last fraction is slept, too short to hold up a window.
+        if (left < milliseconds(1)) {
+            std::this_thread::sleep_until(deadline);
+            return;
+        }
         // A precise one-shot timer per wait: a repeating timer would catch up and send bytes early.
-        const auto ms = ceil<milliseconds>(left);
+        const auto ms = floor<milliseconds>(left);
         QEventLoop loop;
         QTimer timer;
         timer.setTimerType(Qt::PreciseTimer);
