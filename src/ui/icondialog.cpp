@@ -1,5 +1,4 @@
 #include "ui/icondialog.h"
-#include "ui/optiongroup.h"
 
 #include "frame/sentencebytes.h"
 
@@ -44,11 +43,7 @@ IconDialog::IconDialog()
     const auto controls = buildControls(this, iconDialogLayout());
     m_cmdIconsContinue = qobject_cast<QPushButton *>(controls.value(QStringLiteral("cmdIconsContinue")));
     m_group = new OptionGroup(this);
-    for (int i = 0; i < frame::IconCount; ++i) {
-        auto *option = qobject_cast<QRadioButton *>(controls.value(QStringLiteral("optIcons(%1)").arg(i)));
-        m_optIcons.append(option);
-        m_group->addOption(option, i);
-    }
+    m_optIcons = m_group->addArray(controls, QStringLiteral("optIcons"), frame::IconCount);
     m_optIcons[0]->setChecked(true);
     connect(m_group, &QButtonGroup::idToggled, this, [this](int, bool on) {
         if (on)

@@ -1,5 +1,4 @@
 #include "ui/mainwindow.h"
-#include "ui/optiongroup.h"
 
 #include "app/texts.h"
 #include "frame/composer.h"
@@ -133,11 +132,7 @@ MainWindow::MainWindow(app::Program &program, serial::SerialPort &port) : m_prog
     m_cboXDR->hide();
 
     m_productGroup = new OptionGroup(this);
-    for (int i = 0; i < 3; ++i) {
-        auto *option = qobject_cast<QRadioButton *>(controls.value(QStringLiteral("optProduct(%1)").arg(i)));
-        m_optProduct.append(option);
-        m_productGroup->addOption(option, i);
-    }
+    m_optProduct = m_productGroup->addArray(controls, QStringLiteral("optProduct"), 3);
     m_optProduct[2]->setChecked(true);
 
     QMenu *edit = menuBar()->addMenu(QStringLiteral("Edit"));

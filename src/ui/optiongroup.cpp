@@ -2,15 +2,24 @@
 
 #include <QAbstractButton>
 #include <QFocusEvent>
+#include <QRadioButton>
 
 namespace ui {
 
 OptionGroup::OptionGroup(QObject *parent) : QButtonGroup(parent) {}
 
-void OptionGroup::addOption(QAbstractButton *button, int index)
+QList<QRadioButton *> OptionGroup::addArray(const QHash<QString, QWidget *> &controls, const QString &name,
+                                            int count)
 {
-    addButton(button, index);
-    button->installEventFilter(this);
+    QList<QRadioButton *> options;
+    for (int i = 0; i < count; ++i) {
+        auto *option =
+            qobject_cast<QRadioButton *>(controls.value(QStringLiteral("%1(%2)").arg(name).arg(i)));
+        addButton(option, i);
+        option->installEventFilter(this);
+        options.append(option);
+    }
+    return options;
 }
 
 bool OptionGroup::eventFilter(QObject *watched, QEvent *event)

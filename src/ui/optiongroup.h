@@ -3,6 +3,10 @@
 #pragma once
 
 #include <QButtonGroup>
+#include <QHash>
+#include <QList>
+
+class QRadioButton;
 
 namespace ui {
 
@@ -11,7 +15,8 @@ class OptionGroup : public QButtonGroup {
 public:
     explicit OptionGroup(QObject *parent = nullptr);
 
-    void addOption(QAbstractButton *button, int index);
+    // Adds the built controls "name(0)" to "name(count - 1)", each with its index as id, and returns them.
+    QList<QRadioButton *> addArray(const QHash<QString, QWidget *> &controls, const QString &name, int count);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

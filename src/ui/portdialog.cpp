@@ -1,5 +1,4 @@
 #include "ui/portdialog.h"
-#include "ui/optiongroup.h"
 
 #include "serial/portmap.h"
 
@@ -54,11 +53,7 @@ PortDialog::PortDialog(std::int16_t &comPortNumber)
     m_lblComms = qobject_cast<QLabel *>(controls.value(QStringLiteral("lblComms")));
     m_cmdCommsAccept = qobject_cast<QPushButton *>(controls.value(QStringLiteral("cmdCommsAccept")));
     m_group = new OptionGroup(this);
-    for (int i = 0; i <= serial::MaxPortNumber; ++i) {
-        auto *option = qobject_cast<QRadioButton *>(controls.value(QStringLiteral("optComm(%1)").arg(i)));
-        m_optComm.append(option);
-        m_group->addOption(option, i);
-    }
+    m_optComm = m_group->addArray(controls, QStringLiteral("optComm"), serial::MaxPortNumber + 1);
     connect(m_cmdCommsAccept, &QPushButton::clicked, this, &PortDialog::cmdCommsAccept_Click);
 }
 

@@ -1,6 +1,6 @@
 #include "settings/settings.h"
-
 #include "support/files.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>

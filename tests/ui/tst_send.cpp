@@ -1,6 +1,7 @@
 // Both Send buttons from end to end, in the real main window: through a socat pseudo-terminal pair with
 // the real pacing, and through a recording port with short slots where real time adds nothing.
 #include "serial/qtserialport.h"
+#include "support/files.h"
 #include "support/modal.h"
 #include "support/ptypair.h"
 #include "support/recordingport.h"
@@ -42,10 +43,7 @@ template <class Port> struct Program {
     explicit Program(const QString &device, bool quick)
     {
         qputenv("MDCONFIG_COM4", QFile::encodeName(device));
-        QFile f(dir.filePath("MD40_90.INI"));
-        if (f.open(QIODevice::WriteOnly))
-            f.write(" 0  4 \r\n");
-        f.close();
+        writeAll(dir.filePath("MD40_90.INI"), " 0  4 \r\n");
         if (quick)
             program.pacing = frame::Pacing{microseconds(2000), microseconds(1000)};
         window.Form_Load(dir.path());
