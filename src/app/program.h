@@ -1,6 +1,7 @@
 // The program-wide values of one run, and the parts of start-up and Quit that need no window.
 #pragma once
 
+#include "app/version.h"
 #include "frame/sentencebytes.h"
 #include "frame/transmitter.h"
 #include "serial/serialport.h"
@@ -13,7 +14,7 @@
 
 namespace app {
 
-inline const QString ProgramVersionText = QStringLiteral("2.0");
+inline const QString ProgramVersionText = QStringLiteral(MDCONFIG_VERSION);
 inline const QString SettingsFile = QStringLiteral("MD40_90.INI");
 
 struct Program {
