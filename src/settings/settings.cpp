@@ -7,7 +7,15 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace settings {
 namespace {
@@ -81,34 +89,139 @@ QByteArray formatSettings(const Settings &s)
     return field(s.ProductIndex) + field(s.ComPortNumber) + "\r\n";
 }
 
-Location locate(const QString &programDir, bool programDirWritable, const QString &userConfigDir,
-                const QString &fileName)
+bool isSystemFolder(const QString &folder, const QString &installBinDir)
+{
+    static const QStringList systemPrefixes = {"/usr", "/bin",  "/sbin", "/lib",      "/lib64",
+                                               "/opt", "/snap", "/app",  "/nix/store"};
+    QStringList forms{QDir::cleanPath(folder)};
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    if (!canonical.isEmpty())
+        forms << canonical;
+    QStringList installed;
+    if (!installBinDir.isEmpty()) {
+        installed << QDir::cleanPath(installBinDir);
+        const QString canonicalBin = QFileInfo(installBinDir).canonicalFilePath();
+        if (!canonicalBin.isEmpty())
+            installed << canonicalBin;
+    }
+    for (const QString &form : forms) {
+        if (installed.contains(form))
+            return true;
+        for (const QString &prefix : systemPrefixes) {
+            if (form == prefix || form.startsWith(prefix + QLatin1Char('/')))
+                return true;
+        }
+    }
+    return false;
+}
+
+Location locate(const QString &programDir, bool programDirWritable, bool systemFolder,
+                const QString &userConfigDir, const QString &fileName)
 {
     const QString besideProgram = QDir(programDir).filePath(fileName);
-    if (programDirWritable || userConfigDir.isEmpty())
+    if (userConfigDir.isEmpty())
         return {besideProgram, besideProgram};
     const QString userCopy = QDir(userConfigDir).filePath(fileName);
+    // An installed program shares its folder with every other program of the system: nothing of one user's
+    // is read from there or written there, whoever runs it (root included).
+    if (systemFolder)
+        return {userCopy, userCopy};
+    if (programDirWritable)
+        return {besideProgram, besideProgram};
     return {QFileInfo::exists(userCopy) ? userCopy : besideProgram, userCopy};
+}
+
+QString userConfigFolder()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // A relative XDG_CONFIG_HOME is to be ignored, as if it were not set.
+    const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!xdg.isEmpty() && QDir::isRelativePath(xdg) && folder.startsWith(xdg))
+        folder = QDir::homePath() + QStringLiteral("/.config") + folder.mid(xdg.size());
+#endif
+    if (QDir::isRelativePath(folder))
+        return {};
+    return folder;
 }
 
 Location locate(const QString &programDir, const QString &fileName)
 {
-    return locate(programDir, QFileInfo(programDir).isWritable(),
-                  QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation), fileName);
+#ifdef MDCONFIG_INSTALL_BINDIR
+    const QString installBinDir = QStringLiteral(MDCONFIG_INSTALL_BINDIR);
+#else
+    const QString installBinDir;
+#endif
+    return locate(programDir, QFileInfo(programDir).isWritable(), isSystemFolder(programDir, installBinDir),
+                  userConfigFolder(), fileName);
+}
+
+std::optional<QString> notARegularFile(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt; // nothing there yet: the file is created
+    if (S_ISREG(st.st_mode))
+        return std::nullopt;
+    if (S_ISLNK(st.st_mode))
+        return QStringLiteral("it is a symbolic link, not a regular file; it was left as it is.");
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("it is a folder, not a regular file; it was left as it is.");
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("it is a FIFO (named pipe), not a regular file; it was left as it is.");
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return QStringLiteral("it is a device, not a regular file; it was left as it is.");
+    return QStringLiteral("it is not a regular file; it was left as it is.");
+#else
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return std::nullopt;
+    if (info.isSymLink() || info.isShortcut())
+        return QStringLiteral("it is a link, not a regular file; it was left as it is.");
+    if (!info.isFile())
+        return QStringLiteral("it is not a regular file; it was left as it is.");
+    return std::nullopt;
+#endif
 }
 
 Settings LoadSettings(const QString &path)
 {
+#ifdef Q_OS_UNIX
+    // Never through a link, never blocking on a FIFO or a terminal: only a regular file is read.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return {};
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
+#else
+    if (notARegularFile(path))
+        return {};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
+#endif
     return parseSettings(file.read(ReadLimit));
 }
 
 std::optional<QString> SaveSettings(const QString &path, const Settings &s)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
+    // QSaveFile would write through a link to its target and straight into a device or FIFO; whatever is
+    // not our own regular file is left alone.
+    if (const std::optional<QString> refused = notARegularFile(path))
+        return refused;
     QSaveFile file(path);
+    file.setDirectWriteFallback(false);
     // Unbuffered: a buffered write that fails only when the buffer is flushed at commit goes unnoticed by
     // QSaveFile, which would then put a cut-off line in place of the former file.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
@@ -118,6 +231,11 @@ std::optional<QString> SaveSettings(const QString &path, const Settings &s)
         const QString reason = file.errorString();
         file.cancelWriting();
         return reason;
+    }
+    // A link or other thing put in the file's place while it was written is not replaced either.
+    if (const std::optional<QString> refused = notARegularFile(path)) {
+        file.cancelWriting();
+        return refused;
     }
     if (!file.commit())
         return file.errorString();

@@ -23,20 +23,32 @@ struct Settings {
 Settings parseSettings(const QByteArray &content);
 QByteArray formatSettings(const Settings &s);
 
-// Where the file is read and written. Beside the program normally; where the program's folder cannot be
-// written (a copy installed under a system folder) the user's own copy in their configuration folder is
-// written, and read whenever it exists.
+// Where the file is read and written. Beside the program normally. Where the program's folder is a system
+// one (the folder the build installs to, or under /usr, /opt and the like) only the user's own copy in their
+// configuration folder is read and written, for root as for anyone. Where the program's folder cannot be
+// written, the user's copy is written, and read whenever it exists.
 struct Location {
     QString readPath;
     QString writePath;
 };
-Location locate(const QString &programDir, bool programDirWritable, const QString &userConfigDir,
-                const QString &fileName);
+Location locate(const QString &programDir, bool programDirWritable, bool systemFolder,
+                const QString &userConfigDir, const QString &fileName);
 Location locate(const QString &programDir, const QString &fileName);
 
-// Reads the file; a missing or unreadable file gives the defaults.
+// Whether a folder is one where installed programs live, not one of the user's own.
+bool isSystemFolder(const QString &folder, const QString &installBinDir);
+// The user's configuration folder for this program; a relative XDG_CONFIG_HOME counts as unset.
+QString userConfigFolder();
+
+// Why what is at path is not a regular file the program may replace (a link, a folder, a FIFO, a device);
+// nothing when it is one, or when nothing is there.
+std::optional<QString> notARegularFile(const QString &path);
+
+// Reads the file; a missing or unreadable file, or anything there but a regular file, gives the defaults.
+// Never follows a link and never blocks.
 Settings LoadSettings(const QString &path);
-// Replaces the file atomically: on any failure the former file stays whole and the reason is returned.
+// Replaces the file atomically: on any failure the former file stays whole and the reason is returned. What
+// is not a regular file (a link, a folder, a FIFO, a device) is not replaced, and the reason says so.
 std::optional<QString> SaveSettings(const QString &path, const Settings &s);
 
 } // namespace settings

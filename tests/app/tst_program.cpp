@@ -3,10 +3,14 @@
 #include "support/files.h"
 #include "support/recordingport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 class tst_Program : public QObject {
     Q_OBJECT
@@ -17,6 +21,8 @@ private slots:
     void quitWritesTheExactLine_data();
     void quitWritesTheExactLine();
     void quitClosesThePortEvenWhenTheWriteFails();
+    void installedCopyKeepsSettingsInTheUsersFolder();
+    void plantedFifoNeitherHangsStartUpNorIsReplaced();
     void titleAndAboutFollowTheVersion();
     void helpTexts_data();
     void helpTexts();
@@ -80,6 +86,46 @@ void tst_Program::quitClosesThePortEvenWhenTheWriteFails()
     QVERIFY(failure);
     QVERIFY(!serialPort.isOpen());
     QCOMPARE(serialPort.closes, 1);
+}
+
+void tst_Program::installedCopyKeepsSettingsInTheUsersFolder()
+{
+    // As started from /usr/bin, by root or anyone: the system folder is neither read nor written.
+    QCoreApplication::setOrganizationName("Velmora");
+    QCoreApplication::setApplicationName("mdconfig");
+    QTemporaryDir home;
+    const QByteArray former = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
+    const bool strayBefore = QFile::exists("/usr/bin/MD40_90.INI");
+    app::Program p;
+    app::loadProgram(p, "/usr/bin");
+    const QString userCopy = home.filePath("Velmora/mdconfig/MD40_90.INI");
+    QCOMPARE(p.settingsLocation.readPath, userCopy);
+    QCOMPARE(p.settingsLocation.writePath, userCopy);
+    p.ComPortNumber = 4;
+    RecordingPort serialPort;
+    const std::optional<QString> failure = app::quitProgram(p, 0, serialPort);
+    qputenv("XDG_CONFIG_HOME", former);
+    QCOMPARE(failure, std::nullopt);
+    QCOMPARE(readAll(userCopy), QByteArray(" 0  4 \r\n"));
+    QCOMPARE(QFile::exists("/usr/bin/MD40_90.INI"), strayBefore);
+}
+
+void tst_Program::plantedFifoNeitherHangsStartUpNorIsReplaced()
+{
+    QTemporaryDir programDir;
+    const QString path = programDir.filePath("MD40_90.INI");
+    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    app::Program p;
+    // A start-up that waited for a writer would never end; this one must end on its own.
+    app::loadProgram(p, programDir.path());
+    QCOMPARE(int(p.ProductIndex), 2);
+    QCOMPARE(p.ComPortNumber, std::int16_t(0));
+    RecordingPort serialPort;
+    const std::optional<QString> failure = app::quitProgram(p, 1, serialPort);
+    QVERIFY(failure);
+    QVERIFY2(failure->contains("FIFO"), qPrintable(*failure));
+    QVERIFY(QFileInfo(path).exists() && !QFileInfo(path).isFile());
 }
 
 void tst_Program::titleAndAboutFollowTheVersion()

@@ -1,13 +1,20 @@
 #include "settings/settings.h"
 #include "support/files.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
+#include <future>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 using settings::Settings;
 
@@ -27,7 +34,37 @@ private slots:
     void unwritablePathReportsWhy();
     void location_data();
     void location();
+    void systemFolders_data();
+    void systemFolders();
+    void relativeConfigHomeIsIgnored();
+    void onlyARegularFileIsReadOrReplaced_data();
+    void onlyARegularFileIsReadOrReplaced();
 };
+
+namespace {
+
+enum class Planted { LinkToAFile, DanglingLink, Fifo, Folder, Device };
+
+// What a planted thing is now, to tell whether anything replaced or followed it.
+QString describe(const QString &path)
+{
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return QStringLiteral("nothing");
+    if (S_ISLNK(st.st_mode))
+        return QStringLiteral("link to ") + QFile::symLinkTarget(path);
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("fifo");
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("folder");
+    if (S_ISCHR(st.st_mode))
+        return QStringLiteral("device");
+    return QStringLiteral("file ") + QString::fromLatin1(readAll(path));
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Planted)
 
 void tst_Settings::parse_data()
 {
@@ -151,20 +188,26 @@ void tst_Settings::unwritablePathReportsWhy()
 void tst_Settings::location_data()
 {
     QTest::addColumn<bool>("writable");
+    QTest::addColumn<bool>("system");
     QTest::addColumn<bool>("userCopyExists");
     QTest::addColumn<QString>("reads");
     QTest::addColumn<QString>("writes");
-    QTest::newRow("writable program folder") << true << true << "program"
+    QTest::newRow("writable program folder") << true << false << true << "program"
                                              << "program";
-    QTest::newRow("system folder, user copy exists") << false << true << "user"
-                                                     << "user";
-    QTest::newRow("system folder, no user copy yet") << false << false << "program"
+    QTest::newRow("unwritable folder, user copy exists") << false << false << true << "user"
+                                                         << "user";
+    QTest::newRow("unwritable folder, no user copy yet") << false << false << false << "program"
+                                                         << "user";
+    QTest::newRow("system folder writable by root: never written") << true << true << false << "user"
+                                                                   << "user";
+    QTest::newRow("system folder, user copy exists") << false << true << true << "user"
                                                      << "user";
 }
 
 void tst_Settings::location()
 {
     QFETCH(bool, writable);
+    QFETCH(bool, system);
     QFETCH(bool, userCopyExists);
     QFETCH(QString, reads);
     QFETCH(QString, writes);
@@ -174,9 +217,121 @@ void tst_Settings::location()
     if (userCopyExists)
         QVERIFY(writeAll(dir.filePath("user/MD40_90.INI"), " 1  1 \r\n"));
     const settings::Location where =
-        settings::locate(dir.filePath("program"), writable, dir.filePath("user"), "MD40_90.INI");
+        settings::locate(dir.filePath("program"), writable, system, dir.filePath("user"), "MD40_90.INI");
     QCOMPARE(where.readPath, dir.filePath(reads + "/MD40_90.INI"));
     QCOMPARE(where.writePath, dir.filePath(writes + "/MD40_90.INI"));
+}
+
+void tst_Settings::systemFolders_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("installBinDir");
+    QTest::addColumn<bool>("system");
+    QTest::newRow("/usr/bin") << "/usr/bin"
+                              << "/usr/local/bin" << true;
+    QTest::newRow("/usr/local/bin") << "/usr/local/bin"
+                                    << "" << true;
+    QTest::newRow("/bin, a link to /usr/bin on merged systems") << "/bin"
+                                                                << "" << true;
+    QTest::newRow("under /opt") << "/opt/velmora/mdconfig"
+                                << "" << true;
+    QTest::newRow("the folder the build installs to") << "/srv/tools/bin"
+                                                      << "/srv/tools/bin" << true;
+    QTest::newRow("same folder written with a trailing slash") << "/srv/tools/bin/"
+                                                               << "/srv/tools/bin" << true;
+    QTest::newRow("a build folder in a home") << "/home/skipper/mdconfig/build/bin"
+                                              << "/usr/local/bin" << false;
+    QTest::newRow("a name that only begins like /usr") << "/usrdata/bin"
+                                                       << "/usr/bin" << false;
+    QTest::newRow("a folder beside the install folder") << "/srv/tools/bin2"
+                                                        << "/srv/tools/bin" << false;
+}
+
+void tst_Settings::systemFolders()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, installBinDir);
+    QFETCH(bool, system);
+    QCOMPARE(settings::isSystemFolder(folder, installBinDir), system);
+}
+
+void tst_Settings::relativeConfigHomeIsIgnored()
+{
+    QCoreApplication::setOrganizationName("Velmora");
+    QCoreApplication::setApplicationName("mdconfig");
+    const QByteArray former = qgetenv("XDG_CONFIG_HOME");
+    const bool wasSet = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", "relative/config");
+    const QString relative = settings::userConfigFolder();
+    qputenv("XDG_CONFIG_HOME", "");
+    const QString unset = settings::userConfigFolder();
+    if (wasSet)
+        qputenv("XDG_CONFIG_HOME", former);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+    QCOMPARE(unset, QDir::homePath() + "/.config/Velmora/mdconfig");
+    QCOMPARE(relative, unset);
+}
+
+void tst_Settings::onlyARegularFileIsReadOrReplaced_data()
+{
+    QTest::addColumn<Planted>("planted");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("link to a settings file in another folder") << Planted::LinkToAFile << "symbolic link";
+    QTest::newRow("dangling link") << Planted::DanglingLink << "symbolic link";
+    QTest::newRow("FIFO: reading must not wait for a writer") << Planted::Fifo << "FIFO";
+    QTest::newRow("folder") << Planted::Folder << "folder";
+    QTest::newRow("device node") << Planted::Device << "device";
+}
+
+void tst_Settings::onlyARegularFileIsReadOrReplaced()
+{
+    QFETCH(Planted, planted);
+    QFETCH(QString, why);
+    QTemporaryDir dir;
+    QTemporaryDir elsewhere;
+    const QString path = dir.filePath("MD40_90.INI");
+    const QString target = elsewhere.filePath("target");
+    switch (planted) {
+    case Planted::LinkToAFile:
+        QVERIFY(writeAll(target, " 1  7 \r\n"));
+        QVERIFY(QFile::link(target, path));
+        break;
+    case Planted::DanglingLink:
+        QVERIFY(QFile::link(target, path));
+        break;
+    case Planted::Fifo:
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        break;
+    case Planted::Folder:
+        QVERIFY(QDir(dir.path()).mkdir("MD40_90.INI"));
+        break;
+    case Planted::Device:
+        // The null device's numbers: harmless if anything did write to it.
+        if (::mknod(QFile::encodeName(path).constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+            QSKIP("making a device node needs root");
+        break;
+    }
+    const QString before = describe(path);
+    const QString targetBefore = describe(target);
+
+    // With a time limit: a read that waits for a FIFO's writer would hang start-up for ever.
+    auto reading = std::async(std::launch::async, [&] { return settings::LoadSettings(path); });
+    if (reading.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        const int unblock = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+        ::close(unblock); // an end of file for the reader, once it has opened
+        reading.wait();
+        QFAIL("reading the settings blocked");
+    }
+    QCOMPARE(reading.get(), (Settings{2, 0}));
+
+    const std::optional<QString> failure = settings::SaveSettings(path, {0, 5});
+    QVERIFY2(failure, "something that is not a regular file was written as the settings");
+    QVERIFY2(failure->contains(why), qPrintable(*failure));
+    QCOMPARE(describe(path), before);
+    QCOMPARE(describe(target), targetBefore);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+             QStringList{"MD40_90.INI"}); // no leftover temporary file
 }
 
 QTEST_GUILESS_MAIN(tst_Settings)

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -455,6 +456,8 @@ void tst_Windows::quitReportsAFailedWrite()
     s.window.findChild<QPushButton *>("cmdQuit")->click();
     QCOMPARE(title, QStringLiteral("Settings not saved"));
     QVERIFY2(text.contains(QDir::toNativeSeparators(s.settingsPath())), qPrintable(text));
+    QVERIFY2(text.contains("folder, not a regular file"), qPrintable(text));
+    QVERIFY(QFileInfo(s.settingsPath()).isDir());
     QVERIFY(!s.port.isOpen());
     QVERIFY(!s.window.isVisible());
 }
