@@ -1,7 +1,10 @@
 #include "cli/cli.h"
 
+#include "cli/interrupt.h"
+
 #include "frame/composer.h"
 #include "frame/transmitter.h"
+#include "serial/devicepath.h"
 #include "serial/portmap.h"
 #include "serial/qtserialport.h"
 #include "vocabulary/vocabulary.h"
@@ -243,6 +246,7 @@ int send(const QStringList &args, QTextStream &out, QTextStream &err, bool termi
         return Failed;
     }
     frame::Transmitter transmitter(port);
+    transmitter.setStopRequested(interruptRequested);
     int done = 0;
     if (terminal)
         out << progressLine(0) << Qt::flush;
@@ -260,7 +264,7 @@ int send(const QStringList &args, QTextStream &out, QTextStream &err, bool termi
         return Failed;
     }
     port.close();
-    out << "sent " << frame::repetition(s, 1).size() * frame::Repetitions << " bytes to " << device << '\n';
+    out << "sent " << transmitter.bytesSent() << " bytes to " << serial::shownDevice(device) << '\n';
     return Ok;
 }
 
@@ -270,7 +274,7 @@ int ports(QTextStream &out)
     for (const serial::PortDevice &p : serial::portTable()) {
         if (p.device.isEmpty())
             continue;
-        out << QStringLiteral("COM%1").arg(p.number).leftJustified(7) << p.device;
+        out << QStringLiteral("COM%1").arg(p.number).leftJustified(7) << serial::printable(p.device);
         if (!p.description.isEmpty())
             out << "  " << p.description;
         out << '\n';

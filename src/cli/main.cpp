@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "cli/interrupt.h"
 
 #include <QCoreApplication>
 
@@ -10,6 +11,7 @@
 
 int main(int argc, char *argv[])
 {
+    cli::installInterruptHandlers();
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);

@@ -16,11 +16,19 @@ bool Transmitter::SendByte(const std::uint8_t &CharOne)
 std::optional<QString> Transmitter::TransmitSentence(SentenceBytes &s, const Progress &progress)
 {
     fillCheckBytes(s);
+    m_sent = 0;
+    m_total = 0;
+    for (int r = 1; r <= Repetitions; ++r)
+        m_total += int(repetition(s, r).size());
     int value = 0;
     for (int r = 1; r <= Repetitions; ++r) {
         waitUntil(Clock::now() + m_pacing.pause);
         const QByteArray bytes = repetition(s, r);
         for (char c : bytes) {
+            if (m_stop && m_stop()) {
+                m_port.close();
+                return QStringLiteral("interrupted after %1 of %2 bytes").arg(m_sent).arg(m_total);
+            }
             if (!SendByte(std::uint8_t(c))) {
                 QString reason = m_port.errorString();
                 if (reason.isEmpty())
@@ -28,6 +36,7 @@ std::optional<QString> Transmitter::TransmitSentence(SentenceBytes &s, const Pro
                 m_port.close();
                 return reason;
             }
+            ++m_sent;
         }
         value = value + 1 > 9 ? 0 : value + 1;
         if (progress)

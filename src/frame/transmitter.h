@@ -21,17 +21,30 @@ public:
     // Called with the progress bar's value after each repetition: 1 to 9, then 0 after the tenth.
     using Progress = std::function<void(int value)>;
 
+    // Asked before each byte; true ends the send there (the byte before it has had its whole slot).
+    using StopRequested = std::function<bool()>;
+
     explicit Transmitter(serial::SerialPort &port, Pacing pacing = {});
+
+    void setStopRequested(StopRequested stop) { m_stop = std::move(stop); }
 
     // Computes the check bytes into the record and writes the ten repetitions. Returns nothing when every
     // byte was written, or why the send stopped; on a failed write it stops at once and closes the port.
+    // A stop request also closes the port and gives "interrupted after N of M bytes".
     std::optional<QString> TransmitSentence(SentenceBytes &s, const Progress &progress = {});
+
+    // How many bytes the last send wrote, and how many it had to write.
+    int bytesSent() const { return m_sent; }
+    int bytesTotal() const { return m_total; }
 
 private:
     bool SendByte(const std::uint8_t &CharOne);
 
     serial::SerialPort &m_port;
     Pacing m_pacing;
+    StopRequested m_stop;
+    int m_sent = 0;
+    int m_total = 0;
 };
 
 } // namespace frame

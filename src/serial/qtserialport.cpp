@@ -1,11 +1,17 @@
 #include "serial/qtserialport.h"
 
+#include "serial/devicepath.h"
+
 #include <QFileInfo>
 #include <QMetaObject>
+
+#include <cerrno>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace serial {
@@ -26,30 +32,60 @@ QString owningGroup(const QString &device)
     return {};
 }
 
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// A write that fails this way means the device is no longer there: an adapter pulled out, a far end gone.
+bool wentAway(int error)
+{
+#ifdef Q_OS_UNIX
+    return error == EIO || error == ENXIO || error == ENODEV;
+#else
+    Q_UNUSED(error);
+    return false;
+#endif
+}
+
+QString writeFailure(const QString &shown, int error)
+{
+    if (wentAway(error))
+        return QStringLiteral("%1: the device went away (unplugged?): %2.").arg(shown, systemError(error));
+    return QStringLiteral("%1: %2.").arg(shown, systemError(error));
+}
+
 } // namespace
 
-QString describeOpenError(QSerialPort::SerialPortError error, const QString &device,
-                          const QString &systemText)
+QString busyMessage(const QString &shown)
 {
+    return QStringLiteral("%1: busy: another program, or another mdconfig, is sending to this device.")
+        .arg(shown);
+}
+
+QString describeOpenError(QSerialPort::SerialPortError error, const QString &device,
+                          const QString &systemText, const QString &shownName)
+{
+    const QString shown = shownName.isEmpty() ? device : shownName;
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
-        return QStringLiteral("%1: no such device (%2).").arg(device, systemText);
+        return QStringLiteral("%1: no such device (%2).").arg(shown, systemText);
     case QSerialPort::PermissionError: {
         if (QFileInfo::exists(device)) {
             const QString group = owningGroup(device);
             if (!group.isEmpty() && group != QLatin1String("root")) {
                 return QStringLiteral("%1: permission denied or in use (%2). If it is not in use, join the "
                                       "group \"%3\" (sudo adduser $USER %3) and log in again.")
-                    .arg(device, systemText, group);
+                    .arg(shown, systemText, group);
             }
         }
         return QStringLiteral("%1: permission denied or in use by another program (%2).")
-            .arg(device, systemText);
+            .arg(shown, systemText);
     }
     case QSerialPort::OpenError:
-        return QStringLiteral("%1: already open (%2).").arg(device, systemText);
+        return QStringLiteral("%1: already open (%2).").arg(shown, systemText);
     default:
-        return QStringLiteral("%1: %2.").arg(device, systemText);
+        return QStringLiteral("%1: %2.").arg(shown, systemText);
     }
 }
 
@@ -68,18 +104,38 @@ bool QtSerialPort::open(const QString &device)
 {
     close();
     m_device = device;
+    m_shown = shownDevice(device);
     m_error.clear();
     m_failed = false;
     if (device.isEmpty()) {
         m_error = QStringLiteral("no device is assigned to this port number.");
         return false;
     }
+    // Open the device node itself, so that every name for one device meets the same lock file.
+    const QString node = deviceNode(device);
+    if (node.isEmpty()) {
+        m_error = describeOpenError(QSerialPort::DeviceNotFoundError, device, systemError(ENOENT), m_shown);
+        return false;
+    }
     m_opening = true;
-    m_port.setPortName(device);
+    m_port.setPortName(node);
     m_port.setReadBufferSize(4096);
     const bool opened = m_port.open(QIODevice::ReadWrite);
     if (!opened) {
-        m_error = describeOpenError(m_port.error(), device, m_port.errorString());
+        const QSerialPort::SerialPortError error = m_port.error();
+        const DeviceUse use = probeDevice(node);
+        // Qt refuses a device whose lock file another live sender holds as a permission error; a device we
+        // may open ourselves was refused for that lock, not for want of permission.
+        if (use == DeviceUse::Busy || (error == QSerialPort::PermissionError && use == DeviceUse::Free))
+            m_error = busyMessage(m_shown);
+        else
+            m_error = describeOpenError(error, node, m_port.errorString(), m_shown);
+        m_opening = false;
+        return false;
+    }
+    if (!lockDevice(int(m_port.handle()))) {
+        m_port.close();
+        m_error = busyMessage(m_shown);
         m_opening = false;
         return false;
     }
@@ -89,7 +145,7 @@ bool QtSerialPort::open(const QString &device)
         m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
         m_error = QStringLiteral("%1: the line settings 4800,n,8,1 were refused (%2).")
-                      .arg(device, m_port.errorString());
+                      .arg(m_shown, m_port.errorString());
         m_port.close();
         m_opening = false;
         return false;
@@ -111,14 +167,31 @@ bool QtSerialPort::writeByte(std::uint8_t byte)
     if (!isOpen())
         return false;
     const char c = char(byte);
-    if (m_port.write(&c, 1) != 1) {
+#ifdef Q_OS_UNIX
+    // Straight to the driver, so the byte starts its slot now and a failure comes back with the system's
+    // own reason rather than whatever a later call of Qt's left in errno.
+    ssize_t written;
+    do {
+        written = ::write(int(m_port.handle()), &c, 1);
+    } while (written < 0 && errno == EINTR);
+    if (written == 1)
+        return !m_failed;
+    if (written < 0 && errno != EAGAIN) {
+        const int error = errno;
         if (!m_failed) {
             m_failed = true;
-            m_error = QStringLiteral("%1: %2.").arg(m_device, m_port.errorString());
+            m_error = writeFailure(m_shown, error);
         }
         return false;
     }
-    // Hand the byte to the driver now rather than at the next turn of the event loop, so it starts its slot.
+#endif
+    if (m_port.write(&c, 1) != 1) {
+        if (!m_failed) {
+            m_failed = true;
+            m_error = QStringLiteral("%1: %2.").arg(m_shown, m_port.errorString());
+        }
+        return false;
+    }
     m_port.flush();
     return !m_failed;
 }
@@ -149,7 +222,15 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error)
     // A vanished adapter keeps raising errors for as long as the port stays open: note the first one and
     // close the port once, after this signal has returned.
     m_failed = true;
-    m_error = QStringLiteral("%1: %2.").arg(m_device, m_port.errorString());
+    m_error = QStringLiteral("%1: %2.").arg(m_shown, m_port.errorString());
+#ifdef Q_OS_UNIX
+    // Qt's own text here is whatever its last call left in errno ("Inappropriate ioctl for device" after a
+    // hang-up); an empty write asks the device itself why it fails.
+    if (::write(int(m_port.handle()), "", 0) < 0)
+        m_error = writeFailure(m_shown, errno);
+    else if (error == QSerialPort::ResourceError)
+        m_error = QStringLiteral("%1: the device went away (unplugged?).").arg(m_shown);
+#endif
     QMetaObject::invokeMethod(
         &m_port,
         [this] {

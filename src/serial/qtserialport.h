@@ -23,13 +23,18 @@ private:
 
     QSerialPort m_port;
     QString m_device;
+    QString m_shown; // the device as messages name it
     QString m_error;
     bool m_opening = false;
     bool m_failed = false;
 };
 
-// The system's reason for a failure to open, with what a user can do about it.
+// The system's reason for a failure to open, with what a user can do about it; the device is named as
+// shownName when one is given.
 QString describeOpenError(QSerialPort::SerialPortError error, const QString &device,
-                          const QString &systemText);
+                          const QString &systemText, const QString &shownName = {});
+
+// The refusal of a device that another sender holds.
+QString busyMessage(const QString &shown);
 
 } // namespace serial

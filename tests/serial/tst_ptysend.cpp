@@ -1,13 +1,21 @@
 // Real bytes through a real pseudo-terminal pair, on the serial port the program uses.
 #include "frame/composer.h"
 #include "frame/transmitter.h"
+#include "serial/devicepath.h"
 #include "serial/portopener.h"
 #include "serial/qtserialport.h"
 #include "support/ptypair.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTest>
 #include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace std::chrono;
 
@@ -34,6 +42,11 @@ private slots:
     void exactBytesAndPacing();
     void farEndVanishing();
     void missingDevice();
+    void relativeNameIsUnderDev();
+    void oneSenderPerDevice_data();
+    void oneSenderPerDevice();
+    void anotherProgramsLockIsHonoured();
+    void stopRequestEndsAfterTheCurrentByte();
     void openingThroughThePortNumber();
 };
 
@@ -110,6 +123,10 @@ void tst_PtySend::farEndVanishing()
     const std::optional<QString> failure = frame::Transmitter(port).TransmitSentence(s);
     QVERIFY2(failure, "a send into a vanished device reported success");
     QVERIFY(!failure->isEmpty());
+    // The real cause, in the system's words, not the leftover of some later call.
+    QVERIFY2(failure->contains("went away"), qPrintable(*failure));
+    QVERIFY2(failure->contains(QString::fromLocal8Bit(std::strerror(EIO))), qPrintable(*failure));
+    QVERIFY2(!failure->contains("ioctl"), qPrintable(*failure));
     QVERIFY(!port.isOpen());
     // It stopped at the failure instead of running the full six seconds.
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
@@ -123,6 +140,86 @@ void tst_PtySend::missingDevice()
     QVERIFY(!port.isOpen());
     QVERIFY2(port.errorString().contains("no such device"), qPrintable(port.errorString()));
     QVERIFY(!port.writeByte(0x24));
+}
+
+void tst_PtySend::relativeNameIsUnderDev()
+{
+    serial::QtSerialPort port;
+    QVERIFY(!port.open("mdconfig-no-such-device"));
+    QVERIFY2(port.errorString().startsWith("/dev/mdconfig-no-such-device: no such device"),
+             qPrintable(port.errorString()));
+}
+
+void tst_PtySend::oneSenderPerDevice_data()
+{
+    QTest::addColumn<bool>("firstThroughTheLink");
+    QTest::addColumn<bool>("secondThroughTheLink");
+    QTest::newRow("link, then the device node") << true << false;
+    QTest::newRow("device node, then the link") << false << true;
+    QTest::newRow("the same link twice") << true << true;
+}
+
+void tst_PtySend::oneSenderPerDevice()
+{
+    QFETCH(bool, firstThroughTheLink);
+    QFETCH(bool, secondThroughTheLink);
+    PtyPair pty;
+    QVERIFY(pty.start());
+    const QString node = QFileInfo(pty.sendEnd()).canonicalFilePath();
+    QVERIFY(node.startsWith("/dev/"));
+    serial::QtSerialPort first;
+    serial::QtSerialPort second;
+    QVERIFY2(first.open(firstThroughTheLink ? pty.sendEnd() : node), qPrintable(first.errorString()));
+    QVERIFY2(!second.open(secondThroughTheLink ? pty.sendEnd() : node), "two senders hold one device");
+    QVERIFY2(second.errorString().contains("busy"), qPrintable(second.errorString()));
+    QVERIFY2(second.errorString().contains(node), qPrintable(second.errorString()));
+    QVERIFY(!second.isOpen());
+    QVERIFY(!second.writeByte(0x41));
+    // The holder is untouched by the refusal, and once it lets go the device is free again.
+    QVERIFY(first.writeByte(0x24));
+    QVERIFY(pty.waitFor(1, 2000));
+    QCOMPARE(pty.received(), QByteArray("$"));
+    first.close();
+    QVERIFY2(second.open(node), qPrintable(second.errorString()));
+}
+
+void tst_PtySend::anotherProgramsLockIsHonoured()
+{
+    // Another program that locks the device but takes neither the exclusive-open flag nor a lock file, as
+    // root may: its lock on the device itself is what keeps a second sender out.
+    PtyPair pty;
+    QVERIFY(pty.start());
+    const QString node = QFileInfo(pty.sendEnd()).canonicalFilePath();
+    const int fd = ::open(QFile::encodeName(node).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    serial::QtSerialPort port;
+    const bool opened = port.open(pty.sendEnd());
+    ::close(fd);
+    QVERIFY2(!opened, "opened a device another program holds locked");
+    QVERIFY2(port.errorString().contains("busy"), qPrintable(port.errorString()));
+    QVERIFY2(port.open(pty.sendEnd()), qPrintable(port.errorString()));
+}
+
+void tst_PtySend::stopRequestEndsAfterTheCurrentByte()
+{
+    PtyPair pty;
+    QVERIFY(pty.start());
+    serial::QtSerialPort port;
+    QVERIFY(port.open(pty.sendEnd()));
+    frame::Transmitter transmitter(port, {milliseconds(1), milliseconds(2)});
+    int asked = 0;
+    transmitter.setStopRequested([&] { return ++asked > 13; });
+    frame::SentenceBytes s = gpRmc(false);
+    const std::optional<QString> failure = transmitter.TransmitSentence(s);
+    QVERIFY(failure);
+    QCOMPARE(*failure, QStringLiteral("interrupted after 13 of 100 bytes"));
+    QCOMPARE(transmitter.bytesSent(), 13);
+    QCOMPARE(transmitter.bytesTotal(), 100);
+    QVERIFY(!port.isOpen());
+    QVERIFY(pty.waitFor(13, 2000));
+    QTest::qWait(100);
+    QCOMPARE(pty.received().size(), 13);
 }
 
 void tst_PtySend::openingThroughThePortNumber()

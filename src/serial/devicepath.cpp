@@ -1,0 +1,112 @@
+#include "serial/devicepath.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
+namespace serial {
+
+QString resolveDevice(const QString &name)
+{
+#ifdef Q_OS_UNIX
+    if (name.isEmpty() || name.startsWith(QLatin1Char('/')))
+        return name;
+    if (name.startsWith(QLatin1String("./")) || name.startsWith(QLatin1String("../")))
+        return QDir::cleanPath(QDir::current().absoluteFilePath(name));
+    return QStringLiteral("/dev/") + name;
+#else
+    return name;
+#endif
+}
+
+QString deviceNode(const QString &name)
+{
+#ifdef Q_OS_UNIX
+    return QFileInfo(resolveDevice(name)).canonicalFilePath();
+#else
+    return name;
+#endif
+}
+
+QString shownDevice(const QString &name)
+{
+    const QString resolved = resolveDevice(name);
+    const QString node = deviceNode(name);
+    if (node.isEmpty() || node == resolved)
+        return printable(resolved);
+    return QStringLiteral("%1 (%2)").arg(printable(resolved), printable(node));
+}
+
+QString printable(const QString &text)
+{
+    QString shown;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '\\')
+            shown += QLatin1String("\\\\");
+        else if (u == '\n')
+            shown += QLatin1String("\\n");
+        else if (u == '\t')
+            shown += QLatin1String("\\t");
+        else if (u == 0x1b)
+            shown += QLatin1String("\\e");
+        else if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0))
+            shown += QStringLiteral("\\x%1").arg(unsigned(u), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+DeviceUse probeDevice(const QString &node)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(node).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        switch (errno) {
+        case EBUSY:
+            return DeviceUse::Busy;
+        case EACCES:
+        case EPERM:
+            return DeviceUse::Denied;
+        case ENOENT:
+        case ENXIO:
+        case ENODEV:
+            return DeviceUse::Missing;
+        default:
+            return DeviceUse::Other;
+        }
+    }
+    const bool locked = lockDevice(fd);
+    ::close(fd);
+    return locked ? DeviceUse::Free : DeviceUse::Busy;
+#else
+    Q_UNUSED(node);
+    return DeviceUse::Other;
+#endif
+}
+
+bool lockDevice(int fd)
+{
+#ifdef Q_OS_UNIX
+    // An advisory lock on the device node itself: the exclusive-open flag does not hold root back, and a
+    // lock file named after the path text does not see a second name for the same device.
+    int result;
+    do {
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+#else
+    Q_UNUSED(fd);
+    return true;
+#endif
+}
+
+} // namespace serial
