@@ -259,6 +259,10 @@ int send(const QStringList &args, QTextStream &out, QTextStream &err, bool termi
     });
     if (terminal)
         out << '\n';
+    if (failure && interruptRequested()) {
+        err << "mdconfig-cli: " << *failure << "; the display may hold a part frame, send it again\n";
+        return Failed;
+    }
     if (failure) {
         err << "mdconfig-cli: the sentence was not sent: " << *failure << '\n';
         return Failed;
@@ -274,7 +278,7 @@ int ports(QTextStream &out)
     for (const serial::PortDevice &p : serial::portTable()) {
         if (p.device.isEmpty())
             continue;
-        out << QStringLiteral("COM%1").arg(p.number).leftJustified(7) << serial::printable(p.device);
+        out << QStringLiteral("COM%1").arg(p.number).leftJustified(7) << serial::shownDevice(p.device);
         if (!p.description.isEmpty())
             out << "  " << p.description;
         out << '\n';

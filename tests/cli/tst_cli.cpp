@@ -1,8 +1,17 @@
 // Runs mdconfig-cli itself, as an installer or a script would.
 #include "support/ptypair.h"
 
+#include "serial/qtserialport.h"
+
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -20,6 +29,16 @@ Result run(const QStringList &args, const QProcessEnvironment &env = QProcessEnv
     p.waitForFinished(30000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
             p.readAllStandardError()};
+}
+
+const QStringList Rpm{"send", "proprietary", "--instrument", "11", "--memory", "2", "--product", "0"};
+
+QByteArray rpmFrames()
+{
+    QByteArray expected = QByteArray::fromHex("243150564C4D29047258");
+    for (int i = 0; i < 9; ++i)
+        expected += QByteArray::fromHex("243150564C4D29047244");
+    return expected;
 }
 
 QByteArray tenLines(const QByteArray &first, const QByteArray &repeat)
@@ -44,6 +63,13 @@ private slots:
     void sendFailures_data();
     void sendFailures();
     void guiWithoutADisplay();
+    void twoSendsToOneDevice();
+    void deviceHeldElsewhere_data();
+    void deviceHeldElsewhere();
+    void closedOutputStillSendsEveryByte();
+    void signalStopsAfterTheCurrentByte_data();
+    void signalStopsAfterTheCurrentByte();
+    void namesFromOutsideAreShownSafely();
 };
 
 void tst_Cli::frames_data()
@@ -154,10 +180,7 @@ void tst_Cli::sendThroughAPseudoTerminal()
         {"send", "proprietary", "--instrument", "11", "--memory", "2", "--product", "0", "--port", "7"}, env);
     QCOMPARE(r.exitCode, 0);
     QVERIFY(pty.waitFor(100, 2000));
-    QByteArray expected = QByteArray::fromHex("243150564C4D29047258");
-    for (int i = 0; i < 9; ++i)
-        expected += QByteArray::fromHex("243150564C4D29047244");
-    QCOMPARE(pty.received(), expected);
+    QCOMPARE(pty.received(), rpmFrames());
     // Not a terminal: plain progress lines, then what was sent where.
     QCOMPARE(r.out.count("repetition"), 10);
     QVERIFY(r.out.contains("sent 100 bytes to " + QFile::encodeName(pty.sendEnd())));
@@ -211,6 +234,124 @@ void tst_Cli::guiWithoutADisplay()
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 1);
     QCOMPARE(p.readAllStandardError().count('\n'), 1);
+}
+
+void tst_Cli::twoSendsToOneDevice()
+{
+    // One through the link, one through the device node, at once: exactly one sends, whole and alone.
+    PtyPair pty;
+    QVERIFY(pty.start());
+    const QString node = QFileInfo(pty.sendEnd()).canonicalFilePath();
+    QProcess a, b;
+    a.start(QStringLiteral(MDCONFIG_CLI), Rpm + QStringList{"--device", pty.sendEnd()});
+    b.start(QStringLiteral(MDCONFIG_CLI), Rpm + QStringList{"--device", node});
+    QVERIFY(a.waitForFinished(30000));
+    QVERIFY(b.waitForFinished(30000));
+    QCOMPARE(a.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(b.exitStatus(), QProcess::NormalExit);
+    const QList<int> codes{a.exitCode(), b.exitCode()};
+    QVERIFY2(codes.count(0) == 1 && codes.count(1) == 1,
+             qPrintable(QStringLiteral("exit codes %1 and %2").arg(codes[0]).arg(codes[1])));
+    const QByteArray refused = (a.exitCode() == 1 ? a : b).readAllStandardError();
+    QVERIFY2(refused.contains("busy"), refused.constData());
+    QVERIFY2(refused.contains(QFile::encodeName(node)), refused.constData());
+    QVERIFY(pty.waitFor(100, 2000));
+    QTest::qWait(200);
+    QCOMPARE(pty.received(), rpmFrames());
+}
+
+void tst_Cli::deviceHeldElsewhere_data()
+{
+    QTest::addColumn<bool>("byTheWindowsPort");
+    QTest::newRow("the window's port keeps it open between sends") << true;
+    QTest::newRow("another program holds only a lock on it") << false;
+}
+
+void tst_Cli::deviceHeldElsewhere()
+{
+    QFETCH(bool, byTheWindowsPort);
+    PtyPair pty;
+    QVERIFY(pty.start());
+    const QString node = QFileInfo(pty.sendEnd()).canonicalFilePath();
+    serial::QtSerialPort windowsPort;
+    int fd = -1;
+    if (byTheWindowsPort) {
+        QVERIFY(windowsPort.open(pty.sendEnd()));
+    } else {
+        fd = ::open(QFile::encodeName(node).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    }
+    const Result r = run(Rpm + QStringList{"--device", node});
+    if (fd >= 0)
+        ::close(fd);
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains("busy"), r.err.constData());
+    QTest::qWait(200);
+    QCOMPARE(pty.received(), QByteArray());
+}
+
+void tst_Cli::closedOutputStillSendsEveryByte()
+{
+    // The reader of the output goes away after its first byte, as "| head -c 1" does.
+    PtyPair pty;
+    QVERIFY(pty.start());
+    QProcess send, head;
+    send.setStandardOutputProcess(&head);
+    head.start("head", {"-c", "1"});
+    send.start(QStringLiteral(MDCONFIG_CLI), Rpm + QStringList{"--device", pty.sendEnd()});
+    QVERIFY(head.waitForFinished(30000));
+    QVERIFY(send.waitForFinished(30000));
+    QCOMPARE(send.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(send.exitCode(), 0);
+    QVERIFY(pty.waitFor(100, 2000));
+    QCOMPARE(pty.received(), rpmFrames());
+}
+
+void tst_Cli::signalStopsAfterTheCurrentByte_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("Ctrl-C") << int(SIGINT);
+    QTest::newRow("termination request") << int(SIGTERM);
+}
+
+void tst_Cli::signalStopsAfterTheCurrentByte()
+{
+    QFETCH(int, signal);
+    PtyPair pty;
+    QVERIFY(pty.start());
+    QProcess send;
+    send.start(QStringLiteral(MDCONFIG_CLI), Rpm + QStringList{"--device", pty.sendEnd()});
+    QVERIFY(pty.waitFor(12, 10000));
+    ::kill(pid_t(send.processId()), signal);
+    QVERIFY(send.waitForFinished(30000));
+    QCOMPARE(send.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(send.exitCode(), 1);
+    const QByteArray err = send.readAllStandardError();
+    static const QRegularExpression said(QStringLiteral("interrupted after (\\d+) of 100 bytes"));
+    const QRegularExpressionMatch m = said.match(QString::fromUtf8(err));
+    QVERIFY2(m.hasMatch(), err.constData());
+    const int told = m.captured(1).toInt();
+    QVERIFY2(told >= 12 && told < 100, err.constData());
+    // What it says went out is what the far end got: no byte cut off, none sent after.
+    pty.waitFor(told, 2000);
+    QTest::qWait(200);
+    QCOMPARE(pty.received(), rpmFrames().left(told));
+}
+
+void tst_Cli::namesFromOutsideAreShownSafely()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("MDCONFIG_COM7", QString::fromLatin1("/dev/no\x1b[2Jsuch\rdevice"));
+    const Result viaEnvironment = run(Rpm + QStringList{"--port", "7"}, env);
+    QCOMPARE(viaEnvironment.exitCode, 1);
+    QVERIFY2(!viaEnvironment.err.contains('\x1b') && !viaEnvironment.err.contains('\r'),
+             viaEnvironment.err.constData());
+    QVERIFY2(viaEnvironment.err.contains("/dev/no\\e[2Jsuch\\x0ddevice"), viaEnvironment.err.constData());
+
+    const Result relative = run(Rpm + QStringList{"--device", "mdconfig-no-such-device"});
+    QCOMPARE(relative.exitCode, 1);
+    QVERIFY2(relative.err.contains("/dev/mdconfig-no-such-device: no such device"), relative.err.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)
