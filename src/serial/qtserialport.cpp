@@ -133,12 +133,14 @@ bool QtSerialPort::open(const QString &device)
         m_opening = false;
         return false;
     }
+#ifdef Q_OS_UNIX
     if (!lockDevice(int(m_port.handle()))) {
         m_port.close();
         m_error = busyMessage(m_shown);
         m_opening = false;
         return false;
     }
+#endif
     const bool configured =
         m_port.setBaudRate(QSerialPort::Baud4800) && m_port.setDataBits(QSerialPort::Data8) &&
         m_port.setParity(QSerialPort::NoParity) && m_port.setStopBits(QSerialPort::OneStop) &&
