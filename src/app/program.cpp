@@ -27,6 +27,10 @@ std::optional<QString> quitProgram(Program &p, int selectedProduct, serial::Seri
     std::optional<QString> failure;
     if (!p.settingsLocation.writePath.isEmpty())
         failure = settings::SaveSettings(p.settingsLocation.writePath, {p.ProductIndex, p.ComPortNumber});
+    else
+        failure =
+            QStringLiteral("the program's folder is a system folder and no configuration folder of your "
+                           "own is known (HOME or XDG_CONFIG_HOME).");
     if (port.isOpen())
         port.close();
     return failure;

@@ -120,7 +120,7 @@ Location locate(const QString &programDir, bool programDirWritable, bool systemF
 {
     const QString besideProgram = QDir(programDir).filePath(fileName);
     if (userConfigDir.isEmpty())
-        return {besideProgram, besideProgram};
+        return systemFolder ? Location{} : Location{besideProgram, besideProgram};
     const QString userCopy = QDir(userConfigDir).filePath(fileName);
     // An installed program shares its folder with every other program of the system: nothing of one user's
     // is read from there or written there, whoever runs it (root included).

@@ -26,7 +26,8 @@ QByteArray formatSettings(const Settings &s);
 // Where the file is read and written. Beside the program normally. Where the program's folder is a system
 // one (the folder the build installs to, or under /usr, /opt and the like) only the user's own copy in their
 // configuration folder is read and written, for root as for anyone. Where the program's folder cannot be
-// written, the user's copy is written, and read whenever it exists.
+// written, the user's copy is written, and read whenever it exists. Both paths are empty (nothing is read or
+// written) for a system folder when the user has no configuration folder.
 struct Location {
     QString readPath;
     QString writePath;

@@ -34,6 +34,7 @@ private slots:
     void unwritablePathReportsWhy();
     void location_data();
     void location();
+    void systemFolderWithoutAUserFolder();
     void systemFolders_data();
     void systemFolders();
     void relativeConfigHomeIsIgnored();
@@ -220,6 +221,14 @@ void tst_Settings::location()
         settings::locate(dir.filePath("program"), writable, system, dir.filePath("user"), "MD40_90.INI");
     QCOMPARE(where.readPath, dir.filePath(reads + "/MD40_90.INI"));
     QCOMPARE(where.writePath, dir.filePath(writes + "/MD40_90.INI"));
+}
+
+void tst_Settings::systemFolderWithoutAUserFolder()
+{
+    // No configuration folder to fall back on: nothing rather than the system folder.
+    const settings::Location where = settings::locate("/usr/bin", true, true, QString(), "MD40_90.INI");
+    QVERIFY(where.readPath.isEmpty());
+    QVERIFY(where.writePath.isEmpty());
 }
 
 void tst_Settings::systemFolders_data()

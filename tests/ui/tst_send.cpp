@@ -10,10 +10,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -109,6 +111,7 @@ private slots:
     void promptAnswerOpensAnotherPort();
     void failedWriteTellsTheUser();
     void deviceVanishingMidSend();
+    void windowHoldingThePortRefusesTheCommandLine();
     void previewsShowTheFrameWithoutSideEffects();
 
 private:
@@ -381,6 +384,34 @@ void tst_Send::deviceVanishingMidSend()
     QVERIFY(!p.port.isOpen());
     QVERIFY(p.window.isEnabled());
     QVERIFY(!p.window.frmProgress()->isVisible());
+}
+
+void tst_Send::windowHoldingThePortRefusesTheCommandLine()
+{
+    if (!PtyPair::available())
+        QFAIL("socat is needed: apt-get install socat");
+    PtyPair pty;
+    QVERIFY(pty.start());
+    Real p(pty.sendEnd(), true);
+    p.product(0);
+    const QStringList choices{"cmbNmeaTalker=GP", "cmbNmeaID=RMC", "cmbNmeaCommas=5", "cboMemoryLocation1=3"};
+    for (const QString &choice : choices)
+        p.choose(qPrintable(choice.section('=', 0, 0)), choice.section('=', 1));
+    p.find<QPushButton>("cmdSend1")->click();
+    QVERIFY(pty.waitFor(100, 2000));
+    QVERIFY(p.port.isOpen()); // kept open until the next send or Quit
+
+    const QString node = QFileInfo(pty.sendEnd()).canonicalFilePath();
+    QProcess cli;
+    cli.start(QStringLiteral(MDCONFIG_CLI),
+              {"send", "standard", "--talker", "GP", "--sentence", "RMC", "--field", "5", "--memory", "3",
+               "--product", "0", "--device", node});
+    QVERIFY(cli.waitForFinished(30000));
+    QCOMPARE(cli.exitCode(), 1);
+    const QByteArray err = cli.readAllStandardError();
+    QVERIFY2(err.contains("busy"), err.constData());
+    QTest::qWait(200);
+    QCOMPARE(pty.received().size(), 100);
 }
 
 void tst_Send::previewsShowTheFrameWithoutSideEffects()
