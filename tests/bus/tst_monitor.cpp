@@ -2,6 +2,7 @@
 // captures counted per talker and sentence, and the wrong-speed guess.
 #include "bus/monitor.h"
 #include "bus/report.h"
+#include "support/uart.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -32,38 +33,6 @@ void feedInPieces(bus::Monitor &m, const QByteArray &bytes, quint32 seed)
         m.feed(bytes.mid(i, n));
         i += n;
     }
-}
-
-// What a UART at 4800 baud makes of bytes sent at 38400: the line is sampled at the middle of each of its
-// own bit times, eight of the faster talker's bits long.
-QByteArray receivedAtAnEighthOfTheSpeed(const QByteArray &sent)
-{
-    std::vector<int> line; // one level per fast bit: start 0, eight data bits LSB first, stop 1
-    for (char c : sent) {
-        line.push_back(0);
-        for (int b = 0; b < 8; ++b)
-            line.push_back((quint8(c) >> b) & 1);
-        line.push_back(1);
-    }
-    for (int i = 0; i < 80; ++i)
-        line.push_back(1);
-    QByteArray got;
-    size_t t = 0;
-    while (t < line.size()) {
-        if (line[t] == 1) {
-            ++t;
-            continue;
-        }
-        int value = 0;
-        for (int b = 0; b < 8; ++b) {
-            const size_t sample = t + 4 + 8 * (b + 1);
-            if (sample < line.size() && line[sample])
-                value |= 1 << b;
-        }
-        got.append(char(value));
-        t += 8 * 10; // start, eight data bits and the stop bit, whatever the stop bit read
-    }
-    return got;
 }
 
 } // namespace
