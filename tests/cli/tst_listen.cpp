@@ -90,6 +90,7 @@ private slots:
     void initTestCase();
     void mixedCaptureAsJson();
     void wrongSpeed();
+    void liveTableOnATerminal();
     void portGoesAway();
     void portWillNotOpen();
     void badArguments_data();
@@ -189,6 +190,35 @@ void tst_Listen::wrongSpeed()
     QVERIFY2(out.contains("this looks like the wrong speed (try --baud 38400)"), out.constData());
     QVERIFY2(out.contains(": 0 sentences"), out.constData());
     QVERIFY(!out.contains("\x1b[")); // not a terminal: no screen control
+}
+
+void tst_Listen::liveTableOnATerminal()
+{
+    // script(1) gives listen a terminal for its output.
+    Bus bus;
+    QVERIFY(bus.start());
+    QProcess term;
+    term.start(QStringLiteral("script"), {QStringLiteral("-qfec"),
+                                          QStringLiteral("'%1' listen --device '%2' --seconds 3")
+                                              .arg(QStringLiteral(MDCONFIG_CLI), bus.pcEnd()),
+                                          QStringLiteral("/dev/null")});
+    QByteArray out;
+    for (int i = 0; i < 500 && !out.contains("listening on"); ++i) {
+        term.waitForReadyRead(20);
+        out += term.readAllStandardOutput();
+    }
+    QVERIFY2(out.contains("listening on"), out.constData());
+    bus.talk("$SDDBT,18.0,f,5.4,M,3.0,F*3D\r\n$GPTXT,01,01,02,ANTENNA OK*36\r\n");
+    QVERIFY(term.waitForFinished(20000));
+    out += term.readAllStandardOutput();
+    QCOMPARE(term.exitCode(), 0);
+    // Redrawn from the top of a cleared screen at least at the start and at the end.
+    QVERIFY2(out.count("\x1b[H\x1b[2J") >= 2, out.constData());
+    const QByteArray last = out.mid(out.lastIndexOf("\x1b[H\x1b[2J"));
+    QVERIFY2(last.contains("SD     DBT            1       0       0  offered"), last.constData());
+    QVERIFY2(last.contains("GP     TXT            1       0       0  sentence not in our lists"),
+             last.constData());
+    QVERIFY2(last.contains("fields: 1=18.0 2=f 3=5.4 4=M 5=3.0 6=F"), last.constData());
 }
 
 void tst_Listen::portGoesAway()
