@@ -92,6 +92,7 @@ QJsonObject toJson(const Sentence &s, const QDateTime &received)
     o.insert(QStringLiteral("talker"), s.talker);
     o.insert(QStringLiteral("sentence"), s.identifier);
     o.insert(QStringLiteral("proprietary"), s.proprietary);
+    o.insert(QStringLiteral("text"), QString::fromLatin1(s.text));
     o.insert(QStringLiteral("fields"), QJsonArray::fromStringList(s.fields));
     o.insert(QStringLiteral("checksum"), checksumText(s.checksum));
     o.insert(QStringLiteral("checksumOk"), s.checksum == Checksum::Ok);

@@ -20,8 +20,8 @@ QString numberedFields(const Sentence &s);
 // then the totals and, when it applies, the wrong-speed warning.
 QString formatTable(const Monitor &monitor, int seconds, int baud);
 
-// One sentence for --json: time, talker, sentence, proprietary, fields, checksum ("ok", "bad", "missing"),
-// checksumOk, and whether our lists offer the talker and sentence.
+// One sentence for --json: time, talker, sentence, proprietary, text (as received), fields, checksum ("ok",
+// "bad", "missing"), checksumOk, and whether our lists offer the talker and sentence.
 QJsonObject toJson(const Sentence &s, const QDateTime &received);
 // The totals and the rows for the last line of --json.
 QJsonObject summaryJson(const Monitor &monitor);

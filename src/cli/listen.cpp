@@ -43,6 +43,7 @@ private:
 };
 
 struct Options {
+    int port = 0; // a COM port number, or 0 with device given
     QString device;
     int baud = 4800;
     int seconds = 0; // 0: until stopped
@@ -98,12 +99,7 @@ std::optional<Options> parse(const QStringList &arguments, Io &io)
         if (!isNumber || number < 1 || number > serial::MaxPortNumber)
             throw UsageError{QStringLiteral("listen: --port: unknown value \"%1\"; valid values: 1 to 16")
                                  .arg(p.value(port))};
-        o.device = serial::deviceForPort(number);
-        if (o.device.isEmpty())
-            throw UsageError{
-                QStringLiteral("listen: --port: COM%1 names no serial device on this computer; valid "
-                               "values: the numbers mdconfig-cli ports lists")
-                    .arg(number)};
+        o.port = number;
     } else {
         o.device = p.value(device);
     }
@@ -140,13 +136,21 @@ int listen(const QStringList &arguments, Io &io)
     if (!o)
         return Ok;
 
+    const QString device = o->port > 0 ? serial::deviceForPort(o->port) : o->device;
+    if (device.isEmpty()) {
+        io.err << "mdconfig-cli: COM" << o->port
+               << " names no serial device on this computer (see mdconfig-cli ports, or set MDCONFIG_COM"
+               << o->port << "=/dev/...)\n"
+               << Qt::flush;
+        return Failed;
+    }
     serial::QtReceivePort port;
-    if (!port.open(o->device, o->baud)) {
+    if (!port.open(device, o->baud)) {
         io.err << "mdconfig-cli: cannot open " << port.errorString() << '\n' << Qt::flush;
         return Failed;
     }
     const bool live = io.outIsTerminal && !o->json;
-    io.err << "listening on " << o->device << " at " << o->baud << " baud, 8N1; "
+    io.err << "listening on " << device << " at " << o->baud << " baud, 8N1; "
            << (o->seconds > 0 ? QStringLiteral("for %1 s").arg(o->seconds) : QStringLiteral("Ctrl-C ends"))
            << '\n'
            << Qt::flush;

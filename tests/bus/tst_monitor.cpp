@@ -340,6 +340,7 @@ void tst_Monitor::json()
     QCOMPARE(o.value("checksum").toString(), QStringLiteral("bad"));
     QCOMPARE(o.value("checksumOk").toBool(), false);
     QCOMPARE(o.value("talkerListed").toBool(), true);
+    QCOMPARE(o.value("text").toString(), QStringLiteral("$WIMWV,57.5,R,13.0,N,A*27"));
 }
 
 QTEST_GUILESS_MAIN(tst_Monitor)

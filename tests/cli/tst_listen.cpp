@@ -93,6 +93,7 @@ private slots:
     void liveTableOnATerminal();
     void portGoesAway();
     void portWillNotOpen();
+    void portNumberNamesNothing();
     void badArguments_data();
     void badArguments();
     void help();
@@ -249,6 +250,17 @@ void tst_Listen::portWillNotOpen()
     const QByteArray err = listen.readAllStandardError();
     QCOMPARE(err.count('\n'), 1);
     QVERIFY2(err.startsWith("mdconfig-cli: cannot open /nonexistent/ttyUSB7"), err.constData());
+}
+
+void tst_Listen::portNumberNamesNothing()
+{
+    QProcess listen;
+    listen.start(QStringLiteral(MDCONFIG_CLI), {"listen", "--port", "16"});
+    QVERIFY(listen.waitForFinished(10000));
+    QCOMPARE(listen.exitCode(), 1);
+    const QByteArray err = listen.readAllStandardError();
+    QCOMPARE(err.count('\n'), 1);
+    QVERIFY2(err.startsWith("mdconfig-cli: COM16 names no serial device"), err.constData());
 }
 
 void tst_Listen::badArguments_data()
