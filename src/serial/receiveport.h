@@ -39,29 +39,4 @@ private:
     bool m_failed = false;
 };
 
-// A pseudo-terminal pair in raw mode: this side reads, the far end is a path another program opens as its
-// serial port (the window's port dialog, or mdconfig-cli send --device). The far end is kept open here too,
-// so that a sender closing it does not end the pair.
-class PseudoTerminal : public ReceivePort {
-public:
-    PseudoTerminal() = default;
-    ~PseudoTerminal() override;
-    PseudoTerminal(const PseudoTerminal &) = delete;
-    PseudoTerminal &operator=(const PseudoTerminal &) = delete;
-
-    bool open(); // false with errorString() set when the system has no pseudo-terminal to give
-    QString farEnd() const { return m_farEnd; }
-    QByteArray read(int waitMs) override;
-    bool failed() const override { return m_failed; }
-    QString errorString() const override { return m_error; }
-    void close() override;
-
-private:
-    int m_near = -1;
-    int m_far = -1;
-    QString m_farEnd;
-    QString m_error;
-    bool m_failed = false;
-};
-
 } // namespace serial

@@ -2,11 +2,13 @@
 // from the senders' own port, survives a sender that closes and reopens it, and hands a real paced send to
 // the display's receiving side as ten clean repetitions.
 #include "frame/transmitter.h"
+#include "serial/pseudoterminal.h"
 #include "serial/qtserialport.h"
 #include "serial/receiveport.h"
 #include "sim/receiver.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTest>
 
@@ -32,6 +34,7 @@ class tst_ReceivePort : public QObject {
     Q_OBJECT
 private slots:
     void pseudoTerminalCarriesEveryByte();
+    void rawForASenderThatSetsNothing();
     void senderMayCloseAndReopen();
     void readWaitsNoLongerThanAsked();
     void realSendReachesTheReceiver();
@@ -53,6 +56,21 @@ void tst_ReceivePort::pseudoTerminalCarriesEveryByte()
         QVERIFY(sender.writeByte(std::uint8_t(c)));
     QCOMPARE(readFor(pty, all.size(), 10000), all);
     QVERIFY(!pty.failed());
+}
+
+void tst_ReceivePort::rawForASenderThatSetsNothing()
+{
+    // A program that writes to the far end without setting up the line (cat, a shell redirect) gets the
+    // pair's own raw mode: no LF turned into CR LF, nothing held back.
+    serial::PseudoTerminal pty;
+    QVERIFY(pty.open());
+    QFile far(pty.farEnd());
+    QVERIFY(far.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(char(b));
+    QCOMPARE(far.write(all), all.size());
+    QCOMPARE(readFor(pty, all.size(), 10000), all);
 }
 
 void tst_ReceivePort::senderMayCloseAndReopen()
