@@ -2,22 +2,13 @@
 
 #include "serial/qtserialport.h"
 
-#include <QSerialPort>
-
 namespace serial {
 
 ReceivePort::~ReceivePort() = default;
 
-struct QtReceivePort::Private {
-    QSerialPort port;
-};
-
-QtReceivePort::QtReceivePort() : d(new Private) {}
-
 QtReceivePort::~QtReceivePort()
 {
     close();
-    delete d;
 }
 
 bool QtReceivePort::open(const QString &device, int baud)
@@ -26,44 +17,44 @@ bool QtReceivePort::open(const QString &device, int baud)
     m_device = device;
     m_error.clear();
     m_failed = false;
-    d->port.setPortName(device);
-    if (!d->port.open(QIODevice::ReadOnly)) {
-        m_error = describeOpenError(d->port.error(), device, d->port.errorString());
+    m_port.setPortName(device);
+    if (!m_port.open(QIODevice::ReadOnly)) {
+        m_error = describeOpenError(m_port.error(), device, m_port.errorString());
         return false;
     }
-    const bool configured = d->port.setBaudRate(baud) && d->port.setDataBits(QSerialPort::Data8) &&
-                            d->port.setParity(QSerialPort::NoParity) &&
-                            d->port.setStopBits(QSerialPort::OneStop) &&
-                            d->port.setFlowControl(QSerialPort::NoFlowControl);
+    const bool configured = m_port.setBaudRate(baud) && m_port.setDataBits(QSerialPort::Data8) &&
+                            m_port.setParity(QSerialPort::NoParity) &&
+                            m_port.setStopBits(QSerialPort::OneStop) &&
+                            m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
         m_error = QStringLiteral("%1: the line settings %2,n,8,1 were refused (%3).")
                       .arg(device)
                       .arg(baud)
-                      .arg(d->port.errorString());
-        d->port.close();
+                      .arg(m_port.errorString());
+        m_port.close();
         return false;
     }
-    d->port.clearError();
+    m_port.clearError();
     return true;
 }
 
 QByteArray QtReceivePort::read(int waitMs)
 {
-    if (m_failed || !d->port.isOpen())
+    if (m_failed || !m_port.isOpen())
         return {};
-    if (d->port.bytesAvailable() == 0)
-        d->port.waitForReadyRead(waitMs);
-    QByteArray bytes = d->port.readAll();
-    switch (d->port.error()) {
+    if (m_port.bytesAvailable() == 0)
+        m_port.waitForReadyRead(waitMs);
+    QByteArray bytes = m_port.readAll();
+    switch (m_port.error()) {
     case QSerialPort::NoError:
     case QSerialPort::TimeoutError:
     case QSerialPort::UnsupportedOperationError:
-        d->port.clearError();
+        m_port.clearError();
         break;
     default:
         m_failed = true;
-        m_error = QStringLiteral("%1: %2.").arg(m_device, d->port.errorString());
-        d->port.close();
+        m_error = QStringLiteral("%1: %2.").arg(m_device, m_port.errorString());
+        m_port.close();
         break;
     }
     return bytes;
@@ -71,8 +62,8 @@ QByteArray QtReceivePort::read(int waitMs)
 
 void QtReceivePort::close()
 {
-    if (d->port.isOpen())
-        d->port.close();
+    if (m_port.isOpen())
+        m_port.close();
 }
 
 } // namespace serial

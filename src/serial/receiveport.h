@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSerialPort>
 #include <QString>
 
 namespace serial {
@@ -22,7 +23,7 @@ public:
 // A serial device through Qt SerialPort, 8 data bits, no parity, 1 stop bit, no flow control.
 class QtReceivePort : public ReceivePort {
 public:
-    QtReceivePort();
+    QtReceivePort() = default;
     ~QtReceivePort() override;
     // false with errorString() set when the device will not open or refuses the speed.
     bool open(const QString &device, int baud);
@@ -32,8 +33,7 @@ public:
     void close() override;
 
 private:
-    struct Private;
-    Private *d;
+    QSerialPort m_port;
     QString m_device;
     QString m_error;
     bool m_failed = false;
