@@ -12,6 +12,10 @@
 #include <QHash>
 
 namespace cli {
+
+int listenFromDispatcher(const QStringList &arguments, QTextStream &out, QTextStream &err,
+                         bool outIsTerminal);
+
 namespace {
 
 using vocabulary::List;
@@ -23,11 +27,13 @@ const char *const UsageText =
     "  mdconfig-cli frames proprietary --instrument NAME|N --memory N --product P [--icon NAME]\n"
     "  mdconfig-cli send standard|proprietary <the same options> (--port N | --device PATH)\n"
     "  mdconfig-cli ports\n"
+    "  mdconfig-cli listen (--port N | --device PATH) [--baud 4800|38400] [--seconds S] [--json]\n"
     "  mdconfig-cli --help\n"
     "\n"
     "frames   prints the ten frames of a send, one a line, as hexadecimal bytes\n"
     "send     sends them at 4800 baud, 8 data bits, no parity, 1 stop bit, one byte every 50 ms\n"
     "ports    lists the COM port numbers 1 to 16 that name a device on this computer\n"
+    "listen   shows which talkers, sentences and fields the NMEA bus carries (see listen --help)\n"
     "\n"
     "--talker, --sentence  the talker ID and sentence identifier as the lists show them (GP, RMC, ...)\n"
     "--field               the field position (Commas), 1 to 25\n"
@@ -295,6 +301,8 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err, bool outIsT
 {
     try {
         const QString command = args.value(0);
+        if (command == QLatin1String("listen"))
+            return listenFromDispatcher(args.mid(1), out, err, outIsTerminal);
         if (command == QLatin1String("help") || args.contains(QLatin1String("--help")) ||
             args.contains(QLatin1String("-h"))) {
             out << UsageText;

@@ -1,0 +1,69 @@
+#include "serial/receiveport.h"
+
+#include "serial/qtserialport.h"
+
+namespace serial {
+
+ReceivePort::~ReceivePort() = default;
+
+QtReceivePort::~QtReceivePort()
+{
+    close();
+}
+
+bool QtReceivePort::open(const QString &device, int baud)
+{
+    close();
+    m_device = device;
+    m_error.clear();
+    m_failed = false;
+    m_port.setPortName(device);
+    if (!m_port.open(QIODevice::ReadOnly)) {
+        m_error = describeOpenError(m_port.error(), device, m_port.errorString());
+        return false;
+    }
+    const bool configured = m_port.setBaudRate(baud) && m_port.setDataBits(QSerialPort::Data8) &&
+                            m_port.setParity(QSerialPort::NoParity) &&
+                            m_port.setStopBits(QSerialPort::OneStop) &&
+                            m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!configured) {
+        m_error = QStringLiteral("%1: the line settings %2,n,8,1 were refused (%3).")
+                      .arg(device)
+                      .arg(baud)
+                      .arg(m_port.errorString());
+        m_port.close();
+        return false;
+    }
+    m_port.clearError();
+    return true;
+}
+
+QByteArray QtReceivePort::read(int waitMs)
+{
+    if (m_failed || !m_port.isOpen())
+        return {};
+    if (m_port.bytesAvailable() == 0)
+        m_port.waitForReadyRead(waitMs);
+    QByteArray bytes = m_port.readAll();
+    switch (m_port.error()) {
+    case QSerialPort::NoError:
+    case QSerialPort::TimeoutError:
+    case QSerialPort::UnsupportedOperationError:
+        m_port.clearError();
+        break;
+    default:
+        m_failed = true;
+        m_error = QStringLiteral("%1: %2.").arg(m_device, m_port.errorString());
+        m_port.close();
+        break;
+    }
+    return bytes;
+}
+
+void QtReceivePort::close()
+{
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+} // namespace serial

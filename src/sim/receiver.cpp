@@ -1,0 +1,202 @@
+#include "sim/receiver.h"
+
+#include <QtGlobal>
+
+namespace sim {
+namespace {
+
+qint64 ms(Micros m)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(m).count();
+}
+
+// Where the chunk's repetitions begin: a chunk that holds several whole frames back to back, each starting
+// with "$", came without the pauses between them; anything else stays one repetition.
+QList<qsizetype> frameStarts(const QByteArray &bytes)
+{
+    const qsizetype n = bytes.size();
+    if (n > 11) {
+        for (const qsizetype length : {10, 11}) {
+            if (n % length != 0)
+                continue;
+            QList<qsizetype> starts;
+            for (qsizetype i = 0; i < n; i += length) {
+                if (std::uint8_t(bytes[i]) != Header)
+                    break;
+                starts << i;
+            }
+            if (starts.size() == n / length)
+                return starts;
+        }
+    }
+    return {0};
+}
+
+} // namespace
+
+QStringList Repetition::problems() const
+{
+    QStringList p;
+    if (wrongHeader()) {
+        p << (bytes.isEmpty() ? QStringLiteral("no bytes")
+                              : QStringLiteral("header 0x%1 where a frame starts with \"$\" (0x24)")
+                                    .arg(QString::number(std::uint8_t(bytes[0]), 16)
+                                             .rightJustified(2, QLatin1Char('0'))
+                                             .toUpper()));
+    }
+    if (wrongLength())
+        p << QStringLiteral("%1 bytes where a frame has 10, or 11 with an icon byte").arg(bytes.size());
+    if (withoutPause) {
+        p << QStringLiteral("came without its %1 ms pause (%2 ms after the byte before)")
+                 .arg(ms(Pause))
+                 .arg(ms(gapBefore));
+    }
+    for (const EarlyByte &e : earlyBytes) {
+        p << QStringLiteral("byte %1 came %2 ms after the one before, closer than the display's %3 ms")
+                 .arg(e.index + 1)
+                 .arg(ms(e.gap))
+                 .arg(ms(Slot));
+    }
+    return p;
+}
+
+QStringList Send::problems() const
+{
+    if (repetitions.size() == RepetitionsPerSend)
+        return {};
+    return {
+        QStringLiteral("%1 repetitions where a send has %2").arg(repetitions.size()).arg(RepetitionsPerSend)};
+}
+
+void Receiver::receive(std::uint8_t byte, Micros at)
+{
+    Micros gap{-1};
+    if (m_lastArrival >= Micros::zero()) {
+        gap = at - m_lastArrival;
+        const bool complete = m_chunk.size() >= 10 || gap >= Slot + Pause - Tolerance;
+        if (gap >= RepetitionGap && !m_chunk.isEmpty() && complete)
+            closeChunk();
+        if (gap >= SendGap) {
+            if (!m_chunk.isEmpty())
+                closeChunk();
+            closeSend();
+        }
+    }
+    m_chunk.append({byte, at, gap});
+    m_lastArrival = at;
+}
+
+void Receiver::receive(const QByteArray &bytes, Micros at)
+{
+    for (const char c : bytes)
+        receive(std::uint8_t(c), at);
+}
+
+void Receiver::advanceTo(Micros now)
+{
+    if (m_lastArrival < Micros::zero())
+        return;
+    if (!m_chunk.isEmpty() && now - m_lastArrival >= RepetitionGap)
+        closeChunk();
+    if (now - m_lastArrival >= SendGap)
+        closeSend();
+}
+
+void Receiver::finish()
+{
+    if (!m_chunk.isEmpty())
+        closeChunk();
+    closeSend();
+    m_lastArrival = Micros(-1);
+    m_previousSlotGap = Micros(-1);
+}
+
+void Receiver::closeChunk()
+{
+    QByteArray bytes;
+    for (const Timed &t : m_chunk)
+        bytes.append(char(t.byte));
+    const auto gap = [&](qsizetype k) { return m_chunk[k].gap; };
+    const bool known0 = gap(0) >= Micros::zero();
+
+    // Early bytes: short by more than the tolerance, and not explained by a late read of the byte before
+    // (which would have lengthened the gap before that byte by as much).
+    QList<Repetition::EarlyByte> early;
+    for (qsizetype k = 1; k < m_chunk.size(); ++k) {
+        const Micros g = gap(k);
+        if (g >= Slot - Tolerance)
+            continue;
+        if (k > 1 || known0) {
+            const Micros expectedBefore = k == 1 ? Slot + Pause : Slot;
+            if (gap(k - 1) + g >= expectedBefore + Slot - Tolerance)
+                continue;
+        }
+        early.append({int(k), g});
+    }
+
+    // A repetition's pause: short by more than the tolerance, and not explained by a late read of the last
+    // byte of the repetition before.
+    const auto pauseShort = [&](qsizetype k) {
+        if (gap(k) < Micros::zero() || gap(k) >= Slot + Pause - Tolerance)
+            return false;
+        const Micros slotBefore = k > 0 ? gap(k - 1) : m_previousSlotGap;
+        return slotBefore < Micros::zero() || slotBefore + gap(k) < Slot + Slot + Pause - Tolerance;
+    };
+
+    const QList<qsizetype> starts = frameStarts(bytes);
+    for (qsizetype i = 0; i < starts.size(); ++i) {
+        const qsizetype from = starts[i];
+        const qsizetype to = i + 1 < starts.size() ? starts[i + 1] : bytes.size();
+        Repetition r;
+        r.bytes = bytes.mid(from, to - from);
+        r.start = m_chunk[from].at;
+        r.gapBefore = gap(from);
+        r.withoutPause = pauseShort(from);
+        for (const Repetition::EarlyByte &e : early) {
+            if (e.index > from && e.index < to)
+                r.earlyBytes.append({int(e.index - from), e.gap});
+        }
+        deliver(r);
+    }
+    m_previousSlotGap = m_chunk.size() > 1 ? gap(m_chunk.size() - 1) : Micros(-1);
+    m_chunk.clear();
+}
+
+void Receiver::deliver(Repetition r)
+{
+    const bool wellFormed = !r.wrongLength() && !r.wrongHeader();
+    if (m_sendOpen && wellFormed) {
+        const Repetition *reference = nullptr;
+        for (const Repetition &s : m_send.repetitions) {
+            if (!s.wrongLength() && !s.wrongHeader()) {
+                reference = &s;
+                break;
+            }
+        }
+        // Another frame begins another send; so does the same frame once ten have come and this one carries
+        // the first repetition's check byte again.
+        const bool otherFrame = reference && reference->bytes.chopped(1) != r.bytes.chopped(1);
+        const bool sameAgain = m_send.repetitions.size() >= RepetitionsPerSend && reference &&
+                               reference == &m_send.repetitions.first() && reference->bytes == r.bytes;
+        if (otherFrame || sameAgain)
+            closeSend();
+    }
+    m_sendOpen = true;
+    r.number = int(m_send.repetitions.size()) + 1;
+    m_send.repetitions.append(r);
+    if (m_consumer.repetition)
+        m_consumer.repetition(r);
+}
+
+void Receiver::closeSend()
+{
+    if (!m_sendOpen)
+        return;
+    const Send done = m_send;
+    m_send = Send{};
+    m_sendOpen = false;
+    if (m_consumer.send)
+        m_consumer.send(done);
+}
+
+} // namespace sim

@@ -1,0 +1,102 @@
+// The receiving side of a display in programming mode: bytes with their arrival times are cut into
+// repetitions and grouped into the ten repetitions of one send, and whatever breaks the frame's rules of
+// length, header and pacing is reported as data. What a repetition configures is for a decoder to say; it
+// is handed each repetition's bytes.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+
+namespace sim {
+
+using Micros = std::chrono::microseconds;
+using namespace std::chrono_literals;
+
+// The display's pacing: bytes one 50 ms slot apart, and a pause of 100 ms before each repetition, so the
+// first byte of a repetition starts 150 ms after the last byte of the previous one.
+inline constexpr Micros Slot = 50ms;
+inline constexpr Micros Pause = 100ms;
+// A gap this long ends a repetition that has its ten bytes: halfway between a slot (50 ms) and a slot with
+// its pause (150 ms). Before the tenth byte only a gap of a slot and a pause, less the tolerance, ends it,
+// so a byte read up to 60 ms late does not cut its repetition in two.
+inline constexpr Micros RepetitionGap = 100ms;
+// Arrival times are the reader's, not the line's: a reader held up by the scheduler stamps a byte late,
+// which lengthens the gap before it and shortens the gap after it by the same amount. A byte is early only
+// when its gap is short by more than this and the two gaps around the byte before it are short together by
+// more than this too; a late read of the byte before leaves that sum as it was.
+inline constexpr Micros Tolerance = 20ms;
+// A silence this long ends a send: within a send no gap is longer than a slot and a pause.
+inline constexpr Micros SendGap = 1s;
+
+inline constexpr int RepetitionsPerSend = 10;
+inline constexpr std::uint8_t Header = 0x24; // "$"
+
+struct Repetition {
+    int number = 0;   // 1 to 10 within its send (more when a send has too many)
+    QByteArray bytes; // as received
+    Micros start{};   // arrival of the first byte
+    // Bytes that came sooner after the byte before than the display's 50 ms allow: index into bytes, gap.
+    struct EarlyByte {
+        int index;
+        Micros gap;
+        bool operator==(const EarlyByte &) const = default;
+    };
+    QList<EarlyByte> earlyBytes;
+    bool withoutPause = false; // its first byte came without the 100 ms pause before it
+    Micros gapBefore{-1};      // silence before its first byte; negative for the first byte heard
+    bool wrongLength() const { return bytes.size() != 10 && bytes.size() != 11; }
+    bool wrongHeader() const { return bytes.isEmpty() || std::uint8_t(bytes[0]) != Header; }
+    // The findings above as sentences for a user: empty when the repetition keeps every rule.
+    QStringList problems() const;
+};
+
+struct Send {
+    QList<Repetition> repetitions;
+    bool fewerThanTen() const { return repetitions.size() < RepetitionsPerSend; }
+    bool moreThanTen() const { return repetitions.size() > RepetitionsPerSend; }
+    QStringList problems() const; // the count only; each repetition tells its own
+};
+
+// Feed bytes in arrival order; each repetition is handed over once a gap has closed it, each send once the
+// next send has begun, a silence has ended it, or finish() is called.
+class Receiver {
+public:
+    struct Consumer {
+        std::function<void(const Repetition &)> repetition;
+        std::function<void(const Send &)> send;
+    };
+    explicit Receiver(Consumer consumer) : m_consumer(std::move(consumer)) {}
+
+    void receive(std::uint8_t byte, Micros at);
+    void receive(const QByteArray &bytes, Micros at); // bytes read together, one arrival time
+    // Tells the receiver the time now, so that silence closes the last repetition and the last send.
+    void advanceTo(Micros now);
+    // The stream has ended: hands over whatever is still open.
+    void finish();
+
+private:
+    struct Timed {
+        std::uint8_t byte;
+        Micros at;
+        Micros gap; // since the byte before; negative for the first byte heard
+    };
+    void closeChunk();
+    void deliver(Repetition r);
+    void closeSend();
+
+    Consumer m_consumer;
+    QList<Timed> m_chunk; // bytes with no repetition gap between them
+    Micros m_lastArrival{-1};
+    Micros m_chunkGapBefore{-1};  // gap from the previous chunk's last byte; negative for the first
+    Micros m_previousSlotGap{-1}; // the last in-chunk gap of the previous chunk, for the late-read test
+    Send m_send;
+    bool m_sendOpen = false;
+};
+
+} // namespace sim

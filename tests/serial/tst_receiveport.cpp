@@ -1,0 +1,162 @@
+// The read side of the serial layer: a pseudo-terminal pair made here carries every byte value unchanged
+// from the senders' own port, survives a sender that closes and reopens it, and hands a real paced send to
+// the display's receiving side as ten clean repetitions.
+#include "frame/transmitter.h"
+#include "serial/pseudoterminal.h"
+#include "serial/qtserialport.h"
+#include "serial/receiveport.h"
+#include "sim/receiver.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+QByteArray readFor(serial::ReceivePort &port, int expected, int ms)
+{
+    QByteArray got;
+    QElapsedTimer t;
+    t.start();
+    while (got.size() < expected && t.elapsed() < ms)
+        got += port.read(20);
+    return got;
+}
+
+} // namespace
+
+class tst_ReceivePort : public QObject {
+    Q_OBJECT
+private slots:
+    void pseudoTerminalCarriesEveryByte();
+    void rawForASenderThatSetsNothing();
+    void senderMayCloseAndReopen();
+    void readWaitsNoLongerThanAsked();
+    void realSendReachesTheReceiver();
+    void listeningPortThatWillNotOpen();
+};
+
+void tst_ReceivePort::pseudoTerminalCarriesEveryByte()
+{
+    serial::PseudoTerminal pty;
+    QVERIFY2(pty.open(), qPrintable(pty.errorString()));
+    QVERIFY(QFileInfo(pty.farEnd()).exists());
+    serial::QtSerialPort sender;
+    QVERIFY2(sender.open(pty.farEnd()), qPrintable(sender.errorString()));
+    // Every value, CR, LF, XON/XOFF, ^C and DEL among them: raw mode must neither translate nor swallow any.
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(char(b));
+    for (const char c : all)
+        QVERIFY(sender.writeByte(std::uint8_t(c)));
+    QCOMPARE(readFor(pty, all.size(), 10000), all);
+    QVERIFY(!pty.failed());
+}
+
+void tst_ReceivePort::rawForASenderThatSetsNothing()
+{
+    // A program that writes to the far end without setting up the line (cat, a shell redirect) gets the
+    // pair's own raw mode: no LF turned into CR LF, nothing held back.
+    serial::PseudoTerminal pty;
+    QVERIFY(pty.open());
+    QFile far(pty.farEnd());
+    QVERIFY(far.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(char(b));
+    QCOMPARE(far.write(all), all.size());
+    QCOMPARE(readFor(pty, all.size(), 10000), all);
+}
+
+void tst_ReceivePort::senderMayCloseAndReopen()
+{
+    serial::PseudoTerminal pty;
+    QVERIFY(pty.open());
+    for (int round = 0; round < 2; ++round) {
+        serial::QtSerialPort sender;
+        QVERIFY2(sender.open(pty.farEnd()), qPrintable(sender.errorString()));
+        QVERIFY(sender.writeByte('$'));
+        QVERIFY(sender.writeByte(std::uint8_t('0' + round)));
+        QCOMPARE(readFor(pty, 2, 10000), QByteArray("$") + char('0' + round));
+        sender.close();
+        QCOMPARE(pty.read(50), QByteArray());
+        QVERIFY2(!pty.failed(), qPrintable(pty.errorString()));
+    }
+}
+
+void tst_ReceivePort::readWaitsNoLongerThanAsked()
+{
+    serial::PseudoTerminal pty;
+    QVERIFY(pty.open());
+    QElapsedTimer t;
+    t.start();
+    QCOMPARE(pty.read(30), QByteArray());
+    QVERIFY(t.elapsed() >= 25); // it did wait; an upper bound would only measure the machine
+    pty.close();
+    QCOMPARE(pty.read(10), QByteArray());
+}
+
+void tst_ReceivePort::realSendReachesTheReceiver()
+{
+    // One real six-second send, GP RMC field 5 at location 3, through the pair to the receiving side.
+    serial::PseudoTerminal pty;
+    QVERIFY(pty.open());
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point origin = Clock::now();
+    std::atomic<bool> stop{false};
+    QList<sim::Repetition> repetitions;
+    QList<sim::Send> sends;
+    sim::Receiver receiver(
+        {[&](const sim::Repetition &r) { repetitions << r; }, [&](const sim::Send &s) { sends << s; }});
+    std::thread reader([&] {
+        while (!stop) {
+            const QByteArray bytes = pty.read(10);
+            const auto now = std::chrono::duration_cast<sim::Micros>(Clock::now() - origin);
+            receiver.receive(bytes, now);
+        }
+    });
+
+    frame::SentenceBytes s;
+    s.MemoryChar = '2';
+    s.MemoryKey = 32;
+    s.Body1 = 'G';
+    s.Body2 = 'P';
+    s.Body3 = 'R';
+    s.Body4 = 'M';
+    s.Body5 = 'C';
+    s.Body6 = 5;
+    s.Body7 = '5';
+    serial::QtSerialPort sender;
+    QVERIFY(sender.open(pty.farEnd()));
+    frame::Transmitter transmitter(sender);
+    const std::optional<QString> failure = transmitter.TransmitSentence(s);
+    QTest::qWait(200);
+    stop = true;
+    reader.join();
+    receiver.finish();
+    QVERIFY(!failure);
+
+    QCOMPARE(sends.size(), 1);
+    QCOMPARE(sends[0].repetitions.size(), 10);
+    QCOMPARE(repetitions[0].bytes, QByteArray::fromHex("24324750524D4305357B"));
+    for (int r = 1; r < 10; ++r)
+        QCOMPARE(repetitions[r].bytes, QByteArray::fromHex("24324750524D4305355B"));
+    for (const sim::Repetition &r : repetitions)
+        QVERIFY2(r.problems().isEmpty(), qPrintable(r.problems().join(QLatin1String("; "))));
+}
+
+void tst_ReceivePort::listeningPortThatWillNotOpen()
+{
+    serial::QtReceivePort port;
+    QVERIFY(!port.open(QStringLiteral("/nonexistent/ttyUSB9"), 4800));
+    QVERIFY(port.errorString().contains(QLatin1String("/nonexistent/ttyUSB9")));
+    QCOMPARE(port.read(10), QByteArray());
+}
+
+QTEST_GUILESS_MAIN(tst_ReceivePort)
+#include "tst_receiveport.moc"
