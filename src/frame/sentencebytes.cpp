@@ -35,9 +35,9 @@ int findIcon(const QString &caption)
     return -1;
 }
 
-void applyIconRule(SentenceBytes &s, bool md90v13, std::int16_t &iconIndex)
+void applyIconRule(SentenceBytes &s, const vocabulary::Product &product, std::int16_t &iconIndex)
 {
-    if (md90v13) {
+    if (product.sendsIconByte) {
         s.IconCode = iconCode(iconIndex);
     } else {
         iconIndex = 0;

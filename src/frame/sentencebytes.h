@@ -2,6 +2,8 @@
 // the icon byte the MD90 from version 1.3 takes, the two check bytes and the ten repetitions of a send.
 #pragma once
 
+#include "vocabulary/products.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -38,9 +40,9 @@ std::uint8_t iconCode(int iconIndex);
 // Index of the icon whose caption equals the text, ignoring case; -1 when none does.
 int findIcon(const QString &caption);
 
-// Applies the icon byte rule: with the MD90 1.3 product the chosen icon's code, otherwise no icon byte and
-// the chosen icon falls back to "None".
-void applyIconRule(SentenceBytes &s, bool md90v13, std::int16_t &iconIndex);
+// Applies the icon byte rule: for a product that takes an icon byte the chosen icon's code, otherwise no icon
+// byte and the chosen icon falls back to "None".
+void applyIconRule(SentenceBytes &s, const vocabulary::Product &product, std::int16_t &iconIndex);
 
 struct CheckBytes {
     std::uint8_t first;

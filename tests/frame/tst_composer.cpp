@@ -12,6 +12,9 @@ Q_DECLARE_METATYPE(ProprietaryChoices)
 
 namespace {
 
+const vocabulary::Product &MD2040 = vocabulary::Products[0];
+const vocabulary::Product &MD90v13 = vocabulary::Products[2];
+
 // Choices by the texts the lists show, as a user picks them.
 StandardChoices standard(const char *talker, const char *id, int commas, int location,
                          const char *type = nullptr)
@@ -97,7 +100,8 @@ void tst_Composer::standardFrames()
     QFETCH(QByteArray, repeat);
     SentenceBytes s;
     std::int16_t iconIndex = std::int16_t(icon);
-    QCOMPARE(frame::composeStandard(choices, md90v13, iconIndex, s), std::nullopt);
+    QCOMPARE(frame::composeStandard(choices, vocabulary::Products[md90v13 ? 2 : 0], iconIndex, s),
+             std::nullopt);
     const QList<QByteArray> frames = frame::sendFrames(s);
     QCOMPARE(frames[0], first);
     QCOMPARE(frames[1], repeat);
@@ -146,7 +150,8 @@ void tst_Composer::proprietaryFrames()
     QFETCH(QByteArray, repeat);
     SentenceBytes s;
     std::int16_t iconIndex = std::int16_t(icon);
-    QCOMPARE(frame::composeProprietary(choices, md90v13, iconIndex, s), std::nullopt);
+    QCOMPARE(frame::composeProprietary(choices, vocabulary::Products[md90v13 ? 2 : 0], iconIndex, s),
+             std::nullopt);
     const QList<QByteArray> frames = frame::sendFrames(s);
     QCOMPARE(frames[0], first);
     QCOMPARE(frames[1], repeat);
@@ -186,15 +191,16 @@ void tst_Composer::noChoice()
     s.Body1 = 0x55;
     const SentenceBytes before = s;
     std::int16_t iconIndex = 7;
-    QCOMPARE(frame::composeStandard(choices, false, iconIndex, s), std::optional<List>(missing));
+    QCOMPARE(frame::composeStandard(choices, MD2040, iconIndex, s), std::optional<List>(missing));
     // Nothing half-composed is left behind, and the chosen icon is kept.
     QCOMPARE(s, before);
     QCOMPARE(iconIndex, std::int16_t(7));
 
     std::int16_t icon = 3;
-    QCOMPARE(frame::composeProprietary({-1, 0}, true, icon, s), std::optional<List>(List::Instrument));
-    QCOMPARE(frame::composeProprietary({12, 0}, true, icon, s), std::optional<List>(List::Instrument));
-    QCOMPARE(frame::composeProprietary({0, -1}, true, icon, s), std::optional<List>(List::MemoryLocation2));
+    QCOMPARE(frame::composeProprietary({-1, 0}, MD90v13, icon, s), std::optional<List>(List::Instrument));
+    QCOMPARE(frame::composeProprietary({12, 0}, MD90v13, icon, s), std::optional<List>(List::Instrument));
+    QCOMPARE(frame::composeProprietary({0, -1}, MD90v13, icon, s),
+             std::optional<List>(List::MemoryLocation2));
     QCOMPARE(s, before);
 }
 
@@ -204,12 +210,12 @@ void tst_Composer::transducerIgnoredOutsideXdr()
     std::int16_t icon = 0;
     StandardChoices c = standard("GP", "RMC", 5, 3);
     c.xdr = 0;
-    QVERIFY(!frame::composeStandard(c, false, icon, a));
+    QVERIFY(!frame::composeStandard(c, MD2040, icon, a));
     c.xdr = 13;
-    QVERIFY(!frame::composeStandard(c, false, icon, b));
+    QVERIFY(!frame::composeStandard(c, MD2040, icon, b));
     QCOMPARE(a, b);
     c.xdr = -1; // not read at all when the identifier is not XDR
-    QVERIFY(!frame::composeStandard(c, false, icon, b));
+    QVERIFY(!frame::composeStandard(c, MD2040, icon, b));
     QCOMPARE(a, b);
 }
 
@@ -217,10 +223,10 @@ void tst_Composer::iconIndexResetByOtherProduct()
 {
     SentenceBytes s;
     std::int16_t icon = 14;
-    QVERIFY(!frame::composeStandard(standard("GP", "RMC", 5, 3), true, icon, s));
+    QVERIFY(!frame::composeStandard(standard("GP", "RMC", 5, 3), MD90v13, icon, s));
     QCOMPARE(firstFrame(s).size(), 11);
     QCOMPARE(icon, std::int16_t(14));
-    QVERIFY(!frame::composeProprietary({10, 1}, false, icon, s));
+    QVERIFY(!frame::composeProprietary({10, 1}, MD2040, icon, s));
     QCOMPARE(icon, std::int16_t(0));
     QCOMPARE(firstFrame(s).size(), 10);
 }
@@ -229,10 +235,10 @@ void tst_Composer::everyFieldWrittenAgain()
 {
     SentenceBytes s;
     std::int16_t icon = 0;
-    QVERIFY(!frame::composeProprietary({10, 1}, false, icon, s));
+    QVERIFY(!frame::composeProprietary({10, 1}, MD2040, icon, s));
     const QByteArray proprietary = firstFrame(s);
-    QVERIFY(!frame::composeStandard(standard("II", "XDR", 3, 7, "U - Volts"), true, icon, s));
-    QVERIFY(!frame::composeProprietary({10, 1}, false, icon, s));
+    QVERIFY(!frame::composeStandard(standard("II", "XDR", 3, 7, "U - Volts"), MD90v13, icon, s));
+    QVERIFY(!frame::composeProprietary({10, 1}, MD2040, icon, s));
     QCOMPARE(firstFrame(s), proprietary);
 }
 

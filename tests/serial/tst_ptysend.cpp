@@ -17,7 +17,7 @@ frame::SentenceBytes gpRmc(bool md90v13)
 {
     frame::SentenceBytes s;
     std::int16_t icon = 9; // KT
-    frame::composeStandard({15, 59, 4, 0, 2}, md90v13, icon, s);
+    frame::composeStandard({15, 59, 4, 0, 2}, vocabulary::Products[md90v13 ? 2 : 0], icon, s);
     return s;
 }
 
@@ -133,19 +133,21 @@ void tst_PtySend::openingThroughThePortNumber()
     serial::QtSerialPort port;
     std::int16_t number = 9;
     QStringList prompts;
+    QList<int> changes;
     // COM9 names a device that is not there; the answer 4 names the pseudo-terminal.
     qputenv("MDCONFIG_COM9", "/dev/mdconfig-no-such-device");
-    const bool opened = serial::OpenComPort(port, number,
-                                            [&](const QString &prompt) {
-                                                prompts << prompt;
-                                                return std::optional<QString>(" 4 ");
-                                            },
-                                            {});
+    const bool opened = serial::OpenComPort(
+        port, number,
+        [&](const QString &prompt) {
+            prompts << prompt;
+            return std::optional<QString>(" 4 ");
+        },
+        [&](std::int16_t n) { changes << n; });
     qunsetenv("MDCONFIG_COM4");
     qunsetenv("MDCONFIG_COM9");
     QVERIFY(opened);
     QVERIFY(port.isOpen());
-    QCOMPARE(number, std::int16_t(4));
+    QCOMPARE(changes, QList<int>{4});
     QCOMPARE(prompts.size(), 1);
     QVERIFY(prompts[0].startsWith("Error encountered while trying to open COM 9."));
     QVERIFY(prompts[0].contains("/dev/mdconfig-no-such-device: no such device"));
