@@ -234,6 +234,13 @@ int MainWindow::selectedProduct() const
     return selected;
 }
 
+const vocabulary::Product &MainWindow::chosenProduct() const
+{
+    // Only a selected option that takes the icon byte adds one; with none selected no frame carries one.
+    const int selected = selectedProduct();
+    return selected >= 0 ? vocabulary::product(selected) : vocabulary::Products[0];
+}
+
 void MainWindow::setComPortNumber(std::int16_t number)
 {
     m_program.ComPortNumber = number;
@@ -293,7 +300,7 @@ void MainWindow::send(Sentence kind)
     placeDialogs();
     runIconStep();
     const frame::ComposeError missing =
-        compose(kind, vocabulary::product(selectedProduct()), m_program.IconIndex, m_program.SentenceBytes);
+        compose(kind, chosenProduct(), m_program.IconIndex, m_program.SentenceBytes);
     if (missing) {
         showText(QStringLiteral("Nothing sent"),
                  QStringLiteral(
@@ -309,7 +316,7 @@ void MainWindow::send(Sentence kind)
 void MainWindow::runIconStep()
 {
     m_program.IconsDone = true;
-    if (vocabulary::product(selectedProduct()).sendsIconByte) {
+    if (chosenProduct().sendsIconByte) {
         m_frmIcons->show();
         m_frmIcons->raise();
         QApplication::beep();
@@ -455,7 +462,7 @@ void MainWindow::updatePreviews()
 {
     if (!m_frmIcons)
         return;
-    const vocabulary::Product &product = vocabulary::product(selectedProduct());
+    const vocabulary::Product &product = chosenProduct();
     for (Sentence kind : {Sentence::Standard, Sentence::Proprietary}) {
         // A copy of everything a send would touch: the preview changes no program-wide value.
         frame::SentenceBytes s;

@@ -65,6 +65,7 @@ private:
     void fillLists();
     void refreshPortLabel();
     int selectedProduct() const;
+    const vocabulary::Product &chosenProduct() const;
     void setComPortNumber(std::int16_t number);
     frame::ComposeError compose(Sentence kind, const vocabulary::Product &product, std::int16_t &iconIndex,
                                 frame::SentenceBytes &s) const;
