@@ -37,7 +37,7 @@ bool measure(bool md90v13)
     }
     frame::SentenceBytes s;
     std::int16_t icon = 9;
-    frame::composeStandard({15, 59, 4, 0, 2}, md90v13, icon, s);
+    frame::composeStandard({15, 59, 4, 0, 2}, vocabulary::Products[md90v13 ? 2 : 0], icon, s);
     const int frameLength = md90v13 ? 11 : 10;
 
     const double cpuBefore = threadCpuSeconds();

@@ -22,7 +22,7 @@ void loadProgram(Program &p, const QString &programDir)
 
 std::optional<QString> quitProgram(Program &p, int selectedProduct, serial::SerialPort &port)
 {
-    if (selectedProduct >= 0 && selectedProduct <= 2)
+    if (selectedProduct >= 0 && selectedProduct < vocabulary::ProductCount)
         p.ProductIndex = std::uint8_t(selectedProduct);
     std::optional<QString> failure;
     if (!p.settingsLocation.writePath.isEmpty())

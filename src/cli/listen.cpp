@@ -1,4 +1,5 @@
 #include "cli/listen.h"
+#include "cli/interrupt.h"
 
 #include "bus/report.h"
 #include "serial/portmap.h"
@@ -9,38 +10,8 @@
 #include <QElapsedTimer>
 #include <QJsonDocument>
 
-#include <csignal>
-
 namespace cli {
 namespace {
-
-volatile std::sig_atomic_t g_stop = 0;
-
-void onSignal(int)
-{
-    g_stop = 1;
-}
-
-// Ctrl-C and a polite kill end the listening with its summary; the previous handlers come back afterwards.
-class StopOnSignal {
-public:
-    StopOnSignal()
-    {
-        g_stop = 0;
-        m_int = std::signal(SIGINT, onSignal);
-        m_term = std::signal(SIGTERM, onSignal);
-    }
-    ~StopOnSignal()
-    {
-        std::signal(SIGINT, m_int);
-        std::signal(SIGTERM, m_term);
-    }
-    bool stopped() const { return g_stop != 0; }
-
-private:
-    void (*m_int)(int);
-    void (*m_term)(int);
-};
 
 struct Options {
     int port = 0; // a COM port number, or 0 with device given
@@ -159,14 +130,13 @@ int listen(const QStringList &arguments, Io &io)
         if (o->json)
             io.out << jsonLine(bus::toJson(s, QDateTime::currentDateTimeUtc())) << '\n' << Qt::flush;
     });
-    const StopOnSignal signal;
     QElapsedTimer clock;
     clock.start();
     qint64 drawn = -1000;
     const auto elapsedSeconds = [&] { return int(clock.elapsed() / 1000); };
     // A short wait per read keeps the clock, the redraw and a signal within a tenth of a second, whatever the
     // bus sends or fails to send.
-    while (!signal.stopped() && (o->seconds == 0 || clock.elapsed() < qint64(o->seconds) * 1000)) {
+    while (!interruptRequested() && (o->seconds == 0 || clock.elapsed() < qint64(o->seconds) * 1000)) {
         monitor.feed(port.read(100));
         if (port.failed())
             break;
@@ -191,15 +161,4 @@ int listen(const QStringList &arguments, Io &io)
 }
 
 // The dispatcher of today's mdconfig-cli calls in here.
-int listenFromDispatcher(const QStringList &arguments, QTextStream &out, QTextStream &err, bool outIsTerminal)
-{
-    Io io{out, err, outIsTerminal, nullptr};
-    try {
-        return listen(arguments, io);
-    } catch (const UsageError &e) {
-        err << "mdconfig-cli: " << e.message << '\n';
-        return Usage;
-    }
-}
-
 } // namespace cli

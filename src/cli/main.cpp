@@ -1,9 +1,8 @@
+// mdconfig-cli: the command line; everything but the process's own streams lives in the md_cli library.
 #include "cli/cli.h"
 #include "cli/interrupt.h"
 
 #include <QCoreApplication>
-
-#include <cstdio>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -15,12 +14,12 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
+    QTextStream in(stdin);
 #ifdef Q_OS_UNIX
     const bool terminal = ::isatty(STDOUT_FILENO) == 1;
 #else
     const bool terminal = false;
 #endif
-    QStringList args = QCoreApplication::arguments();
-    args.removeFirst();
-    return cli::run(args, out, err, terminal);
+    cli::Io io{out, err, terminal, &in};
+    return cli::run(QCoreApplication::arguments().mid(1), io);
 }

@@ -5,9 +5,6 @@ namespace {
 
 using vocabulary::List;
 
-constexpr int MemoryLocations = 10;
-constexpr int CommaCounts = 25;
-
 std::uint8_t letter(const QString &code, int i)
 {
     return std::uint8_t(code.at(i).toLatin1());
@@ -21,8 +18,8 @@ void setMemory(SentenceBytes &s, int m)
 
 } // namespace
 
-ComposeError composeStandard(const StandardChoices &c, bool md90v13, std::int16_t &iconIndex,
-                             SentenceBytes &out)
+ComposeError composeStandard(const StandardChoices &c, const vocabulary::Product &product,
+                             std::int16_t &iconIndex, SentenceBytes &out)
 {
     const std::optional<QString> talker = vocabulary::talkerCode(c.talker);
     if (!talker)
@@ -30,13 +27,13 @@ ComposeError composeStandard(const StandardChoices &c, bool md90v13, std::int16_
     const std::optional<QString> identifier = vocabulary::sentenceIDCode(c.identifier);
     if (!identifier)
         return List::Identifier;
-    if (c.commas < 0 || c.commas >= CommaCounts)
+    if (c.commas < 0 || c.commas >= vocabulary::CommaCount)
         return List::Commas;
     const bool xdr = c.identifier == vocabulary::XdrPosition;
     const std::optional<QString> type = xdr ? vocabulary::xdrCode(c.xdr) : std::optional<QString>(QString());
     if (!type)
         return List::Xdr;
-    if (c.memory < 0 || c.memory >= MemoryLocations)
+    if (c.memory < 0 || c.memory >= vocabulary::MemoryLocationCount)
         return List::MemoryLocation1;
 
     SentenceBytes s = out;
@@ -45,7 +42,7 @@ ComposeError composeStandard(const StandardChoices &c, bool md90v13, std::int16_
     s.Body3 = letter(*identifier, 0);
     s.Body4 = letter(*identifier, 1);
     s.Body5 = letter(*identifier, 2);
-    applyIconRule(s, md90v13, iconIndex);
+    applyIconRule(s, product, iconIndex);
     const int n = c.commas + 1;
     s.Body6 = xdr ? letter(*type, 0) : std::uint8_t(n);
     s.Body7 = std::uint8_t(48 + n);
@@ -54,17 +51,17 @@ ComposeError composeStandard(const StandardChoices &c, bool md90v13, std::int16_
     return std::nullopt;
 }
 
-ComposeError composeProprietary(const ProprietaryChoices &c, bool md90v13, std::int16_t &iconIndex,
-                                SentenceBytes &out)
+ComposeError composeProprietary(const ProprietaryChoices &c, const vocabulary::Product &product,
+                                std::int16_t &iconIndex, SentenceBytes &out)
 {
     const std::optional<vocabulary::Instrument> row = vocabulary::instrument(c.instrument);
     if (!row)
         return List::Instrument;
-    if (c.memory < 0 || c.memory >= MemoryLocations)
+    if (c.memory < 0 || c.memory >= vocabulary::MemoryLocationCount)
         return List::MemoryLocation2;
 
     SentenceBytes s = out;
-    applyIconRule(s, md90v13, iconIndex);
+    applyIconRule(s, product, iconIndex);
     s.Body1 = 'P';
     s.Body2 = 'V';
     s.Body3 = 'L';

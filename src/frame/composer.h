@@ -3,6 +3,7 @@
 #pragma once
 
 #include "frame/sentencebytes.h"
+#include "vocabulary/products.h"
 #include "vocabulary/vocabulary.h"
 
 #include <optional>
@@ -27,9 +28,9 @@ using ComposeError = std::optional<vocabulary::List>;
 
 // Writes every field but the check bytes and applies the icon byte rule to iconIndex. On an error neither
 // the record nor iconIndex is touched, so nothing half-composed can be sent.
-ComposeError composeStandard(const StandardChoices &choices, bool md90v13, std::int16_t &iconIndex,
-                             SentenceBytes &out);
-ComposeError composeProprietary(const ProprietaryChoices &choices, bool md90v13, std::int16_t &iconIndex,
-                                SentenceBytes &out);
+ComposeError composeStandard(const StandardChoices &choices, const vocabulary::Product &product,
+                             std::int16_t &iconIndex, SentenceBytes &out);
+ComposeError composeProprietary(const ProprietaryChoices &choices, const vocabulary::Product &product,
+                                std::int16_t &iconIndex, SentenceBytes &out);
 
 } // namespace frame

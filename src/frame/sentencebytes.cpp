@@ -3,17 +3,14 @@
 #include <QStringList>
 
 namespace frame {
-namespace {
-
-constexpr std::uint8_t IconCodes[IconCount] = {0xFF, 0x72, 0x64, 0x71, 0x77, 0x63, 0x44, 0x32,
-                                               0x16, 0x04, 0x31, 0x24, 0x48, 0x08, 0x56};
-
-} // namespace
-
 const QStringList &iconCaptions()
 {
-    static const QStringList captions = {"None", "AH", "AMPS", "DEG",   "DegC", "DegF", "FT",   "HZ",
-                                         "KM",   "KT", "KW",   "MILES", "MPH",  "MT",   "VOLTS"};
+    static const QStringList captions = [] {
+        QStringList list;
+        for (const Icon &icon : Icons)
+            list << QString::fromLatin1(icon.caption);
+        return list;
+    }();
     return captions;
 }
 
@@ -21,8 +18,8 @@ std::uint8_t iconCode(int iconIndex)
 {
     // The dialog only hands out 0..14; anything else is taken as "None" rather than read past the table.
     if (iconIndex < 0 || iconIndex >= IconCount)
-        return IconCodes[0];
-    return IconCodes[iconIndex];
+        return Icons[0].code;
+    return Icons[std::size_t(iconIndex)].code;
 }
 
 int findIcon(const QString &caption)
@@ -35,9 +32,9 @@ int findIcon(const QString &caption)
     return -1;
 }
 
-void applyIconRule(SentenceBytes &s, bool md90v13, std::int16_t &iconIndex)
+void applyIconRule(SentenceBytes &s, const vocabulary::Product &product, std::int16_t &iconIndex)
 {
-    if (md90v13) {
+    if (product.sendsIconByte) {
         s.IconCode = iconCode(iconIndex);
     } else {
         iconIndex = 0;

@@ -2,10 +2,13 @@
 // the icon byte the MD90 from version 1.3 takes, the two check bytes and the ten repetitions of a send.
 #pragma once
 
+#include "vocabulary/products.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 
 namespace frame {
@@ -30,17 +33,34 @@ struct SentenceBytes {
 inline constexpr int Repetitions = 10;
 inline constexpr std::uint8_t FrameStart = 0x24; // "$"
 
-// The icons of the MD90 from version 1.3 on, by the index of their button in the icon dialog.
-inline constexpr int IconCount = 15;
+// The icons of the MD90 from version 1.3 on, by the index of their button in the icon dialog, each with the
+// byte that activates it. "None" is 0xFF, never 0, so such a frame always carries an icon byte.
+struct Icon {
+    const char *caption;
+    std::uint8_t code;
+};
+inline constexpr std::array Icons{
+    Icon{"None", 0xFF}, Icon{"AH", 0x72},    Icon{"AMPS", 0x64}, Icon{"DEG", 0x71}, Icon{"DegC", 0x77},
+    Icon{"DegF", 0x63}, Icon{"FT", 0x44},    Icon{"HZ", 0x32},   Icon{"KM", 0x16},  Icon{"KT", 0x04},
+    Icon{"KW", 0x31},   Icon{"MILES", 0x24}, Icon{"MPH", 0x48},  Icon{"MT", 0x08},  Icon{"VOLTS", 0x56}};
+inline constexpr int IconCount = int(Icons.size());
+constexpr bool iconCodesNonZero()
+{
+    for (const Icon &icon : Icons)
+        if (icon.code == 0)
+            return false;
+    return true;
+}
+static_assert(iconCodesNonZero(), "an icon byte of 0 would mean no icon byte");
 const QStringList &iconCaptions();
 // The byte that activates the icon; "None" is 0xFF, never 0, so such a frame always carries an icon byte.
 std::uint8_t iconCode(int iconIndex);
 // Index of the icon whose caption equals the text, ignoring case; -1 when none does.
 int findIcon(const QString &caption);
 
-// Applies the icon byte rule: with the MD90 1.3 product the chosen icon's code, otherwise no icon byte and
-// the chosen icon falls back to "None".
-void applyIconRule(SentenceBytes &s, bool md90v13, std::int16_t &iconIndex);
+// Applies the icon byte rule: for a product that takes an icon byte the chosen icon's code, otherwise no icon
+// byte and the chosen icon falls back to "None".
+void applyIconRule(SentenceBytes &s, const vocabulary::Product &product, std::int16_t &iconIndex);
 
 struct CheckBytes {
     std::uint8_t first;

@@ -13,11 +13,6 @@ QString signPosition(int number)
     return number < 0 ? QString::number(number) : QLatin1Char(' ') + QString::number(number);
 }
 
-QString portLabel(int comPortNumber)
-{
-    return QStringLiteral("COM Port = ") + signPosition(comPortNumber);
-}
-
 QString openErrorPrompt(int comPortNumber)
 {
     return QStringLiteral("Error encountered while trying to open COM") +
@@ -33,6 +28,11 @@ QString openFailureDetail(int comPortNumber, const QString &device, const QStrin
     if (device.isEmpty())
         return QStringLiteral("COM%1 names no serial device on this computer.").arg(comPortNumber);
     return QStringLiteral("Tried %1").arg(reason);
+}
+
+QString outOfRangeDetail(const QString &answer)
+{
+    return QStringLiteral("\"%1\" names no COM port: the numbers are 0 (None) to 16.").arg(answer.trimmed());
 }
 
 std::optional<std::int16_t> parseAnswer(const QString &answer)
@@ -54,8 +54,7 @@ std::optional<std::int16_t> parseAnswer(const QString &answer)
     return std::int16_t(rounded);
 }
 
-bool OpenComPort(SerialPort &port, std::int16_t &comPortNumber, const AskPort &ask,
-                 const PortChanged &changed)
+bool OpenComPort(SerialPort &port, std::int16_t comPortNumber, const AskPort &ask, const PortChanged &changed)
 {
     for (;;) {
         if (port.isOpen())
@@ -67,11 +66,13 @@ bool OpenComPort(SerialPort &port, std::int16_t &comPortNumber, const AskPort &a
         const QString prompt = openErrorPrompt(comPortNumber) + QStringLiteral("\r\n\r\n") +
                                openFailureDetail(comPortNumber, device, port.errorString());
         std::optional<std::int16_t> number;
+        QString asked = prompt;
         while (!number) {
-            const std::optional<QString> answer = ask(prompt);
+            const std::optional<QString> answer = ask(asked);
             if (!answer || answer->isEmpty())
                 return false;
             number = parseAnswer(*answer);
+            asked = prompt + QStringLiteral("\r\n\r\n") + outOfRangeDetail(*answer);
         }
         comPortNumber = *number;
         if (changed)

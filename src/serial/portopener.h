@@ -14,12 +14,12 @@ namespace serial {
 
 // Numbers in texts carry a sign position: a blank before a non-negative number, "-" before a negative one.
 QString signPosition(int number);
-// The main window's port label: "COM Port =  3".
-QString portLabel(int comPortNumber);
 // The prompt shown when the port will not open (without the line that names the device and reason).
 QString openErrorPrompt(int comPortNumber);
 // Why number n did not open, for the line beneath the prompt.
 QString openFailureDetail(int comPortNumber, const QString &device, const QString &reason);
+// Why the prompt is shown again after an answer that names no port number from 0 to 16.
+QString outOfRangeDetail(const QString &answer);
 
 // The port number an answer names: read from its start with blanks ignored, as far as it forms a decimal
 // number (no number gives 0), rounded half to even. Nothing when that lies outside 0..16.
@@ -27,12 +27,13 @@ std::optional<std::int16_t> parseAnswer(const QString &answer);
 
 // Asks the user with the full prompt text; nothing, or an empty text, means the user gave up.
 using AskPort = std::function<std::optional<QString>(const QString &prompt)>;
-// Told each new number typed at the prompt, so the port dialog and the label follow it.
+// Told each new number an answer at the prompt chose; the caller keeps the program's port number and what
+// shows it. The opener itself writes no port number but its own working copy.
 using PortChanged = std::function<void(std::int16_t comPortNumber)>;
 
 // Closes the port if open and opens comPortNumber; on failure asks for another number and tries again until
 // the port opens (true) or the user gives up (false, the port closed).
-bool OpenComPort(SerialPort &port, std::int16_t &comPortNumber, const AskPort &ask,
+bool OpenComPort(SerialPort &port, std::int16_t comPortNumber, const AskPort &ask,
                  const PortChanged &changed);
 
 } // namespace serial

@@ -73,8 +73,10 @@ Settings parseSettings(const QByteArray &content)
     Settings s;
     const QList<QByteArray> values = numbers(content, 2);
     if (values.size() > 0) {
-        if (const auto product = readNumber(values[0], 0, 2))
-            s.ProductIndex = std::uint8_t(*product);
+        if (const auto value = readNumber(values[0], 0, 255)) {
+            if (const int product = vocabulary::productForSettingsValue(int(*value)); product >= 0)
+                s.ProductIndex = std::uint8_t(product);
+        }
     }
     if (values.size() > 1) {
         if (const auto port = readNumber(values[1], 0, 16))
@@ -86,7 +88,7 @@ Settings parseSettings(const QByteArray &content)
 QByteArray formatSettings(const Settings &s)
 {
     auto field = [](int v) { return (v < 0 ? QByteArray::number(v) : ' ' + QByteArray::number(v)) + ' '; };
-    return field(s.ProductIndex) + field(s.ComPortNumber) + "\r\n";
+    return field(vocabulary::product(s.ProductIndex).settingsValue) + field(s.ComPortNumber) + "\r\n";
 }
 
 bool isSystemFolder(const QString &folder, const QString &installBinDir)

@@ -3,6 +3,8 @@
 // lies out of its range falls back to its default alone.
 #pragma once
 
+#include "vocabulary/products.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -11,11 +13,11 @@
 
 namespace settings {
 
-inline constexpr std::uint8_t DefaultProduct = 2; // "MD90  Ver 1.3 +", as the window is designed
-inline constexpr std::int16_t DefaultPort = 0;    // "None"
+inline constexpr std::uint8_t DefaultProduct = vocabulary::DefaultProductIndex;
+inline constexpr std::int16_t DefaultPort = 0; // "None"
 
 struct Settings {
-    std::uint8_t ProductIndex = DefaultProduct;
+    std::uint8_t ProductIndex = DefaultProduct; // the product's index; the file holds its settings value
     std::int16_t ComPortNumber = DefaultPort;
     bool operator==(const Settings &) const = default;
 };

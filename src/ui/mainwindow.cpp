@@ -53,6 +53,14 @@ protected:
 
 } // namespace
 
+QString portLabel(int comPortNumber)
+{
+    return QStringLiteral("COM Port = ") + serial::signPosition(comPortNumber);
+}
+
+// The product option rows below stand one beneath the other; a product added to the table needs its row.
+static_assert(vocabulary::ProductCount == 3, "one optProduct row per product");
+
 const QList<ControlSpec> &mainWindowLayout()
 {
     static const QList<ControlSpec> table = {
@@ -70,10 +78,12 @@ const QList<ControlSpec> &mainWindowLayout()
          17},
         {"cmdQuit", Kind::CommandButton, "Quit", {}, 150, 2760, 2835, 500, 13},
 
-        {"optProduct(0)", Kind::OptionButton, "MD20/MD40", "fraProductID", 240, 360, 1215, 375, 1},
-        {"optProduct(1)", Kind::OptionButton, "MD90  Ver 1.0,  1.1,  1.2", "fraProductID", 240, 720, 2175,
+        {"optProduct(0)", Kind::OptionButton, vocabulary::Products[0].caption, "fraProductID", 240, 360, 1215,
+         375, 1},
+        {"optProduct(1)", Kind::OptionButton, vocabulary::Products[1].caption, "fraProductID", 240, 720, 2175,
          375, 2},
-        {"optProduct(2)", Kind::OptionButton, "MD90  Ver 1.3 +", "fraProductID", 240, 1080, 2175, 375, 3},
+        {"optProduct(2)", Kind::OptionButton, vocabulary::Products[2].caption, "fraProductID", 240, 1080,
+         2175, 375, 3},
 
         {"lblCommsPort", Kind::Label, "COM Port = 0", "fraComPort", 840, 240, 1095, 255, 15},
 
@@ -132,8 +142,8 @@ MainWindow::MainWindow(app::Program &program, serial::SerialPort &port) : m_prog
     m_cboXDR->hide();
 
     m_productGroup = new OptionGroup(this);
-    m_optProduct = m_productGroup->addArray(controls, QStringLiteral("optProduct"), 3);
-    m_optProduct[2]->setChecked(true);
+    m_optProduct = m_productGroup->addArray(controls, QStringLiteral("optProduct"), vocabulary::ProductCount);
+    m_optProduct[vocabulary::DefaultProductIndex]->setChecked(true);
 
     QMenu *edit = menuBar()->addMenu(QStringLiteral("Edit"));
     edit->setObjectName(QStringLiteral("Edit"));
@@ -171,13 +181,13 @@ void MainWindow::Form_Load(const QString &programDir)
     m_optProduct[m_program.ProductIndex]->setChecked(true);
     moveTwips(this, 4500, 4500);
 
-    m_frmComms = std::make_unique<PortDialog>(m_program.ComPortNumber);
+    m_frmComms = std::make_unique<PortDialog>();
     m_frmComms->setOwner(this);
     m_frmIcons = std::make_unique<IconDialog>();
     m_frmIcons->setOwner(this);
     const QPoint corner = positionTwips(this);
     moveTwips(m_frmComms.get(), corner.x() + 1000, corner.y() + 1000);
-    m_frmComms->Form_Load();
+    m_frmComms->Form_Load(m_program.ComPortNumber);
     moveTwips(m_frmIcons.get(), corner.x() + 1000, corner.y() + 1000);
     connect(m_frmComms.get(), &PortDialog::accepted, this, &MainWindow::cmdCommsAccept_Click);
     connect(m_frmIcons.get(), &IconDialog::continued, this, &MainWindow::cmdIconsContinue_Click);
@@ -210,7 +220,7 @@ void MainWindow::fillLists()
 
 void MainWindow::refreshPortLabel()
 {
-    m_lblCommsPort->setText(serial::portLabel(m_program.ComPortNumber));
+    m_lblCommsPort->setText(portLabel(m_program.ComPortNumber));
     fitCaption(m_lblCommsPort, Kind::Label);
 }
 
@@ -222,6 +232,20 @@ int MainWindow::selectedProduct() const
             selected = i;
     }
     return selected;
+}
+
+const vocabulary::Product &MainWindow::chosenProduct() const
+{
+    // Only a selected option that takes the icon byte adds one; with none selected no frame carries one.
+    const int selected = selectedProduct();
+    return selected >= 0 ? vocabulary::product(selected) : vocabulary::Products[0];
+}
+
+void MainWindow::setComPortNumber(std::int16_t number)
+{
+    m_program.ComPortNumber = number;
+    m_frmComms->select(number);
+    refreshPortLabel();
 }
 
 void MainWindow::placeDialogs()
@@ -246,8 +270,8 @@ void MainWindow::cmdSend2_Click()
     send(Sentence::Proprietary);
 }
 
-frame::ComposeError MainWindow::compose(Sentence kind, bool md90v13, std::int16_t &iconIndex,
-                                        frame::SentenceBytes &s) const
+frame::ComposeError MainWindow::compose(Sentence kind, const vocabulary::Product &product,
+                                        std::int16_t &iconIndex, frame::SentenceBytes &s) const
 {
     if (kind == Sentence::Standard) {
         frame::StandardChoices c;
@@ -257,12 +281,12 @@ frame::ComposeError MainWindow::compose(Sentence kind, bool md90v13, std::int16_
         c.memory = m_cboMemoryLocation1->currentIndex();
         if (c.identifier == vocabulary::XdrPosition)
             c.xdr = m_cboXDR->currentIndex();
-        return frame::composeStandard(c, md90v13, iconIndex, s);
+        return frame::composeStandard(c, product, iconIndex, s);
     }
     frame::ProprietaryChoices c;
     c.instrument = m_cboVmInstrumentID->currentIndex();
     c.memory = m_cboMemoryLocation2->currentIndex();
-    return frame::composeProprietary(c, md90v13, iconIndex, s);
+    return frame::composeProprietary(c, product, iconIndex, s);
 }
 
 void MainWindow::send(Sentence kind)
@@ -276,7 +300,7 @@ void MainWindow::send(Sentence kind)
     placeDialogs();
     runIconStep();
     const frame::ComposeError missing =
-        compose(kind, m_optProduct[2]->isChecked(), m_program.IconIndex, m_program.SentenceBytes);
+        compose(kind, chosenProduct(), m_program.IconIndex, m_program.SentenceBytes);
     if (missing) {
         showText(QStringLiteral("Nothing sent"),
                  QStringLiteral(
@@ -292,7 +316,7 @@ void MainWindow::send(Sentence kind)
 void MainWindow::runIconStep()
 {
     m_program.IconsDone = true;
-    if (m_optProduct[2]->isChecked()) {
+    if (chosenProduct().sendsIconByte) {
         m_frmIcons->show();
         m_frmIcons->raise();
         QApplication::beep();
@@ -326,10 +350,7 @@ bool MainWindow::OpenComPort()
             return std::nullopt;
         return box.textValue();
     };
-    const auto changed = [this](std::int16_t number) {
-        m_frmComms->select(number);
-        refreshPortLabel();
-    };
+    const auto changed = [this](std::int16_t number) { setComPortNumber(number); };
     return serial::OpenComPort(m_port, m_program.ComPortNumber, ask, changed);
 }
 
@@ -374,7 +395,8 @@ void MainWindow::ComsPort_Click()
 void MainWindow::cmdCommsAccept_Click()
 {
     setEnabled(true);
-    refreshPortLabel();
+    // With no option selected the number stays as it was.
+    setComPortNumber(m_frmComms->chosenPort().value_or(m_program.ComPortNumber));
 }
 
 void MainWindow::cmdQuit_Click()
@@ -440,12 +462,12 @@ void MainWindow::updatePreviews()
 {
     if (!m_frmIcons)
         return;
-    const bool md90v13 = m_optProduct[2]->isChecked();
+    const vocabulary::Product &product = chosenProduct();
     for (Sentence kind : {Sentence::Standard, Sentence::Proprietary}) {
         // A copy of everything a send would touch: the preview changes no program-wide value.
         frame::SentenceBytes s;
         std::int16_t icon = std::int16_t(qMax(0, m_frmIcons->selectedIndex()));
-        const frame::ComposeError missing = compose(kind, md90v13, icon, s);
+        const frame::ComposeError missing = compose(kind, product, icon, s);
         const QString tip =
             missing ? QStringLiteral("Choose an entry in the \"%1\" list to send.")
                           .arg(vocabulary::listCaption(*missing))

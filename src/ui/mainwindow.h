@@ -24,6 +24,9 @@ namespace ui {
 
 const QList<ControlSpec> &mainWindowLayout();
 
+// The port label's text: "COM Port = " and the number with its sign position, "COM Port =  3".
+QString portLabel(int comPortNumber);
+
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -62,7 +65,9 @@ private:
     void fillLists();
     void refreshPortLabel();
     int selectedProduct() const;
-    frame::ComposeError compose(Sentence kind, bool md90v13, std::int16_t &iconIndex,
+    const vocabulary::Product &chosenProduct() const;
+    void setComPortNumber(std::int16_t number);
+    frame::ComposeError compose(Sentence kind, const vocabulary::Product &product, std::int16_t &iconIndex,
                                 frame::SentenceBytes &s) const;
     void updatePreviews();
     void showText(const QString &title, const QString &text, bool warning = false);

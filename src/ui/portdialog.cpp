@@ -44,8 +44,7 @@ const QList<ControlSpec> &portDialogLayout()
     return table;
 }
 
-PortDialog::PortDialog(std::int16_t &comPortNumber)
-    : SecondaryWindow(QStringLiteral("Communication Port"), 6780, 1980), m_comPortNumber(comPortNumber)
+PortDialog::PortDialog() : SecondaryWindow(QStringLiteral("Communication Port"), 6780, 1980)
 {
     setObjectName(QStringLiteral("frmComms"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/port.png")));
@@ -57,9 +56,9 @@ PortDialog::PortDialog(std::int16_t &comPortNumber)
     connect(m_cmdCommsAccept, &QPushButton::clicked, this, &PortDialog::cmdCommsAccept_Click);
 }
 
-void PortDialog::Form_Load()
+void PortDialog::Form_Load(int comPortNumber)
 {
-    select(m_comPortNumber);
+    select(comPortNumber);
 }
 
 void PortDialog::select(int index)
@@ -73,12 +72,18 @@ int PortDialog::selectedIndex() const
     return m_group->checkedId();
 }
 
-void PortDialog::cmdCommsAccept_Click()
+std::optional<std::int16_t> PortDialog::chosenPort() const
 {
+    std::optional<std::int16_t> chosen;
     for (int i = 0; i < m_optComm.size(); ++i) {
         if (m_optComm[i]->isChecked())
-            m_comPortNumber = std::int16_t(i);
+            chosen = std::int16_t(i);
     }
+    return chosen;
+}
+
+void PortDialog::cmdCommsAccept_Click()
+{
     hide();
     emit accepted();
 }

@@ -1,4 +1,5 @@
-// frmComms, "Communication Port": the user picks the COM port number; Accept only sets the number.
+// frmComms, "Communication Port": the user picks the COM port number. The dialog hands the choice back as a
+// value; the main window alone keeps the program's port number.
 #pragma once
 
 #include "ui/layout.h"
@@ -8,6 +9,7 @@
 #include <QList>
 
 #include <cstdint>
+#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -20,17 +22,20 @@ const QList<ControlSpec> &portDialogLayout();
 class PortDialog : public SecondaryWindow {
     Q_OBJECT
 public:
-    explicit PortDialog(std::int16_t &comPortNumber);
+    PortDialog();
 
-    void Form_Load();
+    // Selects the option of the program's port number when the dialog is first loaded.
+    void Form_Load(int comPortNumber);
     // Selects the option of a port number, as when a number is typed at the port error prompt.
     void select(int index);
     int selectedIndex() const;
+    // The number of the selected option; nothing when no option is selected.
+    std::optional<std::int16_t> chosenPort() const;
     QRadioButton *optComm(int index) const { return m_optComm.at(index); }
     QPushButton *cmdCommsAccept() const { return m_cmdCommsAccept; }
 
 signals:
-    // ComPortNumber is set and the dialog hidden; the main window enables itself and refreshes its label.
+    // The dialog is hidden; the main window takes chosenPort(), enables itself and refreshes its label.
     void accepted();
 
 protected:
@@ -40,7 +45,6 @@ private:
     void cmdCommsAccept_Click();
     void refreshDeviceTips();
 
-    std::int16_t &m_comPortNumber;
     QLabel *m_lblComms = nullptr;
     QPushButton *m_cmdCommsAccept = nullptr;
     QList<QRadioButton *> m_optComm;

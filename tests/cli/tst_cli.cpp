@@ -1,4 +1,7 @@
-// Runs mdconfig-cli itself, as an installer or a script would.
+// The command line run in-process, as an installer or a script would call it; the programs themselves only
+// for what needs a process of their own (--version, no display).
+#include "app/version.h"
+#include "cli/cli.h"
 #include "support/ptypair.h"
 
 #include "serial/qtserialport.h"
@@ -21,11 +24,28 @@ struct Result {
     QByteArray err;
 };
 
-Result run(const QStringList &args, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+Result run(const QStringList &args)
+{
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    cli::Io io{outStream, errStream, false, nullptr};
+    const int code = cli::run(args, io);
+    outStream.flush();
+    errStream.flush();
+    return {code, out.toUtf8(), err.toUtf8()};
+}
+
+Result runProgram(const QString &program, const QStringList &args,
+                  QProcessEnvironment env = QProcessEnvironment::systemEnvironment())
 {
     QProcess p;
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral(MDCONFIG_CLI), args);
+    p.start(program, args);
     p.waitForFinished(30000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
             p.readAllStandardError()};
@@ -58,7 +78,10 @@ private slots:
     void frames();
     void badArguments_data();
     void badArguments();
+    void help_data();
     void help();
+    void version_data();
+    void version();
     void sendThroughAPseudoTerminal();
     void sendFailures_data();
     void sendFailures();
@@ -131,9 +154,23 @@ void tst_Cli::badArguments_data()
     QTest::newRow("memory 0") << replaced("--memory", "0") << "valid values: 1 to 10";
     QTest::newRow("product 3") << replaced("--product", "3") << "--product";
     QTest::newRow("missing product") << good.mid(0, 10) << "--product is missing";
-    QTest::newRow("value missing at the end")
-        << QStringList{"frames", "standard", "--talker"} << "--talker needs a value";
-    QTest::newRow("unknown option") << good + QStringList{"--colour", "red"} << "unknown option --colour";
+    QTest::newRow("value missing at the end") << QStringList{"frames", "standard", "--talker"} << "--talker";
+    QTest::newRow("unknown option") << good + QStringList{"--colour", "red"} << "colour";
+    QTest::newRow("an option given twice")
+        << good + QStringList{"--memory", "4"}
+        << "--memory is given 2 times (3, 4); give it once; valid values: 1 to 10";
+    QTest::newRow("the same value twice is still twice") << good + QStringList{"--memory=3"} << "--memory";
+    QTest::newRow("empty device") << QStringList{"send"} + good.mid(1) + QStringList{"--device", ""}
+                                  << "--device has an empty value; valid values: a device path";
+    QTest::newRow("blank talker") << replaced("--talker", "  ")
+                                  << "--talker has an empty value; valid values: AG";
+    QTest::newRow("port and device both")
+        << QStringList{"send"} + good.mid(1) + QStringList{"--port", "1", "--device", "/dev/null"}
+        << "--port and --device";
+    QTest::newRow("instrument with a standard sentence")
+        << good + QStringList{"--instrument", "1"} << "--instrument does not apply";
+    QTest::newRow("ports takes no argument") << QStringList{"ports", "all"} << "unexpected argument";
+    QTest::newRow("unknown option before the command") << QStringList{"--frob"} << "valid commands";
     QTest::newRow("unknown icon") << good + QStringList{"--icon", "WATTS"} << "--icon";
     QTest::newRow("unknown type") << good + QStringList{"--type", "Z"} << "--type";
     QTest::newRow("instrument 13") << QStringList{"frames",   "proprietary", "--instrument", "13",
@@ -145,7 +182,7 @@ void tst_Cli::badArguments_data()
     QTest::newRow("send without a port") << QStringList{"send"} + good.mid(1) << "--port";
     QTest::newRow("port 17") << QStringList{"send"} + good.mid(1) + QStringList{"--port", "17"} << "--port";
     QTest::newRow("binary junk") << QStringList{"frames", "standard", QString::fromLatin1("\x01\xff--")}
-                                 << "unexpected";
+                                 << "unexpected argument";
 }
 
 void tst_Cli::badArguments()
@@ -159,13 +196,50 @@ void tst_Cli::badArguments()
     QVERIFY2(r.err.contains(names.toUtf8()), r.err.constData());
 }
 
+void tst_Cli::help_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("--help") << QStringList{"--help"};
+    QTest::newRow("help") << QStringList{"help"};
+    QTest::newRow("frames --help") << QStringList{"frames", "--help"};
+    QTest::newRow("send standard --help") << QStringList{"send", "standard", "--help"};
+}
+
 void tst_Cli::help()
 {
-    const Result r = run({"--help"});
+    QFETCH(QStringList, args);
+    const Result r = run(args);
     QCOMPARE(r.exitCode, 0);
     QVERIFY(r.out.contains("mdconfig-cli frames standard"));
     QVERIFY(r.out.contains("mdconfig-cli send"));
     QVERIFY(r.out.contains("mdconfig-cli ports"));
+    QVERIFY(r.out.contains("--version"));
+    QVERIFY(r.err.isEmpty());
+}
+
+void tst_Cli::version_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QByteArray>("says");
+    QTest::newRow("mdconfig-cli") << QStringLiteral(MDCONFIG_CLI)
+                                  << QByteArray("mdconfig-cli " MDCONFIG_VERSION "\n");
+    // The window program answers without a display.
+    QTest::newRow("mdconfig") << QStringLiteral(MDCONFIG_GUI)
+                              << QByteArray("mdconfig " MDCONFIG_VERSION "\n");
+}
+
+void tst_Cli::version()
+{
+    QFETCH(QString, program);
+    QFETCH(QByteArray, says);
+    const Result r = runProgram(program, {"--version"});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, says);
+    QVERIFY(r.err.isEmpty());
+    QCOMPARE(run({"--version"}).out, QByteArray("mdconfig-cli " MDCONFIG_VERSION "\n"));
+    const Result help = runProgram(QStringLiteral(MDCONFIG_GUI), {"--help"});
+    QCOMPARE(help.exitCode, 0);
+    QVERIFY(help.out.contains("--version"));
 }
 
 void tst_Cli::sendThroughAPseudoTerminal()
@@ -174,10 +248,10 @@ void tst_Cli::sendThroughAPseudoTerminal()
         QFAIL("socat is needed: apt-get install socat");
     PtyPair pty;
     QVERIFY(pty.start());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("MDCONFIG_COM7", pty.sendEnd());
-    const Result r = run(
-        {"send", "proprietary", "--instrument", "11", "--memory", "2", "--product", "0", "--port", "7"}, env);
+    qputenv("MDCONFIG_COM7", QFile::encodeName(pty.sendEnd()));
+    const Result r =
+        run({"send", "proprietary", "--instrument", "11", "--memory", "2", "--product", "0", "--port", "7"});
+    qunsetenv("MDCONFIG_COM7");
     QCOMPARE(r.exitCode, 0);
     QVERIFY(pty.waitFor(100, 2000));
     QCOMPARE(pty.received(), rpmFrames());
@@ -343,7 +417,8 @@ void tst_Cli::namesFromOutsideAreShownSafely()
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("MDCONFIG_COM7", QString::fromLatin1("/dev/no\x1b[2Jsuch\rdevice"));
-    const Result viaEnvironment = run(Rpm + QStringList{"--port", "7"}, env);
+    const Result viaEnvironment =
+        runProgram(QStringLiteral(MDCONFIG_CLI), Rpm + QStringList{"--port", "7"}, env);
     QCOMPARE(viaEnvironment.exitCode, 1);
     QVERIFY2(!viaEnvironment.err.contains('\x1b') && !viaEnvironment.err.contains('\r'),
              viaEnvironment.err.constData());

@@ -93,7 +93,7 @@ void tst_SentenceBytes::iconRule()
     SentenceBytes s;
     s.IconCode = 0x77;
     std::int16_t iconIndex = std::int16_t(iconIndexBefore);
-    frame::applyIconRule(s, md90v13, iconIndex);
+    frame::applyIconRule(s, vocabulary::Products[md90v13 ? 2 : 0], iconIndex);
     QCOMPARE(int(s.IconCode), iconCode);
     QCOMPARE(int(iconIndex), iconIndexAfter);
 }

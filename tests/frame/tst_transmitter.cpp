@@ -16,7 +16,7 @@ SentenceBytes composed(bool md90v13)
     SentenceBytes s;
     std::int16_t icon = 9;
     frame::StandardChoices c{15, 59, 4, 0, 2}; // GP RMC, 5 commas, location 3
-    frame::composeStandard(c, md90v13, icon, s);
+    frame::composeStandard(c, vocabulary::Products[md90v13 ? 2 : 0], icon, s);
     return s;
 }
 

@@ -25,12 +25,9 @@ frame::SentenceBytes gpRmc(bool md90v13)
 {
     frame::SentenceBytes s;
     std::int16_t icon = 9; // KT
-    frame::composeStandard({15, 59, 4, 0, 2}, md90v13, icon, s);
+    frame::composeStandard({15, 59, 4, 0, 2}, vocabulary::Products[md90v13 ? 2 : 0], icon, s);
     return s;
 }
-
-// The receiver's clock reads a byte a little after it arrived; a late read of one byte shortens the next gap.
-constexpr auto Allowance = milliseconds(15);
 
 } // namespace
 
@@ -40,6 +37,7 @@ private slots:
     void initTestCase();
     void exactBytesAndPacing_data();
     void exactBytesAndPacing();
+    void lineSettingsDuringASend();
     void farEndVanishing();
     void missingDevice();
     void relativeNameIsUnderDev();
@@ -90,23 +88,50 @@ void tst_PtySend::exactBytesAndPacing()
     for (int r = 2; r < 10; ++r)
         QCOMPARE(got.mid(r * frameLength, frameLength), second);
 
+    // On a busy machine the receiver may read any byte late, so only what must always hold is asserted: no
+    // byte arrives before its slot, ten pauses of 0.1 s and one 0.05 s slot per byte before it. The sender's
+    // own spacing is asserted exactly with a fake clock in the transmitter's test.
     const std::vector<PtyPair::Clock::time_point> at = pty.arrivals();
-    auto least = [&](int i) { return i % frameLength == 0 ? milliseconds(150) : milliseconds(50); };
     for (int i = 0; i < int(at.size()); ++i) {
-        // A byte can arrive late, never before its place in the schedule: ten pauses and a slot per byte.
         const auto due = milliseconds(100) * (i / frameLength + 1) + milliseconds(50) * i;
-        QVERIFY2(at[i] - start >= due, qPrintable(QStringLiteral("byte %1 arrived before its slot").arg(i)));
-        if (i == 0)
-            continue;
-        // Each repetition follows the last byte's slot and 0.1 s of silence; bytes within one, a slot apart.
-        // A short gap right after a long one is the receiver reading the earlier byte late: the two together
-        // still span both slots.
-        const auto gap = at[i] - at[i - 1];
-        const bool earlierReadLate = i >= 2 && at[i] - at[i - 2] >= least(i - 1) + least(i) - Allowance;
-        QVERIFY2(gap >= least(i) - Allowance || earlierReadLate,
-                 qPrintable(QStringLiteral("byte %1 arrived %2 ms after the one before")
+        QVERIFY2(at[i] - start >= due,
+                 qPrintable(QStringLiteral("byte %1 arrived %2 ms after the start, before its slot at %3 ms")
                                 .arg(i)
-                                .arg(duration_cast<milliseconds>(gap).count())));
+                                .arg(duration_cast<milliseconds>(at[i] - start).count())
+                                .arg(due.count())));
+    }
+}
+
+void tst_PtySend::lineSettingsDuringASend()
+{
+    PtyPair pty;
+    QVERIFY(pty.start());
+    serial::QtSerialPort port;
+    QVERIFY2(port.open(pty.sendEnd()), qPrintable(port.errorString()));
+    // The terminal's settings belong to the device, so a second descriptor reads what the port set.
+    const int fd = ::open(QFile::encodeName(pty.sendEnd()).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    QList<termios> seen;
+    frame::SentenceBytes s = gpRmc(false);
+    const frame::Pacing fast{microseconds(1000), microseconds(1000)};
+    QCOMPARE(frame::Transmitter(port, fast)
+                 .TransmitSentence(s,
+                                   [&](int) {
+                                       termios t{};
+                                       if (::tcgetattr(fd, &t) == 0)
+                                           seen << t;
+                                   }),
+             std::nullopt);
+    ::close(fd);
+    QCOMPARE(seen.size(), 10);
+    for (const termios &t : std::as_const(seen)) {
+        QCOMPARE(::cfgetospeed(&t), speed_t(B4800));
+        QCOMPARE(::cfgetispeed(&t), speed_t(B4800));
+        QCOMPARE(t.c_cflag & CSIZE, tcflag_t(CS8));
+        QVERIFY2(!(t.c_cflag & PARENB), "parity is on");
+        QVERIFY2(!(t.c_cflag & CSTOPB), "two stop bits");
+        QVERIFY2(!(t.c_cflag & CRTSCTS), "hardware flow control is on");
+        QVERIFY2(!(t.c_iflag & (IXON | IXOFF)), "software flow control is on");
     }
 }
 
@@ -230,19 +255,21 @@ void tst_PtySend::openingThroughThePortNumber()
     serial::QtSerialPort port;
     std::int16_t number = 9;
     QStringList prompts;
+    QList<int> changes;
     // COM9 names a device that is not there; the answer 4 names the pseudo-terminal.
     qputenv("MDCONFIG_COM9", "/dev/mdconfig-no-such-device");
-    const bool opened = serial::OpenComPort(port, number,
-                                            [&](const QString &prompt) {
-                                                prompts << prompt;
-                                                return std::optional<QString>(" 4 ");
-                                            },
-                                            {});
+    const bool opened = serial::OpenComPort(
+        port, number,
+        [&](const QString &prompt) {
+            prompts << prompt;
+            return std::optional<QString>(" 4 ");
+        },
+        [&](std::int16_t n) { changes << n; });
     qunsetenv("MDCONFIG_COM4");
     qunsetenv("MDCONFIG_COM9");
     QVERIFY(opened);
     QVERIFY(port.isOpen());
-    QCOMPARE(number, std::int16_t(4));
+    QCOMPARE(changes, QList<int>{4});
     QCOMPARE(prompts.size(), 1);
     QVERIFY(prompts[0].startsWith("Error encountered while trying to open COM 9."));
     QVERIFY(prompts[0].contains("/dev/mdconfig-no-such-device: no such device"));

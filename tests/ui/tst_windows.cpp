@@ -22,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 using ui::ControlSpec;
 using ui::Kind;
 using ui::pixels;
@@ -47,6 +49,16 @@ QString captionOf(QWidget *w)
     if (auto *c = qobject_cast<QComboBox *>(w))
         return c->currentText();
     return {};
+}
+
+// The part of a control that is drawn: an option button or label drawn larger than its caption needs (as
+// the window's tables give some) draws nothing in the rest.
+QRect drawn(QWidget *w)
+{
+    if (!qobject_cast<QRadioButton *>(w) && !qobject_cast<QLabel *>(w))
+        return w->geometry();
+    const QSize hint = w->sizeHint();
+    return QRect(w->pos(), QSize(qMin(w->width(), hint.width()), qMin(w->height(), hint.height())));
 }
 
 // A started program: its folder a temporary one holding the given settings file.
@@ -75,6 +87,8 @@ private slots:
 
     void layout_data();
     void layout();
+    void labelText_data();
+    void labelText();
     void windowSizesAndTitles();
     void secondaryWindowsCannotBeClosed();
     void beforeStartUp();
@@ -100,45 +114,102 @@ private:
 void tst_Windows::layout_data()
 {
     QTest::addColumn<QString>("window");
-    QTest::addColumn<ControlSpec>("row");
-    const QList<QPair<QString, QList<ControlSpec>>> windows = {{"frmMain", ui::mainWindowLayout()},
-                                                               {"frmComms", ui::portDialogLayout()},
-                                                               {"frmIcons", ui::iconDialogLayout()},
-                                                               {"frmProgress", ui::progressWindowLayout()}};
-    for (const auto &[window, table] : windows) {
-        for (const ControlSpec &row : table)
-            QTest::newRow(qPrintable(window + " " + row.name)) << window << row;
-    }
+    for (const char *window : {"frmMain", "frmComms", "frmIcons", "frmProgress"})
+        QTest::newRow(window) << QString::fromLatin1(window);
 }
 
+// What a wrong row in a window's table would break: a control outside its frame or window, two controls on
+// top of each other, a tab index twice or a keyboard order that does not follow the indices.
 void tst_Windows::layout()
 {
     QFETCH(QString, window);
-    QFETCH(ControlSpec, row);
     Started s;
     ui::ProgressWindow progress;
     QWidget *top = window == "frmMain"    ? static_cast<QWidget *>(&s.window)
                    : window == "frmComms" ? static_cast<QWidget *>(s.window.frmComms())
                    : window == "frmIcons" ? static_cast<QWidget *>(s.window.frmIcons())
                                           : static_cast<QWidget *>(&progress);
-    QWidget *w = top->findChild<QWidget *>(row.name);
-    QVERIFY2(w, qPrintable("no control named " + row.name));
-    if (!row.container.isEmpty())
-        QCOMPARE(w->parentWidget()->objectName(), row.container);
-    QCOMPARE(w->pos(), QPoint(pixels(row.left), pixels(row.top)));
-    if (row.kind == Kind::Label || row.kind == Kind::OptionButton) {
-        // A caption may need more room with this desktop's font; it grows from its corner, never shrinks.
-        QVERIFY(w->width() >= pixels(row.width));
-        QVERIFY(w->height() >= pixels(row.height));
-    } else {
-        QCOMPARE(w->size(), QSize(pixels(row.width), pixels(row.height)));
+    const QList<ControlSpec> &table = window == "frmMain"    ? ui::mainWindowLayout()
+                                      : window == "frmComms" ? ui::portDialogLayout()
+                                      : window == "frmIcons" ? ui::iconDialogLayout()
+                                                             : ui::progressWindowLayout();
+    QList<QWidget *> controls;
+    QHash<QWidget *, int> tabOf;
+    for (const ControlSpec &row : table) {
+        QWidget *w = top->findChild<QWidget *>(row.name);
+        QVERIFY2(w, qPrintable("no control named " + row.name));
+        controls << w;
+        if (row.tab >= 0)
+            tabOf.insert(w, row.tab);
     }
-    if (row.kind != Kind::ComboBox && row.name != "lblCommsPort")
-        QCOMPARE(captionOf(w), row.caption);
-    if (auto *button = qobject_cast<QPushButton *>(w)) {
-        QVERIFY(!button->isDefault());
-        QVERIFY(!button->autoDefault());
+
+    for (QWidget *w : std::as_const(controls)) {
+        QWidget *container = w->parentWidget();
+        // A frame's caption takes its top line; the controls stand below it and inside its border.
+        const QRect room = container->rect();
+        QVERIFY2(room.contains(drawn(w)),
+                 qPrintable(QStringLiteral("%1 at %2,%3 %4x%5 is not inside %6 (%7x%8)")
+                                .arg(w->objectName())
+                                .arg(w->x())
+                                .arg(w->y())
+                                .arg(w->width())
+                                .arg(w->height())
+                                .arg(container->objectName())
+                                .arg(room.width())
+                                .arg(room.height())));
+        if (qobject_cast<QGroupBox *>(container))
+            QVERIFY2(w->y() >= container->fontMetrics().height() / 2,
+                     qPrintable(w->objectName() + " stands on its frame's caption"));
     }
+    for (int a = 0; a < controls.size(); ++a) {
+        for (int b = a + 1; b < controls.size(); ++b) {
+            QWidget *x = controls[a];
+            QWidget *y = controls[b];
+            if (x->parentWidget() != y->parentWidget())
+                continue;
+            QVERIFY2(!drawn(x).intersects(drawn(y)),
+                     qPrintable(x->objectName() + " overlaps " + y->objectName()));
+        }
+    }
+
+    QList<int> tabs = tabOf.values();
+    std::sort(tabs.begin(), tabs.end());
+    QVERIFY2(std::adjacent_find(tabs.begin(), tabs.end()) == tabs.end(), "a tab index is given twice");
+    // Tab moves from each control to the one with the next index.
+    QList<QWidget *> byTab = tabOf.keys();
+    std::sort(byTab.begin(), byTab.end(), [&](QWidget *x, QWidget *y) { return tabOf[x] < tabOf[y]; });
+    QList<QWidget *> focusable;
+    for (QWidget *w : std::as_const(byTab)) {
+        if (w->focusPolicy() & Qt::TabFocus)
+            focusable << w;
+    }
+    for (int i = 0; i + 1 < focusable.size(); ++i) {
+        QWidget *next = focusable[i]->nextInFocusChain();
+        while (next && !focusable.contains(next) && next != top)
+            next = next->nextInFocusChain();
+        QVERIFY2(next == focusable[i + 1], qPrintable(QStringLiteral("after %1 (tab %2) comes %3, not %4")
+                                                          .arg(focusable[i]->objectName())
+                                                          .arg(tabOf[focusable[i]])
+                                                          .arg(next ? next->objectName() : QString())
+                                                          .arg(focusable[i + 1]->objectName())));
+    }
+}
+
+void tst_Windows::labelText_data()
+{
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("3") << 3 << "COM Port =  3";
+    QTest::newRow("0") << 0 << "COM Port =  0";
+    QTest::newRow("16") << 16 << "COM Port =  16";
+    QTest::newRow("negative") << -1 << "COM Port = -1";
+}
+
+void tst_Windows::labelText()
+{
+    QFETCH(int, port);
+    QFETCH(QString, label);
+    QCOMPARE(ui::portLabel(port), label);
 }
 
 void tst_Windows::windowSizesAndTitles()

@@ -1,112 +1,174 @@
+// The lists and codes against an independent transcription of the maker's lists (data/lists.txt), typed by
+// hand: a wrong letter, a swapped entry or a wrong instrument value in the program's tables fails here.
+#include "vocabulary/products.h"
 #include "vocabulary/vocabulary.h"
 
+#include <QFile>
 #include <QSet>
 #include <QTest>
 
 using vocabulary::List;
 
+namespace {
+
+struct Transcribed {
+    QString list;
+    int position;
+    QString shown;
+    QString code; // for an instrument its three values, "41 4 114"
+};
+
+QList<Transcribed> transcribed()
+{
+    QFile file(QStringLiteral(VOCABULARY_TRANSCRIPTION));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        qFatal("cannot read %s", VOCABULARY_TRANSCRIPTION);
+    QList<Transcribed> rows;
+    QHash<QString, int> next;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const QStringList fields = line.split(QLatin1Char('|'));
+        const QString code = fields.size() > 2 ? fields[2] : fields[1];
+        rows << Transcribed{fields[0], next[fields[0]]++, fields[1], code};
+    }
+    return rows;
+}
+
+List listNamed(const QString &name)
+{
+    if (name == QLatin1String("talker"))
+        return List::Talker;
+    if (name == QLatin1String("identifier"))
+        return List::Identifier;
+    if (name == QLatin1String("transducer"))
+        return List::Xdr;
+    return List::Instrument;
+}
+
+} // namespace
+
 class tst_Vocabulary : public QObject {
     Q_OBJECT
 private slots:
+    void transcription_data();
+    void transcription();
     void listSizes_data();
     void listSizes();
-    void identifierCodes_data();
-    void identifierCodes();
     void codeTableSlots();
+    void transducerByLetter();
+    void products();
     void noDuplicates_data();
     void noDuplicates();
     void positionsOutsideAList_data();
     void positionsOutsideAList();
-    void instruments_data();
-    void instruments();
     void findEntryIgnoresCase();
 };
+
+void tst_Vocabulary::transcription_data()
+{
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("code");
+    for (const Transcribed &row : transcribed()) {
+        QTest::addRow("%s %d, %s", qPrintable(row.list), row.position, qPrintable(row.shown))
+            << row.list << row.position << row.shown << row.code;
+    }
+}
+
+void tst_Vocabulary::transcription()
+{
+    QFETCH(QString, list);
+    QFETCH(int, position);
+    QFETCH(QString, shown);
+    QFETCH(QString, code);
+    QCOMPARE(vocabulary::entries(listNamed(list)).value(position), shown);
+    if (list == QLatin1String("talker")) {
+        QCOMPARE(vocabulary::talkerCode(position), std::optional<QString>(code));
+    } else if (list == QLatin1String("identifier")) {
+        QCOMPARE(vocabulary::sentenceIDCode(position), std::optional<QString>(code));
+    } else if (list == QLatin1String("transducer")) {
+        QCOMPARE(vocabulary::xdrCode(position), std::optional<QString>(code));
+    } else {
+        const auto values = vocabulary::instrument(position);
+        QVERIFY(values);
+        QCOMPARE(QStringLiteral("%1 %2 %3").arg(values->first).arg(values->second).arg(values->third), code);
+    }
+}
 
 void tst_Vocabulary::listSizes_data()
 {
     QTest::addColumn<List>("list");
     QTest::addColumn<int>("size");
-    QTest::addColumn<QString>("first");
-    QTest::addColumn<QString>("last");
-    QTest::newRow("talker IDs") << List::Talker << 49 << "AG"
-                                << "ZV";
-    QTest::newRow("sentence identifiers") << List::Identifier << 120 << "AAM"
-                                          << "ZZU";
-    QTest::newRow("commas") << List::Commas << 25 << "1"
-                            << "25";
-    QTest::newRow("memory locations, standard") << List::MemoryLocation1 << 10 << "1"
-                                                << "10";
-    QTest::newRow("transducer types") << List::Xdr << 14 << "A - Angular Displacement, Degrees"
-                                      << "V - Volume, Cubic Meters";
-    QTest::newRow("instruments") << List::Instrument << 12 << "WX20/40 WINDLASS BATTERY VOLTAGE"
-                                 << "MX20/40 TEMPERATURE DEG. FAHRENHEIT";
-    QTest::newRow("memory locations, proprietary") << List::MemoryLocation2 << 10 << "1"
-                                                   << "10";
+    QHash<QString, int> counts;
+    for (const Transcribed &row : transcribed())
+        ++counts[row.list];
+    QTest::newRow("talker IDs") << List::Talker << counts.value("talker");
+    QTest::newRow("sentence identifiers") << List::Identifier << counts.value("identifier");
+    QTest::newRow("transducer types") << List::Xdr << counts.value("transducer");
+    QTest::newRow("instruments") << List::Instrument << counts.value("instrument");
+    QTest::newRow("commas 1 to 25") << List::Commas << 25;
+    QTest::newRow("memory locations 1 to 10, standard") << List::MemoryLocation1 << 10;
+    QTest::newRow("memory locations 1 to 10, proprietary") << List::MemoryLocation2 << 10;
 }
 
 void tst_Vocabulary::listSizes()
 {
     QFETCH(List, list);
     QFETCH(int, size);
-    QFETCH(QString, first);
-    QFETCH(QString, last);
     const QStringList &shown = vocabulary::entries(list);
     QCOMPARE(shown.size(), size);
-    QCOMPARE(shown.first(), first);
-    QCOMPARE(shown.last(), last);
-}
-
-void tst_Vocabulary::identifierCodes_data()
-{
-    QTest::addColumn<int>("position");
-    QTest::addColumn<QString>("shown");
-    QTest::addColumn<QString>("code");
-    QTest::newRow("GGA is sent as CGA") << 24 << "GGA"
-                                        << "CGA";
-    QTest::newRow("GNS is sent as HNS") << 28 << "GNS"
-                                        << "HNS";
-    QTest::newRow("MSK is sent as HSK") << 49 << "MSK"
-                                        << "HSK";
-    QTest::newRow("XDR at its fixed position") << 100 << "XDR"
-                                               << "XDR";
-    QTest::newRow("ROO stands before RMA") << 56 << "ROO"
-                                           << "ROO";
-    QTest::newRow("RMA after ROO") << 57 << "RMA"
-                                   << "RMA";
-    QTest::newRow("RMC") << 59 << "RMC"
-                         << "RMC";
-    QTest::newRow("first") << 0 << "AAM"
-                           << "AAM";
-    QTest::newRow("last") << 119 << "ZZU"
-                          << "ZZU";
-}
-
-void tst_Vocabulary::identifierCodes()
-{
-    QFETCH(int, position);
-    QFETCH(QString, shown);
-    QFETCH(QString, code);
-    QCOMPARE(vocabulary::entries(List::Identifier).at(position), shown);
-    QCOMPARE(vocabulary::SentenceIDCodes()[position + 1], code);
-    QCOMPARE(vocabulary::sentenceIDCode(position), std::optional<QString>(code));
+    if (list == List::Commas || list == List::MemoryLocation1 || list == List::MemoryLocation2) {
+        for (int p = 0; p < size; ++p)
+            QCOMPARE(shown[p], QString::number(p + 1));
+    }
 }
 
 void tst_Vocabulary::codeTableSlots()
 {
+    // Slot 0 of each table is empty, and the talker table has one more empty slot, 50, after its 49 codes.
+    QCOMPARE(int(vocabulary::TalkerCodes().size()), 51);
+    QCOMPARE(int(vocabulary::SentenceIDCodes().size()), 121);
+    QCOMPARE(int(vocabulary::XDRCodes().size()), 15);
     QVERIFY(vocabulary::TalkerCodes()[0].isEmpty());
     QVERIFY(vocabulary::TalkerCodes()[50].isEmpty());
     QCOMPARE(vocabulary::TalkerCodes()[49], QStringLiteral("ZV"));
     QVERIFY(vocabulary::SentenceIDCodes()[0].isEmpty());
+    QCOMPARE(vocabulary::SentenceIDCodes()[25], QStringLiteral("CGA"));
     QVERIFY(vocabulary::XDRCodes()[0].isEmpty());
-    // Every identifier but the three exceptions is sent as shown.
-    int differing = 0;
-    for (int p = 0; p < 120; ++p)
-        differing += vocabulary::entries(List::Identifier)[p] != vocabulary::SentenceIDCodes()[p + 1];
-    QCOMPARE(differing, 3);
-    // The transducer code is the letter its entry starts with.
-    for (int p = 0; p < 14; ++p)
-        QCOMPARE(vocabulary::XDRCodes()[p + 1], vocabulary::entries(List::Xdr)[p].left(1));
-    QCOMPARE(vocabulary::xdrCode(13), std::optional<QString>("V"));
+    QCOMPARE(vocabulary::XDRCodes()[14], QStringLiteral("V"));
+    // "XDR" is the 101st identifier; the transducer list keys on its position.
+    QCOMPARE(vocabulary::XdrPosition, 100);
+}
+
+void tst_Vocabulary::transducerByLetter()
+{
+    QCOMPARE(vocabulary::findTransducerLetter("A"), 0);
+    QCOMPARE(vocabulary::findTransducerLetter("n"), 7);
+    QCOMPARE(vocabulary::findTransducerLetter("V"), 13);
+    QCOMPARE(vocabulary::findTransducerLetter("B"), -1);
+    QCOMPARE(vocabulary::findTransducerLetter("AB"), -1);
+    QCOMPARE(vocabulary::findTransducerLetter(""), -1);
+}
+
+void tst_Vocabulary::products()
+{
+    QCOMPARE(vocabulary::ProductCount, 3);
+    QCOMPARE(QString::fromLatin1(vocabulary::Products[0].caption), QStringLiteral("MD20/MD40"));
+    QCOMPARE(QString::fromLatin1(vocabulary::Products[1].caption),
+             QStringLiteral("MD90  Ver 1.0,  1.1,  1.2"));
+    QCOMPARE(QString::fromLatin1(vocabulary::Products[2].caption), QStringLiteral("MD90  Ver 1.3 +"));
+    // Only the MD90 from version 1.3 takes the icon byte.
+    QVERIFY(!vocabulary::Products[0].sendsIconByte);
+    QVERIFY(!vocabulary::Products[1].sendsIconByte);
+    QVERIFY(vocabulary::Products[2].sendsIconByte);
+    for (int value : {0, 1, 2})
+        QCOMPARE(vocabulary::productForSettingsValue(value), value);
+    QCOMPARE(vocabulary::productForSettingsValue(3), -1);
+    QCOMPARE(vocabulary::DefaultProductIndex, 2);
+    QCOMPARE(vocabulary::productName(1), QStringLiteral("MD90 Ver 1.0, 1.1, 1.2"));
 }
 
 void tst_Vocabulary::noDuplicates_data()
@@ -146,36 +208,6 @@ void tst_Vocabulary::positionsOutsideAList()
         QCOMPARE(vocabulary::xdrCode(position), std::nullopt);
     if (position < 0 || position >= 12)
         QVERIFY(!vocabulary::instrument(position));
-}
-
-void tst_Vocabulary::instruments_data()
-{
-    QTest::addColumn<int>("position");
-    QTest::addColumn<int>("first");
-    QTest::addColumn<int>("second");
-    QTest::addColumn<char>("third");
-    QTest::newRow("windlass battery voltage") << 0 << 1 << 4 << 'q';
-    QTest::newRow("rode out") << 1 << 19 << 4 << 'q';
-    QTest::newRow("time 24 hours") << 2 << 35 << 6 << 's';
-    QTest::newRow("consumption shares 1 with position 0") << 5 << 1 << 4 << 'v';
-    QTest::newRow("pressure, first value a control character") << 6 << 27 << 4 << 't';
-    QTest::newRow("elapsed hours") << 7 << 49 << 2 << 'r';
-    QTest::newRow("engine hours and minutes") << 9 << 27 << 2 << 'r';
-    QTest::newRow("engine RPM") << 10 << 41 << 4 << 'r';
-    QTest::newRow("temperature") << 11 << 27 << 4 << 'u';
-}
-
-void tst_Vocabulary::instruments()
-{
-    QFETCH(int, position);
-    QFETCH(int, first);
-    QFETCH(int, second);
-    QFETCH(char, third);
-    const auto row = vocabulary::instrument(position);
-    QVERIFY(row);
-    QCOMPARE(int(row->first), first);
-    QCOMPARE(int(row->second), second);
-    QCOMPARE(char(row->third), third);
 }
 
 void tst_Vocabulary::findEntryIgnoresCase()

@@ -1,9 +1,10 @@
-// mdconfig: the configuration window.
+// mdconfig: the configuration window. Lives beside the windows it starts, so no lower layer knows them.
 #include "app/program.h"
 #include "serial/qtserialport.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 
 #include <cstdio>
 #include <cstdlib>
@@ -39,10 +40,37 @@ bool displayLikelyAvailable()
 #endif
 }
 
+// --help and --version need no display: they are answered before the window's toolkit starts.
+bool answeredWithoutDisplay(int argc, char *argv[])
+{
+    bool asked = false;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        asked = asked || arg == "--help" || arg == "-h" || arg == "--help-all" || arg == "--version" ||
+                arg == "-v";
+    }
+    if (!asked)
+        return false;
+    QCoreApplication core(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("mdconfig"));
+    QCoreApplication::setApplicationVersion(app::ProgramVersionText);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Configuration program for the Velmora MD20, MD40 and MD90 repeater displays.\n"
+                       "The window keeps its product and COM port in MD40_90.INI; mdconfig-cli sends from "
+                       "a terminal."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.process(core); // prints and exits for --help and --version
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    if (answeredWithoutDisplay(argc, argv))
+        return 0;
     if (!displayLikelyAvailable()) {
         std::fputs(NoDisplay, stderr);
         return 1;

@@ -1,0 +1,152 @@
+#include "cli/options.h"
+
+#include "serial/portmap.h"
+
+namespace cli {
+
+Options::Options(const QString &verb, const QList<QCommandLineOption> &options) : m_verb(verb)
+{
+    m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    m_parser.addHelpOption();
+    for (const QCommandLineOption &option : options) {
+        m_parser.addOption(option);
+        m_names << QStringLiteral("--") + option.names().constLast();
+        m_valid << option.description();
+    }
+}
+
+void Options::parse(const QStringList &arguments, int maxPositional)
+{
+    // The parser takes the program's name first; the verb stands in for it.
+    if (!m_parser.parse(QStringList{m_verb} + arguments)) {
+        QString text = m_parser.errorText();
+        if (text.endsWith(QLatin1Char('.')))
+            text.chop(1);
+        throw UsageError{QStringLiteral("%1: %2; valid options: %3").arg(m_verb, text, validOptions())};
+    }
+    if (helpAsked())
+        return;
+    for (int i = 0; i < m_names.size(); ++i) {
+        const QString &name = m_names[i];
+        const QString bare = name.mid(2);
+        const QStringList values = m_parser.values(bare);
+        if (values.size() > 1) {
+            throw UsageError{QStringLiteral("%1 is given %2 times (%3); give it once; valid values: %4")
+                                 .arg(name)
+                                 .arg(values.size())
+                                 .arg(values.join(QStringLiteral(", ")), m_valid[i])};
+        }
+        if (values.size() == 1 && values.first().trimmed().isEmpty())
+            throw UsageError{QStringLiteral("%1 has an empty value; valid values: %2").arg(name, m_valid[i])};
+    }
+    const QStringList rest = m_parser.positionalArguments();
+    if (rest.size() > maxPositional) {
+        throw UsageError{QStringLiteral("%1: unexpected argument \"%2\"; valid options: %3")
+                             .arg(m_verb, rest.value(maxPositional), validOptions())};
+    }
+}
+
+bool Options::helpAsked() const
+{
+    return m_parser.isSet(QStringLiteral("help"));
+}
+
+bool Options::has(const QString &name) const
+{
+    return m_parser.isSet(name.mid(2));
+}
+
+QString Options::value(const QString &name) const
+{
+    return m_parser.value(name.mid(2)).trimmed();
+}
+
+QStringList Options::positional() const
+{
+    return m_parser.positionalArguments();
+}
+
+QString Options::validOptions() const
+{
+    return m_names.join(QStringLiteral(", ")) + QStringLiteral(", --help");
+}
+
+int Options::listPosition(const QString &name, vocabulary::List list) const
+{
+    if (!has(name))
+        missing(name, validValues(list));
+    const int p = vocabulary::findEntry(list, value(name));
+    if (p < 0)
+        unknownValue(name, validValues(list));
+    return p;
+}
+
+int Options::number(const QString &name, int low, int high) const
+{
+    const QString valid = QStringLiteral("%1 to %2").arg(low).arg(high);
+    if (!has(name))
+        missing(name, valid);
+    bool isNumber = false;
+    const int n = value(name).toInt(&isNumber);
+    if (!isNumber || n < low || n > high)
+        unknownValue(name, valid);
+    return n;
+}
+
+void Options::unknownValue(const QString &name, const QString &valid) const
+{
+    throw UsageError{
+        QStringLiteral("%1: unknown value \"%2\"; valid values: %3").arg(name, value(name), valid)};
+}
+
+void Options::missing(const QString &name, const QString &valid) const
+{
+    throw UsageError{QStringLiteral("%1 is missing; valid values: %2").arg(name, valid)};
+}
+
+void Options::refuse(const QStringList &names, const QString &why) const
+{
+    for (const QString &name : names) {
+        if (has(name))
+            throw UsageError{
+                QStringLiteral("%1 does not apply %2; valid options: %3").arg(name, why, validOptions())};
+    }
+}
+
+QList<QCommandLineOption> targetOptions()
+{
+    return {QCommandLineOption(QStringLiteral("port"), QStringLiteral("1 to %1").arg(serial::MaxPortNumber),
+                               QStringLiteral("N")),
+            QCommandLineOption(QStringLiteral("device"),
+                               QStringLiteral("a device path, such as /dev/ttyUSB0"),
+                               QStringLiteral("PATH"))};
+}
+
+Target targetOf(const Options &o)
+{
+    const bool port = o.has(QStringLiteral("--port"));
+    const bool device = o.has(QStringLiteral("--device"));
+    if (port == device) {
+        throw UsageError{QStringLiteral("%1; valid values: --port N (1 to %2) or --device PATH")
+                             .arg(port ? QStringLiteral("--port and --device are both given, give one")
+                                       : QStringLiteral("--port or --device is missing"))
+                             .arg(serial::MaxPortNumber)};
+    }
+    Target t;
+    if (port)
+        t.port = o.number(QStringLiteral("--port"), 1, serial::MaxPortNumber);
+    else
+        t.device = o.value(QStringLiteral("--device"));
+    return t;
+}
+
+QString validValues(vocabulary::List list)
+{
+    using vocabulary::List;
+    const QStringList &shown = vocabulary::entries(list);
+    if (list == List::Commas || list == List::MemoryLocation1 || list == List::MemoryLocation2)
+        return QStringLiteral("%1 to %2").arg(shown.first(), shown.last());
+    return shown.join(QStringLiteral(", "));
+}
+
+} // namespace cli

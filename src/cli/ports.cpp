@@ -1,0 +1,33 @@
+// ports: the COM port numbers that name a device on this computer, and what each opens.
+#include "cli/cli.h"
+#include "cli/options.h"
+#include "cli/verbs.h"
+#include "serial/devicepath.h"
+#include "serial/portmap.h"
+
+namespace cli {
+
+int ports(const QStringList &arguments, Io &io)
+{
+    Options o(QStringLiteral("ports"), {});
+    o.parse(arguments, 0);
+    if (o.helpAsked()) {
+        io.out << usageText();
+        return Ok;
+    }
+    int listed = 0;
+    for (const serial::PortDevice &p : serial::portTable()) {
+        if (p.device.isEmpty())
+            continue;
+        io.out << QStringLiteral("COM%1").arg(p.number).leftJustified(7) << serial::shownDevice(p.device);
+        if (!p.description.isEmpty())
+            io.out << "  " << p.description;
+        io.out << '\n';
+        ++listed;
+    }
+    if (listed == 0)
+        io.out << "no serial port found on this computer\n";
+    return Ok;
+}
+
+} // namespace cli

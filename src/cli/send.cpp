@@ -1,0 +1,76 @@
+// send: composes a send and writes it to a serial port, paced as the window does.
+#include "cli/cli.h"
+#include "cli/interrupt.h"
+#include "cli/sentence.h"
+#include "cli/verbs.h"
+#include "frame/transmitter.h"
+#include "serial/devicepath.h"
+#include "serial/portmap.h"
+#include "serial/qtserialport.h"
+
+namespace cli {
+namespace {
+
+QString progressLine(int done)
+{
+    return QStringLiteral("\r[%1%2] %3/10")
+        .arg(QString(done, QLatin1Char('#')), QString(10 - done, QLatin1Char(' ')))
+        .arg(done, 2);
+}
+
+} // namespace
+
+int send(const QStringList &arguments, Io &io)
+{
+    Options o(QStringLiteral("send"), sentenceOptions() + targetOptions());
+    o.parse(arguments, 1);
+    if (o.helpAsked()) {
+        io.out << usageText();
+        return Ok;
+    }
+    frame::SentenceBytes s = composeFromOptions(o);
+    const Target target = targetOf(o);
+    QString device = target.device;
+    if (target.port != 0) {
+        device = serial::deviceForPort(target.port);
+        if (device.isEmpty()) {
+            io.err << "mdconfig-cli: COM" << target.port
+                   << " names no serial device on this computer (see mdconfig-cli ports, or set MDCONFIG_COM"
+                   << target.port << "=/dev/...)\n";
+            return Failed;
+        }
+    }
+
+    serial::QtSerialPort port;
+    if (!port.open(device)) {
+        io.err << "mdconfig-cli: cannot open " << port.errorString() << '\n';
+        return Failed;
+    }
+    frame::Transmitter transmitter(port);
+    transmitter.setStopRequested(interruptRequested);
+    int done = 0;
+    if (io.outIsTerminal)
+        io.out << progressLine(0) << Qt::flush;
+    const std::optional<QString> failure = transmitter.TransmitSentence(s, [&](int) {
+        ++done;
+        if (io.outIsTerminal)
+            io.out << progressLine(done) << Qt::flush;
+        else
+            io.out << "repetition " << done << " of 10 sent\n" << Qt::flush;
+    });
+    if (io.outIsTerminal)
+        io.out << '\n';
+    if (failure && interruptRequested()) {
+        io.err << "mdconfig-cli: " << *failure << "; the display may hold a part frame, send it again\n";
+        return Failed;
+    }
+    if (failure) {
+        io.err << "mdconfig-cli: the sentence was not sent: " << *failure << '\n';
+        return Failed;
+    }
+    port.close();
+    io.out << "sent " << transmitter.bytesSent() << " bytes to " << serial::shownDevice(device) << '\n';
+    return Ok;
+}
+
+} // namespace cli
