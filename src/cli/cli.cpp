@@ -1,5 +1,8 @@
 #include "cli/cli.h"
 
+#include "cli/decode.h"
+#include "cli/plan.h"
+
 #include "frame/composer.h"
 #include "frame/transmitter.h"
 #include "serial/portmap.h"
@@ -20,6 +23,8 @@ const char *const UsageText =
     "  mdconfig-cli frames proprietary --instrument NAME|N --memory N --product P [--icon NAME]\n"
     "  mdconfig-cli send standard|proprietary <the same options> (--port N | --device PATH)\n"
     "  mdconfig-cli ports\n"
+    "  mdconfig-cli plan check|frames|send|export ...   (see mdconfig-cli plan --help)\n"
+    "  mdconfig-cli decode [--json] HEX...               (see mdconfig-cli decode --help)\n"
     "  mdconfig-cli --help\n"
     "\n"
     "frames   prints the ten frames of a send, one a line, as hexadecimal bytes\n"
@@ -37,10 +42,6 @@ const char *const UsageText =
     "--device              a device path, such as /dev/ttyUSB0\n"
     "\n"
     "Exit status: 0 done, 1 the send failed, 2 bad arguments.\n";
-
-struct UsageError {
-    QString message;
-};
 
 class Options {
 public:
@@ -287,6 +288,11 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err, bool outIsT
 {
     try {
         const QString command = args.value(0);
+        if (command == QLatin1String("plan") || command == QLatin1String("decode")) {
+            static QTextStream in(stdin);
+            Io io{out, err, outIsTerminal, &in};
+            return (command == QLatin1String("plan") ? plan : decode)(args.mid(1), io);
+        }
         if (command == QLatin1String("help") || args.contains(QLatin1String("--help")) ||
             args.contains(QLatin1String("-h"))) {
             out << UsageText;
@@ -298,10 +304,11 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err, bool outIsT
             return send(args.mid(1), out, err, outIsTerminal);
         if (command == QLatin1String("ports") && args.size() == 1)
             return ports(out);
-        throw UsageError{command.isEmpty()
-                             ? QStringLiteral("a command is missing; valid commands: frames, send, ports")
-                             : QStringLiteral("unknown command \"%1\"; valid commands: frames, send, ports")
-                                   .arg(args.join(QLatin1Char(' ')))};
+        throw UsageError{
+            command.isEmpty()
+                ? QStringLiteral("a command is missing; valid commands: frames, send, ports, plan, decode")
+                : QStringLiteral("unknown command \"%1\"; valid commands: frames, send, ports, plan, decode")
+                      .arg(args.join(QLatin1Char(' ')))};
     } catch (const UsageError &e) {
         err << "mdconfig-cli: " << e.message << '\n';
         return Usage;

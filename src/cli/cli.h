@@ -2,12 +2,9 @@
 // computer, on the same core as the window.
 #pragma once
 
-#include <QStringList>
-#include <QTextStream>
+#include "cli/command.h"
 
 namespace cli {
-
-enum ExitCode { Ok = 0, Failed = 1, Usage = 2 };
 
 int run(const QStringList &args, QTextStream &out, QTextStream &err, bool outIsTerminal);
 
