@@ -520,7 +520,8 @@ std::optional<QString> appendLocation(const QString &path, const Location &locat
     if (info.isSymLink())
         return QStringLiteral("%1 is a symbolic link; give the plan file itself").arg(path);
     QByteArray text;
-    if (info.exists()) {
+    // An empty file (made with touch, say) is taken as a new plan.
+    if (info.exists() && (!info.isFile() || info.size() > 0)) {
         if (!info.isFile())
             return QStringLiteral("%1 is not a regular file (a directory, FIFO or device); give a plan file")
                 .arg(path);

@@ -339,6 +339,13 @@ void tst_Plan::appendCreatesAndGrows()
     const plan::ReadResult withIcon = plan::readPlan(md90);
     QVERIFY2(withIcon.faults.isEmpty(), qPrintable(withIcon.faults.value(0).text()));
     QCOMPARE(plan::frames(2, withIcon.plan.locations[1]).first(), hex("24 32 47 50 52 4D 43 05 35 04 7F"));
+    // An empty file is a new plan: it gets its product line.
+    const QString empty = dir.filePath("empty.toml");
+    QVERIFY(writeAll(empty, QByteArray()));
+    QCOMPARE(plan::appendLocation(empty, source.locations[1], 1), std::nullopt);
+    const plan::ReadResult started = plan::readPlan(empty);
+    QVERIFY(started.faults.isEmpty());
+    QCOMPARE(started.plan.product, 1);
 }
 
 void tst_Plan::appendRefuses_data()
