@@ -25,6 +25,17 @@ QString text(const QByteArray &bytes, int from, int count)
     return QString::fromLatin1(bytes.mid(from, count));
 }
 
+// Letters as letters; anything else (a control byte, a damaged capture) as its hexadecimal bytes.
+QString quotedText(const QByteArray &bytes, int from, int count)
+{
+    const QByteArray part = bytes.mid(from, count);
+    for (char c : part) {
+        if (c < 0x20 || c > 0x7E)
+            return QStringLiteral("bytes ") + toHex(part);
+    }
+    return QLatin1Char('"') + QString::fromLatin1(part) + QLatin1Char('"');
+}
+
 int findIconCode(std::uint8_t code)
 {
     for (int i = 0; i < IconCount; ++i) {
@@ -40,12 +51,12 @@ void decodeStandard(DecodedFrame &d, const QByteArray &b)
     const QString code = text(b, 4, 3);
     d.talker = vocabulary::findTalkerCode(talker);
     if (d.talker < 0)
-        d.problems << QStringLiteral("the talker \"%1\" is not in the Talker ID list").arg(talker);
+        d.problems << QStringLiteral("the talker %1 is not in the Talker ID list").arg(quotedText(b, 2, 2));
     d.identifier = vocabulary::findSentenceIDCode(code);
     if (d.identifier < 0) {
         QString problem =
-            QStringLiteral("the sentence code \"%1\" is not sent for any entry of the Indentifier list")
-                .arg(code);
+            QStringLiteral("the sentence code %1 is not sent for any entry of the Indentifier list")
+                .arg(quotedText(b, 4, 3));
         // The three identifiers sent under another first letter: say what the frame should carry.
         const int shown = vocabulary::findEntry(List::Identifier, code);
         if (shown >= 0)

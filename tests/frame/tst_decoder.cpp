@@ -108,6 +108,8 @@ void tst_Decoder::damaged_data()
     QTest::newRow("talker not in the list") << hex("24 32 58 58 52 4D 43 05 35 7B") << "talker \"XX\"";
     QTest::newRow("sentence code outside the list")
         << hex("24 32 47 50 51 51 51 05 35 7B") << "sentence code \"QQQ\" is not sent";
+    QTest::newRow("control bytes for a talker, named by their value")
+        << hex("24 32 01 02 52 4D 43 05 35 7B") << "talker bytes 01 02 is not";
     QTest::newRow("GGA letters where CGA is sent")
         << hex("24 30 47 50 47 47 41 01 31 66") << "sent as \"CGA\"";
     QTest::newRow("field byte past 25") << hex("24 32 47 50 52 4D 43 1A 4A 7B") << "field byte 4A";
