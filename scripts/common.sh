@@ -38,7 +38,7 @@ ensure_packages() {
     fi
 }
 
-BUILD_PACKAGES=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev fonts-dejavu-core)
+BUILD_PACKAGES=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev libtomlplusplus-dev fonts-dejavu-core)
 
 build_project() {
     cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo

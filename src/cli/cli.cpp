@@ -1,7 +1,9 @@
 #include "cli/cli.h"
 
 #include "app/version.h"
+#include "cli/decode.h"
 #include "cli/listen.h"
+#include "cli/plan.h"
 #include "cli/sentence.h"
 #include "cli/verbs.h"
 
@@ -16,6 +18,8 @@ const QList<Verb> &verbs()
         {"frames", frames, "prints the ten frames of a send, one a line, as hexadecimal bytes"},
         {"send", send, "sends them at 4800 baud, 8 data bits, no parity, 1 stop bit, one byte every 50 ms"},
         {"ports", ports, "lists the COM port numbers 1 to 16 that name a device on this computer"},
+        {"plan", plan, "checks, shows, sends or extends a display plan: a whole display in one file"},
+        {"decode", decode, "says what a captured frame configures and whether its check byte is right"},
         {"listen", listen, "shows which talkers, sentences and fields the NMEA bus carries"},
     };
     return table;
@@ -31,6 +35,9 @@ QString usageText()
         "  mdconfig-cli frames proprietary --instrument NAME|N --memory N --product P [--icon NAME]\n"
         "  mdconfig-cli send standard|proprietary <the same options> (--port N | --device PATH)\n"
         "  mdconfig-cli ports\n"
+        "  mdconfig-cli plan check|frames|send|export ...   (see mdconfig-cli plan --help)\n"
+        "  mdconfig-cli decode [--json] HEX...               (see mdconfig-cli decode --help)\n"
+        "  mdconfig-cli listen (--port N | --device PATH) [--baud 4800|38400] [--seconds S] [--json]\n"
         "  mdconfig-cli --help | --version\n"
         "\n");
     for (const Verb &verb : verbs())

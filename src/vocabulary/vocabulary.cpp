@@ -166,4 +166,42 @@ int findEntry(List list, const QString &text)
     return -1;
 }
 
+namespace {
+
+template <std::size_t N> int findCode(const std::array<QString, N> &table, const QString &code)
+{
+    for (std::size_t slot = 1; slot < N; ++slot) {
+        if (!table[slot].isEmpty() && table[slot] == code)
+            return int(slot) - 1;
+    }
+    return -1;
+}
+
+} // namespace
+
+int findTalkerCode(const QString &code)
+{
+    return findCode(TalkerCodes(), code);
+}
+
+int findSentenceIDCode(const QString &code)
+{
+    return findCode(SentenceIDCodes(), code);
+}
+
+int findXdrCode(const QString &code)
+{
+    return findCode(XDRCodes(), code);
+}
+
+int findInstrument(const Instrument &values)
+{
+    for (int p = 0; p < InstrumentCount; ++p) {
+        const Instrument &row = InstrumentTable[p].values;
+        if (row.first == values.first && row.second == values.second && row.third == values.third)
+            return p;
+    }
+    return -1;
+}
+
 } // namespace vocabulary

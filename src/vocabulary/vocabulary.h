@@ -160,4 +160,12 @@ std::optional<Instrument> instrument(int position);
 // Position of an entry whose text equals the given one, ignoring case; -1 when none does.
 int findEntry(List list, const QString &text);
 
+// Reading a frame back: the list position whose code is the one given (exact case), or -1 when no entry
+// sends it. "CGA" gives the position of "GGA", as the code table decides what is sent.
+int findTalkerCode(const QString &code);
+int findSentenceIDCode(const QString &code);
+int findXdrCode(const QString &code);
+// The instrument that sends these three values, or -1.
+int findInstrument(const Instrument &values);
+
 } // namespace vocabulary

@@ -1,0 +1,151 @@
+#include "cli/decode.h"
+
+#include "frame/decoder.h"
+#include "frame/sentencebytes.h"
+#include "plan/plan.h"
+#include "vocabulary/vocabulary.h"
+
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace cli {
+namespace {
+
+using vocabulary::List;
+
+const char *const HelpText =
+    "Usage: mdconfig-cli decode [--json] HEX...\n"
+    "\n"
+    "Says what a configuration frame tells a display: its memory location, the talker, sentence and field\n"
+    "(and the transducer type for XDR) or the Velmora instrument, the icon, the product the frame is for, "
+    "and\n"
+    "whether its check byte is right for the first frame of a send or for one of the nine repeat frames.\n"
+    "\n"
+    "HEX       one frame (10 bytes, or 11 with an icon byte) as mdconfig-cli frames prints it, such as\n"
+    "          \"24 32 47 50 52 4D 43 05 35 7B\"; spaces are optional, and several arguments are joined.\n"
+    "          A captured stream of several frames is split into its frames.\n"
+    "--json    one JSON object per frame: frame, bytes, location, kind, talker, sentence, sentCode, field,\n"
+    "          type, instrument, icon, products, check (first, repeat or wrong), valid, problems\n"
+    "\n"
+    "Exit status: 0 every frame is valid, 1 a frame is not valid (what is wrong is said), 2 the input is\n"
+    "not hexadecimal or no bytes were given.\n";
+
+QString checkName(frame::CheckMatch m)
+{
+    switch (m) {
+    case frame::CheckMatch::First:
+        return QStringLiteral("first");
+    case frame::CheckMatch::Repeat:
+        return QStringLiteral("repeat");
+    case frame::CheckMatch::None:
+        break;
+    }
+    return QStringLiteral("wrong");
+}
+
+QString productsText(const QList<int> &products)
+{
+    QStringList names;
+    for (int p : products)
+        names << QStringLiteral("%1 (%2)").arg(p).arg(plan::productCaption(p));
+    return names.join(QStringLiteral(" or "));
+}
+
+QJsonValue entryOrNull(List list, int position)
+{
+    return position >= 0 ? QJsonValue(vocabulary::entries(list).at(position)) : QJsonValue();
+}
+
+QJsonObject toJson(const frame::DecodedFrame &d, int number)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("frame"), number);
+    o.insert(QStringLiteral("bytes"), frame::toHex(d.bytes));
+    o.insert(QStringLiteral("location"), d.location > 0 ? QJsonValue(d.location) : QJsonValue());
+    static const char *const kinds[] = {"unknown", "standard", "xdr", "proprietary"};
+    o.insert(QStringLiteral("kind"), QString::fromLatin1(kinds[int(d.kind)]));
+    const bool standard = d.kind == frame::FrameKind::Standard || d.kind == frame::FrameKind::Xdr;
+    o.insert(QStringLiteral("talker"), standard ? entryOrNull(List::Talker, d.talker) : QJsonValue());
+    o.insert(QStringLiteral("sentence"),
+             standard ? entryOrNull(List::Identifier, d.identifier) : QJsonValue());
+    o.insert(QStringLiteral("sentCode"),
+             standard ? QJsonValue(QString::fromLatin1(d.bytes.mid(4, 3))) : QJsonValue());
+    o.insert(QStringLiteral("field"), standard && d.field > 0 ? QJsonValue(d.field) : QJsonValue());
+    o.insert(QStringLiteral("type"),
+             d.kind == frame::FrameKind::Xdr ? entryOrNull(List::Xdr, d.xdr) : QJsonValue());
+    o.insert(QStringLiteral("instrument"), d.kind == frame::FrameKind::Proprietary
+                                               ? entryOrNull(List::Instrument, d.instrument)
+                                               : QJsonValue());
+    o.insert(QStringLiteral("icon"),
+             d.icon >= 0 ? QJsonValue(frame::iconCaptions().at(d.icon)) : QJsonValue());
+    QJsonArray products;
+    for (int p : d.products)
+        products.append(p);
+    o.insert(QStringLiteral("products"), products);
+    o.insert(QStringLiteral("check"), checkName(d.check));
+    o.insert(QStringLiteral("valid"), d.valid());
+    o.insert(QStringLiteral("problems"), QJsonArray::fromStringList(d.problems));
+    return o;
+}
+
+void printText(QTextStream &out, const frame::DecodedFrame &d, int number)
+{
+    out << "frame " << number << ": " << frame::toHex(d.bytes) << '\n';
+    if (d.location > 0)
+        out << "  memory location: " << d.location << '\n';
+    if (d.kind != frame::FrameKind::Unknown) {
+        out << "  shows: " << d.shows();
+        const QString sent = QString::fromLatin1(d.bytes.mid(4, 3));
+        if (d.kind != frame::FrameKind::Proprietary && d.identifier >= 0 &&
+            vocabulary::entries(List::Identifier).at(d.identifier) != sent)
+            out << " (sent as " << sent << ")";
+        out << '\n';
+    }
+    if (!d.products.isEmpty()) {
+        out << "  product: " << productsText(d.products)
+            << (d.hasIconByte ? " (11 bytes: it has an icon byte)" : " (10 bytes: no icon byte)") << '\n';
+    }
+    if (d.check == frame::CheckMatch::First)
+        out << "  check byte: right for the first frame of a send\n";
+    else if (d.check == frame::CheckMatch::Repeat)
+        out << "  check byte: right for a repeat frame (frames 2 to 10 of a send)\n";
+    for (const QString &problem : d.problems)
+        out << "  problem: " << problem << '\n';
+}
+
+} // namespace
+
+int decode(const QStringList &arguments, Io &io)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption json(QStringLiteral("json"));
+    const QCommandLineOption help(QStringLiteral("help"));
+    parser.addOption(json);
+    parser.addOption(help);
+    if (!parser.parse(QStringList{QStringLiteral("decode")} + arguments))
+        throw UsageError{QStringLiteral("decode: %1; valid options: --json, --help").arg(parser.errorText())};
+    if (parser.isSet(help)) {
+        io.out << HelpText;
+        return Ok;
+    }
+    QString error;
+    const QByteArray bytes = frame::parseHex(parser.positionalArguments().join(QLatin1Char(' ')), &error);
+    if (bytes.isEmpty())
+        throw UsageError{QStringLiteral("decode: ") + error};
+
+    const QList<frame::DecodedFrame> frames = frame::decodeStream(bytes);
+    bool allValid = true;
+    for (int i = 0; i < frames.size(); ++i) {
+        allValid = allValid && frames[i].valid();
+        if (parser.isSet(json))
+            io.out << QJsonDocument(toJson(frames[i], i + 1)).toJson(QJsonDocument::Compact) << '\n';
+        else
+            printText(io.out, frames[i], i + 1);
+    }
+    io.out.flush();
+    return allValid ? Ok : Failed;
+}
+
+} // namespace cli

@@ -1,0 +1,55 @@
+// Reading a configuration frame back: what a captured frame tells a display, and what is wrong with it.
+// Bytes in, a plain result out, so the command line, tests and a simulated display can all use it.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+namespace frame {
+
+enum class FrameKind { Unknown, Standard, Xdr, Proprietary };
+// Which repetition the check byte fits: the first of a send, the nine that follow it, or neither.
+enum class CheckMatch { None, First, Repeat };
+
+struct DecodedFrame {
+    QByteArray bytes;
+    FrameKind kind = FrameKind::Unknown;
+    int location = 0; // memory location 1 to 10; 0 when the memory character names none
+    // Standard and XDR frames: list positions (-1 when the code is in no list) and what they show.
+    int talker = -1;
+    int identifier = -1;
+    int field = 0;       // 1 to 25; 0 when the field byte names none
+    int xdr = -1;        // XDR frames only
+    int instrument = -1; // proprietary frames only
+    bool hasIconByte = false;
+    int icon = -1; // index of the icon, -1 when there is no icon byte or it names no icon
+    // The products such a frame is for: {2} with an icon byte, {0, 1} without.
+    QList<int> products;
+    CheckMatch check = CheckMatch::None;
+    std::uint8_t expectedFirst = 0;  // the check bytes the body asks for
+    std::uint8_t expectedRepeat = 0; // meaningful only when the location is known
+    QStringList problems;
+
+    bool valid() const { return problems.isEmpty(); }
+    // What the frame configures, as the lists show it: "GP RMC field 5", "II XDR field 3 type C", an
+    // instrument's name; with ", icon KT" when it carries an icon.
+    QString shows() const;
+};
+
+// One frame: 10 bytes, or 11 with an icon byte. Any other length is decoded as far as it goes and named
+// as a problem.
+DecodedFrame decodeFrame(const QByteArray &bytes);
+
+// A captured stream of frames, split at each "$" that starts a frame whose length and check byte fit.
+// Bytes before the first "$" or between frames come back as frames of their own with a problem.
+QList<DecodedFrame> decodeStream(const QByteArray &bytes);
+
+// Hexadecimal text as the frames are printed ("24 32 47 ..."), spaces optional. Empty on bad input, with
+// the reason in error.
+QByteArray parseHex(const QString &text, QString *error);
+
+} // namespace frame

@@ -1,0 +1,588 @@
+#include "plan/plan.h"
+
+#include "frame/composer.h"
+#include "vocabulary/vocabulary.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
+
+#include <toml++/toml.h>
+
+#include <algorithm>
+
+namespace plan {
+namespace {
+
+using vocabulary::List;
+
+QString qs(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+
+// A value as text, whichever of the two forms the plan gives it in; nothing for any other TOML type.
+std::optional<QString> valueText(const toml::node &node)
+{
+    if (const auto *s = node.as_string())
+        return qs(s->get());
+    if (const auto *i = node.as_integer())
+        return QString::number(i->get());
+    return std::nullopt;
+}
+
+std::optional<int> number(const QString &text, int first, int last)
+{
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    if (!ok || n < first || n > last)
+        return std::nullopt;
+    return n;
+}
+
+QString quoted(const QString &text)
+{
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+        .replace(QLatin1Char('"'), QStringLiteral("\\\""));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+const char *keyName(Value kind)
+{
+    switch (kind) {
+    case Value::Product:
+        return "product";
+    case Value::Talker:
+        return "talker";
+    case Value::Sentence:
+        return "sentence";
+    case Value::Field:
+        return "field";
+    case Value::Type:
+        return "type";
+    case Value::Instrument:
+        return "instrument";
+    case Value::Icon:
+        return "icon";
+    case Value::Location:
+        return "location";
+    }
+    return "";
+}
+
+// toml++ keeps a table's keys sorted by name; faults and "first given at" read in the file's order.
+std::vector<std::pair<const toml::key *, const toml::node *>> inFileOrder(const toml::table &table)
+{
+    std::vector<std::pair<const toml::key *, const toml::node *>> entries;
+    for (auto &&[key, node] : table)
+        entries.emplace_back(&key, &node);
+    std::stable_sort(entries.begin(), entries.end(), [](const auto &a, const auto &b) {
+        const toml::source_position pa = a.first->source().begin, pb = b.first->source().begin;
+        return pa.line != pb.line ? pa.line < pb.line : pa.column < pb.column;
+    });
+    return entries;
+}
+
+class Reader {
+public:
+    explicit Reader(QString file) : m_file(std::move(file)) {}
+
+    ReadResult read(const QByteArray &text)
+    {
+        toml::table root;
+        try {
+            root = toml::parse(std::string_view(text.constData(), std::size_t(text.size())),
+                               m_file.toStdString());
+        } catch (const toml::parse_error &e) {
+            QString message = QStringLiteral("TOML syntax error: ") + qs(e.description());
+            if (message.contains(QLatin1String("redefine")))
+                message += QStringLiteral("; each location is given at most once");
+            fault(e.source().begin, message);
+            return finish();
+        }
+
+        const toml::source_position top{1, 1};
+        for (const auto &[keyPointer, nodePointer] : inFileOrder(root)) {
+            const toml::key &key = *keyPointer;
+            const toml::node &node = *nodePointer;
+            const QString name = qs(key.str());
+            if (name == QLatin1String("product"))
+                readProduct(node);
+            else if (name == QLatin1String("location"))
+                readLocations(key, node);
+            else
+                fault(key.source().begin, QStringLiteral("unknown key \"%1\"; valid keys here: product, "
+                                                         "[location.N] tables")
+                                              .arg(name));
+        }
+        if (!root.contains("product"))
+            fault(top, QStringLiteral("product is missing; valid values: ") + validValues(Value::Product));
+        if (!root.contains("location"))
+            fault(top, QStringLiteral("the plan has no location; add tables [location.1] to [location.10]"));
+        if (!showsIcons(m_result.plan.product) && m_result.plan.product >= 0) {
+            for (const auto &[position, location] : m_icons)
+                fault(position,
+                      QStringLiteral("location %1 has an icon, but product %2 (%3) shows none; icons "
+                                     "are for product %4 only")
+                          .arg(location)
+                          .arg(m_result.plan.product)
+                          .arg(productCaption(m_result.plan.product), iconProducts()));
+        }
+        return finish();
+    }
+
+private:
+    void fault(const toml::source_position &at, const QString &message)
+    {
+        m_result.faults << Fault{m_file, int(at.line), int(at.column), message};
+    }
+
+    ReadResult finish()
+    {
+        std::stable_sort(m_result.faults.begin(), m_result.faults.end(), [](const Fault &a, const Fault &b) {
+            return a.line != b.line ? a.line < b.line : a.column < b.column;
+        });
+        std::sort(m_result.plan.locations.begin(), m_result.plan.locations.end(),
+                  [](const Location &a, const Location &b) { return a.number < b.number; });
+        return m_result;
+    }
+
+    // The value of a key through its lookup, or a fault at the value naming what is valid.
+    std::optional<int> value(Value kind, const toml::node &node, const QString &where)
+    {
+        QString valid;
+        const std::optional<QString> text = valueText(node);
+        std::optional<int> found;
+        if (text)
+            found = lookup(kind, *text, &valid);
+        if (!found) {
+            fault(node.source().begin,
+                  QStringLiteral("%1%2: %3 is not valid; valid values: %4")
+                      .arg(where, QString::fromLatin1(keyName(kind)),
+                           text ? quoted(*text) : QStringLiteral("this kind of value"), validValues(kind)));
+        }
+        return found;
+    }
+
+    void readProduct(const toml::node &node)
+    {
+        if (const std::optional<int> p = value(Value::Product, node, QString()))
+            m_result.plan.product = *p;
+    }
+
+    void readLocations(const toml::key &key, const toml::node &node)
+    {
+        const toml::table *table = node.as_table();
+        if (!table) {
+            fault(key.source().begin,
+                  QStringLiteral("location is a group of tables [location.1] to [location.10], not a value"));
+            return;
+        }
+        for (const auto &[locationKeyPointer, entryPointer] : inFileOrder(*table)) {
+            const toml::key &locationKey = *locationKeyPointer;
+            const toml::node &entry = *entryPointer;
+            const QString name = qs(locationKey.str());
+            const std::optional<int> n = number(name, FirstLocation, LastLocation);
+            if (!n) {
+                fault(locationKey.source().begin,
+                      QStringLiteral("location \"%1\" is out of range; valid locations: "
+                                     "1 to 10")
+                          .arg(name));
+                continue;
+            }
+            const toml::table *fields = entry.as_table();
+            if (!fields) {
+                fault(locationKey.source().begin,
+                      QStringLiteral("location %1 is a table of keys ([location.%1]), not a value").arg(*n));
+                continue;
+            }
+            if (m_seen.contains(*n)) {
+                fault(locationKey.source().begin,
+                      QStringLiteral("location %1 is given twice (first at line %2); "
+                                     "each location is given at most once")
+                          .arg(*n)
+                          .arg(m_seen.value(*n)));
+                continue;
+            }
+            m_seen.insert(*n, int(locationKey.source().begin.line));
+            readLocation(*n, locationKey, *fields);
+        }
+    }
+
+    void readLocation(int n, const toml::key &header, const toml::table &fields)
+    {
+        Location l;
+        l.number = n;
+        l.line = int(header.source().begin.line);
+        l.column = int(header.source().begin.column);
+        const QString where = QStringLiteral("location %1: ").arg(n);
+        bool ok = true;
+        const toml::key *standardKey = nullptr;
+        const toml::key *instrumentKey = nullptr;
+        const toml::node *typeNode = nullptr;
+        const toml::key *typeKey = nullptr;
+        bool hasTalker = false, hasSentence = false, hasField = false;
+
+        for (const auto &[keyPointer, nodePointer] : inFileOrder(fields)) {
+            const toml::key &key = *keyPointer;
+            const toml::node &node = *nodePointer;
+            const QString name = qs(key.str());
+            std::optional<int> v;
+            if (name == QLatin1String("talker")) {
+                hasTalker = true;
+                standardKey = standardKey ? standardKey : &key;
+                ok = (v = value(Value::Talker, node, where)) && ok;
+                l.talker = v.value_or(-1);
+            } else if (name == QLatin1String("sentence")) {
+                hasSentence = true;
+                standardKey = standardKey ? standardKey : &key;
+                ok = (v = value(Value::Sentence, node, where)) && ok;
+                l.identifier = v.value_or(-1);
+            } else if (name == QLatin1String("field")) {
+                hasField = true;
+                standardKey = standardKey ? standardKey : &key;
+                ok = (v = value(Value::Field, node, where)) && ok;
+                l.field = v.value_or(0);
+            } else if (name == QLatin1String("type")) {
+                standardKey = standardKey ? standardKey : &key;
+                typeNode = &node;
+                typeKey = &key;
+            } else if (name == QLatin1String("instrument")) {
+                instrumentKey = &key;
+                ok = (v = value(Value::Instrument, node, where)) && ok;
+                l.instrument = v.value_or(-1);
+            } else if (name == QLatin1String("icon")) {
+                ok = (v = value(Value::Icon, node, where)) && ok;
+                l.icon = v.value_or(0);
+                if (v && *v != 0)
+                    m_icons.push_back({node.source().begin, n});
+            } else {
+                ok = false;
+                fault(key.source().begin,
+                      QStringLiteral("%1unknown key \"%2\"; valid keys: talker, sentence, "
+                                     "field, type (XDR only), icon, or instrument, icon")
+                          .arg(where, name));
+            }
+        }
+
+        const toml::source_position at = header.source().begin;
+        if (instrumentKey && standardKey) {
+            // Reported where the second of the two stands, naming the first.
+            const bool instrumentLater =
+                instrumentKey->source().begin.line > standardKey->source().begin.line;
+            const toml::key *later = instrumentLater ? instrumentKey : standardKey;
+            const toml::key *earlier = instrumentLater ? standardKey : instrumentKey;
+            fault(later->source().begin,
+                  QStringLiteral("%1%2 cannot be given with %3 (line %4); a location shows either a standard "
+                                 "sentence (talker, sentence, field) or an instrument")
+                      .arg(where, qs(later->str()), qs(earlier->str()))
+                      .arg(earlier->source().begin.line));
+            return;
+        }
+        if (instrumentKey) {
+            l.proprietary = true;
+        } else {
+            if (!hasTalker && !hasSentence && !hasField && !typeNode) {
+                fault(at, QStringLiteral("%1shows nothing; give talker, sentence and field, or instrument")
+                              .arg(where));
+                return;
+            }
+            const auto missing = [&](bool has, Value kind) {
+                if (!has) {
+                    ok = false;
+                    fault(at, QStringLiteral("%1%2 is missing; valid values: %3")
+                                  .arg(where, QString::fromLatin1(keyName(kind)), validValues(kind)));
+                }
+            };
+            missing(hasTalker, Value::Talker);
+            missing(hasSentence, Value::Sentence);
+            missing(hasField, Value::Field);
+            const bool xdr = l.identifier == vocabulary::XdrPosition;
+            if (typeNode && hasSentence && l.identifier >= 0 && !xdr) {
+                ok = false;
+                fault(typeKey->source().begin,
+                      QStringLiteral("%1type applies only to the sentence XDR, not %2")
+                          .arg(where, vocabulary::entries(List::Identifier).at(l.identifier)));
+            } else if (typeNode) {
+                const std::optional<int> v = value(Value::Type, *typeNode, where);
+                ok = v && ok;
+                l.xdr = v.value_or(-1);
+            } else if (xdr) {
+                missing(false, Value::Type);
+            }
+        }
+        if (ok)
+            m_result.plan.locations << l;
+    }
+
+    QString m_file;
+    ReadResult m_result;
+    QHash<int, int> m_seen; // location -> line of its first table
+    std::vector<std::pair<toml::source_position, int>> m_icons;
+};
+
+} // namespace
+
+QString Fault::text() const
+{
+    if (line <= 0)
+        return QStringLiteral("%1: %2").arg(file, message);
+    return QStringLiteral("%1:%2:%3: %4").arg(file).arg(line).arg(column).arg(message);
+}
+
+ReadResult parsePlan(const QByteArray &text, const QString &fileName)
+{
+    return Reader(fileName).read(text);
+}
+
+ReadResult readPlan(const QString &path)
+{
+    const QFileInfo info(path);
+    QString problem;
+    if (!info.exists())
+        problem = QStringLiteral("no such file");
+    else if (!info.isFile())
+        problem = QStringLiteral("not a regular file; give a plan file");
+    QFile file(path);
+    if (problem.isEmpty() && !file.open(QIODevice::ReadOnly))
+        problem = file.errorString();
+    if (!problem.isEmpty()) {
+        ReadResult r;
+        r.faults << Fault{path, 0, 0, QStringLiteral("cannot read the plan: ") + problem};
+        return r;
+    }
+    return parsePlan(file.readAll(), path);
+}
+
+QString productCaption(int product)
+{
+    return product >= 0 && product < ProductCount ? QString::fromLatin1(vocabulary::product(product).caption)
+                                                  : QString();
+}
+
+bool showsIcons(int product)
+{
+    return product >= 0 && product < ProductCount && vocabulary::product(product).sendsIconByte;
+}
+
+// "2 (MD90  Ver 1.3 +)": the products whose frames carry an icon byte, for messages.
+QString iconProducts()
+{
+    QStringList shown;
+    for (int p = 0; p < ProductCount; ++p) {
+        if (showsIcons(p))
+            shown << QStringLiteral("%1 (%2)").arg(p).arg(productCaption(p));
+    }
+    return shown.join(QStringLiteral(", "));
+}
+
+QString validValues(Value kind)
+{
+    switch (kind) {
+    case Value::Product: {
+        QStringList products;
+        for (int p = 0; p < ProductCount; ++p)
+            products << QStringLiteral("%1 (%2)").arg(p).arg(productCaption(p));
+        return products.join(QStringLiteral(", ")) + QStringLiteral(", or the caption");
+    }
+    case Value::Talker:
+        return vocabulary::entries(List::Talker).join(QStringLiteral(", "));
+    case Value::Sentence:
+        return vocabulary::entries(List::Identifier).join(QStringLiteral(", "));
+    case Value::Field:
+        return QStringLiteral("1 to %1").arg(vocabulary::CommaCount);
+    case Value::Type: {
+        QStringList letters;
+        for (int p = 0; p < vocabulary::entries(List::Xdr).size(); ++p)
+            letters << *vocabulary::xdrCode(p);
+        return letters.join(QStringLiteral(", ")) + QStringLiteral(", or the whole entry text");
+    }
+    case Value::Instrument:
+        return QStringLiteral("1 to %1, or one of: ").arg(vocabulary::InstrumentCount) +
+               vocabulary::entries(List::Instrument).join(QStringLiteral(", "));
+    case Value::Icon:
+        return frame::iconCaptions().join(QStringLiteral(", "));
+    case Value::Location:
+        return QStringLiteral("%1 to %2").arg(FirstLocation).arg(LastLocation);
+    }
+    return {};
+}
+
+std::optional<int> lookup(Value kind, const QString &raw, QString *valid)
+{
+    const QString text = raw.trimmed();
+    std::optional<int> found;
+    int p = -1;
+    switch (kind) {
+    case Value::Product:
+        found = number(text, 0, ProductCount - 1);
+        for (int i = 0; i < ProductCount && !found; ++i) {
+            if (productCaption(i).simplified().compare(text.simplified(), Qt::CaseInsensitive) == 0)
+                found = i;
+        }
+        break;
+    case Value::Talker:
+        p = vocabulary::findEntry(List::Talker, text);
+        break;
+    case Value::Sentence:
+        p = vocabulary::findEntry(List::Identifier, text);
+        break;
+    case Value::Field:
+        found = number(text, 1, 25);
+        break;
+    case Value::Type:
+        for (int i = 0; i < vocabulary::entries(List::Xdr).size() && p < 0; ++i) {
+            if (vocabulary::xdrCode(i)->compare(text, Qt::CaseInsensitive) == 0)
+                p = i;
+        }
+        if (p < 0)
+            p = vocabulary::findEntry(List::Xdr, text);
+        break;
+    case Value::Instrument:
+        if (const std::optional<int> n = number(text, 1, int(vocabulary::entries(List::Instrument).size())))
+            p = *n - 1;
+        else
+            p = vocabulary::findEntry(List::Instrument, text);
+        break;
+    case Value::Icon:
+        p = frame::findIcon(text);
+        break;
+    case Value::Location:
+        found = number(text, FirstLocation, LastLocation);
+        break;
+    }
+    if (!found && p >= 0)
+        found = p;
+    if (!found && valid)
+        *valid = validValues(kind);
+    return found;
+}
+
+QString shows(const Location &l, int product)
+{
+    QString what;
+    if (l.proprietary) {
+        what = vocabulary::entries(List::Instrument).value(l.instrument);
+    } else {
+        what = QStringLiteral("%1 %2 field %3")
+                   .arg(vocabulary::entries(List::Talker).value(l.talker),
+                        vocabulary::entries(List::Identifier).value(l.identifier))
+                   .arg(l.field);
+        if (l.identifier == vocabulary::XdrPosition)
+            what += QStringLiteral(" type ") + vocabulary::entries(List::Xdr).value(l.xdr);
+    }
+    if (showsIcons(product))
+        what += QStringLiteral(", icon ") + frame::iconCaptions().value(l.icon);
+    return what;
+}
+
+frame::SentenceBytes compose(int product, const Location &l)
+{
+    frame::SentenceBytes s;
+    std::int16_t icon = std::int16_t(l.icon);
+    const vocabulary::Product &shown = vocabulary::product(product);
+    if (l.proprietary) {
+        frame::composeProprietary({l.instrument, l.number - 1}, shown, icon, s);
+    } else {
+        frame::StandardChoices c;
+        c.talker = l.talker;
+        c.identifier = l.identifier;
+        c.commas = l.field - 1;
+        c.xdr = std::max(l.xdr, 0);
+        c.memory = l.number - 1;
+        frame::composeStandard(c, shown, icon, s);
+    }
+    frame::fillCheckBytes(s);
+    return s;
+}
+
+QList<QByteArray> frames(int product, const Location &location)
+{
+    return frame::sendFrames(compose(product, location));
+}
+
+QString productText(int product)
+{
+    return QStringLiteral("# Display plan for mdconfig-cli: check it with \"mdconfig-cli plan check FILE\"\n"
+                          "product = %1                 # %2\n")
+        .arg(product)
+        .arg(productCaption(product));
+}
+
+QString locationText(const Location &l, int product)
+{
+    QString t = QStringLiteral("[location.%1]\n").arg(l.number);
+    if (l.proprietary) {
+        t += QStringLiteral("instrument = %1\n")
+                 .arg(quoted(vocabulary::entries(List::Instrument).value(l.instrument)));
+    } else {
+        t += QStringLiteral("talker = %1\n").arg(quoted(vocabulary::entries(List::Talker).value(l.talker)));
+        t += QStringLiteral("sentence = %1\n")
+                 .arg(quoted(vocabulary::entries(List::Identifier).value(l.identifier)));
+        t += QStringLiteral("field = %1\n").arg(l.field);
+        if (l.identifier == vocabulary::XdrPosition)
+            t += QStringLiteral("type = %1\n").arg(quoted(*vocabulary::xdrCode(l.xdr)));
+    }
+    if (showsIcons(product) && l.icon != 0)
+        t += QStringLiteral("icon = %1\n").arg(quoted(frame::iconCaptions().value(l.icon)));
+    return t;
+}
+
+std::optional<QString> appendLocation(const QString &path, const Location &location, int product)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        return QStringLiteral("%1 is a symbolic link; give the plan file itself").arg(path);
+    QByteArray text;
+    // An empty file (made with touch, say) is taken as a new plan.
+    if (info.exists() && (!info.isFile() || info.size() > 0)) {
+        if (!info.isFile())
+            return QStringLiteral("%1 is not a regular file (a directory, FIFO or device); give a plan file")
+                .arg(path);
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        text = file.readAll();
+        const ReadResult existing = parsePlan(text, path);
+        if (!existing.faults.isEmpty()) {
+            return QStringLiteral("%1 is not a clean plan, so nothing was added (%2 fault(s); the first: %3)")
+                .arg(path)
+                .arg(existing.faults.size())
+                .arg(existing.faults.first().text());
+        }
+        if (existing.plan.product != product) {
+            return QStringLiteral("%1 is a plan for product %2 (%3), not %4 (%5); nothing was added")
+                .arg(path)
+                .arg(existing.plan.product)
+                .arg(productCaption(existing.plan.product))
+                .arg(product)
+                .arg(productCaption(product));
+        }
+        for (const Location &l : existing.plan.locations) {
+            if (l.number == location.number)
+                return QStringLiteral("%1 already has location %2 (line %3); nothing was added")
+                    .arg(path)
+                    .arg(l.number)
+                    .arg(l.line);
+        }
+        if (!text.isEmpty() && !text.endsWith('\n'))
+            text += '\n';
+    } else {
+        text = productText(product).toUtf8();
+    }
+    text += '\n' + locationText(location, product).toUtf8();
+    // The result is checked as a whole before it replaces anything.
+    const ReadResult written = parsePlan(text, path);
+    if (!written.faults.isEmpty())
+        return QStringLiteral("the new plan would not be clean (%1); nothing was added")
+            .arg(written.faults.first().text());
+
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit())
+        return QStringLiteral("cannot write %1: %2").arg(path, out.errorString());
+    return std::nullopt;
+}
+
+} // namespace plan

@@ -1,0 +1,70 @@
+#include "plan/plansend.h"
+
+#include "frame/pacing.h"
+
+namespace plan {
+
+SendReport sendPlan(const Plan &plan, serial::SerialPort &port, const QString &device,
+                    const SendOptions &options, const SendEvents &events)
+{
+    SendReport report;
+    QList<Location> toSend;
+    for (const Location &l : plan.locations) {
+        if (l.number < options.from)
+            report.skipped << l.number;
+        else
+            toSend << l;
+    }
+    const auto stopAt = [&](qsizetype index, const QString &why) {
+        for (qsizetype i = index; i < toSend.size(); ++i)
+            report.notSent << toSend[i].number;
+        report.failure = why;
+        port.close();
+        return report;
+    };
+    if (toSend.isEmpty())
+        return report;
+    if (!port.open(device))
+        return stopAt(0, QStringLiteral("cannot open %1").arg(port.errorString()));
+
+    frame::Transmitter transmitter(port, options.pacing);
+    for (qsizetype i = 0; i < toSend.size(); ++i) {
+        const Location &l = toSend[i];
+        if (i > 0 && options.gap.count() > 0)
+            frame::waitUntil(frame::Clock::now() + options.gap);
+        if (events.confirm && !events.confirm(l))
+            return stopAt(i, QStringLiteral("stopped before location %1, as asked").arg(l.number));
+        if (events.starting)
+            events.starting(l);
+        frame::SentenceBytes s = compose(plan.product, l);
+        int repetitions = 0;
+        const std::optional<QString> failure = transmitter.TransmitSentence(s, [&](int) {
+            ++repetitions;
+            if (events.repetition)
+                events.repetition(l, repetitions);
+        });
+        if (failure)
+            return stopAt(i, QStringLiteral("location %1 failed: %2").arg(l.number).arg(*failure));
+        report.sent << l.number;
+        if (events.sent)
+            events.sent(l);
+    }
+    port.close();
+    return report;
+}
+
+QString locationRanges(const QList<int> &numbers)
+{
+    QStringList parts;
+    for (qsizetype i = 0; i < numbers.size();) {
+        qsizetype j = i;
+        while (j + 1 < numbers.size() && numbers[j + 1] == numbers[j] + 1)
+            ++j;
+        parts << (j > i ? QStringLiteral("%1-%2").arg(numbers[i]).arg(numbers[j])
+                        : QString::number(numbers[i]));
+        i = j + 1;
+    }
+    return parts.isEmpty() ? QStringLiteral("none") : parts.join(QStringLiteral(", "));
+}
+
+} // namespace plan

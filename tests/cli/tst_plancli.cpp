@@ -1,0 +1,380 @@
+// mdconfig-cli plan and decode, run as an installer runs them: real files, real exit codes, real bytes
+// through a socat pseudo-terminal pair.
+#include "support/files.h"
+#include "support/ptypair.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Result {
+    int exitCode;
+    QByteArray out;
+    QByteArray err;
+};
+
+Result run(const QStringList &args, int timeoutMs = 30000)
+{
+    QProcess p;
+    p.setStandardInputFile(QProcess::nullDevice());
+    p.start(QStringLiteral(MDCONFIG_CLI), args);
+    p.waitForFinished(timeoutMs);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+QByteArray tenTimes(const char *first, const char *repeat)
+{
+    QByteArray all = QByteArray::fromHex(first);
+    for (int i = 0; i < 9; ++i)
+        all += QByteArray::fromHex(repeat);
+    return all;
+}
+
+const char *const TenLocations =
+    "product = 0\n"
+    "[location.1]\ntalker = \"II\"\nsentence = \"XDR\"\nfield = 3\ntype = \"C\"\n"
+    "[location.2]\ninstrument = \"NX20/40 ENGINE RPM\"\n"
+    "[location.3]\ntalker = \"GP\"\nsentence = \"RMC\"\nfield = 5\n"
+    "[location.4]\ninstrument = 1\n"
+    "[location.5]\ntalker = \"GP\"\nsentence = \"GGA\"\nfield = 10\n"
+    "[location.6]\ntalker = \"SD\"\nsentence = \"DBT\"\nfield = 1\n"
+    "[location.7]\ntalker = \"II\"\nsentence = \"XDR\"\nfield = 25\ntype = \"V\"\n"
+    "[location.8]\ninstrument = 12\n"
+    "[location.9]\ntalker = \"HC\"\nsentence = \"HDG\"\nfield = 1\n"
+    "[location.10]\ntalker = \"ZV\"\nsentence = \"ZZU\"\nfield = 25\n";
+
+// The bytes `plan frames` says the plan sends, in order, from its hexadecimal lines.
+QByteArray framesOf(const QByteArray &out)
+{
+    QByteArray bytes;
+    for (const QByteArray &line : out.split('\n')) {
+        if (!line.isEmpty() && !line.startsWith("location"))
+            bytes += QByteArray::fromHex(line);
+    }
+    return bytes;
+}
+
+} // namespace
+
+class tst_PlanCli : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void check();
+    void faultyPlansSendNothing_data();
+    void faultyPlansSendNothing();
+    void framesText();
+    void framesJson();
+    void tenLocationsThroughAPseudoTerminal();
+    void sendFailures_data();
+    void sendFailures();
+    void exportBuildsAPlan();
+    void usageErrors_data();
+    void usageErrors();
+    void help();
+    void decode_data();
+    void decode();
+    void decodeJson();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_plan;
+};
+
+void tst_PlanCli::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_plan = m_dir.filePath("ten.toml");
+    QVERIFY(writeAll(m_plan, TenLocations));
+}
+
+void tst_PlanCli::check()
+{
+    const Result clean = run({"plan", "check", m_plan});
+    QCOMPARE(clean.exitCode, 0);
+    QVERIFY(clean.out.contains("clean plan for product 0 (MD20/MD40), locations 1-10"));
+
+    const QString bad = m_dir.filePath("bad.toml");
+    QVERIFY(writeAll(bad, "product = 1\n[location.3]\ntalker = \"GP\"\nsentence = \"RMC\"\nfield = 0\n"
+                          "[location.4]\ninstrument = 2\nicon = \"KT\"\n"));
+    const Result faulty = run({"plan", "check", bad});
+    QCOMPARE(faulty.exitCode, 2);
+    const QList<QByteArray> lines = faulty.err.trimmed().split('\n');
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines[0].startsWith(QFile::encodeName(bad) + ":5:9: location 3: field"), lines[0].constData());
+    QVERIFY2(lines[1].startsWith(QFile::encodeName(bad) + ":8:8: location 4 has an icon"),
+             lines[1].constData());
+    QVERIFY(faulty.out.isEmpty());
+}
+
+void tst_PlanCli::faultyPlansSendNothing_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("where");
+    QTest::newRow("syntax error after a clean location")
+        << QByteArray("product = 0\n[location.1]\ninstrument = 1\n[location.2\n") << QByteArray(":4:12:");
+    QTest::newRow("last location has an unknown talker")
+        << QByteArray(QByteArray(TenLocations).replace("\"ZV\"", "\"ZX\"")) << QByteArray(":35:10:");
+    QTest::newRow("location 11 after ten clean ones")
+        << QByteArray(QByteArray(TenLocations) + "[location.11]\ninstrument = 1\n") << QByteArray(":38:11:");
+    QTest::newRow("an icon on an MD20/40")
+        << QByteArray("product = 0\n[location.1]\ninstrument = 1\nicon = \"FT\"\n") << QByteArray(":4:8:");
+}
+
+void tst_PlanCli::faultyPlansSendNothing()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, where);
+    if (!PtyPair::available())
+        QFAIL("socat is needed: apt-get install socat");
+    const QString path = m_dir.filePath("faulty.toml");
+    QVERIFY(writeAll(path, text));
+    PtyPair pty;
+    QVERIFY(pty.start());
+    const Result r = run({"plan", "send", path, "--device", pty.sendEnd(), "--gap", "0"});
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains(QFile::encodeName(path) + where), r.err.constData());
+    QVERIFY(r.err.contains("nothing was sent"));
+    QVERIFY(!pty.waitFor(1, 500));
+    QCOMPARE(pty.received().size(), 0);
+}
+
+void tst_PlanCli::framesText()
+{
+    const Result r = run({"plan", "frames", m_plan});
+    QCOMPARE(r.exitCode, 0);
+    const QList<QByteArray> lines = r.out.split('\n');
+    QCOMPARE(lines[0], QByteArray("location 1: II XDR field 3 type C - Temperature, Degrees C"));
+    QCOMPARE(lines[12], QByteArray("location 2: NX20/40 ENGINE RPM"));
+    QCOMPARE(r.out.count("location "), 10);
+    const QByteArray bytes = framesOf(r.out);
+    QCOMPARE(bytes.size(), 1000);
+    // The first three locations are the worked examples.
+    QCOMPARE(bytes.left(300), tenTimes("243049495844524333 3E", "243049495844524333 26") +
+                                  tenTimes("243150564C4D29047258", "243150564C4D29047244") +
+                                  tenTimes("243247505 24D4305357B", "2432475052 4D4305355B"));
+}
+
+void tst_PlanCli::framesJson()
+{
+    const Result text = run({"plan", "frames", m_plan});
+    const Result r = run({"plan", "frames", "--json", m_plan});
+    QCOMPARE(r.exitCode, 0);
+    const QList<QByteArray> lines = r.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 10);
+    QByteArray bytes;
+    for (int i = 0; i < lines.size(); ++i) {
+        QJsonParseError error;
+        const QJsonObject o = QJsonDocument::fromJson(lines[i], &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(o.value("location").toInt(), i + 1);
+        QVERIFY(!o.value("shows").toString().isEmpty());
+        QCOMPARE(o.value("frames").toArray().size(), 10);
+        for (const QJsonValue &f : o.value("frames").toArray())
+            bytes += QByteArray::fromHex(f.toString().toLatin1());
+    }
+    QCOMPARE(bytes, framesOf(text.out));
+}
+
+void tst_PlanCli::tenLocationsThroughAPseudoTerminal()
+{
+    // The one real-paced plan send: ten locations, ten six-second sends, no gap.
+    if (!PtyPair::available())
+        QFAIL("socat is needed: apt-get install socat");
+    PtyPair pty;
+    QVERIFY(pty.start());
+    const QByteArray expected = framesOf(run({"plan", "frames", m_plan}).out);
+    QCOMPARE(expected.size(), 1000);
+    const Result r = run({"plan", "send", m_plan, "--device", pty.sendEnd(), "--gap", "0"}, 180000);
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(pty.waitFor(1000, 3000));
+    QCOMPARE(pty.received(), expected);
+    QCOMPARE(r.out.count(" sent\n"), 10);
+    QVERIFY(r.out.contains("sent: 1-10"));
+    QVERIFY(!r.out.contains("not sent"));
+}
+
+void tst_PlanCli::sendFailures_data()
+{
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("the device will not open")
+        << QStringList{"--device", "/dev/mdconfig-no-such-device"} << "cannot open";
+    QTest::newRow("no one at the keyboard to confirm")
+        << QStringList{"--device", "PTY", "--confirm"} << "stopped before location 1";
+}
+
+void tst_PlanCli::sendFailures()
+{
+    QFETCH(QStringList, extra);
+    QFETCH(QString, says);
+    PtyPair pty;
+    if (extra.contains("PTY")) {
+        if (!PtyPair::available())
+            QFAIL("socat is needed: apt-get install socat");
+        QVERIFY(pty.start());
+        extra.replace(extra.indexOf("PTY"), pty.sendEnd());
+    }
+    const Result r = run(QStringList{"plan", "send", m_plan} + extra);
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(says.toUtf8()), r.err.constData());
+    QVERIFY(r.err.contains("resume with --from 1"));
+    QVERIFY(r.out.contains("sent: none"));
+    QVERIFY(r.out.contains("not sent: 1-10"));
+    if (extra.contains(pty.sendEnd()))
+        QCOMPARE(pty.received().size(), 0);
+}
+
+void tst_PlanCli::exportBuildsAPlan()
+{
+    const QString path = m_dir.filePath("built.toml");
+    Result r = run({"plan", "export", path, "standard", "--talker", "GP", "--sentence", "RMC", "--field", "5",
+                    "--memory", "3", "--product", "2", "--icon", "KT"});
+    QCOMPARE(r.exitCode, 0);
+    r = run({"plan", "export", path, "proprietary", "--instrument=11", "--memory=2", "--product=2"});
+    QCOMPARE(r.exitCode, 0);
+    const QByteArray written = readAll(path);
+    QVERIFY(written.startsWith("# "));
+    QVERIFY(written.contains("product = 2"));
+
+    // The same location again is refused and the file stays as it was.
+    r = run({"plan", "export", path, "proprietary", "--instrument", "1", "--memory", "2", "--product", "2"});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.err.contains("already has location 2"));
+    QCOMPARE(readAll(path), written);
+
+    r = run({"plan", "frames", path});
+    QCOMPARE(r.exitCode, 0);
+    const QList<QByteArray> lines = r.out.split('\n');
+    QCOMPARE(lines[0], QByteArray("location 2: NX20/40 ENGINE RPM, icon None"));
+    QCOMPARE(lines[12], QByteArray("location 3: GP RMC field 5, icon KT"));
+    QCOMPARE(lines[13], QByteArray("24 32 47 50 52 4D 43 05 35 04 7F"));
+    QCOMPARE(lines[14], QByteArray("24 32 47 50 52 4D 43 05 35 04 5F"));
+}
+
+void tst_PlanCli::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("plan without a verb") << QStringList{"plan"} << "valid verbs: check, frames, send, export";
+    QTest::newRow("unknown verb") << QStringList{"plan", "flash", "x"} << "unknown verb \"flash\"";
+    QTest::newRow("check without a file") << QStringList{"plan", "check"} << "FILE is missing";
+    QTest::newRow("unknown option") << QStringList{"plan", "frames", "--colour", "x"}
+                                    << "valid options: --json";
+    QTest::newRow("send without a port")
+        << QStringList{"plan", "send", "x.toml"} << "--port N (1 to 16) or --device";
+    QTest::newRow("negative gap") << QStringList{"plan", "send", "x.toml", "--device", "d", "--gap", "-1"}
+                                  << "--gap: unknown value \"-1\"; valid values: seconds from 0 to 3600";
+    QTest::newRow("from 11") << QStringList{"plan", "send", "x.toml", "--device", "d", "--from", "11"}
+                             << "--from: unknown value \"11\"; valid values: 1 to 10";
+    QTest::newRow("export: unknown talker")
+        << QStringList{"plan", "export",  "x.toml", "standard", "--talker", "XX",        "--sentence",
+                       "RMC",  "--field", "1",      "--memory", "1",        "--product", "0"}
+        << "--talker: unknown value \"XX\"; valid values: AG, AP";
+    QTest::newRow("export: icon on an MD20/40")
+        << QStringList{"plan",     "export", "x.toml",    "proprietary", "--instrument", "1",
+                       "--memory", "1",      "--product", "0",           "--icon",       "KT"}
+        << "--icon: product 0 (MD20/MD40) shows no icon";
+    QTest::newRow("export: memory missing")
+        << QStringList{"plan", "export", "x.toml", "proprietary", "--instrument", "1", "--product", "0"}
+        << "--memory is missing; valid values: 1 to 10";
+    QTest::newRow("decode without bytes") << QStringList{"decode"} << "no bytes given";
+    QTest::newRow("decode: not hexadecimal")
+        << QStringList{"decode", "24 32 4G"} << "\"G\" is not a hexadecimal";
+    QTest::newRow("decode: odd digits") << QStringList{"decode", "24 3"} << "odd number";
+}
+
+void tst_PlanCli::usageErrors()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(m_dir.path()); // export's x.toml must never be written
+    const Result r = run(args);
+    QDir::setCurrent(cwd);
+    QCOMPARE(r.exitCode, 2);
+    QCOMPARE(r.err.count('\n'), 1);
+    QVERIFY2(r.err.startsWith("mdconfig-cli: ") && r.err.contains(says.toUtf8()), r.err.constData());
+    QVERIFY(!QFile::exists(m_dir.filePath("x.toml")));
+}
+
+void tst_PlanCli::help()
+{
+    const Result plan = run({"plan", "--help"});
+    QCOMPARE(plan.exitCode, 0);
+    for (const char *text :
+         {"plan check FILE", "plan frames [--json] FILE", "plan send FILE", "plan export FILE",
+          "--gap SECONDS", "--confirm", "--from N", "[location.1]", "Exit status"})
+        QVERIFY2(plan.out.contains(text), text);
+    const Result sendHelp = run({"plan", "send", "--help"});
+    QCOMPARE(sendHelp.out, plan.out);
+    const Result decode = run({"decode", "--help"});
+    QCOMPARE(decode.exitCode, 0);
+    for (const char *text : {"decode [--json] HEX", "repeat", "Exit status"})
+        QVERIFY2(decode.out.contains(text), text);
+    const Result all = run({"--help"});
+    QVERIFY(all.out.contains("mdconfig-cli plan") && all.out.contains("mdconfig-cli decode"));
+}
+
+void tst_PlanCli::decode_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("says");
+    QTest::newRow("XDR example, first frame, spaced as frames prints it")
+        << QStringList{"24 30 49 49 58 44 52 43 33 3E"} << 0
+        << QStringList{"memory location: 1", "II XDR field 3 type C - Temperature, Degrees C",
+                       "0 (MD20/MD40) or 1", "right for the first frame"};
+    QTest::newRow("RMC with KT, repeat frame, several arguments without spaces")
+        << QStringList{"2432475052", "4D43053504", "5F"} << 0
+        << QStringList{"memory location: 3", "GP RMC field 5, icon KT", "2 (MD90  Ver 1.3 +)",
+                       "right for a repeat frame"};
+    QTest::newRow("engine RPM, a captured send of ten")
+        << QStringList{QString(tenTimes("243150564C4D29047258", "243150564C4D29047244").toHex())} << 0
+        << QStringList{"frame 10: 24 31 50 56 4C 4D 29 04 72 44", "NX20/40 ENGINE RPM"};
+    QTest::newRow("wrong check byte") << QStringList{"24 32 47 50 52 4D 43 05 35 7C"} << 1
+                                      << QStringList{"problem: the check byte 7C is wrong"};
+    QTest::newRow("a byte short") << QStringList{"24 32 47 50 52 4D 43 05 35"} << 1
+                                  << QStringList{"this one is 9"};
+}
+
+void tst_PlanCli::decode()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, says);
+    const Result r = run(QStringList{"decode"} + args);
+    QCOMPARE(r.exitCode, exitCode);
+    for (const QString &text : says)
+        QVERIFY2(r.out.contains(text.toUtf8()), r.out.constData());
+}
+
+void tst_PlanCli::decodeJson()
+{
+    const Result r =
+        run({"decode", "--json", "24 30 47 50 43 47 41 0A 3A 62", "24 31 50 56 4C 4D 29 04 72 44"});
+    QCOMPARE(r.exitCode, 0);
+    const QList<QByteArray> lines = r.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 2);
+    const QJsonObject gga = QJsonDocument::fromJson(lines[0]).object();
+    QCOMPARE(gga.value("location").toInt(), 1);
+    QCOMPARE(gga.value("sentence").toString(), QString("GGA"));
+    QCOMPARE(gga.value("sentCode").toString(), QString("CGA"));
+    QCOMPARE(gga.value("field").toInt(), 10);
+    QCOMPARE(gga.value("check").toString(), QString("first"));
+    QCOMPARE(gga.value("valid").toBool(), true);
+    const QJsonObject rpm = QJsonDocument::fromJson(lines[1]).object();
+    QCOMPARE(rpm.value("instrument").toString(), QString("NX20/40 ENGINE RPM"));
+    QCOMPARE(rpm.value("location").toInt(), 2);
+    QCOMPARE(rpm.value("check").toString(), QString("repeat"));
+}
+
+QTEST_GUILESS_MAIN(tst_PlanCli)
+#include "tst_plancli.moc"
