@@ -4,12 +4,15 @@ set(CPACK_PACKAGE_NAME mdconfig)
 set(CPACK_PACKAGE_VENDOR "mdconfig authors")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configure MD20, MD40 and MD90 NMEA 0183 repeater displays")
-set(CPACK_PACKAGE_DESCRIPTION
-    "mdconfig tells a Velmora MD20, MD40 or MD90 NMEA 0183 repeater display which data each of its ten memory "
-    "locations is to show: a field of a standard NMEA 0183 sentence or a value of one of Velmora's own "
-    "instruments, and for the MD90 from version 1.3 on the unit icon it activates. It sends the configuration "
-    "through a serial port or USB serial adapter. mdconfig is the window program, mdconfig-cli the same tool "
-    "for a terminal or a script.")
+# One string, lines under 80 characters as Debian's control file wants them.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+    "mdconfig tells a Velmora MD20, MD40 or MD90 NMEA 0183 repeater display which"
+    "data each of its ten memory locations is to show: a field of a standard NMEA"
+    "0183 sentence or a value of one of Velmora's own instruments, and for the MD90"
+    "from version 1.3 on the unit icon it activates. It sends the configuration"
+    "through a serial port or a USB serial adapter."
+    "mdconfig is the window program, mdconfig-cli the same tool for a terminal or"
+    "a script.")
 set(CPACK_PACKAGE_HOMEPAGE_URL ${MDCONFIG_HOMEPAGE})
 set(CPACK_PACKAGE_INSTALL_DIRECTORY mdconfig)
 set(CPACK_PACKAGE_EXECUTABLES mdconfig mdconfig)

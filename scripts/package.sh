@@ -7,7 +7,9 @@ source "$(dirname "$0")/common.sh"
 ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
 
 PACKAGE_BUILD_DIR="${PACKAGE_BUILD_DIR:-$ROOT/build-package}"
-# The flags every Debian package is built with: hardening (relro, now, fortify, stack protector).
+# The flags Debian packages are built with, with every hardening option (relro, bindnow, fortify, stack
+# protector, PIE).
+export DEB_BUILD_MAINT_OPTIONS="hardening=+all"
 export CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
 export LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
 cmake -S "$ROOT" -B "$PACKAGE_BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
