@@ -28,6 +28,10 @@ if ! cmake --install "$BUILD_DIR" --prefix "$PREFIX" >"$WORK/install.log" 2>&1; 
     exit 1
 fi
 
+# Every file lands under the prefix: no rule may name an absolute folder of its own.
+outside=$(grep -v -F "$PREFIX/" "$BUILD_DIR/install_manifest.txt")
+[ -z "$outside" ] || fail "installed outside the prefix: $outside"
+
 BIN=$PREFIX/bin
 SHARE=$PREFIX/share
 DESKTOP=$SHARE/applications/$APP_ID.desktop
