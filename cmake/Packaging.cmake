@@ -41,8 +41,13 @@ elseif(WIN32 OR APPLE)
         MACOSX_BUNDLE_GUI_IDENTIFIER ${MDCONFIG_APP_ID}
         MACOSX_BUNDLE_BUNDLE_VERSION ${PROJECT_VERSION}
         MACOSX_BUNDLE_SHORT_VERSION_STRING ${PROJECT_VERSION})
-    qt_generate_deploy_app_script(TARGET mdconfig OUTPUT_SCRIPT mdconfig_deploy_script
-                                  NO_UNSUPPORTED_PLATFORM_ERROR)
+    if(Qt6_VERSION VERSION_LESS 6.5)
+        qt_generate_deploy_app_script(TARGET mdconfig FILENAME_VARIABLE mdconfig_deploy_script
+                                      NO_UNSUPPORTED_PLATFORM_ERROR)
+    else()
+        qt_generate_deploy_app_script(TARGET mdconfig OUTPUT_SCRIPT mdconfig_deploy_script
+                                      NO_UNSUPPORTED_PLATFORM_ERROR)
+    endif()
     install(SCRIPT ${mdconfig_deploy_script})
     if(APPLE)
         # Inside the bundle the command line finds the frameworks the deployment put beside it.
