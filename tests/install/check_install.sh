@@ -159,6 +159,7 @@ expect_completion XDR frames standard --sentence XD
 expect_completion DegC frames standard --icon degc
 expect_completion "$(printf 'DEG\nDegC\nDegF')" frames standard --icon De
 expect_completion 'NX20/40\ ENGINE\ RPM' frames proprietary --instrument "NX20/40 ENGINE R"
+expect_completion 'NX20/40 ENGINE RPM' frames proprietary --instrument '"nx20/40 engine r'
 expect_completion '--sentence' frames standard --talker GP --se
 expect_completion '' frames standard --talker GP --talker
 expect_completion '--device' send proprietary --de
