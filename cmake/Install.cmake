@@ -20,7 +20,7 @@ endif()
 # The bash completion offers the entries of the program's own lists: a small program linked with those
 # lists writes it at build time, so a list and its completion cannot drift apart.
 add_executable(mdconfig-completion-generator packaging/completion/generate.cpp)
-target_link_libraries(mdconfig-completion-generator PRIVATE md_vocabulary md_frame)
+target_link_libraries(mdconfig-completion-generator PRIVATE md_cli)
 set_target_properties(mdconfig-completion-generator PROPERTIES RUNTIME_OUTPUT_DIRECTORY
                                                                ${CMAKE_BINARY_DIR}/packaging)
 set(MDCONFIG_COMPLETION ${CMAKE_BINARY_DIR}/packaging/completion/mdconfig-cli)

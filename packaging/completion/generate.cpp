@@ -1,6 +1,8 @@
 // Writes the bash completion script of mdconfig-cli from its template, filling in the list entries from the
 // program's own tables at build time, so the completion offers exactly what the command line accepts.
+#include "cli/cli.h"
 #include "frame/sentencebytes.h"
+#include "vocabulary/products.h"
 #include "vocabulary/vocabulary.h"
 
 #include <QCoreApplication>
@@ -24,13 +26,20 @@ QString bashWords(const QStringList &words)
     return quoted.join(QLatin1Char(' '));
 }
 
-// The transducer list shows "C - Temperature, Degrees C"; --type takes the letter before the dash.
-QStringList transducerLetters()
+QStringList productNumbers()
 {
-    QStringList letters;
-    for (const QString &entry : vocabulary::entries(List::Xdr))
-        letters << entry.section(QLatin1String(" - "), 0, 0).trimmed();
-    return letters;
+    QStringList numbers;
+    for (int p = 0; p < vocabulary::ProductCount; ++p)
+        numbers << QString::number(p);
+    return numbers;
+}
+
+QStringList verbNames()
+{
+    QStringList names;
+    for (const cli::Verb &verb : cli::verbs())
+        names << QString::fromLatin1(verb.name);
+    return names;
 }
 
 QStringList instrumentNumbers()
@@ -62,11 +71,13 @@ int main(int argc, char *argv[])
         {"@TALKERS@", vocabulary::entries(List::Talker)},
         {"@SENTENCES@", vocabulary::entries(List::Identifier)},
         {"@FIELDS@", vocabulary::entries(List::Commas)},
-        {"@TYPES@", transducerLetters()},
+        {"@TYPES@", vocabulary::transducerLetters()},
         {"@MEMORIES@", vocabulary::entries(List::MemoryLocation1)},
         {"@INSTRUMENTS@", vocabulary::entries(List::Instrument)},
         {"@INSTRUMENT_NUMBERS@", instrumentNumbers()},
         {"@ICONS@", frame::iconCaptions()},
+        {"@PRODUCTS@", productNumbers()},
+        {"@VERBS@", verbNames()},
     };
     for (const auto &[placeholder, words] : fills) {
         if (!text.contains(placeholder)) {
