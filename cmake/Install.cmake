@@ -3,6 +3,8 @@
 include(GNUInstallDirs)
 
 set(MDCONFIG_APP_ID com.velmora.mdconfig)
+# The window names its desktop entry, so a Wayland desktop shows the entry's icon and name for it.
+target_compile_definitions(mdconfig PRIVATE MDCONFIG_APP_ID="${MDCONFIG_APP_ID}")
 # The day the release named by the project version was made; the man pages, metainfo and changelog show it.
 set(MDCONFIG_RELEASE_DATE 2026-12-07)
 set(MDCONFIG_HOMEPAGE "https://github.com/velmora/mdconfig" CACHE STRING "Where the project is published")

@@ -78,6 +78,9 @@ int main(int argc, char *argv[])
     QtMessageHandler previous = qInstallMessageHandler(onQtMessage);
     QApplication application(argc, argv);
     qInstallMessageHandler(previous);
+#ifdef MDCONFIG_APP_ID
+    QGuiApplication::setDesktopFileName(QStringLiteral(MDCONFIG_APP_ID));
+#endif
     for (const QString &message : startupMessages)
         std::fprintf(stderr, "%s\n", qPrintable(message));
     QApplication::setApplicationName(QStringLiteral("mdconfig"));
