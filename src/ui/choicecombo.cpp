@@ -1,6 +1,9 @@
 #include "ui/choicecombo.h"
 
+#include <QAbstractItemView>
 #include <QLineEdit>
+#include <QScrollBar>
+#include <QStyle>
 
 namespace ui {
 
@@ -19,6 +22,28 @@ ChoiceCombo::ChoiceCombo(QWidget *parent) : QComboBox(parent)
             lineEdit()->setCursorPosition(0);
         setToolTip(currentText());
     });
+}
+
+int ChoiceCombo::widestEntryWidth() const
+{
+    const QFontMetrics metrics(view()->font());
+    int widest = 0;
+    for (int i = 0; i < count(); ++i)
+        widest = qMax(widest, metrics.horizontalAdvance(itemText(i)));
+    return widest;
+}
+
+void ChoiceCombo::showPopup()
+{
+    // An entry cut short would lose letters in its middle, where two long instrument names differ.
+    view()->setTextElideMode(Qt::ElideNone);
+    const int margins = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) +
+                        2 * style()->pixelMetric(QStyle::PM_MenuHMargin, nullptr, this) +
+                        2 * view()->frameWidth() + view()->fontMetrics().averageCharWidth() * 2;
+    const int scrollBar =
+        count() > maxVisibleItems() ? style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this) : 0;
+    view()->setMinimumWidth(widestEntryWidth() + margins + scrollBar);
+    QComboBox::showPopup();
 }
 
 void ChoiceCombo::onTextEdited(const QString &text)
