@@ -166,6 +166,8 @@ MainWindow::MainWindow(app::Program &program, serial::SerialPort &port) : m_prog
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     keepOnScreenWhenShown(this);
+    // Also where no window manager hands out the focus, the keyboard works from the start.
+    takeFocusWhenShown(this);
 
     connect(m_cmdSend1, &QPushButton::clicked, this, &MainWindow::cmdSend1_Click);
     connect(m_cmdSend2, &QPushButton::clicked, this, &MainWindow::cmdSend2_Click);
