@@ -46,6 +46,17 @@ void ChoiceCombo::showPopup()
     QComboBox::showPopup();
 }
 
+void ChoiceCombo::focusInEvent(QFocusEvent *event)
+{
+    QComboBox::focusInEvent(event);
+    // Tab selects the whole text, which leaves the cursor at its end and scrolls a long name's beginning,
+    // where the entries differ, out of the box: keep it selected, with the cursor at the start.
+    QLineEdit *edit = lineEdit();
+    const int length = int(edit->text().size());
+    if (length > 0 && edit->selectedText() == edit->text())
+        edit->setSelection(length, -length);
+}
+
 void ChoiceCombo::onTextEdited(const QString &text)
 {
     const int match = findText(text, Qt::MatchFixedString); // case-insensitive, whole text

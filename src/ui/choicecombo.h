@@ -16,6 +16,9 @@ public:
     void showPopup() override;
     int widestEntryWidth() const;
 
+protected:
+    void focusInEvent(QFocusEvent *event) override;
+
 private:
     void onTextEdited(const QString &text);
 

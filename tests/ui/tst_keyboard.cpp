@@ -369,6 +369,11 @@ void tst_Keyboard::popupShowsEveryEntryInFull()
         QCOMPARE(combo->geometry(), before); // the box itself keeps its size
         QCOMPARE(combo->toolTip(), combo->currentText());
     }
+    // Reached by Tab, a long chosen name shows its beginning, selected so that typing replaces it.
+    auto *instrument = s.find<QComboBox>("cboVmInstrumentID");
+    instrument->setFocus(Qt::TabFocusReason);
+    QCOMPARE(instrument->lineEdit()->selectedText(), instrument->currentText());
+    QCOMPARE(instrument->lineEdit()->cursorPosition(), 0);
     // Two instruments whose names differ only in their middle are both whole in the list.
     auto *instruments = s.find<QComboBox>("cboVmInstrumentID");
     instruments->setCurrentIndex(instruments->count() - 1);
