@@ -1,6 +1,9 @@
 #include "ui/choicecombo.h"
 
+#include <QAbstractItemView>
 #include <QLineEdit>
+#include <QScrollBar>
+#include <QStyle>
 
 namespace ui {
 
@@ -19,6 +22,39 @@ ChoiceCombo::ChoiceCombo(QWidget *parent) : QComboBox(parent)
             lineEdit()->setCursorPosition(0);
         setToolTip(currentText());
     });
+}
+
+int ChoiceCombo::widestEntryWidth() const
+{
+    const QFontMetrics metrics(view()->font());
+    int widest = 0;
+    for (int i = 0; i < count(); ++i)
+        widest = qMax(widest, metrics.horizontalAdvance(itemText(i)));
+    return widest;
+}
+
+void ChoiceCombo::showPopup()
+{
+    // An entry cut short would lose letters in its middle, where two long instrument names differ.
+    view()->setTextElideMode(Qt::ElideNone);
+    const int margins = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) +
+                        2 * style()->pixelMetric(QStyle::PM_MenuHMargin, nullptr, this) +
+                        2 * view()->frameWidth() + view()->fontMetrics().averageCharWidth() * 2;
+    const int scrollBar =
+        count() > maxVisibleItems() ? style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this) : 0;
+    view()->setMinimumWidth(widestEntryWidth() + margins + scrollBar);
+    QComboBox::showPopup();
+}
+
+void ChoiceCombo::focusInEvent(QFocusEvent *event)
+{
+    QComboBox::focusInEvent(event);
+    // Tab selects the whole text, which leaves the cursor at its end and scrolls a long name's beginning,
+    // where the entries differ, out of the box: keep it selected, with the cursor at the start.
+    QLineEdit *edit = lineEdit();
+    const int length = int(edit->text().size());
+    if (length > 0 && edit->selectedText() == edit->text())
+        edit->setSelection(length, -length);
 }
 
 void ChoiceCombo::onTextEdited(const QString &text)

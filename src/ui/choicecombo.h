@@ -11,6 +11,14 @@ class ChoiceCombo : public QComboBox {
 public:
     explicit ChoiceCombo(QWidget *parent = nullptr);
 
+    // The open list is at least as wide as its widest entry, whatever the box's own width, so every entry
+    // shows in full; the closed box keeps its size and names the chosen entry in full in its tooltip.
+    void showPopup() override;
+    int widestEntryWidth() const;
+
+protected:
+    void focusInEvent(QFocusEvent *event) override;
+
 private:
     void onTextEdited(const QString &text);
 

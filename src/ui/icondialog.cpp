@@ -63,4 +63,11 @@ void IconDialog::cmdIconsContinue_Click()
     emit continued();
 }
 
+QWidget *IconDialog::initialFocus() const
+{
+    // The selected option: arrows choose another, Tab reaches the button.
+    QWidget *selected = m_group->checkedButton();
+    return selected ? selected : m_cmdIconsContinue;
+}
+
 } // namespace ui

@@ -28,6 +28,9 @@ signals:
     void continued();
     void selectionChanged();
 
+protected:
+    QWidget *initialFocus() const override;
+
 private:
     void cmdIconsContinue_Click();
 

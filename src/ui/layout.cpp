@@ -1,6 +1,8 @@
 #include "ui/layout.h"
 
+#include "ui/accessibility.h"
 #include "ui/choicecombo.h"
+#include "ui/keyboard.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -62,6 +64,7 @@ QHash<QString, QWidget *> buildControls(QWidget *clientArea, const QList<Control
             // Enter presses a button only when it has the focus; Escape presses none.
             button->setAutoDefault(false);
             button->setDefault(false);
+            pressWithEnter(button);
             w = button;
             break;
         }
@@ -76,6 +79,8 @@ QHash<QString, QWidget *> buildControls(QWidget *clientArea, const QList<Control
         }
         }
         w->setObjectName(row.name);
+        if (row.kind != Kind::ComboBox && row.kind != Kind::ProgressBar)
+            nameAfterCaption(w, row.caption);
         w->setGeometry(pixels(row.left), pixels(row.top), pixels(row.width), pixels(row.height));
         fitCaption(w, row.kind);
         controls.insert(row.name, w);

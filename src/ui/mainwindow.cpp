@@ -3,7 +3,10 @@
 #include "app/texts.h"
 #include "frame/composer.h"
 #include "serial/portopener.h"
+#include "ui/accessibility.h"
 #include "ui/choicecombo.h"
+#include "ui/keyboard.h"
+#include "ui/placement.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -60,6 +63,18 @@ QString portLabel(int comPortNumber)
 
 // The product option rows below stand one beneath the other; a product added to the table needs its row.
 static_assert(vocabulary::ProductCount == 3, "one optProduct row per product");
+
+// The lists are named by the labels above them; the transducer type list has none of its own.
+static void nameControls(const QHash<QString, QWidget *> &controls)
+{
+    nameByLabels(controls, {{"lblNmeaTalker", "cmbNmeaTalker"},
+                            {"lblNmeaID", "cmbNmeaID"},
+                            {"lblNmeaCommas", "cmbNmeaCommas"},
+                            {"lblMemoryLocation1", "cboMemoryLocation1"},
+                            {"lblVmInstrumentID", "cboVmInstrumentID"},
+                            {"lblMemoryLocation2", "cboMemoryLocation2"}});
+    controls.value(QStringLiteral("cboXDR"))->setAccessibleName(QStringLiteral("Transducer type"));
+}
 
 const QList<ControlSpec> &mainWindowLayout()
 {
@@ -140,6 +155,7 @@ MainWindow::MainWindow(app::Program &program, serial::SerialPort &port) : m_prog
     m_cmdQuit = button("cmdQuit");
     m_lblCommsPort = qobject_cast<QLabel *>(controls.value(QStringLiteral("lblCommsPort")));
     m_cboXDR->hide();
+    nameControls(controls);
 
     m_productGroup = new OptionGroup(this);
     m_optProduct = m_productGroup->addArray(controls, QStringLiteral("optProduct"), vocabulary::ProductCount);
@@ -159,6 +175,9 @@ MainWindow::MainWindow(app::Program &program, serial::SerialPort &port) : m_prog
         ->setObjectName(QStringLiteral("About"));
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    keepOnScreenWhenShown(this);
+    // Also where no window manager hands out the focus, the keyboard works from the start.
+    takeFocusWhenShown(this);
 
     connect(m_cmdSend1, &QPushButton::clicked, this, &MainWindow::cmdSend1_Click);
     connect(m_cmdSend2, &QPushButton::clicked, this, &MainWindow::cmdSend2_Click);
@@ -180,6 +199,7 @@ void MainWindow::Form_Load(const QString &programDir)
     refreshPortLabel();
     m_optProduct[m_program.ProductIndex]->setChecked(true);
     moveTwips(this, 4500, 4500);
+    keepOnScreen(this);
 
     m_frmComms = std::make_unique<PortDialog>();
     m_frmComms->setOwner(this);
@@ -295,7 +315,13 @@ void MainWindow::send(Sentence kind)
     if (m_busy || !m_frmComms)
         return;
     m_busy = true;
-    const auto idle = qScopeGuard([this] { m_busy = false; });
+    // Whatever the outcome, the keyboard is back on the button that was pressed, never on an option that
+    // one Space would select.
+    QPushButton *pressed = kind == Sentence::Standard ? m_cmdSend1 : m_cmdSend2;
+    const auto idle = qScopeGuard([this, pressed] {
+        m_busy = false;
+        takeFocus(this, pressed);
+    });
 
     placeDialogs();
     runIconStep();
@@ -346,6 +372,7 @@ bool MainWindow::OpenComPort()
         box.setLabelText(displayText(prompt));
         box.setTextValue(QStringLiteral("0"));
         box.setWindowModality(Qt::ApplicationModal);
+        takeFocusWhenShown(&box);
         if (box.exec() != QDialog::Accepted)
             return std::nullopt;
         return box.textValue();
@@ -386,6 +413,11 @@ void MainWindow::TransmitSentence()
 
 void MainWindow::ComsPort_Click()
 {
+    // The menu is not a keyboard stop of the window: Accept brings the focus back to the control that had it.
+    QWidget *focus = focusWidget();
+    const bool stop = focus && focus != centralWidget() && centralWidget()->isAncestorOf(focus) &&
+                      (focus->focusPolicy() & Qt::TabFocus);
+    m_focusBeforePort = stop ? focus : nullptr;
     placeDialogs();
     m_frmComms->show();
     m_frmComms->raise();
@@ -397,6 +429,7 @@ void MainWindow::cmdCommsAccept_Click()
     setEnabled(true);
     // With no option selected the number stays as it was.
     setComPortNumber(m_frmComms->chosenPort().value_or(m_program.ComPortNumber));
+    takeFocus(this, m_focusBeforePort);
 }
 
 void MainWindow::cmdQuit_Click()
@@ -455,6 +488,7 @@ void MainWindow::showText(const QString &title, const QString &text, bool warnin
     TextBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, title, displayText(text),
                 QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
+    takeFocusWhenShown(&box);
     box.exec();
 }
 

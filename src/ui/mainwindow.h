@@ -11,6 +11,7 @@
 #include "ui/progresswindow.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 
@@ -93,6 +94,7 @@ private:
     QPushButton *m_cmdSend1 = nullptr;
     QPushButton *m_cmdSend2 = nullptr;
     QPushButton *m_cmdQuit = nullptr;
+    QPointer<QWidget> m_focusBeforePort;
 };
 
 } // namespace ui

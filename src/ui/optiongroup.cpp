@@ -25,10 +25,12 @@ QList<QRadioButton *> OptionGroup::addArray(const QHash<QString, QWidget *> &con
 bool OptionGroup::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::FocusIn) {
+        // Only a click may focus an option that is not the selected one (and selects it). The keyboard focus
+        // that comes back to the group any other way (Tab, a window that becomes active again) lands on the
+        // selected option, so a Space there changes nothing.
         const auto reason = static_cast<QFocusEvent *>(event)->reason();
         QAbstractButton *selected = checkedButton();
-        if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) && selected &&
-            selected != watched)
+        if (reason != Qt::MouseFocusReason && selected && selected != watched)
             selected->setFocus(reason);
     }
     return QButtonGroup::eventFilter(watched, event);

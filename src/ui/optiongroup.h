@@ -1,5 +1,5 @@
-// One array of option buttons: one group, one keyboard stop. Tab into the group lands on the selected
-// button, as users of such dialogs expect, not on whichever button comes first.
+// One array of option buttons: one group, one keyboard stop. Tab into the group, or a window's focus
+// returning to it, lands on the selected button, not on whichever button comes first.
 #pragma once
 
 #include <QButtonGroup>

@@ -106,8 +106,17 @@ void PortDialog::refreshDeviceTips()
         if (!port.device.isEmpty() && !port.description.isEmpty())
             tip += QStringLiteral(" (%1)").arg(port.description);
         m_optComm[port.number]->setToolTip(tip);
+        m_optComm[port.number]->setAccessibleDescription(tip);
     }
     m_optComm[0]->setToolTip(QStringLiteral("No port: a send asks for a port number."));
+    m_optComm[0]->setAccessibleDescription(m_optComm[0]->toolTip());
+}
+
+QWidget *PortDialog::initialFocus() const
+{
+    // The selected option: arrows choose another, Tab reaches the button.
+    QWidget *selected = m_group->checkedButton();
+    return selected ? selected : m_cmdCommsAccept;
 }
 
 } // namespace ui

@@ -39,6 +39,7 @@ signals:
     void accepted();
 
 protected:
+    QWidget *initialFocus() const override;
     void showEvent(QShowEvent *event) override;
 
 private:

@@ -1,5 +1,7 @@
 #include "ui/progresswindow.h"
 
+#include "ui/accessibility.h"
+
 #include <QLabel>
 #include <QProgressBar>
 
@@ -23,6 +25,7 @@ ProgressWindow::ProgressWindow() : SecondaryWindow(QStringLiteral("Transferring 
     m_progressBar1 = qobject_cast<QProgressBar *>(controls.value(QStringLiteral("ProgressBar1")));
     m_progressBar1->setRange(0, 10);
     m_progressBar1->setValue(0);
+    nameByLabels(controls, {{QStringLiteral("lblProgress"), QStringLiteral("ProgressBar1")}});
     // Its window definition puts the client area over the left part of the main window.
     moveTwips(this, 4680, 5700);
 }

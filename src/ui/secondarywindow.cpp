@@ -1,6 +1,8 @@
 #include "ui/secondarywindow.h"
 
+#include "ui/keyboard.h"
 #include "ui/layout.h"
+#include "ui/placement.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -13,6 +15,7 @@ SecondaryWindow::SecondaryWindow(const QString &title, int clientWidthTwips, int
     makeSecondaryWindow(this);
     setWindowTitle(title);
     setFixedSize(pixels(clientWidthTwips), pixels(clientHeightTwips));
+    keepOnScreenWhenShown(this);
 }
 
 void SecondaryWindow::showEvent(QShowEvent *event)
@@ -20,6 +23,7 @@ void SecondaryWindow::showEvent(QShowEvent *event)
     if (m_owner && windowHandle() && m_owner->windowHandle())
         windowHandle()->setTransientParent(m_owner->windowHandle());
     QWidget::showEvent(event);
+    takeFocusOnceShown(this, initialFocus());
 }
 
 void SecondaryWindow::closeEvent(QCloseEvent *event)

@@ -1,0 +1,90 @@
+#include "ui/keyboard.h"
+
+#include <QAbstractButton>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+namespace ui {
+
+namespace {
+
+class EnterPresses : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        auto *key = static_cast<QKeyEvent *>(event);
+        const auto modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) || modifiers != Qt::NoModifier)
+            return false;
+        auto *button = static_cast<QAbstractButton *>(watched);
+        // Held down, the key presses once, as Space does.
+        if (!key->isAutoRepeat() && button->isEnabled())
+            button->click();
+        return true;
+    }
+};
+
+class FocusOnShow : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            auto *window = static_cast<QWidget *>(watched);
+            takeFocusOnceShown(window, window->focusWidget());
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void pressWithEnter(QAbstractButton *button)
+{
+    button->installEventFilter(new EnterPresses(button));
+}
+
+void takeFocus(QWidget *window, QWidget *control)
+{
+    window->activateWindow();
+    if (control && control->isVisible() && control->isEnabled()) {
+        control->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // The first keyboard stop: the next widget in the chain that Tab would reach.
+    for (QWidget *w = window->nextInFocusChain(); w && w != window; w = w->nextInFocusChain()) {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled() && w->window() == window) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
+void takeFocusOnceShown(QWidget *window, QWidget *control)
+{
+    // A window is told it is shown before the window system has it on the screen, and some window systems
+    // ignore an activation asked for before that: ask once the event loop has shown it.
+    if (control)
+        control->setFocus(Qt::OtherFocusReason);
+    QTimer::singleShot(0, window, [window, control = QPointer<QWidget>(control)] {
+        if (window->isVisible())
+            takeFocus(window, control);
+    });
+}
+
+void takeFocusWhenShown(QWidget *window)
+{
+    window->installEventFilter(new FocusOnShow(window));
+}
+
+} // namespace ui
