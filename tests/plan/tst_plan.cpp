@@ -118,6 +118,7 @@ private slots:
     void stopAfterTheCurrentByte_data();
     void stopAfterTheCurrentByte();
     void stopDuringAGap();
+    void stopWhileTheUserIsAsked();
     void gapBetweenLocations();
     void ranges();
 };
@@ -539,6 +540,24 @@ void tst_Plan::stopDuringAGap()
     QCOMPARE(r.notSent.first(), 2);
     QCOMPARE(r.failure, QString("interrupted before location 2"));
     QCOMPARE(port.written.size(), 100);
+}
+
+void tst_Plan::stopWhileTheUserIsAsked()
+{
+    const plan::Plan p = ::cleanPlan(TenLocations);
+    RecordingPort port;
+    bool stop = false;
+    plan::SendOptions o = quick();
+    o.stopRequested = [&] { return stop; };
+    plan::SendEvents events;
+    events.confirm = [&](const plan::Location &l) {
+        stop = l.number == 2; // Ctrl-C at the prompt, then Enter
+        return true;
+    };
+    const plan::SendReport r = plan::sendPlan(p, port, "dev", o, events);
+    QCOMPARE(r.sent, QList<int>{1});
+    QCOMPARE(r.failure, QString("interrupted before location 2"));
+    QCOMPARE(port.written, firstThreeLocations().left(100));
 }
 
 void tst_Plan::gapBetweenLocations()
