@@ -293,7 +293,8 @@ int exportLocation(const QStringList &arguments, Io &io)
 int plan(const QStringList &arguments, Io &io)
 {
     const QString verb = arguments.value(0);
-    if (verb.isEmpty() || arguments.contains(QLatin1String("--help")) || verb == QLatin1String("help")) {
+    if (verb.isEmpty() || arguments.contains(QLatin1String("--help")) || verb == QLatin1String("help") ||
+        verb == QLatin1String("-h")) {
         if (verb.isEmpty())
             throw UsageError{QStringLiteral("plan: a verb is missing; valid verbs: ") +
                              Verbs.join(QStringLiteral(", "))};

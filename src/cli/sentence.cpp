@@ -74,7 +74,7 @@ QString sentenceOptionsHelp()
                "the "
                "first)\n"
                "--memory              the display's memory location, 1 to %2\n"
-               "--product             %3\n"
+               "--product             %3, or the caption\n"
                "--icon                the MD90 1.3 icon (None, AH, AMPS, ..., VOLTS; default None)\n"
                "--instrument          the Velmora instrument: its name or its number in the list, 1 to %4\n")
         .arg(vocabulary::CommaCount)
