@@ -1,14 +1,16 @@
 #include "cli/decode.h"
+#include "cli/options.h"
 
 #include "frame/decoder.h"
 #include "frame/sentencebytes.h"
 #include "plan/plan.h"
 #include "vocabulary/vocabulary.h"
 
-#include <QCommandLineParser>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <limits>
 
 namespace cli {
 namespace {
@@ -119,19 +121,15 @@ void printText(QTextStream &out, const frame::DecodedFrame &d, int number)
 
 int decode(const QStringList &arguments, Io &io)
 {
-    QCommandLineParser parser;
-    const QCommandLineOption json(QStringLiteral("json"));
-    const QCommandLineOption help(QStringLiteral("help"));
-    parser.addOption(json);
-    parser.addOption(help);
-    if (!parser.parse(QStringList{QStringLiteral("decode")} + arguments))
-        throw UsageError{QStringLiteral("decode: %1; valid options: --json, --help").arg(parser.errorText())};
-    if (parser.isSet(help)) {
+    Options o(QStringLiteral("decode"),
+              {QCommandLineOption(QStringLiteral("json"), QStringLiteral("one JSON object per frame"))});
+    o.parse(arguments, std::numeric_limits<int>::max());
+    if (o.helpAsked()) {
         io.out << HelpText;
         return Ok;
     }
     QString error;
-    const QByteArray bytes = frame::parseHex(parser.positionalArguments().join(QLatin1Char(' ')), &error);
+    const QByteArray bytes = frame::parseHex(o.positional().join(QLatin1Char(' ')), &error);
     if (bytes.isEmpty())
         throw UsageError{QStringLiteral("decode: ") + error};
 
@@ -139,7 +137,7 @@ int decode(const QStringList &arguments, Io &io)
     bool allValid = true;
     for (int i = 0; i < frames.size(); ++i) {
         allValid = allValid && frames[i].valid();
-        if (parser.isSet(json))
+        if (o.has(QStringLiteral("--json")))
             io.out << QJsonDocument(toJson(frames[i], i + 1)).toJson(QJsonDocument::Compact) << '\n';
         else
             printText(io.out, frames[i], i + 1);

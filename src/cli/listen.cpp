@@ -1,11 +1,10 @@
 #include "cli/listen.h"
 #include "cli/interrupt.h"
+#include "cli/options.h"
 
 #include "bus/report.h"
-#include "serial/portmap.h"
 #include "serial/receiveport.h"
 
-#include <QCommandLineParser>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -13,84 +12,69 @@
 namespace cli {
 namespace {
 
-struct Options {
-    int port = 0; // a COM port number, or 0 with device given
+const char *const HelpText =
+    "Usage: mdconfig-cli listen (--port N | --device PATH) [--baud 4800|38400] [--seconds S] [--json]\n"
+    "\n"
+    "Shows which talker IDs, sentences and fields the NMEA 0183 bus carries. Field N is the value after the\n"
+    "Nth comma: the number to choose in \"Commas\".\n"
+    "\n"
+    "  --port N        a COM port number, 1 to 16 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
+    "  --device PATH   a device path, such as /dev/ttyUSB0\n"
+    "  --baud B        4800 (default) or 38400\n"
+    "  --seconds S     stop after S seconds (default: at Ctrl-C)\n"
+    "  --json          one JSON object per sentence, and a summary object at the end\n"
+    "  -h, --help      shows this help\n"
+    "\n"
+    "Exit status: 0 done, 1 the port could not be opened or went away, 2 bad arguments.\n";
+
+struct Listening {
     QString device;
     int baud = 4800;
     int seconds = 0; // 0: until stopped
     bool json = false;
 };
 
-// The options, or a usage error naming the option and its valid values; nothing when --help was answered.
-std::optional<Options> parse(const QStringList &arguments, Io &io)
+// What to listen to, or a usage error naming the option and its valid values; nothing when --help was
+// answered or the port number names no device (said on io.err; failed is set).
+std::optional<Listening> parse(const QStringList &arguments, Io &io, bool &failed)
 {
-    QCommandLineParser p;
-    p.setApplicationDescription(QStringLiteral(
-        "Shows which talker IDs, sentences and fields the NMEA 0183 bus carries. Field N is the "
-        "value after the Nth comma: the number to choose in \"Commas\"."));
-    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("COM port number, 1 to 16."),
-                                  QStringLiteral("N"));
-    const QCommandLineOption device(QStringLiteral("device"),
-                                    QStringLiteral("Device path, such as /dev/ttyUSB0."),
-                                    QStringLiteral("PATH"));
-    const QCommandLineOption baud(QStringLiteral("baud"), QStringLiteral("4800 (default) or 38400."),
-                                  QStringLiteral("4800|38400"));
-    const QCommandLineOption seconds(QStringLiteral("seconds"),
-                                     QStringLiteral("Stop after S seconds (default: at Ctrl-C)."),
-                                     QStringLiteral("S"));
-    const QCommandLineOption json(
-        QStringLiteral("json"),
-        QStringLiteral("One JSON object per sentence, and a summary object at the end."));
-    const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")},
-                                  QStringLiteral("Show this help."));
-    p.addOptions({port, device, baud, seconds, json, help});
-    if (!p.parse(QStringList{QStringLiteral("mdconfig-cli listen")} + arguments))
-        throw UsageError{
-            QStringLiteral("listen: %1 Valid options: --port N, --device PATH, --baud 4800|38400, "
-                           "--seconds S, --json, --help")
-                .arg(p.errorText())};
-    if (p.isSet(help)) {
-        QString text = p.helpText();
-        text = text.mid(text.indexOf(QLatin1Char('\n')) + 1); // the first line names the program's file
-        io.out << "Usage: mdconfig-cli listen (--port N | --device PATH) [--baud 4800|38400] [--seconds S] "
-                  "[--json]\n"
-               << text << Qt::flush;
+    Options p(QStringLiteral("listen"),
+              targetOptions() + QList<QCommandLineOption>{
+                                    QCommandLineOption(QStringLiteral("baud"), QStringLiteral("4800, 38400"),
+                                                       QStringLiteral("4800|38400")),
+                                    QCommandLineOption(QStringLiteral("seconds"),
+                                                       QStringLiteral("a whole number of seconds, 1 or more"),
+                                                       QStringLiteral("S")),
+                                    QCommandLineOption(QStringLiteral("json"),
+                                                       QStringLiteral("one JSON object per sentence"))});
+    p.parse(arguments, 0);
+    if (p.helpAsked()) {
+        io.out << HelpText << Qt::flush;
         return std::nullopt;
     }
-    if (!p.positionalArguments().isEmpty())
-        throw UsageError{QStringLiteral("listen: unexpected argument \"%1\"; see listen --help")
-                             .arg(p.positionalArguments().first())};
-
-    Options o;
-    if (p.isSet(port) == p.isSet(device))
-        throw UsageError{QStringLiteral("listen: give either --port N (1 to 16) or --device PATH")};
-    if (p.isSet(port)) {
-        bool isNumber = false;
-        const int number = p.value(port).trimmed().toInt(&isNumber);
-        if (!isNumber || number < 1 || number > serial::MaxPortNumber)
-            throw UsageError{QStringLiteral("listen: --port: unknown value \"%1\"; valid values: 1 to 16")
-                                 .arg(p.value(port))};
-        o.port = number;
-    } else {
-        o.device = p.value(device);
-    }
-    if (p.isSet(baud)) {
-        const QString text = p.value(baud).trimmed();
+    const Target target = targetOf(p);
+    Listening o;
+    if (p.has(QStringLiteral("--baud"))) {
+        const QString text = p.value(QStringLiteral("--baud"));
         if (text != QLatin1String("4800") && text != QLatin1String("38400"))
-            throw UsageError{QStringLiteral("listen: --baud: unknown value \"%1\"; valid values: 4800, 38400")
-                                 .arg(p.value(baud))};
+            p.unknownValue(QStringLiteral("--baud"), QStringLiteral("4800, 38400"));
         o.baud = text.toInt();
     }
-    if (p.isSet(seconds)) {
+    if (p.has(QStringLiteral("--seconds"))) {
         bool isNumber = false;
-        o.seconds = p.value(seconds).trimmed().toInt(&isNumber);
+        o.seconds = p.value(QStringLiteral("--seconds")).toInt(&isNumber);
         if (!isNumber || o.seconds < 1)
-            throw UsageError{
-                QStringLiteral("listen: --seconds: unknown value \"%1\"; valid values: a whole number "
-                               "of seconds, 1 or more")
-                    .arg(p.value(seconds))};
+            p.unknownValue(QStringLiteral("--seconds"),
+                           QStringLiteral("a whole number of seconds, 1 or more"));
     }
-    o.json = p.isSet(json);
+    o.json = p.has(QStringLiteral("--json"));
+    QString failure;
+    o.device = deviceOf(target, &failure);
+    if (o.device.isEmpty()) {
+        io.err << "mdconfig-cli: " << failure << '\n' << Qt::flush;
+        failed = true;
+        return std::nullopt;
+    }
     return o;
 }
 
@@ -103,18 +87,11 @@ QString jsonLine(const QJsonObject &o)
 
 int listen(const QStringList &arguments, Io &io)
 {
-    const std::optional<Options> o = parse(arguments, io);
+    bool failed = false;
+    const std::optional<Listening> o = parse(arguments, io, failed);
     if (!o)
-        return Ok;
-
-    const QString device = o->port > 0 ? serial::deviceForPort(o->port) : o->device;
-    if (device.isEmpty()) {
-        io.err << "mdconfig-cli: COM" << o->port
-               << " names no serial device on this computer (see mdconfig-cli ports, or set MDCONFIG_COM"
-               << o->port << "=/dev/...)\n"
-               << Qt::flush;
-        return Failed;
-    }
+        return failed ? Failed : Ok;
+    const QString device = o->device;
     serial::QtReceivePort port;
     if (!port.open(device, o->baud)) {
         io.err << "mdconfig-cli: cannot open " << port.errorString() << '\n' << Qt::flush;

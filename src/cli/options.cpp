@@ -12,6 +12,8 @@ Options::Options(const QString &verb, const QList<QCommandLineOption> &options) 
         m_parser.addOption(option);
         m_names << QStringLiteral("--") + option.names().constLast();
         m_valid << option.description();
+        if (option.valueName().isEmpty())
+            m_switches << m_names.constLast();
     }
 }
 
@@ -29,6 +31,15 @@ void Options::parse(const QStringList &arguments, int maxPositional)
     for (int i = 0; i < m_names.size(); ++i) {
         const QString &name = m_names[i];
         const QString bare = name.mid(2);
+        if (m_switches.contains(name)) {
+            const qsizetype times = m_parser.optionNames().count(bare);
+            if (times > 1)
+                throw UsageError{QStringLiteral("%1 is given %2 times; give it once; it takes no value: %3")
+                                     .arg(name)
+                                     .arg(times)
+                                     .arg(m_valid[i])};
+            continue;
+        }
         const QStringList values = m_parser.values(bare);
         if (values.size() > 1) {
             throw UsageError{QStringLiteral("%1 is given %2 times (%3); give it once; valid values: %4")
@@ -68,17 +79,24 @@ QStringList Options::positional() const
 
 QString Options::validOptions() const
 {
-    return m_names.join(QStringLiteral(", ")) + QStringLiteral(", --help");
+    return (m_names + QStringList{QStringLiteral("--help")}).join(QStringLiteral(", "));
 }
 
-int Options::listPosition(const QString &name, vocabulary::List list) const
+int Options::lookup(const QString &name, plan::Value kind) const
 {
     if (!has(name))
-        missing(name, validValues(list));
-    const int p = vocabulary::findEntry(list, value(name));
-    if (p < 0)
-        unknownValue(name, validValues(list));
-    return p;
+        missing(name, plan::validValues(kind));
+    const std::optional<int> found = plan::lookup(kind, value(name), nullptr);
+    if (!found)
+        unknownValue(name, plan::validValues(kind));
+    return *found;
+}
+
+std::optional<int> Options::lookupIfGiven(const QString &name, plan::Value kind) const
+{
+    if (!has(name))
+        return std::nullopt;
+    return lookup(name, kind);
 }
 
 int Options::number(const QString &name, int low, int high) const
@@ -140,13 +158,17 @@ Target targetOf(const Options &o)
     return t;
 }
 
-QString validValues(vocabulary::List list)
+QString deviceOf(const Target &target, QString *failure)
 {
-    using vocabulary::List;
-    const QStringList &shown = vocabulary::entries(list);
-    if (list == List::Commas || list == List::MemoryLocation1 || list == List::MemoryLocation2)
-        return QStringLiteral("%1 to %2").arg(shown.first(), shown.last());
-    return shown.join(QStringLiteral(", "));
+    if (target.port == 0)
+        return target.device;
+    const QString device = serial::deviceForPort(target.port);
+    if (device.isEmpty() && failure) {
+        *failure = QStringLiteral("COM%1 names no serial device on this computer (see mdconfig-cli ports, or "
+                                  "set MDCONFIG_COM%1=/dev/...)")
+                       .arg(target.port);
+    }
+    return device;
 }
 
 } // namespace cli

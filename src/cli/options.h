@@ -3,7 +3,7 @@
 #pragma once
 
 #include "cli/command.h"
-#include "vocabulary/vocabulary.h"
+#include "plan/plan.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -11,15 +11,18 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace cli {
 
 class Options {
 public:
-    // The verb's own options, each with its valid values as its description; --help is added to every verb.
+    // The verb's own options, each with its valid values as its description (an option without a value name
+    // is a switch); --help is added to every verb.
     Options(const QString &verb, const QList<QCommandLineOption> &options);
 
     // Parses the arguments after the verb's name. Throws UsageError for an unknown option, a missing value,
-    // an option given twice or with an empty value, or more positional arguments than maxPositional.
+    // an option or switch given twice, an empty value, or more positional arguments than maxPositional.
     void parse(const QStringList &arguments, int maxPositional);
 
     bool helpAsked() const;
@@ -29,8 +32,11 @@ public:
     // The names of the options this verb takes, for "valid options: ..." messages.
     QString validOptions() const;
 
-    // The position in a list of the text an option gives; UsageError when it is missing or names no entry.
-    int listPosition(const QString &name, vocabulary::List list) const;
+    // The position (or number) the option's text names, through the same lookup the plan reader uses;
+    // UsageError naming the valid values when it is missing or names nothing.
+    int lookup(const QString &name, plan::Value kind) const;
+    // The same for an option that may be left out: nothing when it is not given.
+    std::optional<int> lookupIfGiven(const QString &name, plan::Value kind) const;
     // A whole number from low to high; UsageError otherwise.
     int number(const QString &name, int low, int high) const;
     // Throws the usage error for a value that is not among the valid ones.
@@ -44,6 +50,7 @@ private:
     QCommandLineParser m_parser;
     QStringList m_names;
     QStringList m_valid;
+    QStringList m_switches;
 };
 
 // Where a send goes: a COM port number or a device path, exactly one of them.
@@ -54,7 +61,8 @@ struct Target {
 QList<QCommandLineOption> targetOptions();
 Target targetOf(const Options &o);
 
-// How a list's valid values read in a message: "1 to 25", or the entries joined.
-QString validValues(vocabulary::List list);
+// The device the target names: the path itself, or what the port number stands for on this computer.
+// Empty, with why in `failure`, when the number names no device.
+QString deviceOf(const Target &target, QString *failure);
 
 } // namespace cli

@@ -1,17 +1,15 @@
 #include "cli/plan.h"
 
+#include "cli/interrupt.h"
+#include "cli/sentence.h"
 #include "plan/plan.h"
 #include "plan/plansend.h"
-#include "serial/portmap.h"
 #include "serial/qtserialport.h"
 #include "vocabulary/vocabulary.h"
 
-#include <QCommandLineParser>
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSet>
 
 #include <cmath>
 
@@ -54,7 +52,8 @@ const char *const HelpText =
     "frames   prints the ten frames of every location, in location order, each block headed by the location\n"
     "         and what it shows; --json gives one JSON object per location (location, shows, frames)\n"
     "send     checks the plan and sends nothing unless it is clean; then sends location after location at\n"
-    "         4800 baud, one byte every 50 ms, ten repetitions each, and says which were sent\n"
+    "         4800 baud, one byte every 50 ms, ten repetitions each, and says which were sent; Ctrl-C\n"
+    "         stops it after the byte on the wire\n"
     "  --port N        a COM port number, 1 to 16 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
     "  --device PATH   a device path, such as /dev/ttyUSB0\n"
     "  --gap SECONDS   pause between two locations (default 1; 0 for none)\n"
@@ -70,50 +69,21 @@ const char *const HelpText =
 
 const QStringList Verbs = {"check", "frames", "send", "export"};
 
-struct Parsed {
-    QStringList positional;
-    QHash<QString, QString> values;
-    QSet<QString> flags;
-};
-
-// Parses one plan verb's arguments: its options with values, its switches, and what is left.
-Parsed parse(const QString &verb, const QStringList &arguments, const QStringList &valued,
-             const QStringList &switches)
+// The plan FILE: the first positional argument, the only one unless the verb takes more.
+QString fileArgument(const QString &verb, const Options &o)
 {
-    QCommandLineParser parser;
-    for (const QString &name : valued)
-        parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
-    for (const QString &name : switches)
-        parser.addOption(QCommandLineOption(name));
-    if (!parser.parse(QStringList{QStringLiteral("plan")} + arguments)) {
-        QStringList valid;
-        for (const QString &name : valued + switches)
-            valid << QStringLiteral("--") + name;
-        throw UsageError{QStringLiteral("plan %1: %2; valid options: %3")
-                             .arg(verb, parser.errorText(), valid.join(QStringLiteral(", ")))};
-    }
-    Parsed p;
-    p.positional = parser.positionalArguments();
-    for (const QString &name : valued) {
-        if (parser.isSet(name))
-            p.values.insert(name, parser.value(name));
-    }
-    for (const QString &name : switches) {
-        if (parser.isSet(name))
-            p.flags.insert(name);
-    }
-    return p;
-}
-
-QString fileArgument(const QString &verb, const QStringList &positional, int expected = 1)
-{
-    if (positional.isEmpty())
+    if (o.positional().isEmpty())
         throw UsageError{
             QStringLiteral("plan %1: the plan FILE is missing; see mdconfig-cli plan --help").arg(verb)};
-    if (positional.size() > expected)
-        throw UsageError{QStringLiteral("plan %1: unexpected argument \"%2\"; give one plan FILE")
-                             .arg(verb, positional.at(expected))};
-    return positional.first();
+    return o.positional().first();
+}
+
+// Answers -h and --help of a plan verb with the whole plan help.
+bool helped(const Options &o, Io &io)
+{
+    if (o.helpAsked())
+        io.out << HelpText;
+    return o.helpAsked();
 }
 
 // Reads the plan; on faults prints each and returns nothing.
@@ -137,8 +107,11 @@ QString locationList(const plan::Plan &p)
 
 int check(const QStringList &arguments, Io &io)
 {
-    const Parsed a = parse(QStringLiteral("check"), arguments, {}, {});
-    const QString path = fileArgument(QStringLiteral("check"), a.positional);
+    Options o(QStringLiteral("plan check"), {});
+    o.parse(arguments, 1);
+    if (helped(o, io))
+        return Ok;
+    const QString path = fileArgument(QStringLiteral("check"), o);
     const std::optional<plan::Plan> p = readClean(path, io);
     if (!p) {
         io.err << "mdconfig-cli: " << path
@@ -152,22 +125,26 @@ int check(const QStringList &arguments, Io &io)
 
 int frames(const QStringList &arguments, Io &io)
 {
-    const Parsed a = parse(QStringLiteral("frames"), arguments, {}, {QStringLiteral("json")});
-    const QString path = fileArgument(QStringLiteral("frames"), a.positional);
+    Options o(QStringLiteral("plan frames"),
+              {QCommandLineOption(QStringLiteral("json"), QStringLiteral("one JSON object per location"))});
+    o.parse(arguments, 1);
+    if (helped(o, io))
+        return Ok;
+    const QString path = fileArgument(QStringLiteral("frames"), o);
     const std::optional<plan::Plan> p = readClean(path, io);
     if (!p)
         return Usage;
     bool firstBlock = true;
     for (const plan::Location &l : p->locations) {
         const QList<QByteArray> all = plan::frames(p->product, l);
-        if (a.flags.contains(QStringLiteral("json"))) {
+        if (o.has(QStringLiteral("--json"))) {
             QJsonArray hex;
             for (const QByteArray &f : all)
                 hex.append(frame::toHex(f));
-            const QJsonObject o{{QStringLiteral("location"), l.number},
-                                {QStringLiteral("shows"), plan::shows(l, p->product)},
-                                {QStringLiteral("frames"), hex}};
-            io.out << QJsonDocument(o).toJson(QJsonDocument::Compact) << '\n';
+            const QJsonObject line{{QStringLiteral("location"), l.number},
+                                   {QStringLiteral("shows"), plan::shows(l, p->product)},
+                                   {QStringLiteral("frames"), hex}};
+            io.out << QJsonDocument(line).toJson(QJsonDocument::Compact) << '\n';
             continue;
         }
         if (!firstBlock)
@@ -189,40 +166,30 @@ QString bar(int done, int total, int width)
 
 int send(const QStringList &arguments, Io &io)
 {
-    const Parsed a = parse(
-        QStringLiteral("send"), arguments,
-        {QStringLiteral("port"), QStringLiteral("device"), QStringLiteral("gap"), QStringLiteral("from")},
-        {QStringLiteral("confirm")});
-    const QString path = fileArgument(QStringLiteral("send"), a.positional);
-    const bool hasPort = a.values.contains(QStringLiteral("port"));
-    if (hasPort == a.values.contains(QStringLiteral("device")))
-        throw UsageError{QStringLiteral("plan send: give either --port N (1 to 16) or --device PATH")};
+    Options o(QStringLiteral("plan send"),
+              targetOptions() +
+                  QList<QCommandLineOption>{
+                      QCommandLineOption(QStringLiteral("gap"), QStringLiteral("seconds from 0 to 3600"),
+                                         QStringLiteral("SECONDS")),
+                      QCommandLineOption(QStringLiteral("confirm"),
+                                         QStringLiteral("waits for Enter before each location")),
+                      QCommandLineOption(QStringLiteral("from"), plan::validValues(plan::Value::Location),
+                                         QStringLiteral("N"))});
+    o.parse(arguments, 1);
+    if (helped(o, io))
+        return Ok;
+    const QString path = fileArgument(QStringLiteral("send"), o);
+    const Target target = targetOf(o);
     plan::SendOptions options;
-    if (a.values.contains(QStringLiteral("gap"))) {
+    if (o.has(QStringLiteral("--gap"))) {
         bool ok = false;
-        const double seconds = a.values.value(QStringLiteral("gap")).trimmed().toDouble(&ok);
+        const double seconds = o.value(QStringLiteral("--gap")).toDouble(&ok);
         if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > 3600)
-            throw UsageError{
-                QStringLiteral("--gap: unknown value \"%1\"; valid values: seconds from 0 to 3600")
-                    .arg(a.values.value(QStringLiteral("gap")))};
+            o.unknownValue(QStringLiteral("--gap"), QStringLiteral("seconds from 0 to 3600"));
         options.gap = std::chrono::milliseconds(std::llround(seconds * 1000));
     }
-    if (a.values.contains(QStringLiteral("from"))) {
-        const std::optional<int> from =
-            plan::lookup(plan::Value::Location, a.values.value(QStringLiteral("from")), nullptr);
-        if (!from)
-            throw UsageError{QStringLiteral("--from: unknown value \"%1\"; valid values: 1 to 10")
-                                 .arg(a.values.value(QStringLiteral("from")))};
-        options.from = *from;
-    }
-    int number = 0;
-    if (hasPort) {
-        bool ok = false;
-        number = a.values.value(QStringLiteral("port")).trimmed().toInt(&ok);
-        if (!ok || number < 1 || number > serial::MaxPortNumber)
-            throw UsageError{QStringLiteral("--port: unknown value \"%1\"; valid values: 1 to 16")
-                                 .arg(a.values.value(QStringLiteral("port")))};
-    }
+    options.from = o.lookupIfGiven(QStringLiteral("--from"), plan::Value::Location).value_or(options.from);
+    options.stopRequested = interruptRequested;
 
     // The whole plan is checked before the port is even looked at: a faulty plan sends nothing.
     const std::optional<plan::Plan> p = readClean(path, io);
@@ -238,21 +205,17 @@ int send(const QStringList &arguments, Io &io)
                              .arg(options.from)
                              .arg(locationList(*p))};
 
-    QString device = a.values.value(QStringLiteral("device"));
-    if (hasPort) {
-        device = serial::deviceForPort(number);
-        if (device.isEmpty()) {
-            io.err << "mdconfig-cli: COM" << number
-                   << " names no serial device on this computer (see mdconfig-cli ports, or set MDCONFIG_COM"
-                   << number << "=/dev/...); nothing was sent\n";
-            return Failed;
-        }
+    QString failure;
+    const QString device = deviceOf(target, &failure);
+    if (device.isEmpty()) {
+        io.err << "mdconfig-cli: " << failure << "; nothing was sent\n";
+        return Failed;
     }
 
     const int totalRepetitions = toSend * frame::Repetitions;
     int repetitionsDone = 0;
     plan::SendEvents events;
-    if (a.flags.contains(QStringLiteral("confirm"))) {
+    if (o.has(QStringLiteral("--confirm"))) {
         events.confirm = [&](const plan::Location &l) {
             io.out << "Put the display into programming mode (hold UP and DOWN until it shows \"rdY\"), then "
                       "press Enter to send location "
@@ -297,70 +260,25 @@ int send(const QStringList &arguments, Io &io)
 
 int exportLocation(const QStringList &arguments, Io &io)
 {
-    const QStringList options = {"talker", "sentence", "field", "type",
-                                 "memory", "product",  "icon",  "instrument"};
-    const Parsed a = parse(QStringLiteral("export"), arguments, options, {});
-    if (a.positional.size() < 2)
+    Options o(QStringLiteral("plan export"), sentenceOptions());
+    o.parse(arguments, 2);
+    if (helped(o, io))
+        return Ok;
+    if (o.positional().size() < 2)
         throw UsageError{
             QStringLiteral("plan export: give the plan FILE and the kind of sentence; valid kinds: "
                            "standard, proprietary")};
-    const QString path = a.positional.at(0);
-    const QString kind = a.positional.at(1);
-    if (a.positional.size() > 2)
-        throw UsageError{QStringLiteral("plan export: unexpected argument \"%1\"").arg(a.positional.at(2))};
-    const auto need = [&](const QString &option, plan::Value value) {
-        if (!a.values.contains(option))
-            throw UsageError{
-                QStringLiteral("--%1 is missing; valid values: %2").arg(option, plan::validValues(value))};
-        const QString text = a.values.value(option);
-        const std::optional<int> found = plan::lookup(value, text, nullptr);
-        if (!found)
-            throw UsageError{QStringLiteral("--%1: unknown value \"%2\"; valid values: %3")
-                                 .arg(option, text, plan::validValues(value))};
-        return *found;
-    };
-    const auto refuse = [&](const QStringList &names, const QString &why) {
-        for (const QString &name : names) {
-            if (a.values.contains(name))
-                throw UsageError{QStringLiteral("--%1 %2").arg(name, why)};
-        }
-    };
-
-    plan::Location l;
-    const int product = need(QStringLiteral("product"), plan::Value::Product);
-    l.number = need(QStringLiteral("memory"), plan::Value::Location);
-    if (kind == QLatin1String("standard")) {
-        refuse({QStringLiteral("instrument")},
-               QStringLiteral("is for proprietary sentences; valid here: --talker, "
-                              "--sentence, --field, --type"));
-        l.talker = need(QStringLiteral("talker"), plan::Value::Talker);
-        l.identifier = need(QStringLiteral("sentence"), plan::Value::Sentence);
-        l.field = need(QStringLiteral("field"), plan::Value::Field);
-        if (l.identifier == vocabulary::XdrPosition)
-            l.xdr = a.values.contains(QStringLiteral("type"))
-                        ? need(QStringLiteral("type"), plan::Value::Type)
-                        : 0;
-        else
-            refuse({QStringLiteral("type")}, QStringLiteral("applies only to the sentence XDR"));
-    } else if (kind == QLatin1String("proprietary")) {
-        refuse({QStringLiteral("talker"), QStringLiteral("sentence"), QStringLiteral("field"),
-                QStringLiteral("type")},
-               QStringLiteral("is for standard sentences; valid here: --instrument"));
-        l.proprietary = true;
-        l.instrument = need(QStringLiteral("instrument"), plan::Value::Instrument);
-    } else {
-        throw UsageError{
-            QStringLiteral("plan export: unknown kind of sentence \"%1\"; valid values: standard, "
-                           "proprietary")
-                .arg(kind)};
-    }
-    if (a.values.contains(QStringLiteral("icon"))) {
-        l.icon = need(QStringLiteral("icon"), plan::Value::Icon);
-        if (l.icon != 0 && !plan::showsIcons(product))
-            throw UsageError{QStringLiteral("--icon: product %1 (%2) shows no icon; icons are for product %3")
-                                 .arg(product)
-                                 .arg(plan::productCaption(product), plan::iconProducts())};
-    }
+    const QString path = o.positional().at(0);
+    const Described d = describedByOptions(o, o.positional().at(1));
+    const plan::Location &l = d.location;
+    const int product = d.product;
+    // What a window or frames lets pass unsaid, a plan must not hold: it would not read back clean.
+    if (!l.proprietary && l.identifier != vocabulary::XdrPosition)
+        o.refuse({QStringLiteral("--type")}, QStringLiteral("to a sentence other than XDR"));
+    if (l.icon != 0 && !plan::showsIcons(product))
+        throw UsageError{QStringLiteral("--icon: product %1 (%2) shows no icon; icons are for product %3")
+                             .arg(product)
+                             .arg(plan::productCaption(product), plan::iconProducts())};
 
     if (const std::optional<QString> failure = plan::appendLocation(path, l, product)) {
         io.err << "mdconfig-cli: " << *failure << '\n';
@@ -375,7 +293,8 @@ int exportLocation(const QStringList &arguments, Io &io)
 int plan(const QStringList &arguments, Io &io)
 {
     const QString verb = arguments.value(0);
-    if (verb.isEmpty() || arguments.contains(QLatin1String("--help")) || verb == QLatin1String("help")) {
+    if (verb.isEmpty() || arguments.contains(QLatin1String("--help")) || verb == QLatin1String("help") ||
+        verb == QLatin1String("-h")) {
         if (verb.isEmpty())
             throw UsageError{QStringLiteral("plan: a verb is missing; valid verbs: ") +
                              Verbs.join(QStringLiteral(", "))};

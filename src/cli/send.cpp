@@ -5,7 +5,6 @@
 #include "cli/verbs.h"
 #include "frame/transmitter.h"
 #include "serial/devicepath.h"
-#include "serial/portmap.h"
 #include "serial/qtserialport.h"
 
 namespace cli {
@@ -30,15 +29,11 @@ int send(const QStringList &arguments, Io &io)
     }
     frame::SentenceBytes s = composeFromOptions(o);
     const Target target = targetOf(o);
-    QString device = target.device;
-    if (target.port != 0) {
-        device = serial::deviceForPort(target.port);
-        if (device.isEmpty()) {
-            io.err << "mdconfig-cli: COM" << target.port
-                   << " names no serial device on this computer (see mdconfig-cli ports, or set MDCONFIG_COM"
-                   << target.port << "=/dev/...)\n";
-            return Failed;
-        }
+    QString failure;
+    const QString device = deviceOf(target, &failure);
+    if (device.isEmpty()) {
+        io.err << "mdconfig-cli: " << failure << '\n';
+        return Failed;
     }
 
     serial::QtSerialPort port;
@@ -51,7 +46,7 @@ int send(const QStringList &arguments, Io &io)
     int done = 0;
     if (io.outIsTerminal)
         io.out << progressLine(0) << Qt::flush;
-    const std::optional<QString> failure = transmitter.TransmitSentence(s, [&](int) {
+    const std::optional<QString> stopped = transmitter.TransmitSentence(s, [&](int) {
         ++done;
         if (io.outIsTerminal)
             io.out << progressLine(done) << Qt::flush;
@@ -60,12 +55,12 @@ int send(const QStringList &arguments, Io &io)
     });
     if (io.outIsTerminal)
         io.out << '\n';
-    if (failure && interruptRequested()) {
-        io.err << "mdconfig-cli: " << *failure << "; the display may hold a part frame, send it again\n";
+    if (stopped && interruptRequested()) {
+        io.err << "mdconfig-cli: " << *stopped << "; the display may hold a part frame, send it again\n";
         return Failed;
     }
-    if (failure) {
-        io.err << "mdconfig-cli: the sentence was not sent: " << *failure << '\n';
+    if (stopped) {
+        io.err << "mdconfig-cli: the sentence was not sent: " << *stopped << '\n';
         return Failed;
     }
     port.close();

@@ -1,15 +1,24 @@
-// The options that describe one send, shared by the verbs that compose one (frames, send).
+// The options that describe one send, shared by the verbs that compose one (frames, send, plan export).
 #pragma once
 
 #include "cli/options.h"
 #include "frame/sentencebytes.h"
+#include "plan/plan.h"
 
 namespace cli {
 
 QList<QCommandLineOption> sentenceOptions();
 
-// Composes the send the options describe for the kind ("standard" or "proprietary", the verb's first
-// positional argument); the check bytes are left to be computed. Throws UsageError.
+// What the options describe: a product and one memory location, each value read through the plan's lookups.
+struct Described {
+    int product = 0;
+    plan::Location location;
+};
+
+// Reads the options for the kind of sentence ("standard" or "proprietary"). Throws UsageError.
+Described describedByOptions(const Options &o, const QString &kind);
+
+// Composes the send the options describe for the kind (the verb's first positional argument).
 frame::SentenceBytes composeFromOptions(const Options &o);
 
 // The lines of --help that describe the sentence options.

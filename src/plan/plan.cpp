@@ -393,12 +393,9 @@ QString validValues(Value kind)
         return vocabulary::entries(List::Identifier).join(QStringLiteral(", "));
     case Value::Field:
         return QStringLiteral("1 to %1").arg(vocabulary::CommaCount);
-    case Value::Type: {
-        QStringList letters;
-        for (int p = 0; p < vocabulary::entries(List::Xdr).size(); ++p)
-            letters << *vocabulary::xdrCode(p);
-        return letters.join(QStringLiteral(", ")) + QStringLiteral(", or the whole entry text");
-    }
+    case Value::Type:
+        return vocabulary::transducerLetters().join(QStringLiteral(", ")) +
+               QStringLiteral(", or the whole entry text");
     case Value::Instrument:
         return QStringLiteral("1 to %1, or one of: ").arg(vocabulary::InstrumentCount) +
                vocabulary::entries(List::Instrument).join(QStringLiteral(", "));
@@ -433,10 +430,7 @@ std::optional<int> lookup(Value kind, const QString &raw, QString *valid)
         found = number(text, 1, 25);
         break;
     case Value::Type:
-        for (int i = 0; i < vocabulary::entries(List::Xdr).size() && p < 0; ++i) {
-            if (vocabulary::xdrCode(i)->compare(text, Qt::CaseInsensitive) == 0)
-                p = i;
-        }
+        p = vocabulary::findTransducerLetter(text);
         if (p < 0)
             p = vocabulary::findEntry(List::Xdr, text);
         break;

@@ -2,6 +2,8 @@
 
 #include "frame/pacing.h"
 
+#include <algorithm>
+
 namespace plan {
 
 SendReport sendPlan(const Plan &plan, serial::SerialPort &port, const QString &device,
@@ -28,12 +30,22 @@ SendReport sendPlan(const Plan &plan, serial::SerialPort &port, const QString &d
         return stopAt(0, QStringLiteral("cannot open %1").arg(port.errorString()));
 
     frame::Transmitter transmitter(port, options.pacing);
+    transmitter.setStopRequested(options.stopRequested);
+    const auto stopped = [&] { return options.stopRequested && options.stopRequested(); };
     for (qsizetype i = 0; i < toSend.size(); ++i) {
         const Location &l = toSend[i];
-        if (i > 0 && options.gap.count() > 0)
-            frame::waitUntil(frame::Clock::now() + options.gap);
+        if (i > 0 && options.gap.count() > 0) {
+            // In short steps, so that a stop asked for during a long gap is heard at once.
+            const frame::Clock::time_point end = frame::Clock::now() + options.gap;
+            while (frame::Clock::now() < end && !stopped())
+                frame::waitUntil(std::min(end, frame::Clock::now() + std::chrono::milliseconds(50)));
+        }
+        if (stopped())
+            return stopAt(i, QStringLiteral("interrupted before location %1").arg(l.number));
         if (events.confirm && !events.confirm(l))
             return stopAt(i, QStringLiteral("stopped before location %1, as asked").arg(l.number));
+        if (stopped()) // while the user was asked
+            return stopAt(i, QStringLiteral("interrupted before location %1").arg(l.number));
         if (events.starting)
             events.starting(l);
         frame::SentenceBytes s = compose(plan.product, l);

@@ -15,6 +15,8 @@ struct SendOptions {
     frame::Pacing pacing;
     std::chrono::milliseconds gap{1000}; // between two locations, not before the first
     int from = FirstLocation;            // locations below this one are skipped
+    // Asked before every byte and during the gap: true stops the send after the byte on the wire (Ctrl-C).
+    frame::Transmitter::StopRequested stopRequested;
 };
 
 struct SendEvents {

@@ -181,6 +181,20 @@ void tst_Cli::badArguments_data()
     QTest::newRow("unknown command") << QStringList{"flash"} << "unknown command";
     QTest::newRow("send without a port") << QStringList{"send"} + good.mid(1) << "--port";
     QTest::newRow("port 17") << QStringList{"send"} + good.mid(1) + QStringList{"--port", "17"} << "--port";
+    // The verbs that read plans, frames and the bus meet bad arguments the same way.
+    QTest::newRow("plan send: empty device") << QStringList{"plan", "send", "x.toml", "--device", ""}
+                                             << "--device has an empty value; valid values: a device path";
+    QTest::newRow("plan export: an option given twice")
+        << QStringList{"plan", "export", "x.toml"} + good.mid(1) + QStringList{"--memory", "4"}
+        << "--memory is given 2 times (3, 4); give it once; valid values: 1 to 10";
+    QTest::newRow("listen: empty device") << QStringList{"listen", "--device", " "}
+                                          << "--device has an empty value; valid values: a device path";
+    QTest::newRow("listen: an option given twice")
+        << QStringList{"listen", "--port", "1", "--port", "2"} << "--port is given 2 times (1, 2)";
+    QTest::newRow("listen: unknown option") << QStringList{"listen", "--port", "1", "--loud"}
+                                            << "Unknown option 'loud'; valid options: --port, --device";
+    QTest::newRow("decode: unknown option")
+        << QStringList{"decode", "--loud", "24"} << "Unknown option 'loud'; valid options: --json, --help";
     QTest::newRow("binary junk") << QStringList{"frames", "standard", QString::fromLatin1("\x01\xff--")}
                                  << "unexpected argument";
 }

@@ -274,9 +274,16 @@ void tst_Listen::badArguments_data()
     QTest::newRow("speed not offered") << QStringList{"--device", "x", "--baud", "9600"} << "4800, 38400";
     QTest::newRow("zero seconds") << QStringList{"--device", "x", "--seconds", "0"} << "--seconds";
     QTest::newRow("seconds not a number") << QStringList{"--device", "x", "--seconds", "ten"} << "--seconds";
-    QTest::newRow("unknown option") << QStringList{"--device", "x", "--loud"} << "--baud 4800|38400";
+    QTest::newRow("unknown option") << QStringList{"--device", "x", "--loud"}
+                                    << "Unknown option 'loud'; valid options: --port, --device, --baud";
     QTest::newRow("option without its value") << QStringList{"--device"} << "device";
     QTest::newRow("stray argument") << QStringList{"--device", "x", "now"} << "now";
+    QTest::newRow("an option given twice")
+        << QStringList{"--device", "x", "--baud", "4800", "--baud", "38400"} << "--baud is given 2 times";
+    QTest::newRow("a switch given twice")
+        << QStringList{"--device", "x", "--json", "--json"} << "--json is given 2 times";
+    QTest::newRow("empty device") << QStringList{"--device", ""}
+                                  << "--device has an empty value; valid values: a device path";
 }
 
 void tst_Listen::badArguments()
@@ -289,7 +296,7 @@ void tst_Listen::badArguments()
     QCOMPARE(listen.exitCode(), 2);
     const QString err = QString::fromUtf8(listen.readAllStandardError());
     QCOMPARE(err.count(QLatin1Char('\n')), 1);
-    QVERIFY2(err.startsWith(QLatin1String("mdconfig-cli: listen: ")) && err.contains(names), qPrintable(err));
+    QVERIFY2(err.startsWith(QLatin1String("mdconfig-cli: ")) && err.contains(names), qPrintable(err));
 }
 
 void tst_Listen::help()

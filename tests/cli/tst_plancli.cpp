@@ -285,6 +285,53 @@ void tst_PlanCli::usageErrors_data()
     QTest::newRow("export: memory missing")
         << QStringList{"plan", "export", "x.toml", "proprietary", "--instrument", "1", "--product", "0"}
         << "--memory is missing; valid values: 1 to 10";
+    QTest::newRow("send: an option given twice")
+        << QStringList{"plan", "send", "x.toml", "--device", "d", "--gap", "0", "--gap", "1"}
+        << "--gap is given 2 times (0, 1); give it once";
+    QTest::newRow("send: a switch given twice")
+        << QStringList{"plan", "send", "x.toml", "--device", "d", "--confirm", "--confirm"}
+        << "--confirm is given 2 times";
+    QTest::newRow("send: empty device") << QStringList{"plan", "send", "x.toml", "--device", ""}
+                                        << "--device has an empty value; valid values: a device path";
+    QTest::newRow("send: port and device both")
+        << QStringList{"plan", "send", "x.toml", "--port", "1", "--device", "d"} << "--port and --device";
+    QTest::newRow("send: port 17") << QStringList{"plan", "send", "x.toml", "--port", "17"}
+                                   << "--port: unknown value \"17\"; valid values: 1 to 16";
+    QTest::newRow("send: unknown option") << QStringList{"plan", "send", "x.toml", "--device", "d", "--fast"}
+                                          << "Unknown option 'fast'; valid options: --port, --device";
+    QTest::newRow("send: a value missing at the end")
+        << QStringList{"plan", "send", "x.toml", "--device"} << "--device";
+    QTest::newRow("check: a second file")
+        << QStringList{"plan", "check", "x.toml", "y.toml"} << "unexpected argument \"y.toml\"";
+    QTest::newRow("check: unknown option")
+        << QStringList{"plan", "check", "x.toml", "--json"} << "Unknown option 'json'; valid options: --help";
+    QTest::newRow("frames: a switch given twice")
+        << QStringList{"plan", "frames", "x.toml", "--json", "--json"} << "--json is given 2 times";
+    QTest::newRow("export: an option given twice")
+        << QStringList{"plan",     "export", "x.toml",    "proprietary", "--instrument", "1",
+                       "--memory", "1",      "--product", "0",           "--memory",     "2"}
+        << "--memory is given 2 times (1, 2); give it once; valid values: 1 to 10";
+    QTest::newRow("export: empty value")
+        << QStringList{"plan", "export",   "x.toml", "proprietary", "--instrument",
+                       "",     "--memory", "1",      "--product",   "0"}
+        << "--instrument has an empty value";
+    QTest::newRow("export: unknown option")
+        << QStringList{"plan",     "export", "x.toml",    "proprietary", "--instrument", "1",
+                       "--memory", "1",      "--product", "0",           "--port",       "1"}
+        << "Unknown option 'port'; valid options: --talker";
+    QTest::newRow("export: type on a sentence other than XDR")
+        << QStringList{"plan",    "export", "x.toml",   "standard", "--talker",  "GP", "--sentence", "RMC",
+                       "--field", "1",      "--memory", "1",        "--product", "0",  "--type",     "C"}
+        << "--type does not apply to a sentence other than XDR";
+    QTest::newRow("export: instrument with a standard sentence")
+        << QStringList{"plan",    "export", "x.toml",   "standard", "--talker",  "GP", "--sentence",   "RMC",
+                       "--field", "1",      "--memory", "1",        "--product", "0",  "--instrument", "1"}
+        << "--instrument does not apply to a standard sentence";
+    QTest::newRow("export: no kind") << QStringList{"plan", "export", "x.toml"} << "valid kinds: standard";
+    QTest::newRow("decode: unknown option") << QStringList{"decode", "--colour", "24"}
+                                            << "Unknown option 'colour'; valid options: --json, --help";
+    QTest::newRow("decode: a switch given twice")
+        << QStringList{"decode", "--json", "--json", "24"} << "--json is given 2 times";
     QTest::newRow("decode without bytes") << QStringList{"decode"} << "no bytes given";
     QTest::newRow("decode: not hexadecimal")
         << QStringList{"decode", "24 32 4G"} << "\"G\" is not a hexadecimal";

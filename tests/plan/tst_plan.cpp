@@ -115,6 +115,10 @@ private slots:
     void resumeFrom();
     void confirmDeclined();
     void portWillNotOpen();
+    void stopAfterTheCurrentByte_data();
+    void stopAfterTheCurrentByte();
+    void stopDuringAGap();
+    void stopWhileTheUserIsAsked();
     void gapBetweenLocations();
     void ranges();
 };
@@ -485,6 +489,75 @@ void tst_Plan::portWillNotOpen()
     QCOMPARE(r.notSent.size(), 10);
     QVERIFY(r.failure.contains("permission denied"));
     QVERIFY(port.written.isEmpty());
+}
+
+void tst_Plan::stopAfterTheCurrentByte_data()
+{
+    QTest::addColumn<int>("bytesBeforeStop");
+    QTest::addColumn<QString>("says");
+    QTest::addColumn<QList<int>>("sent");
+    QTest::newRow("in location 4, byte 28")
+        << 3 * 100 + 27 << "location 4 failed: interrupted after 27 of 100 bytes" << QList<int>{1, 2, 3};
+    QTest::newRow("after the first byte of location 1")
+        << 1 << "location 1 failed: interrupted after 1 of 100 bytes" << QList<int>{};
+    QTest::newRow("at the last byte of location 10")
+        << 999 << "location 10 failed: interrupted after 99 of 100 bytes"
+        << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9};
+}
+
+void tst_Plan::stopAfterTheCurrentByte()
+{
+    QFETCH(int, bytesBeforeStop);
+    QFETCH(QString, says);
+    QFETCH(QList<int>, sent);
+    const plan::Plan p = ::cleanPlan(TenLocations);
+    RecordingPort port;
+    plan::SendOptions o = quick();
+    // As a signal would: it comes once, and stays noted.
+    o.stopRequested = [&] { return port.written.size() >= bytesBeforeStop; };
+    const plan::SendReport r = plan::sendPlan(p, port, "dev", o);
+    QVERIFY(!r.complete());
+    QCOMPARE(r.failure, says);
+    QCOMPARE(r.sent, sent);
+    QCOMPARE(r.sent.size() + r.notSent.size(), 10);
+    QCOMPARE(r.notSent.first(), sent.size() + 1);
+    // Not a byte more than those on the wire when the stop came, and every one of them right.
+    QCOMPARE(port.written.size(), bytesBeforeStop);
+    QCOMPARE(port.written.left(qMin(bytesBeforeStop, 300)),
+             firstThreeLocations().left(qMin(bytesBeforeStop, 300)));
+    QVERIFY(!port.isOpen());
+}
+
+void tst_Plan::stopDuringAGap()
+{
+    const plan::Plan p = ::cleanPlan(TenLocations);
+    RecordingPort port;
+    plan::SendOptions o = quick();
+    o.gap = std::chrono::minutes(10);
+    o.stopRequested = [&] { return port.written.size() >= 100; }; // once location 1 is out, in the gap
+    const plan::SendReport r = plan::sendPlan(p, port, "dev", o);
+    QCOMPARE(r.sent, QList<int>{1});
+    QCOMPARE(r.notSent.first(), 2);
+    QCOMPARE(r.failure, QString("interrupted before location 2"));
+    QCOMPARE(port.written.size(), 100);
+}
+
+void tst_Plan::stopWhileTheUserIsAsked()
+{
+    const plan::Plan p = ::cleanPlan(TenLocations);
+    RecordingPort port;
+    bool stop = false;
+    plan::SendOptions o = quick();
+    o.stopRequested = [&] { return stop; };
+    plan::SendEvents events;
+    events.confirm = [&](const plan::Location &l) {
+        stop = l.number == 2; // Ctrl-C at the prompt, then Enter
+        return true;
+    };
+    const plan::SendReport r = plan::sendPlan(p, port, "dev", o, events);
+    QCOMPARE(r.sent, QList<int>{1});
+    QCOMPARE(r.failure, QString("interrupted before location 2"));
+    QCOMPARE(port.written, firstThreeLocations().left(100));
 }
 
 void tst_Plan::gapBetweenLocations()
