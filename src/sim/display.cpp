@@ -104,7 +104,9 @@ Verdict Display::take(const Send &send)
             counts = counts && d.valid();
             const std::uint8_t check = std::uint8_t(r.bytes.back());
             // The check byte fits, but not its place: a warning, the frame itself is sound.
-            if (d.check == frame::CheckMatch::First && r.number != 1) {
+            if (d.location == 0) {
+                // No location, no repeat check byte to compare with: the decoder has said what is wrong.
+            } else if (d.check == frame::CheckMatch::First && r.number != 1) {
                 problems << QStringLiteral("ends with the first frame's check byte %1 where repetitions 2 to "
                                            "10 end with %2")
                                 .arg(hexByte(check), hexByte(d.expectedRepeat));
