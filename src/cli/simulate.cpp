@@ -148,6 +148,14 @@ int simulate(const QStringList &arguments, Io &io)
     bool planFailed = false;
     sim::Display *display = nullptr;
     const auto report = [&](const sim::Verdict &v) {
+        // The plan first: once "location N: ..." is on the screen, the file holds it too.
+        if (v.accepted && !planOut.isEmpty()) {
+            if (const std::optional<QString> failed = display->writePlan(planOut)) {
+                planFailed = true;
+                io.err << "mdconfig-cli: simulate: the plan was not written: " << *failed << '\n'
+                       << Qt::flush;
+            }
+        }
         if (json) {
             QJsonObject line = sim::Display::toJson(v);
             line.insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
@@ -156,18 +164,9 @@ int simulate(const QStringList &arguments, Io &io)
             for (const QString &l : sim::Display::lines(v))
                 io.out << l << '\n';
         }
+        if (live && v.accepted)
+            io.out << '\n' << display->table() << '\n';
         io.out << Qt::flush;
-        if (!v.accepted)
-            return;
-        if (!planOut.isEmpty()) {
-            if (const std::optional<QString> failed = display->writePlan(planOut)) {
-                planFailed = true;
-                io.err << "mdconfig-cli: simulate: the plan was not written: " << *failed << '\n'
-                       << Qt::flush;
-            }
-        }
-        if (live)
-            io.out << '\n' << display->table() << '\n' << Qt::flush;
     };
     sim::Display simulated(product, report);
     display = &simulated;
