@@ -5,6 +5,7 @@
 #include "cli/listen.h"
 #include "cli/plan.h"
 #include "cli/sentence.h"
+#include "cli/simulate.h"
 #include "cli/verbs.h"
 
 #include <QCommandLineParser>
@@ -21,6 +22,7 @@ const QList<Verb> &verbs()
         {"plan", plan, "checks, shows, sends or extends a display plan: a whole display in one file"},
         {"decode", decode, "says what a captured frame configures and whether its check byte is right"},
         {"listen", listen, "shows which talkers, sentences and fields the NMEA bus carries"},
+        {"simulate", simulate, "plays a display: says what each send configures and what is wrong with it"},
     };
     return table;
 }
@@ -38,6 +40,8 @@ QString usageText()
         "  mdconfig-cli plan check|frames|send|export ...   (see mdconfig-cli plan --help)\n"
         "  mdconfig-cli decode [--json] HEX...               (see mdconfig-cli decode --help)\n"
         "  mdconfig-cli listen (--port N | --device PATH) [--baud 4800|38400] [--seconds S] [--json]\n"
+        "  mdconfig-cli simulate (--device PATH | --pty) [--json] [--plan-out FILE] [--seconds S] [--product "
+        "P]\n"
         "  mdconfig-cli --help | --version\n"
         "\n");
     for (const Verb &verb : verbs())

@@ -1,0 +1,206 @@
+#include "cli/simulate.h"
+
+#include "cli/interrupt.h"
+#include "cli/options.h"
+#include "plan/plan.h"
+#include "serial/pseudoterminal.h"
+#include "serial/receiveport.h"
+#include "sim/display.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+
+#include <memory>
+
+namespace cli {
+namespace {
+
+const char *const HelpText =
+    "Usage: mdconfig-cli simulate (--device PATH | --pty) [--json] [--plan-out FILE] [--seconds S]\n"
+    "                             [--product P]\n"
+    "\n"
+    "Plays a display in programming mode: reads a serial line at 4800 baud, 8 data bits, no parity, 1 stop\n"
+    "bit, and says what each send (ten repetitions of a frame) would configure and what is wrong with it.\n"
+    "Use it to check a cable, an adapter or a sender without a display.\n"
+    "\n"
+    "--device PATH    the serial device to read, such as /dev/ttyUSB1: the second of two USB adapters wired\n"
+    "                 back to back (TX to RX, ground to ground), the first given to the sender\n"
+    "--pty            no hardware: makes a pseudo-terminal pair and prints the path to give the sender\n"
+    "                 (mdconfig-cli send --device PATH, or the window with MDCONFIG_COM1=PATH and COM1)\n"
+    "--json           one JSON object a line: each send taken (\"accepted\": true, location, shows, ...,\n"
+    "                 warnings), each send rejected (\"accepted\": false, \"rejected\": true, reason,\n"
+    "                 problems, frames), and a summary object at the end\n"
+    "--plan-out FILE  keeps what the display took as a display plan (see mdconfig-cli plan --help),\n"
+    "                 replacing FILE whole after each send taken, so Ctrl-C loses nothing; refuses a link, "
+    "a\n"
+    "                 directory, a FIFO or a device. 10-byte frames are sent alike to products 0 and 1:\n"
+    "                 product 0 is then written, with a comment saying so, unless --product says otherwise\n"
+    "--seconds S      stop after S seconds, a whole number, 1 or more (default: at Ctrl-C or SIGTERM)\n"
+    "--product P      the display's product: 0 (MD20/MD40), 1 (MD90 Ver 1.0, 1.1, 1.2), 2 (MD90 Ver 1.3 +)\n"
+    "                 or its caption; frames of the other length are then rejected. Without it the first\n"
+    "                 send taken decides (11-byte frames: product 2; 10-byte frames: 0 or 1)\n"
+    "\n"
+    "What is checked: each repetition's length (10 bytes, or 11 with an icon byte), its \"$\" header, its\n"
+    "memory location and codes, its check byte (repetition 1 ends with the first check byte, 2 to 10 with\n"
+    "the repeat one), the pacing (no byte closer than 50 ms to the one before, 100 ms of silence before "
+    "each\n"
+    "repetition), and ten repetitions to a send. Each fault is a \"warning:\" line.\n"
+    "\n"
+    "When a send is taken: a repetition counts when it is a sound frame (length, header, location, codes,\n"
+    "a check byte that fits the first or the repeat frame) that came with the display's pacing. A send is\n"
+    "taken when at least one repetition counts, all that count carry the same configuration, and its frame\n"
+    "length fits the product. Then \"location N: what it shows\" is printed and the table of the ten\n"
+    "locations is reprinted (on a terminal; otherwise printed once at the end). Everything else wrong with "
+    "a\n"
+    "taken send (a repetition that does not count, a check byte of the wrong kind for its place, a missing "
+    "or\n"
+    "extra repetition) is a warning. A send where no repetition counts, or where they disagree, is\n"
+    "rejected: \"send N rejected: why\".\n"
+    "\n"
+    "Exit status: 0 every send heard was taken; 1 a send was rejected, the device would not open or went\n"
+    "away, or the plan could not be written; 2 bad arguments.\n";
+
+QString jsonLine(QJsonObject o)
+{
+    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
+sim::Micros elapsed(const QElapsedTimer &clock)
+{
+    return sim::Micros(clock.nsecsElapsed() / 1000);
+}
+
+} // namespace
+
+int simulate(const QStringList &arguments, Io &io)
+{
+    Options o(
+        QStringLiteral("simulate"),
+        {QCommandLineOption(QStringLiteral("device"), QStringLiteral("a device path, such as /dev/ttyUSB1"),
+                            QStringLiteral("PATH")),
+         QCommandLineOption(QStringLiteral("pty"), QStringLiteral("no value")),
+         QCommandLineOption(QStringLiteral("json"), QStringLiteral("no value")),
+         QCommandLineOption(QStringLiteral("plan-out"), QStringLiteral("a plan file to write"),
+                            QStringLiteral("FILE")),
+         QCommandLineOption(QStringLiteral("seconds"), QStringLiteral("a whole number of seconds, 1 or more"),
+                            QStringLiteral("S")),
+         QCommandLineOption(QStringLiteral("product"), plan::validValues(plan::Value::Product),
+                            QStringLiteral("P"))});
+    o.parse(arguments, 0);
+    if (o.helpAsked()) {
+        io.out << HelpText << Qt::flush;
+        return Ok;
+    }
+    const bool pty = o.has(QStringLiteral("--pty"));
+    if (pty == o.has(QStringLiteral("--device"))) {
+        throw UsageError{QStringLiteral("simulate: %1; valid values: --device PATH or --pty")
+                             .arg(pty ? QStringLiteral("--device and --pty are both given, give one")
+                                      : QStringLiteral("--device or --pty is missing"))};
+    }
+    const int seconds =
+        o.has(QStringLiteral("--seconds")) ? o.number(QStringLiteral("--seconds"), 1, 1000000) : 0;
+    int product = -1;
+    if (o.has(QStringLiteral("--product"))) {
+        const std::optional<int> p =
+            plan::lookup(plan::Value::Product, o.value(QStringLiteral("--product")), nullptr);
+        if (!p)
+            o.unknownValue(QStringLiteral("--product"), plan::validValues(plan::Value::Product));
+        product = *p;
+    }
+    const bool json = o.has(QStringLiteral("--json"));
+    const QString planOut = o.value(QStringLiteral("--plan-out"));
+
+    // A plan path that cannot be written is refused before anything is heard, not after the first send.
+    if (!planOut.isEmpty()) {
+        if (const std::optional<QString> refused = sim::Display::refusePlanPath(planOut)) {
+            io.err << "mdconfig-cli: simulate: " << *refused << '\n' << Qt::flush;
+            return Failed;
+        }
+    }
+
+    std::unique_ptr<serial::ReceivePort> port;
+    QString where;
+    if (pty) {
+        auto pair = std::make_unique<serial::PseudoTerminal>();
+        if (!pair->open()) {
+            io.err << "mdconfig-cli: " << pair->errorString() << '\n' << Qt::flush;
+            return Failed;
+        }
+        where = pair->farEnd();
+        port = std::move(pair);
+        io.err << "simulated display on " << where
+               << ": give this path to mdconfig or mdconfig-cli send --device; ";
+    } else {
+        auto device = std::make_unique<serial::QtReceivePort>();
+        where = o.value(QStringLiteral("--device"));
+        if (!device->open(where, 4800)) {
+            io.err << "mdconfig-cli: cannot open " << device->errorString() << '\n' << Qt::flush;
+            return Failed;
+        }
+        port = std::move(device);
+        io.err << "simulated display on " << where << " at 4800 baud, 8N1; ";
+    }
+    io.err << (seconds > 0 ? QStringLiteral("for %1 s").arg(seconds) : QStringLiteral("Ctrl-C ends")) << '\n'
+           << Qt::flush;
+
+    const bool live = io.outIsTerminal && !json;
+    bool planFailed = false;
+    sim::Display *display = nullptr;
+    const auto report = [&](const sim::Verdict &v) {
+        // The plan first: once "location N: ..." is on the screen, the file holds it too.
+        if (v.accepted && !planOut.isEmpty()) {
+            if (const std::optional<QString> failed = display->writePlan(planOut)) {
+                planFailed = true;
+                io.err << "mdconfig-cli: simulate: the plan was not written: " << *failed << '\n'
+                       << Qt::flush;
+            }
+        }
+        if (json) {
+            QJsonObject line = sim::Display::toJson(v);
+            line.insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
+            io.out << jsonLine(line) << '\n';
+        } else {
+            for (const QString &l : sim::Display::lines(v))
+                io.out << l << '\n';
+        }
+        if (live && v.accepted)
+            io.out << '\n' << display->table() << '\n';
+        io.out << Qt::flush;
+    };
+    sim::Display simulated(product, report);
+    display = &simulated;
+
+    QElapsedTimer clock;
+    clock.start();
+    // Short reads keep the clock, a silence that ends a send and a signal within a twentieth of a second.
+    while (!interruptRequested() && (seconds == 0 || clock.elapsed() < qint64(seconds) * 1000)) {
+        const QByteArray bytes = port->read(50);
+        const sim::Micros now = elapsed(clock);
+        if (!bytes.isEmpty())
+            simulated.receive(bytes, now);
+        simulated.advanceTo(now);
+        if (port->failed())
+            break;
+    }
+    port->close();
+    simulated.finish();
+
+    if (json) {
+        io.out << jsonLine(simulated.summaryJson()) << '\n';
+    } else {
+        io.out << '\n' << simulated.table();
+        io.out << QStringLiteral("%1 send(s) taken, %2 rejected\n")
+                      .arg(simulated.accepted())
+                      .arg(simulated.rejected());
+    }
+    io.out << Qt::flush;
+    if (port->failed()) {
+        io.err << "mdconfig-cli: the device went away while simulating: " << port->errorString() << '\n'
+               << Qt::flush;
+        return Failed;
+    }
+    return simulated.rejected() > 0 || planFailed ? Failed : Ok;
+}
+
+} // namespace cli

@@ -1,0 +1,322 @@
+#include "sim/display.h"
+
+#include "frame/sentencebytes.h"
+#include "plan/plan.h"
+#include "vocabulary/vocabulary.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QSaveFile>
+
+namespace sim {
+namespace {
+
+using vocabulary::List;
+
+QString hexByte(std::uint8_t b)
+{
+    return QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+// The first product whose frames do (or do not) carry an icon byte.
+int productFor(bool iconByte)
+{
+    for (int p = 0; p < plan::ProductCount; ++p) {
+        if (plan::showsIcons(p) == iconByte)
+            return p;
+    }
+    return -1;
+}
+
+QString frameLengthText(bool iconByte)
+{
+    return iconByte ? QStringLiteral("11-byte frames (with an icon byte)")
+                    : QStringLiteral("10-byte frames (no icon byte)");
+}
+
+plan::Location toLocation(const frame::DecodedFrame &d)
+{
+    plan::Location l;
+    l.number = d.location;
+    l.proprietary = d.kind == frame::FrameKind::Proprietary;
+    l.talker = d.talker;
+    l.identifier = d.identifier;
+    l.field = d.field;
+    l.xdr = d.xdr;
+    l.instrument = d.instrument;
+    l.icon = d.hasIconByte ? d.icon : 0;
+    return l;
+}
+
+QJsonValue entryOrNull(List list, int position, bool applies)
+{
+    return applies && position >= 0 ? QJsonValue(vocabulary::entries(list).at(position)) : QJsonValue();
+}
+
+QString findingText(const Verdict &v, const Finding &f)
+{
+    return f.repetition > 0
+               ? QStringLiteral("send %1, repetition %2: %3").arg(v.send).arg(f.repetition).arg(f.text)
+               : QStringLiteral("send %1: %2").arg(v.send).arg(f.text);
+}
+
+} // namespace
+
+Display::Display(int product, Report report)
+    : m_receiver({{}, [this](const Send &s) { take(s); }}), m_report(std::move(report)), m_product(product),
+      m_productGiven(product >= 0)
+{
+}
+
+void Display::receive(const QByteArray &bytes, Micros at)
+{
+    m_receiver.receive(bytes, at);
+}
+
+void Display::advanceTo(Micros now)
+{
+    m_receiver.advanceTo(now);
+}
+
+void Display::finish()
+{
+    m_receiver.finish();
+}
+
+Verdict Display::take(const Send &send)
+{
+    Verdict v;
+    v.send = ++m_sends;
+    v.repetitions = int(send.repetitions.size());
+    if (!send.repetitions.isEmpty())
+        v.start = send.repetitions.first().start;
+    for (const QString &p : send.problems())
+        v.findings << Finding{0, p};
+
+    QList<frame::DecodedFrame> counted;
+    for (const Repetition &r : send.repetitions) {
+        v.frames << r.bytes;
+        QStringList problems = r.problems(); // length, header and pacing, as the receiver heard them
+        bool counts = problems.isEmpty();
+        if (!r.wrongLength() && !r.wrongHeader()) {
+            const frame::DecodedFrame d = frame::decodeFrame(r.bytes);
+            problems << d.problems;
+            counts = counts && d.valid();
+            const std::uint8_t check = std::uint8_t(r.bytes.back());
+            // The check byte fits, but not its place: a warning, the frame itself is sound.
+            if (d.location == 0) {
+                // No location, no repeat check byte to compare with: the decoder has said what is wrong.
+            } else if (d.check == frame::CheckMatch::First && r.number != 1) {
+                problems << QStringLiteral("ends with the first frame's check byte %1 where repetitions 2 to "
+                                           "10 end with %2")
+                                .arg(hexByte(check), hexByte(d.expectedRepeat));
+            } else if (d.check == frame::CheckMatch::Repeat && r.number == 1) {
+                QString text = QStringLiteral("ends with the repeat check byte %1 where the first repetition "
+                                              "of a send ends with %2")
+                                   .arg(hexByte(check), hexByte(d.expectedFirst));
+                if (send.fewerThanTen())
+                    text += QStringLiteral(": the first repetition was lost");
+                problems << text;
+            }
+            if (counts)
+                counted << d;
+        }
+        for (const QString &p : problems)
+            v.findings << Finding{r.number, p};
+    }
+
+    if (counted.isEmpty()) {
+        v.rejection = QStringLiteral("no repetition was a sound frame with the display's pacing");
+    } else {
+        v.configuration = counted.first();
+        for (const frame::DecodedFrame &d : counted) {
+            if (d.bytes.chopped(1) != v.configuration.bytes.chopped(1)) {
+                v.rejection = QStringLiteral("the repetitions carry different configurations (%1 and %2)")
+                                  .arg(v.configuration.shows(), d.shows());
+                break;
+            }
+        }
+    }
+
+    const bool iconByte = v.configuration.hasIconByte;
+    if (v.rejection.isEmpty() && m_product >= 0 && plan::showsIcons(m_product) != iconByte) {
+        if (m_productGiven) {
+            v.rejection = QStringLiteral("%1 are not for product %2 (%3), which this display is")
+                              .arg(frameLengthText(iconByte))
+                              .arg(m_product)
+                              .arg(plan::productCaption(m_product));
+        } else {
+            v.rejection = QStringLiteral("%1 after sends of %2: one display is one product (give --product "
+                                         "to say which)")
+                              .arg(frameLengthText(iconByte), frameLengthText(!iconByte));
+        }
+    }
+
+    if (v.rejection.isEmpty()) {
+        v.accepted = true;
+        ++m_accepted;
+        if (m_product < 0) {
+            m_product = productFor(iconByte);
+            m_productAssumed = !iconByte; // products 0 and 1 are sent alike
+        }
+        std::optional<LocationState> &state = m_locations[std::size_t(v.configuration.location - 1)];
+        const int sends = state ? state->sends : 0;
+        state = LocationState{v.configuration, sends + 1};
+    } else {
+        ++m_rejected;
+    }
+    if (m_report)
+        m_report(v);
+    return v;
+}
+
+QString Display::table() const
+{
+    // 3 + 2 + 66 + 1 + 5 columns: the longest configuration ("II XDR field 25 type A - Angular Displacement,
+    // Degrees, icon MILES") fits whole.
+    constexpr int ShowsWidth = 66;
+    QString product;
+    if (m_product < 0)
+        product = QStringLiteral("product not known until a send is taken");
+    else if (m_productAssumed)
+        product = QStringLiteral("10-byte frames: product 0 or 1");
+    else
+        product = QStringLiteral("product %1 (%2)").arg(m_product).arg(plan::productCaption(m_product));
+    QString t = QStringLiteral("Simulated display, %1\n").arg(product);
+    t += QStringLiteral("loc  ") + QStringLiteral("shows").leftJustified(ShowsWidth) +
+         QStringLiteral(" sends\n");
+    for (int i = 0; i < MemoryLocations; ++i) {
+        const std::optional<LocationState> &state = m_locations[std::size_t(i)];
+        if (!state) {
+            t += QStringLiteral("%1  -\n").arg(i + 1, 3);
+            continue;
+        }
+        t += QStringLiteral("%1  %2 %3\n")
+                 .arg(i + 1, 3)
+                 .arg(state->configuration.shows().leftJustified(ShowsWidth, QLatin1Char(' '), true))
+                 .arg(state->sends, 5);
+    }
+    return t;
+}
+
+QStringList Display::lines(const Verdict &v)
+{
+    QStringList l;
+    for (const Finding &f : v.findings)
+        l << QStringLiteral("warning: ") + findingText(v, f);
+    if (v.accepted)
+        l << QStringLiteral("location %1: %2").arg(v.configuration.location).arg(v.configuration.shows());
+    else
+        l << QStringLiteral("send %1 rejected: %2").arg(v.send).arg(v.rejection);
+    return l;
+}
+
+QJsonObject Display::toJson(const Verdict &v)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("accepted"), v.accepted);
+    if (!v.accepted)
+        o.insert(QStringLiteral("rejected"), true);
+    o.insert(QStringLiteral("send"), v.send);
+    o.insert(QStringLiteral("repetitions"), v.repetitions);
+    const frame::DecodedFrame &d = v.configuration;
+    o.insert(QStringLiteral("location"), d.location > 0 ? QJsonValue(d.location) : QJsonValue());
+    QStringList findings;
+    for (const Finding &f : v.findings)
+        findings << (f.repetition > 0 ? QStringLiteral("repetition %1: %2").arg(f.repetition).arg(f.text)
+                                      : f.text);
+    if (v.accepted) {
+        const bool standard = d.kind == frame::FrameKind::Standard || d.kind == frame::FrameKind::Xdr;
+        o.insert(QStringLiteral("shows"), d.shows());
+        static const char *const kinds[] = {"unknown", "standard", "xdr", "proprietary"};
+        o.insert(QStringLiteral("kind"), QString::fromLatin1(kinds[int(d.kind)]));
+        o.insert(QStringLiteral("talker"), entryOrNull(List::Talker, d.talker, standard));
+        o.insert(QStringLiteral("sentence"), entryOrNull(List::Identifier, d.identifier, standard));
+        o.insert(QStringLiteral("field"), standard ? QJsonValue(d.field) : QJsonValue());
+        o.insert(QStringLiteral("type"), entryOrNull(List::Xdr, d.xdr, d.kind == frame::FrameKind::Xdr));
+        o.insert(QStringLiteral("instrument"),
+                 entryOrNull(List::Instrument, d.instrument, d.kind == frame::FrameKind::Proprietary));
+        o.insert(QStringLiteral("icon"),
+                 d.hasIconByte ? QJsonValue(frame::iconCaptions().at(d.icon)) : QJsonValue());
+        o.insert(QStringLiteral("frame"), frame::toHex(d.bytes.chopped(1)));
+        o.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(findings));
+    } else {
+        o.insert(QStringLiteral("reason"), v.rejection);
+        o.insert(QStringLiteral("problems"), QJsonArray::fromStringList(findings));
+        QJsonArray frames;
+        for (const QByteArray &f : v.frames)
+            frames.append(frame::toHex(f));
+        o.insert(QStringLiteral("frames"), frames);
+    }
+    return o;
+}
+
+QJsonObject Display::summaryJson() const
+{
+    QJsonObject s;
+    s.insert(QStringLiteral("sends"), m_sends);
+    s.insert(QStringLiteral("accepted"), m_accepted);
+    s.insert(QStringLiteral("rejected"), m_rejected);
+    s.insert(QStringLiteral("product"), m_product >= 0 ? QJsonValue(m_product) : QJsonValue());
+    s.insert(QStringLiteral("productAssumed"), m_productAssumed);
+    QJsonArray locations;
+    for (int i = 0; i < MemoryLocations; ++i) {
+        const std::optional<LocationState> &state = m_locations[std::size_t(i)];
+        QJsonObject l;
+        l.insert(QStringLiteral("location"), i + 1);
+        l.insert(QStringLiteral("shows"), state ? QJsonValue(state->configuration.shows()) : QJsonValue());
+        l.insert(QStringLiteral("sends"), state ? state->sends : 0);
+        locations.append(l);
+    }
+    s.insert(QStringLiteral("locations"), locations);
+    return QJsonObject{{QStringLiteral("summary"), s}};
+}
+
+QString Display::planText() const
+{
+    if (m_accepted == 0 || m_product < 0)
+        return {};
+    QString t = QStringLiteral("# What a simulated display took (mdconfig-cli simulate).\n");
+    if (m_productAssumed) {
+        t += QStringLiteral("# 10-byte frames are sent alike to products 0 and 1: product 0 is assumed; "
+                            "write 1 for an %1.\n")
+                 .arg(vocabulary::productName(1));
+    }
+    t += plan::productText(m_product);
+    for (const std::optional<LocationState> &state : m_locations) {
+        if (state)
+            t += QLatin1Char('\n') + plan::locationText(toLocation(state->configuration), m_product);
+    }
+    return t;
+}
+
+std::optional<QString> Display::refusePlanPath(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        return QStringLiteral("%1 is a symbolic link; give a plan file itself").arg(path);
+    if (info.exists() && !info.isFile())
+        return QStringLiteral("%1 is not a regular file (a directory, FIFO or device); give a plan file")
+            .arg(path);
+    return std::nullopt;
+}
+
+std::optional<QString> Display::writePlan(const QString &path) const
+{
+    if (const std::optional<QString> refused = refusePlanPath(path))
+        return refused;
+    const QByteArray text = planText().toUtf8();
+    if (text.isEmpty())
+        return QStringLiteral("no send was taken, so there is no plan to write");
+    // What is written must read back as a clean plan.
+    const plan::ReadResult back = plan::parsePlan(text, path);
+    if (!back.faults.isEmpty())
+        return QStringLiteral("the plan would not be clean (%1); %2 was left as it was")
+            .arg(back.faults.first().text(), path);
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit())
+        return QStringLiteral("cannot write %1: %2").arg(path, out.errorString());
+    return std::nullopt;
+}
+
+} // namespace sim

@@ -1,0 +1,289 @@
+// mdconfig-cli simulate as a user runs it: a real paced send from mdconfig-cli send into its pseudo-terminal
+// comes out as the location it configures and a plan file written before Ctrl-C, an unpaced burst is
+// rejected in JSON, a vanishing device and bad arguments end it with the right status and one line.
+#include "plan/plan.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+const QString Cli = QStringLiteral(MDCONFIG_CLI);
+
+// Reads the process's output until it contains text or the time is up; returns all read so far.
+QByteArray readUntil(QProcess &p, QByteArray &seen, const QByteArray &text, int ms)
+{
+    for (int waited = 0; waited < ms && !seen.contains(text); waited += 20) {
+        p.waitForReadyRead(20);
+        seen += p.readAllStandardOutput();
+    }
+    return seen;
+}
+
+// "simulated display on /dev/pts/7: ..." gives the path.
+QString ptyPath(const QByteArray &text)
+{
+    const QByteArray marker = "simulated display on ";
+    const qsizetype from = text.indexOf(marker);
+    if (from < 0)
+        return {};
+    const qsizetype start = from + marker.size();
+    return QString::fromLocal8Bit(text.mid(start, text.indexOf(':', start) - start));
+}
+
+// The one child of a process (script runs the command as its child).
+pid_t childOf(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    return pid_t(f.readAll().trimmed().split(' ').value(0).toLongLong());
+}
+
+// Two linked pseudo-terminals from socat: the test writes to one end, simulate opens the other.
+class Line {
+public:
+    bool start()
+    {
+        m_socat.start(QStringLiteral("socat"), {QStringLiteral("pty,raw,echo=0,link=%1").arg(senderEnd()),
+                                                QStringLiteral("pty,raw,echo=0,link=%1").arg(displayEnd())});
+        if (!m_socat.waitForStarted(5000))
+            return false;
+        for (int i = 0; i < 250 && !(QFile::exists(senderEnd()) && QFile::exists(displayEnd())); ++i)
+            QTest::qWait(20);
+        return QFile::exists(displayEnd());
+    }
+    ~Line() { stop(); }
+    void stop()
+    {
+        if (m_socat.state() != QProcess::NotRunning) {
+            m_socat.kill();
+            m_socat.waitForFinished(3000);
+        }
+    }
+    QString senderEnd() const { return m_dir.filePath(QStringLiteral("sender")); }
+    QString displayEnd() const { return m_dir.filePath(QStringLiteral("display")); }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_socat;
+};
+
+QList<QJsonObject> jsonLines(const QByteArray &out)
+{
+    QList<QJsonObject> objects;
+    for (const QByteArray &line : out.split('\n')) {
+        if (!line.isEmpty())
+            objects << QJsonDocument::fromJson(line).object();
+    }
+    return objects;
+}
+
+} // namespace
+
+class tst_Simulate : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void realSendOnATerminal();
+    void unpacedBurstRejectedAsJson();
+    void deviceGoesAway();
+    void deviceWillNotOpen();
+    void planPathRefusedFirst();
+    void badArguments_data();
+    void badArguments();
+    void help();
+};
+
+void tst_Simulate::initTestCase()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("socat")).isEmpty())
+        QFAIL("socat is needed: apt-get install socat");
+}
+
+void tst_Simulate::realSendOnATerminal()
+{
+    // script(1) gives simulate a terminal, where the table is reprinted after each send taken.
+    QTemporaryDir dir;
+    const QString planPath = dir.filePath(QStringLiteral("received.toml"));
+    QProcess term;
+    term.start(QStringLiteral("script"),
+               {QStringLiteral("-qfec"),
+                QStringLiteral("exec '%1' simulate --pty --plan-out '%2' --seconds 120").arg(Cli, planPath),
+                QStringLiteral("/dev/null")});
+    QByteArray out;
+    readUntil(term, out, "give this path", 10000);
+    const QString path = ptyPath(out);
+    QVERIFY2(path.startsWith(QLatin1String("/dev/")), out.constData());
+
+    QProcess send;
+    send.start(Cli, {"send", "standard", "--talker", "GP", "--sentence", "RMC", "--field", "5", "--memory",
+                     "3", "--product", "2", "--icon", "KT", "--device", path});
+    QVERIFY(send.waitForFinished(60000));
+    QCOMPARE(send.exitCode(), 0);
+    readUntil(term, out, "location 3: GP RMC field 5, icon KT", 15000);
+    QVERIFY2(out.contains("location 3: GP RMC field 5, icon KT"), out.constData());
+    QVERIFY2(!out.contains("warning:"), out.constData()); // a real paced send keeps every rule
+
+    // Written after the send was taken, before anything ends the simulation.
+    const plan::ReadResult written = plan::readPlan(planPath);
+    QVERIFY2(written.faults.isEmpty(), qPrintable(written.faults.value(0).text()));
+    QCOMPARE(written.plan.product, 2);
+    QCOMPARE(written.plan.locations.size(), 1);
+    QCOMPARE(plan::shows(written.plan.locations[0], 2), QStringLiteral("GP RMC field 5, icon KT"));
+    QCOMPARE(written.plan.locations[0].number, 3);
+
+    const pid_t simulate = childOf(term.processId());
+    QVERIFY(simulate > 0);
+    ::kill(simulate, SIGINT);
+    QVERIFY(term.waitForFinished(10000));
+    out += term.readAllStandardOutput();
+    QCOMPARE(term.exitCode(), 0);
+    // The table after the send and again as the summary.
+    QVERIFY2(out.count("loc  shows") >= 2, out.constData());
+    const QByteArray summary = out.mid(out.lastIndexOf("loc  shows"));
+    QVERIFY2(summary.contains("  3  GP RMC field 5, icon KT"), summary.constData());
+    QVERIFY2(summary.contains("1 send(s) taken, 0 rejected"), summary.constData());
+}
+
+void tst_Simulate::unpacedBurstRejectedAsJson()
+{
+    QProcess simulate;
+    simulate.start(Cli, {"simulate", "--pty", "--json"});
+    QByteArray err;
+    for (int i = 0; i < 500 && !err.contains('\n'); ++i) {
+        simulate.waitForReadyRead(20);
+        err += simulate.readAllStandardError();
+    }
+    const QString path = ptyPath(err);
+    QVERIFY2(path.startsWith(QLatin1String("/dev/")), err.constData());
+
+    // A sender that ignores the pacing: the ten frames of the worked example in one write.
+    QFile far(path);
+    QVERIFY(far.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    QByteArray burst = QByteArray::fromHex("24324750524D4305357B");
+    for (int i = 0; i < 9; ++i)
+        burst += QByteArray::fromHex("24324750524D4305355B");
+    QCOMPARE(far.write(burst), burst.size());
+    QByteArray out;
+    readUntil(simulate, out, "\"rejected\":true", 15000);
+    ::kill(pid_t(simulate.processId()), SIGINT);
+    QVERIFY(simulate.waitForFinished(10000));
+    out += simulate.readAllStandardOutput();
+    QCOMPARE(simulate.exitCode(), 1);
+
+    const QList<QJsonObject> objects = jsonLines(out);
+    QCOMPARE(objects.size(), 2); // the rejected send and the summary
+    const QJsonObject &rejected = objects[0];
+    QCOMPARE(rejected.value("accepted").toBool(true), false);
+    QCOMPARE(rejected.value("rejected").toBool(), true);
+    QCOMPARE(rejected.value("repetitions").toInt(), 10);
+    const QString problems = rejected.value("problems").toVariant().toStringList().join('\n');
+    QVERIFY2(problems.contains("closer than the display's 50 ms"), qPrintable(problems));
+    QVERIFY2(problems.contains("came without its 100 ms pause"), qPrintable(problems));
+    const QJsonObject summary = objects[1].value("summary").toObject();
+    QCOMPARE(summary.value("rejected").toInt(), 1);
+    QCOMPARE(summary.value("accepted").toInt(), 0);
+}
+
+void tst_Simulate::deviceGoesAway()
+{
+    Line line;
+    QVERIFY(line.start());
+    QProcess simulate;
+    simulate.start(Cli, {"simulate", "--device", line.displayEnd()});
+    QByteArray err;
+    for (int i = 0; i < 500 && !err.contains('\n'); ++i) {
+        simulate.waitForReadyRead(20);
+        err += simulate.readAllStandardError();
+    }
+    QVERIFY2(err.startsWith("simulated display on "), err.constData());
+    line.stop();
+    QVERIFY(simulate.waitForFinished(10000));
+    QCOMPARE(simulate.exitCode(), 1);
+    const QList<QByteArray> lines = simulate.readAllStandardError().trimmed().split('\n');
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines[0].startsWith("mdconfig-cli: the device went away while simulating: "),
+             lines[0].constData());
+    QVERIFY(simulate.readAllStandardOutput().contains("0 send(s) taken")); // the summary still comes
+}
+
+void tst_Simulate::deviceWillNotOpen()
+{
+    QProcess simulate;
+    simulate.start(Cli, {"simulate", "--device", "/nonexistent/ttyUSB7"});
+    QVERIFY(simulate.waitForFinished(10000));
+    QCOMPARE(simulate.exitCode(), 1);
+    const QByteArray err = simulate.readAllStandardError();
+    QCOMPARE(err.count('\n'), 1);
+    QVERIFY2(err.startsWith("mdconfig-cli: cannot open /nonexistent/ttyUSB7"), err.constData());
+}
+
+void tst_Simulate::planPathRefusedFirst()
+{
+    // A directory where the plan is to go is refused before the device is even opened.
+    QTemporaryDir dir;
+    QProcess simulate;
+    simulate.start(Cli, {"simulate", "--device", "/nonexistent/ttyUSB7", "--plan-out", dir.path()});
+    QVERIFY(simulate.waitForFinished(10000));
+    QCOMPARE(simulate.exitCode(), 1);
+    const QByteArray err = simulate.readAllStandardError();
+    QCOMPARE(err.count('\n'), 1);
+    QVERIFY2(err.contains("is not a regular file"), err.constData());
+}
+
+void tst_Simulate::badArguments_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("names");
+    QTest::newRow("neither device nor pty") << QStringList{} << "--device or --pty is missing";
+    QTest::newRow("both device and pty") << QStringList{"--device", "x", "--pty"} << "give one";
+    QTest::newRow("empty device") << QStringList{"--device", ""} << "--device has an empty value";
+    QTest::newRow("device given twice")
+        << QStringList{"--device", "a", "--device", "b"} << "--device is given 2";
+    QTest::newRow("zero seconds") << QStringList{"--pty", "--seconds", "0"} << "--seconds";
+    QTest::newRow("seconds not a number") << QStringList{"--pty", "--seconds", "ten"} << "1 to";
+    QTest::newRow("product out of range") << QStringList{"--pty", "--product", "3"} << "2 (MD90  Ver 1.3 +)";
+    QTest::newRow("empty plan path") << QStringList{"--pty", "--plan-out", " "} << "--plan-out has an empty";
+    QTest::newRow("unknown option") << QStringList{"--pty", "--loud"} << "--plan-out";
+    QTest::newRow("stray argument") << QStringList{"--pty", "now"} << "now";
+}
+
+void tst_Simulate::badArguments()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, names);
+    QProcess simulate;
+    simulate.start(Cli, QStringList{QStringLiteral("simulate")} + args);
+    QVERIFY(simulate.waitForFinished(10000));
+    QCOMPARE(simulate.exitCode(), 2);
+    const QString err = QString::fromUtf8(simulate.readAllStandardError());
+    QCOMPARE(err.count(QLatin1Char('\n')), 1);
+    QVERIFY2(err.startsWith(QLatin1String("mdconfig-cli: ")) && err.contains(names), qPrintable(err));
+    QVERIFY(simulate.readAllStandardOutput().isEmpty());
+}
+
+void tst_Simulate::help()
+{
+    QProcess simulate;
+    simulate.start(Cli, {"simulate", "--help"});
+    QVERIFY(simulate.waitForFinished(10000));
+    QCOMPARE(simulate.exitCode(), 0);
+    const QByteArray out = simulate.readAllStandardOutput();
+    QVERIFY(out.startsWith("Usage: mdconfig-cli simulate (--device PATH | --pty)"));
+    QVERIFY(out.contains("When a send is taken"));
+    for (const QByteArray &line : out.split('\n'))
+        QVERIFY2(line.size() < 110, line.constData());
+}
+
+QTEST_GUILESS_MAIN(tst_Simulate)
+#include "tst_simulate.moc"
