@@ -6,10 +6,10 @@ Transmitter::Transmitter(serial::SerialPort &port, Pacing pacing) : m_port(port)
 
 bool Transmitter::SendByte(const std::uint8_t &CharOne)
 {
-    const Clock::time_point deadline = Clock::now() + m_pacing.slot;
+    const Clock::time_point deadline = m_pacing.now() + m_pacing.slot;
     if (!m_port.isOpen() || !m_port.writeByte(CharOne))
         return false;
-    waitUntil(deadline);
+    m_pacing.wait(deadline);
     return true;
 }
 
@@ -22,7 +22,7 @@ std::optional<QString> Transmitter::TransmitSentence(SentenceBytes &s, const Pro
         m_total += int(repetition(s, r).size());
     int value = 0;
     for (int r = 1; r <= Repetitions; ++r) {
-        waitUntil(Clock::now() + m_pacing.pause);
+        m_pacing.wait(m_pacing.now() + m_pacing.pause);
         const QByteArray bytes = repetition(s, r);
         for (char c : bytes) {
             if (m_stop && m_stop()) {

@@ -14,6 +14,10 @@ namespace frame {
 struct Pacing {
     std::chrono::microseconds pause{100'000}; // before each repetition
     std::chrono::microseconds slot{50'000};   // per byte, from the start of its write
+    // The clock the waits are measured on, and the wait itself: the steady clock and the event loop, or a
+    // test's own clock, on which the schedule can be checked to the microsecond.
+    std::function<Clock::time_point()> now = &Clock::now;
+    std::function<void(Clock::time_point)> wait = &waitUntil;
 };
 
 class Transmitter {

@@ -22,8 +22,6 @@ SentenceBytes composed(bool md90v13)
 
 // Short slots keep these tests quick; the pacing rules do not depend on the lengths.
 const frame::Pacing Quick{microseconds(20'000), microseconds(10'000)};
-// Allowance for a process preempted between starting a byte's slot and the port recording the byte.
-constexpr auto RecordLag = microseconds(2'000);
 
 } // namespace
 
@@ -33,7 +31,8 @@ private slots:
     void writesTenRepetitions_data();
     void writesTenRepetitions();
     void progressCountsRepetitions();
-    void noByteSoonerThanItsSlot();
+    void scheduleOnAFakeClock_data();
+    void scheduleOnAFakeClock();
     void eventsRunDuringTheWaits();
     void failedWriteStopsAndClosesOnce_data();
     void failedWriteStopsAndClosesOnce();
@@ -85,27 +84,50 @@ void tst_Transmitter::progressCountsRepetitions()
     QCOMPARE(bytesAtProgress, (QList<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
 }
 
-void tst_Transmitter::noByteSoonerThanItsSlot()
+void tst_Transmitter::scheduleOnAFakeClock_data()
 {
+    QTest::addColumn<bool>("md90v13");
+    QTest::addColumn<int>("lateMicroseconds");
+    QTest::newRow("10-byte frames, every wait ends on time") << false << 0;
+    QTest::newRow("11-byte frames, every wait ends on time") << true << 0;
+    QTest::newRow("10-byte frames, every wait ends 3 ms late") << false << 3000;
+    QTest::newRow("11-byte frames, every wait ends 7 ms late") << true << 7000;
+}
+
+// The sender's own schedule, on a clock the test owns: each byte starts its 50 ms slot, each repetition
+// follows the last slot and 100 ms of silence. A late wake-up delays what follows and never shortens it.
+void tst_Transmitter::scheduleOnAFakeClock()
+{
+    QFETCH(bool, md90v13);
+    QFETCH(int, lateMicroseconds);
+    const microseconds late(lateMicroseconds);
+    const frame::Clock::time_point start{hours(1)};
+    frame::Clock::time_point now = start;
+    frame::Pacing pacing; // the real pause and slot
+    pacing.now = [&] { return now; };
+    pacing.wait = [&](frame::Clock::time_point deadline) { now = std::max(now, deadline) + late; };
+
     RecordingPort port;
+    port.clock = [&] { return now; };
     port.open("/dev/fake");
-    SentenceBytes s = composed(true);
-    frame::Transmitter transmitter(port, Quick);
-    const auto start = frame::Clock::now();
-    transmitter.TransmitSentence(s);
-    QCOMPARE(port.times.size(), 110);
-    QVERIFY(port.times[0] - start >= Quick.pause);
-    for (int i = 1; i < port.times.size(); ++i) {
-        const auto gap = port.times[i] - port.times[i - 1];
-        // A repetition starts after the last byte's slot and the pause; within one, a slot per byte.
-        // The slot counts from the start of a byte's write, a moment before the port records it.
-        const auto least = (i % 11 == 0 ? Quick.slot + Quick.pause : Quick.slot) - RecordLag;
-        QVERIFY2(gap >= least, qPrintable(QStringLiteral("byte %1 came %2 us after the one before")
-                                              .arg(i)
-                                              .arg(duration_cast<microseconds>(gap).count())));
+    SentenceBytes s = composed(md90v13);
+    frame::Transmitter transmitter(port, pacing);
+    QCOMPARE(transmitter.TransmitSentence(s), std::nullopt);
+
+    const int length = md90v13 ? 11 : 10;
+    QCOMPARE(port.times.size(), 10 * length);
+    auto expected = start + milliseconds(100) + late; // the pause before the first repetition
+    for (int i = 0; i < port.times.size(); ++i) {
+        if (i > 0) // the byte before keeps its whole slot; a new repetition adds its pause
+            expected += milliseconds(50) + late + (i % length == 0 ? milliseconds(100) + late : 0us);
+        QVERIFY2(port.times[i] == expected,
+                 qPrintable(QStringLiteral("byte %1 went out %2 us from the start, expected %3 us")
+                                .arg(i)
+                                .arg(duration_cast<microseconds>(port.times[i] - start).count())
+                                .arg(duration_cast<microseconds>(expected - start).count())));
     }
-    // The whole send takes at least ten pauses and 110 slots.
-    QVERIFY(frame::Clock::now() - start >= 10 * Quick.pause + 110 * Quick.slot);
+    // The last byte keeps its whole slot before the send returns.
+    QCOMPARE(now, port.times.last() + milliseconds(50) + late);
 }
 
 void tst_Transmitter::eventsRunDuringTheWaits()

@@ -9,6 +9,8 @@
 #include <QSet>
 #include <QStringList>
 
+#include <functional>
+
 class RecordingPort : public serial::SerialPort {
 public:
     bool open(const QString &device) override
@@ -34,7 +36,7 @@ public:
         }
         ++m_writes;
         written.append(char(byte));
-        times << frame::Clock::now();
+        times << (clock ? clock() : frame::Clock::now());
         return true;
     }
     void close() override
@@ -49,7 +51,8 @@ public:
     QSet<QString> refused;
     QByteArray written;
     QList<frame::Clock::time_point> times;
-    int failAfter = -1; // bytes accepted before every further write fails
+    std::function<frame::Clock::time_point()> clock; // when set, the time each byte is recorded at
+    int failAfter = -1;                              // bytes accepted before every further write fails
     int closes = 0;
 
 private:
