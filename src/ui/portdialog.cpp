@@ -1,5 +1,6 @@
 #include "ui/portdialog.h"
 
+#include "serial/devicepath.h"
 #include "serial/portmap.h"
 
 #include <QButtonGroup>
@@ -99,17 +100,20 @@ void PortDialog::refreshDeviceTips()
     // Adapters come and go: tell what each number opens on this computer now.
     const QList<serial::PortDevice> table = serial::portTable();
     for (const serial::PortDevice &port : table) {
+        // A name from MDCONFIG_COM<n> is the user's text: control characters escaped, and never read as
+        // the markup a tooltip would otherwise render.
         QString tip =
             port.device.isEmpty()
                 ? QStringLiteral("No serial device is present for COM%1 on this computer.").arg(port.number)
-                : port.device;
+                : serial::shownDevice(port.device);
         if (!port.device.isEmpty() && !port.description.isEmpty())
-            tip += QStringLiteral(" (%1)").arg(port.description);
-        m_optComm[port.number]->setToolTip(tip);
+            tip += QStringLiteral(" (%1)").arg(serial::printable(port.description));
+        m_optComm[port.number]->setToolTip(
+            QStringLiteral("<p style='white-space:pre'>%1</p>").arg(tip.toHtmlEscaped()));
         m_optComm[port.number]->setAccessibleDescription(tip);
     }
     m_optComm[0]->setToolTip(QStringLiteral("No port: a send asks for a port number."));
-    m_optComm[0]->setAccessibleDescription(m_optComm[0]->toolTip());
+    m_optComm[0]->setAccessibleDescription(QStringLiteral("No port: a send asks for a port number."));
 }
 
 QWidget *PortDialog::initialFocus() const

@@ -490,6 +490,16 @@ void tst_Windows::portDialogNamesTheDevices()
     QVERIFY(!s.window.frmComms()->optComm(3)->toolTip().contains("usb-test-adapter"));
     QVERIFY(!s.window.frmComms()->optComm(3)->toolTip().isEmpty());
     s.window.frmComms()->cmdCommsAccept()->click();
+
+    // A name from the environment is shown as text: no control character, no markup taking effect.
+    qputenv("MDCONFIG_COM3", "/dev/<b>bold</b>\x1b[2J");
+    s.window.ComsPort_Click();
+    const QString tip = s.window.frmComms()->optComm(3)->toolTip();
+    const QString said = s.window.frmComms()->optComm(3)->accessibleDescription();
+    qunsetenv("MDCONFIG_COM3");
+    QVERIFY2(tip.contains("&lt;b&gt;bold&lt;/b&gt;") && !tip.contains("<b>"), qPrintable(tip));
+    QVERIFY2(said.contains("/dev/<b>bold</b>\\e[2J") && !said.contains(QChar(0x1b)), qPrintable(said));
+    s.window.frmComms()->cmdCommsAccept()->click();
 }
 
 void tst_Windows::quitWritesTheSettings()
