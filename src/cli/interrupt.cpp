@@ -4,6 +4,11 @@
 
 #include <csignal>
 
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#include <unistd.h>
+#endif
+
 namespace cli {
 namespace {
 
@@ -39,6 +44,22 @@ void installInterruptHandlers()
 bool interruptRequested()
 {
     return interrupted != 0;
+}
+
+bool waitForTerminalInput()
+{
+#ifdef Q_OS_UNIX
+    if (::isatty(STDIN_FILENO) != 1)
+        return !interruptRequested();
+    while (!interruptRequested()) {
+        pollfd in{STDIN_FILENO, POLLIN, 0};
+        if (::poll(&in, 1, 100) > 0)
+            return true;
+    }
+    return false;
+#else
+    return !interruptRequested();
+#endif
 }
 
 } // namespace cli

@@ -10,4 +10,9 @@ void installInterruptHandlers();
 // Whether SIGINT or SIGTERM has come since the handlers were installed.
 bool interruptRequested();
 
+// Waits until a line can be read from a terminal on standard input; false when SIGINT or SIGTERM came
+// first. Ctrl-C at a prompt then ends the wait at once, which a blocking read would not (the handlers
+// restart it). Input that is not a terminal is left to the reader.
+bool waitForTerminalInput();
+
 } // namespace cli

@@ -221,7 +221,7 @@ int send(const QStringList &arguments, Io &io)
                       "press Enter to send location "
                    << l.number << "..." << Qt::endl;
             QString line;
-            return io.in && io.in->readLineInto(&line);
+            return waitForTerminalInput() && io.in && io.in->readLineInto(&line);
         };
     }
     events.starting = [&](const plan::Location &l) {

@@ -42,10 +42,11 @@ SendReport sendPlan(const Plan &plan, serial::SerialPort &port, const QString &d
         }
         if (stopped())
             return stopAt(i, QStringLiteral("interrupted before location %1").arg(l.number));
-        if (events.confirm && !events.confirm(l))
-            return stopAt(i, QStringLiteral("stopped before location %1, as asked").arg(l.number));
+        const bool confirmed = !events.confirm || events.confirm(l);
         if (stopped()) // while the user was asked
             return stopAt(i, QStringLiteral("interrupted before location %1").arg(l.number));
+        if (!confirmed)
+            return stopAt(i, QStringLiteral("stopped before location %1, as asked").arg(l.number));
         if (events.starting)
             events.starting(l);
         frame::SentenceBytes s = compose(plan.product, l);

@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -75,6 +76,7 @@ private slots:
     void tenLocationsThroughAPseudoTerminal();
     void sendFailures_data();
     void sendFailures();
+    void ctrlCAtTheConfirmPrompt();
     void exportBuildsAPlan();
     void usageErrors_data();
     void usageErrors();
@@ -230,6 +232,35 @@ void tst_PlanCli::sendFailures()
     QVERIFY(r.out.contains("not sent: 1-10"));
     if (extra.contains(pty.sendEnd()))
         QCOMPARE(pty.received().size(), 0);
+}
+
+// Ctrl-C at the prompt ends the wait at once, on a real terminal (script gives the command one; the ^C
+// written to it reaches the command as SIGINT, as a key press would).
+void tst_PlanCli::ctrlCAtTheConfirmPrompt()
+{
+    if (!PtyPair::available() || QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
+        QFAIL("socat and script are needed: apt-get install socat bsdutils");
+    PtyPair pty;
+    QVERIFY(pty.start());
+    const QString command = QStringLiteral("'%1' plan send '%2' --device '%3' --confirm")
+                                .arg(QStringLiteral(MDCONFIG_CLI), m_plan, pty.sendEnd());
+    QProcess term;
+    term.setProcessChannelMode(QProcess::MergedChannels);
+    term.start(QStringLiteral("script"), {"-qefc", command, "/dev/null"});
+    QVERIFY(term.waitForStarted(5000));
+    QByteArray said;
+    for (int i = 0; i < 100 && !said.contains("press Enter"); ++i) {
+        term.waitForReadyRead(100);
+        said += term.readAll();
+    }
+    QVERIFY2(said.contains("press Enter to send location 1"), said.constData());
+    term.write("\x03");
+    QVERIFY2(term.waitForFinished(10000), "Ctrl-C left the prompt waiting");
+    said += term.readAll();
+    QCOMPARE(term.exitCode(), 1);
+    QVERIFY2(said.contains("interrupted before location 1"), said.constData());
+    QVERIFY(said.contains("not sent: 1-10"));
+    QCOMPARE(pty.received().size(), 0);
 }
 
 void tst_PlanCli::exportBuildsAPlan()
