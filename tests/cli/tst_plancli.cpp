@@ -2,6 +2,7 @@
 // through a socat pseudo-terminal pair.
 #include "support/files.h"
 #include "support/ptypair.h"
+#include "support/sends.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -28,14 +29,6 @@ Result run(const QStringList &args, int timeoutMs = 30000)
     p.waitForFinished(timeoutMs);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
             p.readAllStandardError()};
-}
-
-QByteArray tenTimes(const char *first, const char *repeat)
-{
-    QByteArray all = QByteArray::fromHex(first);
-    for (int i = 0; i < 9; ++i)
-        all += QByteArray::fromHex(repeat);
-    return all;
 }
 
 const char *const TenLocations =
@@ -159,9 +152,9 @@ void tst_PlanCli::framesText()
     const QByteArray bytes = framesOf(r.out);
     QCOMPARE(bytes.size(), 1000);
     // The first three locations are the worked examples.
-    QCOMPARE(bytes.left(300), tenTimes("243049495844524333 3E", "243049495844524333 26") +
-                                  tenTimes("243150564C4D29047258", "243150564C4D29047244") +
-                                  tenTimes("243247505 24D4305357B", "2432475052 4D4305355B"));
+    QCOMPARE(bytes.left(300), tenTimesHex("243049495844524333 3E", "243049495844524333 26") +
+                                  tenTimesHex("243150564C4D29047258", "243150564C4D29047244") +
+                                  tenTimesHex("243247505 24D4305357B", "2432475052 4D4305355B"));
 }
 
 void tst_PlanCli::framesJson()
@@ -415,7 +408,7 @@ void tst_PlanCli::decode_data()
         << QStringList{"memory location: 3", "GP RMC field 5, icon KT", "2 (MD90  Ver 1.3 +)",
                        "right for a repeat frame"};
     QTest::newRow("engine RPM, a captured send of ten")
-        << QStringList{QString(tenTimes("243150564C4D29047258", "243150564C4D29047244").toHex())} << 0
+        << QStringList{QString(tenTimesHex("243150564C4D29047258", "243150564C4D29047244").toHex())} << 0
         << QStringList{"frame 10: 24 31 50 56 4C 4D 29 04 72 44", "NX20/40 ENGINE RPM"};
     QTest::newRow("wrong check byte") << QStringList{"24 32 47 50 52 4D 43 05 35 7C"} << 1
                                       << QStringList{"problem: the check byte 7C is wrong"};

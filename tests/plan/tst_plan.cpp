@@ -4,6 +4,7 @@
 #include "plan/plansend.h"
 #include "support/files.h"
 #include "support/recordingport.h"
+#include "support/sends.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,14 +18,6 @@ namespace {
 QByteArray hex(const char *text)
 {
     return QByteArray::fromHex(text);
-}
-
-QByteArray tenTimes(const QByteArray &first, const QByteArray &repeat)
-{
-    QByteArray all = first;
-    for (int i = 0; i < 9; ++i)
-        all += repeat;
-    return all;
 }
 
 // The worked examples at their own locations, and seven more locations behind them.

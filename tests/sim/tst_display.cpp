@@ -6,6 +6,7 @@
 #include "plan/plan.h"
 #include "plan/plansend.h"
 #include "support/recordingport.h"
+#include "support/sends.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -34,14 +35,6 @@ const QByteArray IconRepeat = QByteArray::fromHex("24324750524D430535045F");
 // NX20/40 ENGINE RPM (values 41 4 'r') at location 2 (key 28 = 1C): body 50 56 4C 4D 29 04 72, check 58 / 44.
 const QByteArray RpmFirst = QByteArray::fromHex("243150564C4D29047258");
 const QByteArray RpmRepeat = QByteArray::fromHex("243150564C4D29047244");
-
-QList<QByteArray> tenOf(const QByteArray &first, const QByteArray &repeat)
-{
-    QList<QByteArray> frames{first};
-    for (int i = 0; i < 9; ++i)
-        frames << repeat;
-    return frames;
-}
 
 // As the transmitter paces them: a pause before each repetition, one slot per byte.
 Stream paced(const QList<QByteArray> &frames, Micros start = 0ms, Micros slot = sim::Slot,

@@ -2,6 +2,8 @@
 // and every breach of length, header and pacing reported, while a late reader raises no false alarm.
 #include "sim/receiver.h"
 
+#include "support/sends.h"
+
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -26,14 +28,6 @@ const QByteArray OtherRepeat = QByteArray::fromHex("24334750524D4305354B");
 // With the icon "KT": eleven bytes.
 const QByteArray IconFirst = QByteArray::fromHex("24324750524D430535047F");
 const QByteArray IconRepeat = QByteArray::fromHex("24324750524D430535045F");
-
-QList<QByteArray> tenOf(const QByteArray &first, const QByteArray &repeat)
-{
-    QList<QByteArray> frames{first};
-    for (int i = 0; i < 9; ++i)
-        frames << repeat;
-    return frames;
-}
 
 // As the transmitter paces them: a pause before each repetition, one slot per byte. pauses[i] overrides the
 // pause before repetition i.

@@ -5,6 +5,7 @@
 #include "support/modal.h"
 #include "support/ptypair.h"
 #include "support/recordingport.h"
+#include "support/sends.h"
 #include "ui/mainwindow.h"
 
 #include <QComboBox>
@@ -30,14 +31,6 @@ namespace {
 QPoint besideMain(const QWidget *main)
 {
     return {ui::pixels(ui::twips(main->x()) + 1000), ui::pixels(ui::twips(main->y()) + 1000)};
-}
-
-QByteArray tenTimes(const char *firstHex, const char *repeatHex)
-{
-    QByteArray all = QByteArray::fromHex(firstHex);
-    for (int i = 0; i < 9; ++i)
-        all += QByteArray::fromHex(repeatHex);
-    return all;
 }
 
 // A started program whose COM port number names the given device.
@@ -128,15 +121,15 @@ void tst_Send::realSends_data()
     QTest::newRow("standard GP RMC 5 at 3, MD20/MD40")
         << 0 << true
         << QStringList{"cmbNmeaTalker=GP", "cmbNmeaID=RMC", "cmbNmeaCommas=5", "cboMemoryLocation1=3"} << -1
-        << tenTimes("24324750524D4305357B", "24324750524D4305355B");
+        << tenTimesHex("24324750524D4305357B", "24324750524D4305355B");
     QTest::newRow("XDR C commas 3 at 1, MD90 1.0")
         << 1 << true
         << QStringList{"cmbNmeaTalker=II", "cmbNmeaID=XDR", "cboXDR=C - Temperature, Degrees C",
                        "cmbNmeaCommas=3", "cboMemoryLocation1=1"}
-        << -1 << tenTimes("24304949584452433 33E", "24304949584452433326");
+        << -1 << tenTimesHex("24304949584452433 33E", "24304949584452433326");
     QTest::newRow("proprietary engine RPM at 2, MD90 1.3 with KT")
         << 2 << false << QStringList{"cboVmInstrumentID=NX20/40 ENGINE RPM", "cboMemoryLocation2=2"} << 9
-        << tenTimes("243150564C4D290472045C", "243150564C4D2904720440");
+        << tenTimesHex("243150564C4D290472045C", "243150564C4D2904720440");
 }
 
 void tst_Send::realSends()
