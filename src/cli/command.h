@@ -14,7 +14,6 @@ struct Io {
     QTextStream &out;
     QTextStream &err;
     bool outIsTerminal = false;
-    QTextStream *in = nullptr; // standard input, for verbs that wait for the user
 };
 
 // Thrown by a verb for bad arguments; the dispatcher prints "mdconfig-cli: <message>" and exits with Usage.

@@ -3,8 +3,11 @@
 #include <QtGlobal>
 
 #include <csignal>
+#include <iostream>
+#include <string>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <poll.h>
 #include <unistd.h>
 #endif
@@ -46,19 +49,30 @@ bool interruptRequested()
     return interrupted != 0;
 }
 
-bool waitForTerminalInput()
+InputLine readInputLine()
 {
 #ifdef Q_OS_UNIX
-    if (::isatty(STDIN_FILENO) != 1)
-        return !interruptRequested();
-    while (!interruptRequested()) {
+    for (;;) {
+        if (interruptRequested())
+            return InputLine::Interrupted;
         pollfd in{STDIN_FILENO, POLLIN, 0};
-        if (::poll(&in, 1, 100) > 0)
-            return true;
+        const int ready = ::poll(&in, 1, 100);
+        if (ready == 0 || (ready < 0 && errno == EINTR))
+            continue;
+        char c = 0;
+        const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return InputLine::Ended;
+        if (c == '\n')
+            return InputLine::Read;
     }
-    return false;
 #else
-    return !interruptRequested();
+    std::string line;
+    if (!std::getline(std::cin, line))
+        return interruptRequested() ? InputLine::Interrupted : InputLine::Ended;
+    return interruptRequested() ? InputLine::Interrupted : InputLine::Read;
 #endif
 }
 

@@ -10,9 +10,10 @@ void installInterruptHandlers();
 // Whether SIGINT or SIGTERM has come since the handlers were installed.
 bool interruptRequested();
 
-// Waits until a line can be read from a terminal on standard input; false when SIGINT or SIGTERM came
-// first. Ctrl-C at a prompt then ends the wait at once, which a blocking read would not (the handlers
-// restart it). Input that is not a terminal is left to the reader.
-bool waitForTerminalInput();
+// Reads one line from standard input (its text is not needed: the Enter is the answer). Ctrl-C or a kill
+// ends the wait at once, which a blocking read would not (the handlers restart it), whether the input is a
+// terminal, a pipe or a FIFO. Nothing past the line is read, so the next prompt finds its own line.
+enum class InputLine { Read, Ended, Interrupted };
+InputLine readInputLine();
 
 } // namespace cli

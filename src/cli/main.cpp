@@ -14,12 +14,11 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    QTextStream in(stdin);
 #ifdef Q_OS_UNIX
     const bool terminal = ::isatty(STDOUT_FILENO) == 1;
 #else
     const bool terminal = false;
 #endif
-    cli::Io io{out, err, terminal, &in};
+    cli::Io io{out, err, terminal};
     return cli::run(QCoreApplication::arguments().mid(1), io);
 }

@@ -220,8 +220,16 @@ int send(const QStringList &arguments, Io &io)
             io.out << "Put the display into programming mode (hold UP and DOWN until it shows \"rdY\"), then "
                       "press Enter to send location "
                    << l.number << "..." << Qt::endl;
-            QString line;
-            return waitForTerminalInput() && io.in && io.in->readLineInto(&line);
+            switch (readInputLine()) {
+            case InputLine::Read:
+                return true;
+            case InputLine::Ended:
+                io.err << "mdconfig-cli: standard input ended: no Enter for location " << l.number << '\n';
+                return false;
+            case InputLine::Interrupted:
+                return false;
+            }
+            return false;
         };
     }
     events.starting = [&](const plan::Location &l) {
@@ -245,12 +253,12 @@ int send(const QStringList &arguments, Io &io)
     serial::QtSerialPort port;
     const plan::SendReport report = plan::sendPlan(*p, port, device, options, events);
     if (io.outIsTerminal && !report.complete() && repetitionsDone % frame::Repetitions != 0)
-        io.out << '\n';
+        io.out << '\n' << Qt::flush;
     if (!report.skipped.isEmpty())
         io.out << "skipped: " << plan::locationRanges(report.skipped) << '\n';
     io.out << "sent: " << plan::locationRanges(report.sent) << '\n';
     if (!report.complete()) {
-        io.out << "not sent: " << plan::locationRanges(report.notSent) << '\n';
+        io.out << "not sent: " << plan::locationRanges(report.notSent) << '\n' << Qt::flush;
         io.err << "mdconfig-cli: " << report.failure << "; locations " << plan::locationRanges(report.notSent)
                << " were not sent (resume with --from " << report.notSent.first() << ")\n";
         return Failed;

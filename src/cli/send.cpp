@@ -54,7 +54,7 @@ int send(const QStringList &arguments, Io &io)
             io.out << "repetition " << done << " of 10 sent\n" << Qt::flush;
     });
     if (io.outIsTerminal)
-        io.out << '\n';
+        io.out << '\n' << Qt::flush; // the bar's line ends before any message on the other stream
     if (stopped && interruptRequested()) {
         io.err << "mdconfig-cli: " << *stopped << "; the display may hold a part frame, send it again\n";
         return Failed;

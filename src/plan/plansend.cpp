@@ -46,7 +46,8 @@ SendReport sendPlan(const Plan &plan, serial::SerialPort &port, const QString &d
         if (stopped()) // while the user was asked
             return stopAt(i, QStringLiteral("interrupted before location %1").arg(l.number));
         if (!confirmed)
-            return stopAt(i, QStringLiteral("stopped before location %1, as asked").arg(l.number));
+            return stopAt(i,
+                          QStringLiteral("stopped before location %1: it was not confirmed").arg(l.number));
         if (events.starting)
             events.starting(l);
         frame::SentenceBytes s = compose(plan.product, l);

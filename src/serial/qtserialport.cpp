@@ -59,8 +59,33 @@ QString writeFailure(const QString &shown, int error)
 
 QString busyMessage(const QString &shown)
 {
-    return QStringLiteral("%1: busy: another program, or another mdconfig, is sending to this device.")
-        .arg(shown);
+    return QStringLiteral("%1: busy: another program, or another mdconfig, is using this device.").arg(shown);
+}
+
+std::optional<QString> openExclusive(QSerialPort &port, const QString &device, QIODevice::OpenMode mode)
+{
+    const QString shown = shownDevice(device);
+    // Open the device node itself, so that every name for one device meets the same lock file.
+    const QString node = deviceNode(device);
+    if (node.isEmpty())
+        return describeOpenError(QSerialPort::DeviceNotFoundError, device, systemError(ENOENT), shown);
+    port.setPortName(node);
+    if (!port.open(mode)) {
+        const QSerialPort::SerialPortError error = port.error();
+        const DeviceUse use = probeDevice(node);
+        // Qt refuses a device whose lock file another live holder has as a permission error; a device we
+        // may open ourselves was refused for that lock, not for want of permission.
+        if (use == DeviceUse::Busy || (error == QSerialPort::PermissionError && use == DeviceUse::Free))
+            return busyMessage(shown);
+        return describeOpenError(error, node, port.errorString(), shown);
+    }
+#ifdef Q_OS_UNIX
+    if (!lockDevice(int(port.handle()))) {
+        port.close();
+        return busyMessage(shown);
+    }
+#endif
+    return std::nullopt;
 }
 
 QString describeOpenError(QSerialPort::SerialPortError error, const QString &device,
@@ -111,36 +136,13 @@ bool QtSerialPort::open(const QString &device)
         m_error = QStringLiteral("no device is assigned to this port number.");
         return false;
     }
-    // Open the device node itself, so that every name for one device meets the same lock file.
-    const QString node = deviceNode(device);
-    if (node.isEmpty()) {
-        m_error = describeOpenError(QSerialPort::DeviceNotFoundError, device, systemError(ENOENT), m_shown);
-        return false;
-    }
     m_opening = true;
-    m_port.setPortName(node);
     m_port.setReadBufferSize(4096);
-    const bool opened = m_port.open(QIODevice::ReadWrite);
-    if (!opened) {
-        const QSerialPort::SerialPortError error = m_port.error();
-        const DeviceUse use = probeDevice(node);
-        // Qt refuses a device whose lock file another live sender holds as a permission error; a device we
-        // may open ourselves was refused for that lock, not for want of permission.
-        if (use == DeviceUse::Busy || (error == QSerialPort::PermissionError && use == DeviceUse::Free))
-            m_error = busyMessage(m_shown);
-        else
-            m_error = describeOpenError(error, node, m_port.errorString(), m_shown);
+    if (const std::optional<QString> refused = openExclusive(m_port, device, QIODevice::ReadWrite)) {
+        m_error = *refused;
         m_opening = false;
         return false;
     }
-#ifdef Q_OS_UNIX
-    if (!lockDevice(int(m_port.handle()))) {
-        m_port.close();
-        m_error = busyMessage(m_shown);
-        m_opening = false;
-        return false;
-    }
-#endif
     const bool configured =
         m_port.setBaudRate(QSerialPort::Baud4800) && m_port.setDataBits(QSerialPort::Data8) &&
         m_port.setParity(QSerialPort::NoParity) && m_port.setStopBits(QSerialPort::OneStop) &&

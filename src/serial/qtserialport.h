@@ -5,6 +5,8 @@
 
 #include <QSerialPort>
 
+#include <optional>
+
 namespace serial {
 
 class QtSerialPort : public SerialPort {
@@ -34,7 +36,11 @@ private:
 QString describeOpenError(QSerialPort::SerialPortError error, const QString &device,
                           const QString &systemText, const QString &shownName = {});
 
-// The refusal of a device that another sender holds.
+// The refusal of a device that another program holds.
 QString busyMessage(const QString &shown);
+
+// Opens the device node behind a name, whatever the name (a link, a by-id name), and takes its lock, so one
+// device has one holder, root included. Nothing when it opened, otherwise why not.
+std::optional<QString> openExclusive(QSerialPort &port, const QString &device, QIODevice::OpenMode mode);
 
 } // namespace serial

@@ -1,5 +1,6 @@
 #include "serial/receiveport.h"
 
+#include "serial/devicepath.h"
 #include "serial/qtserialport.h"
 
 namespace serial {
@@ -14,12 +15,11 @@ QtReceivePort::~QtReceivePort()
 bool QtReceivePort::open(const QString &device, int baud)
 {
     close();
-    m_device = device;
+    m_device = shownDevice(device);
     m_error.clear();
     m_failed = false;
-    m_port.setPortName(device);
-    if (!m_port.open(QIODevice::ReadOnly)) {
-        m_error = describeOpenError(m_port.error(), device, m_port.errorString());
+    if (const std::optional<QString> refused = openExclusive(m_port, device, QIODevice::ReadOnly)) {
+        m_error = *refused;
         return false;
     }
     const bool configured = m_port.setBaudRate(baud) && m_port.setDataBits(QSerialPort::Data8) &&
@@ -28,7 +28,7 @@ bool QtReceivePort::open(const QString &device, int baud)
                             m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
         m_error = QStringLiteral("%1: the line settings %2,n,8,1 were refused (%3).")
-                      .arg(device)
+                      .arg(m_device)
                       .arg(baud)
                       .arg(m_port.errorString());
         m_port.close();

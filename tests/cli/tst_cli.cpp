@@ -30,7 +30,7 @@ Result run(const QStringList &args)
     QString err;
     QTextStream outStream(&out);
     QTextStream errStream(&err);
-    cli::Io io{outStream, errStream, false, nullptr};
+    cli::Io io{outStream, errStream, false};
     const int code = cli::run(args, io);
     outStream.flush();
     errStream.flush();

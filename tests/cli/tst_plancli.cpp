@@ -70,6 +70,7 @@ private slots:
     void sendFailures_data();
     void sendFailures();
     void ctrlCAtTheConfirmPrompt();
+    void killAtTheConfirmPromptOnAPipe();
     void exportBuildsAPlan();
     void usageErrors_data();
     void usageErrors();
@@ -203,7 +204,7 @@ void tst_PlanCli::sendFailures_data()
     QTest::newRow("the device will not open")
         << QStringList{"--device", "/dev/mdconfig-no-such-device"} << "cannot open";
     QTest::newRow("no one at the keyboard to confirm")
-        << QStringList{"--device", "PTY", "--confirm"} << "stopped before location 1";
+        << QStringList{"--device", "PTY", "--confirm"} << "standard input ended: no Enter for location 1";
 }
 
 void tst_PlanCli::sendFailures()
@@ -253,6 +254,32 @@ void tst_PlanCli::ctrlCAtTheConfirmPrompt()
     QCOMPARE(term.exitCode(), 1);
     QVERIFY2(said.contains("interrupted before location 1"), said.constData());
     QVERIFY(said.contains("not sent: 1-10"));
+    QCOMPARE(pty.received().size(), 0);
+}
+
+// A script's pipe that never brings the Enter: SIGTERM still ends the wait, as Ctrl-C does on a terminal.
+void tst_PlanCli::killAtTheConfirmPromptOnAPipe()
+{
+    if (!PtyPair::available())
+        QFAIL("socat is needed: apt-get install socat");
+    PtyPair pty;
+    QVERIFY(pty.start());
+    QProcess send;
+    send.start(QStringLiteral(MDCONFIG_CLI),
+               {"plan", "send", m_plan, "--device", pty.sendEnd(), "--confirm"}); // stdin: an open pipe
+    QVERIFY(send.waitForStarted(5000));
+    QByteArray said;
+    for (int i = 0; i < 100 && !said.contains("press Enter"); ++i) {
+        send.waitForReadyRead(100);
+        said += send.readAllStandardOutput();
+    }
+    QVERIFY2(said.contains("press Enter to send location 1"), said.constData());
+    send.terminate();
+    QVERIFY2(send.waitForFinished(10000), "a kill left the prompt waiting");
+    QCOMPARE(send.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(send.exitCode(), 1);
+    const QByteArray err = send.readAllStandardError();
+    QVERIFY2(err.contains("interrupted before location 1"), err.constData());
     QCOMPARE(pty.received().size(), 0);
 }
 

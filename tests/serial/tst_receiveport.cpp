@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
@@ -38,6 +39,8 @@ private slots:
     void senderMayCloseAndReopen();
     void readWaitsNoLongerThanAsked();
     void realSendReachesTheReceiver();
+    void oneHolderWhateverTheName_data();
+    void oneHolderWhateverTheName();
     void listeningPortThatWillNotOpen();
 };
 
@@ -148,6 +151,38 @@ void tst_ReceivePort::realSendReachesTheReceiver()
         QCOMPARE(repetitions[r].bytes, QByteArray::fromHex("24324750524D4305355B"));
     for (const sim::Repetition &r : repetitions)
         QVERIFY2(r.problems().isEmpty(), qPrintable(r.problems().join(QLatin1String("; "))));
+}
+
+void tst_ReceivePort::oneHolderWhateverTheName_data()
+{
+    QTest::addColumn<bool>("listenerByLink");
+    QTest::newRow("listening through a link, sending to the device") << true;
+    QTest::newRow("listening on the device, sending through a link") << false;
+}
+
+// A listener holds the device as a sender does: under any name a sender is refused, and told the device is
+// in use, not that someone is sending.
+void tst_ReceivePort::oneHolderWhateverTheName()
+{
+    QFETCH(bool, listenerByLink);
+    serial::PseudoTerminal pty;
+    QVERIFY2(pty.open(), qPrintable(pty.errorString()));
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("adapter"));
+    QVERIFY(QFile::link(pty.farEnd(), link));
+
+    serial::QtReceivePort listener;
+    QVERIFY2(listener.open(listenerByLink ? link : pty.farEnd(), 4800), qPrintable(listener.errorString()));
+    serial::QtSerialPort sender;
+    QVERIFY(!sender.open(listenerByLink ? pty.farEnd() : link));
+    QVERIFY2(sender.errorString().contains(QLatin1String("busy")), qPrintable(sender.errorString()));
+    QVERIFY2(!sender.errorString().contains(QLatin1String("sending")), qPrintable(sender.errorString()));
+    serial::QtReceivePort second;
+    QVERIFY(!second.open(listenerByLink ? pty.farEnd() : link, 4800));
+    QVERIFY2(second.errorString().contains(QLatin1String("busy")), qPrintable(second.errorString()));
+
+    listener.close();
+    QVERIFY2(sender.open(listenerByLink ? pty.farEnd() : link), qPrintable(sender.errorString()));
 }
 
 void tst_ReceivePort::listeningPortThatWillNotOpen()
