@@ -13,7 +13,7 @@ int frames(const QStringList &arguments, Io &io)
         io.out << usageText();
         return Ok;
     }
-    const frame::SentenceBytes s = composeFromOptions(o);
+    const frame::SentenceBytes s = composeFromOptions(o, io.err);
     for (const QByteArray &f : frame::sendFrames(s))
         io.out << frame::toHex(f) << '\n';
     return Ok;

@@ -27,7 +27,7 @@ int send(const QStringList &arguments, Io &io)
         io.out << usageText();
         return Ok;
     }
-    frame::SentenceBytes s = composeFromOptions(o);
+    frame::SentenceBytes s = composeFromOptions(o, io.err);
     const Target target = targetOf(o);
     QString failure;
     const QString device = deviceOf(target, &failure);

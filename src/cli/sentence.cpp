@@ -52,9 +52,18 @@ Described describedByOptions(const Options &o, const QString &kind)
     return d;
 }
 
-frame::SentenceBytes composeFromOptions(const Options &o)
+frame::SentenceBytes composeFromOptions(const Options &o, QTextStream &err)
 {
     const Described d = describedByOptions(o, o.positional().value(0));
+    // As in the window, these go unsent; the user who typed them is told so.
+    if (d.location.icon != 0 && !plan::showsIcons(d.product))
+        err << "mdconfig-cli: note: --icon is not sent: product " << d.product << " ("
+            << plan::productCaption(d.product) << ") shows no icon; icons are for product "
+            << plan::iconProducts() << '\n';
+    if (o.has(QStringLiteral("--type")) && !d.location.proprietary &&
+        d.location.identifier != vocabulary::XdrPosition)
+        err << "mdconfig-cli: note: --type is not sent: it applies to XDR sentences only\n";
+    err.flush();
     return plan::compose(d.product, d.location);
 }
 

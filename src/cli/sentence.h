@@ -19,7 +19,7 @@ struct Described {
 Described describedByOptions(const Options &o, const QString &kind);
 
 // Composes the send the options describe for the kind (the verb's first positional argument).
-frame::SentenceBytes composeFromOptions(const Options &o);
+frame::SentenceBytes composeFromOptions(const Options &o, QTextStream &err);
 
 // The lines of --help that describe the sentence options.
 QString sentenceOptionsHelp();

@@ -298,6 +298,13 @@ std::optional<QString> Display::refusePlanPath(const QString &path)
     if (info.exists() && !info.isFile())
         return QStringLiteral("%1 is not a regular file (a directory, FIFO or device); give a plan file")
             .arg(path);
+    // The file is replaced through a new file beside it: its folder must be there and writable.
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.isDir())
+        return QStringLiteral("cannot write %1: the folder %2 does not exist").arg(path, folder.filePath());
+    if (!folder.isWritable())
+        return QStringLiteral("cannot write %1: the folder %2 cannot be written")
+            .arg(path, folder.filePath());
     return std::nullopt;
 }
 

@@ -399,6 +399,7 @@ void tst_Display::planPathRefused_data()
     QTest::newRow("a directory") << "directory";
     QTest::newRow("a FIFO") << "fifo";
     QTest::newRow("a device") << "device";
+    QTest::newRow("in a folder that does not exist") << "no folder";
 }
 
 void tst_Display::planPathRefused()
@@ -419,6 +420,8 @@ void tst_Display::planPathRefused()
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("plan.toml")));
     else if (kind == QLatin1String("fifo"))
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (kind == QLatin1String("no folder"))
+        path = dir.filePath(QStringLiteral("nowhere/plan.toml"));
     else
         path = QStringLiteral("/dev/null");
 
