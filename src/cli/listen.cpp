@@ -27,6 +27,9 @@ const char *const HelpText =
     "\n"
     "Exit status: 0 done, 1 the port could not be opened or went away, 2 bad arguments.\n";
 
+// As long as simulate's limit: about eleven days, far beyond any listening aboard.
+constexpr int MaxSeconds = 1'000'000;
+
 struct Listening {
     QString device;
     int baud = 4800;
@@ -60,13 +63,8 @@ std::optional<Listening> parse(const QStringList &arguments, Io &io, bool &faile
             p.unknownValue(QStringLiteral("--baud"), QStringLiteral("4800, 38400"));
         o.baud = text.toInt();
     }
-    if (p.has(QStringLiteral("--seconds"))) {
-        bool isNumber = false;
-        o.seconds = p.value(QStringLiteral("--seconds")).toInt(&isNumber);
-        if (!isNumber || o.seconds < 1)
-            p.unknownValue(QStringLiteral("--seconds"),
-                           QStringLiteral("a whole number of seconds, 1 or more"));
-    }
+    if (p.has(QStringLiteral("--seconds")))
+        o.seconds = p.number(QStringLiteral("--seconds"), 1, MaxSeconds);
     o.json = p.has(QStringLiteral("--json"));
     QString failure;
     o.device = deviceOf(target, &failure);

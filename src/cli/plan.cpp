@@ -7,6 +7,7 @@
 #include "serial/qtserialport.h"
 #include "vocabulary/vocabulary.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -114,8 +115,9 @@ int check(const QStringList &arguments, Io &io)
     const QString path = fileArgument(QStringLiteral("check"), o);
     const std::optional<plan::Plan> p = readClean(path, io);
     if (!p) {
-        io.err << "mdconfig-cli: " << path
-               << " has faults; nothing in it can be sent until they are mended\n";
+        if (QFileInfo(path).isFile())
+            io.err << "mdconfig-cli: " << path
+                   << " has faults; nothing in it can be sent until they are mended\n";
         return Usage;
     }
     io.out << path << ": a clean plan for product " << p->product << " (" << plan::productCaption(p->product)

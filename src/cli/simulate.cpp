@@ -99,7 +99,7 @@ int simulate(const QStringList &arguments, Io &io)
                                       : QStringLiteral("--device or --pty is missing"))};
     }
     const int seconds =
-        o.has(QStringLiteral("--seconds")) ? o.number(QStringLiteral("--seconds"), 1, 1000000) : 0;
+        o.has(QStringLiteral("--seconds")) ? o.number(QStringLiteral("--seconds"), 1, 1'000'000) : 0;
     int product = -1;
     if (o.has(QStringLiteral("--product"))) {
         const std::optional<int> p =

@@ -217,7 +217,11 @@ Settings LoadSettings(const QString &path)
 
 std::optional<QString> SaveSettings(const QString &path, const Settings &s)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    // The per-user folder may not exist yet; when it cannot be made, say that rather than what the write
+    // into a missing folder would report.
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("the folder %1 could not be created").arg(folder);
     // QSaveFile would write through a link to its target and straight into a device or FIFO; whatever is
     // not our own regular file is left alone.
     if (const std::optional<QString> refused = notARegularFile(path))

@@ -238,7 +238,8 @@ QJsonObject Display::toJson(const Verdict &v)
                  entryOrNull(List::Instrument, d.instrument, d.kind == frame::FrameKind::Proprietary));
         o.insert(QStringLiteral("icon"),
                  d.hasIconByte ? QJsonValue(frame::iconCaptions().at(d.icon)) : QJsonValue());
-        o.insert(QStringLiteral("frame"), frame::toHex(d.bytes.chopped(1)));
+        // What the ten repetitions share: every byte but the check byte, which differs after the first.
+        o.insert(QStringLiteral("body"), frame::toHex(d.bytes.chopped(1)));
         o.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(findings));
     } else {
         o.insert(QStringLiteral("reason"), v.rejection);

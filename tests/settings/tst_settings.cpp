@@ -32,6 +32,7 @@ private slots:
     void hugeFile();
     void failedWriteKeepsTheFormerFile();
     void unwritablePathReportsWhy();
+    void folderThatCannotBeMadeIsNamed();
     void location_data();
     void location();
     void systemFolderWithoutAUserFolder();
@@ -184,6 +185,19 @@ void tst_Settings::unwritablePathReportsWhy()
     const std::optional<QString> failure = settings::SaveSettings(path, {2, 3});
     QVERIFY(failure);
     QVERIFY(!failure->isEmpty());
+}
+
+// A per-user folder that cannot be made (a file stands where a folder should be) is named as the reason.
+void tst_Settings::folderThatCannotBeMadeIsNamed()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeAll(dir.filePath("Velmora"), "a file, not a folder"));
+    const QString path = dir.filePath("Velmora/mdconfig/MD40_90.INI");
+    const std::optional<QString> failure = settings::SaveSettings(path, {2, 3});
+    QVERIFY(failure);
+    QVERIFY2(failure->contains("could not be created") && failure->contains(dir.filePath("Velmora/mdconfig")),
+             qPrintable(*failure));
+    QCOMPARE(readAll(dir.filePath("Velmora")), QByteArray("a file, not a folder"));
 }
 
 void tst_Settings::location_data()
