@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <cmath>
 #include <limits>
 
 namespace ui {
@@ -100,8 +101,15 @@ bool keepOnScreen(QWidget *window)
         frame = QRect(window->pos(), window->size()).adjusted(0, 0, 0, titleBar);
     }
     QList<QRect> areas;
-    for (const QScreen *screen : QGuiApplication::screens())
-        areas.append(screen->availableGeometry());
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        QRect area = screen->availableGeometry();
+        // At a scale such as 1.5 the area in window units is rounded (1366 pixels give 911 units for 910.67),
+        // and a window against the far edge would hang a pixel off the screen: keep one unit in from it.
+        const qreal ratio = screen->devicePixelRatio();
+        if (ratio != std::floor(ratio))
+            area.adjust(0, 0, -1, -1);
+        areas.append(area);
+    }
     const QPoint corner = keepInside(frame, screenAreaFor(frame, areas));
     if (corner == frame.topLeft())
         return false;
