@@ -7,6 +7,7 @@
 #include "plan/plansend.h"
 #include "support/recordingport.h"
 #include "support/sends.h"
+#include "support/timedbytes.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -20,12 +21,6 @@ using sim::Micros;
 
 namespace {
 
-struct TimedByte {
-    std::uint8_t byte;
-    Micros at;
-};
-using Stream = QList<TimedByte>;
-
 // Written out by hand from the frame layout, not composed: GP RMC field 5 at location 3.
 const QByteArray First = QByteArray::fromHex("24324750524D4305357B");
 const QByteArray Repeat = QByteArray::fromHex("24324750524D4305355B");
@@ -35,22 +30,6 @@ const QByteArray IconRepeat = QByteArray::fromHex("24324750524D430535045F");
 // NX20/40 ENGINE RPM (values 41 4 'r') at location 2 (key 28 = 1C): body 50 56 4C 4D 29 04 72, check 58 / 44.
 const QByteArray RpmFirst = QByteArray::fromHex("243150564C4D29047258");
 const QByteArray RpmRepeat = QByteArray::fromHex("243150564C4D29047244");
-
-// As the transmitter paces them: a pause before each repetition, one slot per byte.
-Stream paced(const QList<QByteArray> &frames, Micros start = 0ms, Micros slot = sim::Slot,
-             Micros pause = sim::Pause)
-{
-    Stream s;
-    Micros t = start;
-    for (const QByteArray &frame : frames) {
-        t += pause;
-        for (const char c : frame) {
-            s.append({std::uint8_t(c), t});
-            t += slot;
-        }
-    }
-    return s;
-}
 
 struct Heard {
     QList<sim::Verdict> verdicts;
@@ -171,7 +150,7 @@ void tst_Display::faults_data()
                "location 3: GP RMC field 5"};
 
     QTest::newRow("every byte 10 ms apart: rejected")
-        << paced(tenOf(First, Repeat), 0ms, 10ms, 0ms) << false
+        << paced(tenOf(First, Repeat), 0ms, 10ms, {}, 0ms) << false
         << QStringList{"closer than the display's 50 ms", "came without its 100 ms pause",
                        "send 1 rejected: no repetition was a sound frame with the display's pacing"};
 

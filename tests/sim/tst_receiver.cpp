@@ -3,6 +3,7 @@
 #include "sim/receiver.h"
 
 #include "support/sends.h"
+#include "support/timedbytes.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -11,13 +12,6 @@ using namespace std::chrono_literals;
 using sim::Micros;
 
 namespace {
-
-struct TimedByte {
-    std::uint8_t byte;
-    Micros at;
-};
-using Stream = QList<TimedByte>;
-using Pauses = QHash<int, Micros>;
 
 // Frames of the worked example: GP RMC field 5 at location 3, first and repeat frame.
 const QByteArray First = QByteArray::fromHex("24324750524D4305357B");
@@ -28,22 +22,6 @@ const QByteArray OtherRepeat = QByteArray::fromHex("24334750524D4305354B");
 // With the icon "KT": eleven bytes.
 const QByteArray IconFirst = QByteArray::fromHex("24324750524D430535047F");
 const QByteArray IconRepeat = QByteArray::fromHex("24324750524D430535045F");
-
-// As the transmitter paces them: a pause before each repetition, one slot per byte. pauses[i] overrides the
-// pause before repetition i.
-Stream paced(const QList<QByteArray> &frames, Micros start = 0ms, Pauses pauses = {}, Micros slot = sim::Slot)
-{
-    Stream s;
-    Micros t = start;
-    for (int r = 0; r < frames.size(); ++r) {
-        t += pauses.value(r, sim::Pause);
-        for (const char c : frames[r]) {
-            s.append({std::uint8_t(c), t});
-            t += slot;
-        }
-    }
-    return s;
-}
 
 struct Heard {
     QList<sim::Repetition> repetitions;
@@ -218,7 +196,7 @@ void tst_Receiver::faults()
     QFETCH(Pauses, pauses);
     QFETCH(Micros, slot);
     QFETCH(QList<int>, sendSizes);
-    const Heard h = hear(paced(frames, 0ms, pauses, slot));
+    const Heard h = hear(paced(frames, 0ms, slot, pauses));
     QTEST(allProblems(h), "problems");
     QList<int> sizes;
     for (const sim::Send &s : h.sends)
