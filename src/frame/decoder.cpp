@@ -1,6 +1,7 @@
 #include "frame/decoder.h"
 
 #include "frame/sentencebytes.h"
+#include "vocabulary/products.h"
 #include "vocabulary/vocabulary.h"
 
 #include <cctype>
@@ -157,20 +158,33 @@ DecodedFrame decodeFrame(const QByteArray &b)
         decodeStandard(d, b);
 
     d.hasIconByte = b.size() == IconFrameLength;
-    d.products = d.hasIconByte ? QList<int>{2} : QList<int>{0, 1};
+    for (int p = 0; p < vocabulary::ProductCount; ++p) {
+        if (vocabulary::product(p).sendsIconByte == d.hasIconByte)
+            d.products << p;
+    }
     if (d.hasIconByte) {
         d.icon = findIconCode(std::uint8_t(b[9]));
         if (d.icon < 0)
             d.problems << QStringLiteral("the icon byte %1 activates no icon").arg(hexByte(b[9]));
     }
 
-    std::uint8_t first = 0;
-    for (int i = 2; i < b.size() - 1; ++i)
-        first ^= std::uint8_t(b[i]);
-    d.expectedFirst = first;
+    // The check bytes the sender computes for this body, by the sender's own rule.
+    SentenceBytes sent;
+    sent.MemoryChar = std::uint8_t(b[1]);
+    sent.MemoryKey = d.location != 0 ? std::uint8_t(24 + 4 * (d.location - 1)) : 0;
+    sent.Body1 = std::uint8_t(b[2]);
+    sent.Body2 = std::uint8_t(b[3]);
+    sent.Body3 = std::uint8_t(b[4]);
+    sent.Body4 = std::uint8_t(b[5]);
+    sent.Body5 = std::uint8_t(b[6]);
+    sent.Body6 = std::uint8_t(b[7]);
+    sent.Body7 = std::uint8_t(b[8]);
+    sent.IconCode = d.hasIconByte ? std::uint8_t(b[9]) : 0;
+    const CheckBytes expected = checkBytes(sent);
+    d.expectedFirst = expected.first;
     const std::uint8_t check = std::uint8_t(b[b.size() - 1]);
     if (d.location != 0) {
-        d.expectedRepeat = std::uint8_t(first ^ (24 + 4 * (d.location - 1)));
+        d.expectedRepeat = expected.repeat;
         if (check == d.expectedFirst)
             d.check = CheckMatch::First;
         else if (check == d.expectedRepeat)

@@ -27,7 +27,7 @@ struct DecodedFrame {
     int instrument = -1; // proprietary frames only
     bool hasIconByte = false;
     int icon = -1; // index of the icon, -1 when there is no icon byte or it names no icon
-    // The products such a frame is for: {2} with an icon byte, {0, 1} without.
+    // The products such a frame is for: those that send the icon byte, or those that do not.
     QList<int> products;
     CheckMatch check = CheckMatch::None;
     std::uint8_t expectedFirst = 0;  // the check bytes the body asks for
