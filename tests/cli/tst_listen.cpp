@@ -200,7 +200,7 @@ void tst_Listen::liveTableOnATerminal()
     QVERIFY(bus.start());
     QProcess term;
     term.start(QStringLiteral("script"), {QStringLiteral("-qfec"),
-                                          QStringLiteral("'%1' listen --device '%2' --seconds 3")
+                                          QStringLiteral("exec '%1' listen --device '%2' --seconds 3")
                                               .arg(QStringLiteral(MDCONFIG_CLI), bus.pcEnd()),
                                           QStringLiteral("/dev/null")});
     QByteArray out;

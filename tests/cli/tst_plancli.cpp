@@ -236,7 +236,8 @@ void tst_PlanCli::ctrlCAtTheConfirmPrompt()
         QFAIL("socat and script are needed: apt-get install socat bsdutils");
     PtyPair pty;
     QVERIFY(pty.start());
-    const QString command = QStringLiteral("'%1' plan send '%2' --device '%3' --confirm")
+    // exec: the command itself, not a shell around it, is what the ^C reaches and what script reports on.
+    const QString command = QStringLiteral("exec '%1' plan send '%2' --device '%3' --confirm")
                                 .arg(QStringLiteral(MDCONFIG_CLI), m_plan, pty.sendEnd());
     QProcess term;
     term.setProcessChannelMode(QProcess::MergedChannels);
