@@ -1,6 +1,7 @@
 // mdconfig-cli listen on a bus made of a socat pseudo-terminal pair: a canned capture written at 4800-baud
 // pacing comes out counted and numbered, a wrong-speed stream is named as such, and a vanishing port or bad
 // arguments end it cleanly.
+#include "support/output.h"
 #include "support/uart.h"
 
 #include <QDir>
@@ -114,10 +115,8 @@ void tst_Listen::mixedCaptureAsJson()
     bus.talk(readData(QStringLiteral("listen/mixed-bus.nmea")));
     // Fifteen sentences are in the capture; wait for them, then end as Ctrl-C would.
     QByteArray out;
-    for (int i = 0; i < 500 && out.count('\n') < 15; ++i) {
-        listen.waitForReadyRead(20);
-        out += listen.readAllStandardOutput();
-    }
+    readUntil(
+        listen, out, [](const QByteArray &s) { return s.count('\n') >= 15; }, 10000);
     ::kill(pid_t(listen.processId()), SIGINT);
     QVERIFY(listen.waitForFinished(10000));
     QCOMPARE(listen.exitStatus(), QProcess::NormalExit);
@@ -204,10 +203,7 @@ void tst_Listen::liveTableOnATerminal()
                                               .arg(QStringLiteral(MDCONFIG_CLI), bus.pcEnd()),
                                           QStringLiteral("/dev/null")});
     QByteArray out;
-    for (int i = 0; i < 500 && !out.contains("listening on"); ++i) {
-        term.waitForReadyRead(20);
-        out += term.readAllStandardOutput();
-    }
+    readUntil(term, out, "listening on", 10000);
     QVERIFY2(out.contains("listening on"), out.constData());
     bus.talk("$SDDBT,18.0,f,5.4,M,3.0,F*3D\r\n$GPTXT,01,01,02,ANTENNA OK*36\r\n");
     QVERIFY(term.waitForFinished(20000));

@@ -1,6 +1,7 @@
 // mdconfig-cli plan and decode, run as an installer runs them: real files, real exit codes, real bytes
 // through a socat pseudo-terminal pair.
 #include "support/files.h"
+#include "support/output.h"
 #include "support/ptypair.h"
 #include "support/sends.h"
 
@@ -244,10 +245,7 @@ void tst_PlanCli::ctrlCAtTheConfirmPrompt()
     term.start(QStringLiteral("script"), {"-qefc", command, "/dev/null"});
     QVERIFY(term.waitForStarted(5000));
     QByteArray said;
-    for (int i = 0; i < 100 && !said.contains("press Enter"); ++i) {
-        term.waitForReadyRead(100);
-        said += term.readAll();
-    }
+    readUntil(term, said, "press Enter", 10000);
     QVERIFY2(said.contains("press Enter to send location 1"), said.constData());
     term.write("\x03");
     QVERIFY2(term.waitForFinished(10000), "Ctrl-C left the prompt waiting");
@@ -270,10 +268,7 @@ void tst_PlanCli::killAtTheConfirmPromptOnAPipe()
                {"plan", "send", m_plan, "--device", pty.sendEnd(), "--confirm"}); // stdin: an open pipe
     QVERIFY(send.waitForStarted(5000));
     QByteArray said;
-    for (int i = 0; i < 100 && !said.contains("press Enter"); ++i) {
-        send.waitForReadyRead(100);
-        said += send.readAllStandardOutput();
-    }
+    readUntil(send, said, "press Enter", 10000);
     QVERIFY2(said.contains("press Enter to send location 1"), said.constData());
     send.terminate();
     QVERIFY2(send.waitForFinished(10000), "a kill left the prompt waiting");

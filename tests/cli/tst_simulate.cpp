@@ -2,6 +2,8 @@
 // comes out as the location it configures and a plan file written before Ctrl-C, an unpaced burst is
 // rejected in JSON, a vanishing device and bad arguments end it with the right status and one line.
 #include "plan/plan.h"
+#include "support/output.h"
+#include "support/sends.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,16 +20,6 @@
 namespace {
 
 const QString Cli = QStringLiteral(MDCONFIG_CLI);
-
-// Reads the process's output until it contains text or the time is up; returns all read so far.
-QByteArray readUntil(QProcess &p, QByteArray &seen, const QByteArray &text, int ms)
-{
-    for (int waited = 0; waited < ms && !seen.contains(text); waited += 20) {
-        p.waitForReadyRead(20);
-        seen += p.readAllStandardOutput();
-    }
-    return seen;
-}
 
 // "simulated display on /dev/pts/7: ..." gives the path.
 QString ptyPath(const QByteArray &text)
@@ -160,19 +152,14 @@ void tst_Simulate::unpacedBurstRejectedAsJson()
     QProcess simulate;
     simulate.start(Cli, {"simulate", "--pty", "--json"});
     QByteArray err;
-    for (int i = 0; i < 500 && !err.contains('\n'); ++i) {
-        simulate.waitForReadyRead(20);
-        err += simulate.readAllStandardError();
-    }
+    readLine(simulate, err, 10000, QProcess::StandardError);
     const QString path = ptyPath(err);
     QVERIFY2(path.startsWith(QLatin1String("/dev/")), err.constData());
 
     // A sender that ignores the pacing: the ten frames of the worked example in one write.
     QFile far(path);
     QVERIFY(far.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-    QByteArray burst = QByteArray::fromHex("24324750524D4305357B");
-    for (int i = 0; i < 9; ++i)
-        burst += QByteArray::fromHex("24324750524D4305355B");
+    const QByteArray burst = tenTimesHex("24324750524D4305357B", "24324750524D4305355B");
     QCOMPARE(far.write(burst), burst.size());
     QByteArray out;
     readUntil(simulate, out, "\"rejected\":true", 15000);
@@ -202,10 +189,7 @@ void tst_Simulate::deviceGoesAway()
     QProcess simulate;
     simulate.start(Cli, {"simulate", "--device", line.displayEnd()});
     QByteArray err;
-    for (int i = 0; i < 500 && !err.contains('\n'); ++i) {
-        simulate.waitForReadyRead(20);
-        err += simulate.readAllStandardError();
-    }
+    readLine(simulate, err, 10000, QProcess::StandardError);
     QVERIFY2(err.startsWith("simulated display on "), err.constData());
     line.stop();
     QVERIFY(simulate.waitForFinished(10000));
