@@ -2,6 +2,8 @@
 // display's "Commas" counts them, and whether its checksum holds.
 #pragma once
 
+#include "vocabulary/vocabulary.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -14,7 +16,7 @@ namespace bus {
 // The longest sentence NMEA 0183 allows: start character through CR LF.
 inline constexpr int MaxSentenceLength = 82;
 // The highest field position the "Commas" list offers.
-inline constexpr int MaxCommas = 25;
+inline constexpr int MaxCommas = vocabulary::CommaCount;
 
 enum class Checksum { Missing, Ok, Bad };
 

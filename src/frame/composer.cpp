@@ -13,7 +13,7 @@ std::uint8_t letter(const QString &code, int i)
 void setMemory(SentenceBytes &s, int m)
 {
     s.MemoryChar = std::uint8_t(48 + m);
-    s.MemoryKey = std::uint8_t((s.MemoryChar - 48) * 4 + 24);
+    s.MemoryKey = memoryKey(m);
 }
 
 } // namespace

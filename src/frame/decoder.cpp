@@ -11,16 +11,6 @@ namespace {
 
 using vocabulary::List;
 
-constexpr int FrameLength = 10;
-constexpr int IconFrameLength = 11;
-constexpr int MemoryLocations = 10;
-constexpr int CommaCounts = 25;
-
-QString hexByte(std::uint8_t b)
-{
-    return QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
-}
-
 QString text(const QByteArray &bytes, int from, int count)
 {
     return QString::fromLatin1(bytes.mid(from, count));
@@ -69,7 +59,7 @@ void decodeStandard(DecodedFrame &d, const QByteArray &b)
     const std::uint8_t seven = std::uint8_t(b[8]);
     const int n = int(seven) - 48;
     d.kind = d.identifier == vocabulary::XdrPosition ? FrameKind::Xdr : FrameKind::Standard;
-    if (n >= 1 && n <= CommaCounts)
+    if (n >= 1 && n <= vocabulary::CommaCount)
         d.field = n;
     else
         d.problems << QStringLiteral(
@@ -146,7 +136,7 @@ DecodedFrame decodeFrame(const QByteArray &b)
         return d;
     }
     const std::uint8_t memory = std::uint8_t(b[1]);
-    if (memory >= '0' && memory < '0' + MemoryLocations)
+    if (memory >= '0' && memory < '0' + vocabulary::MemoryLocationCount)
         d.location = memory - '0' + 1;
     else
         d.problems << QStringLiteral("the memory byte %1 names no location (30 to 39 for locations 1 to 10)")
@@ -171,7 +161,7 @@ DecodedFrame decodeFrame(const QByteArray &b)
     // The check bytes the sender computes for this body, by the sender's own rule.
     SentenceBytes sent;
     sent.MemoryChar = std::uint8_t(b[1]);
-    sent.MemoryKey = d.location != 0 ? std::uint8_t(24 + 4 * (d.location - 1)) : 0;
+    sent.MemoryKey = d.location != 0 ? memoryKey(d.location - 1) : 0;
     sent.Body1 = std::uint8_t(b[2]);
     sent.Body2 = std::uint8_t(b[3]);
     sent.Body3 = std::uint8_t(b[4]);
@@ -206,15 +196,12 @@ DecodedFrame decodeFrame(const QByteArray &b)
 QList<DecodedFrame> decodeStream(const QByteArray &bytes)
 {
     QList<DecodedFrame> frames;
-    const auto fits = [&](int at, int length) {
-        if (at + length > bytes.size())
-            return false;
-        const bool boundary = at + length == bytes.size() || std::uint8_t(bytes[at + length]) == FrameStart;
-        return boundary && decodeFrame(bytes.mid(at, length)).check != CheckMatch::None;
-    };
     const auto boundary = [&](int at, int length) {
         return at + length == bytes.size() ||
                (at + length < bytes.size() && std::uint8_t(bytes[at + length]) == FrameStart);
+    };
+    const auto fits = [&](int at, int length) {
+        return boundary(at, length) && decodeFrame(bytes.mid(at, length)).check != CheckMatch::None;
     };
     int at = 0;
     while (at < bytes.size()) {

@@ -84,4 +84,9 @@ QString toHex(const QByteArray &bytes)
     return QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
 
+QString hexByte(std::uint8_t b)
+{
+    return QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
+}
+
 } // namespace frame

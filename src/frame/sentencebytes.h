@@ -32,6 +32,14 @@ struct SentenceBytes {
 
 inline constexpr int Repetitions = 10;
 inline constexpr std::uint8_t FrameStart = 0x24; // "$"
+inline constexpr int FrameLength = 10;           // without an icon byte
+inline constexpr int IconFrameLength = 11;       // with one
+
+// The key memory location m (0 to 9) folds into the repeat check byte.
+constexpr std::uint8_t memoryKey(int m)
+{
+    return std::uint8_t(24 + 4 * m);
+}
 
 // The icons of the MD90 from version 1.3 on, by the index of their button in the icon dialog, each with the
 // byte that activates it. "None" is 0xFF, never 0, so such a frame always carries an icon byte.
@@ -75,5 +83,7 @@ QByteArray repetition(const SentenceBytes &s, int r);
 QList<QByteArray> sendFrames(SentenceBytes s);
 // Bytes as installers read them: "24 32 47 ..."
 QString toHex(const QByteArray &bytes);
+// One byte the same way: "7B".
+QString hexByte(std::uint8_t b);
 
 } // namespace frame

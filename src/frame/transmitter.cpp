@@ -17,9 +17,7 @@ std::optional<QString> Transmitter::TransmitSentence(SentenceBytes &s, const Pro
 {
     fillCheckBytes(s);
     m_sent = 0;
-    m_total = 0;
-    for (int r = 1; r <= Repetitions; ++r)
-        m_total += int(repetition(s, r).size());
+    m_total = Repetitions * int(repetition(s, 1).size()); // every repetition is as long as the first
     int value = 0;
     for (int r = 1; r <= Repetitions; ++r) {
         m_pacing.wait(m_pacing.now() + m_pacing.pause);

@@ -427,7 +427,7 @@ std::optional<int> lookup(Value kind, const QString &raw, QString *valid)
         p = vocabulary::findEntry(List::Identifier, text);
         break;
     case Value::Field:
-        found = number(text, 1, 25);
+        found = number(text, 1, vocabulary::CommaCount);
         break;
     case Value::Type:
         p = vocabulary::findTransducerLetter(text);

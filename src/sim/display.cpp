@@ -13,20 +13,7 @@ namespace {
 
 using vocabulary::List;
 
-QString hexByte(std::uint8_t b)
-{
-    return QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
-}
-
-// The first product whose frames do (or do not) carry an icon byte.
-int productFor(bool iconByte)
-{
-    for (int p = 0; p < plan::ProductCount; ++p) {
-        if (plan::showsIcons(p) == iconByte)
-            return p;
-    }
-    return -1;
-}
+using frame::hexByte;
 
 QString frameLengthText(bool iconByte)
 {
@@ -156,8 +143,8 @@ Verdict Display::take(const Send &send)
         v.accepted = true;
         ++m_accepted;
         if (m_product < 0) {
-            m_product = productFor(iconByte);
-            m_productAssumed = !iconByte; // products 0 and 1 are sent alike
+            m_product = v.configuration.products.value(0, -1); // the first the frame's length fits
+            m_productAssumed = !iconByte;                      // products 0 and 1 are sent alike
         }
         std::optional<LocationState> &state = m_locations[std::size_t(v.configuration.location - 1)];
         const int sends = state ? state->sends : 0;

@@ -13,6 +13,7 @@
 
 #include "frame/decoder.h"
 #include "sim/receiver.h"
+#include "vocabulary/vocabulary.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -25,7 +26,7 @@
 
 namespace sim {
 
-inline constexpr int MemoryLocations = 10;
+inline constexpr int MemoryLocations = vocabulary::MemoryLocationCount;
 
 // Something wrong with a send: in one of its repetitions (1 to 10, more with too many), or in the send as a
 // whole (repetition 0).

@@ -15,8 +15,8 @@ qint64 ms(Micros m)
 QList<qsizetype> frameStarts(const QByteArray &bytes)
 {
     const qsizetype n = bytes.size();
-    if (n > 11) {
-        for (const qsizetype length : {10, 11}) {
+    if (n > frame::IconFrameLength) {
+        for (const qsizetype length : {frame::FrameLength, frame::IconFrameLength}) {
             if (n % length != 0)
                 continue;
             QList<qsizetype> starts;
@@ -40,9 +40,7 @@ QStringList Repetition::problems() const
     if (wrongHeader()) {
         p << (bytes.isEmpty() ? QStringLiteral("no bytes")
                               : QStringLiteral("header 0x%1 where a frame starts with \"$\" (0x24)")
-                                    .arg(QString::number(std::uint8_t(bytes[0]), 16)
-                                             .rightJustified(2, QLatin1Char('0'))
-                                             .toUpper()));
+                                    .arg(frame::hexByte(std::uint8_t(bytes[0]))));
     }
     if (wrongLength())
         p << QStringLiteral("%1 bytes where a frame has 10, or 11 with an icon byte").arg(bytes.size());

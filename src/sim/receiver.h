@@ -4,6 +4,8 @@
 // is handed each repetition's bytes.
 #pragma once
 
+#include "frame/sentencebytes.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -34,8 +36,8 @@ inline constexpr Micros Tolerance = 20ms;
 // A silence this long ends a send: within a send no gap is longer than a slot and a pause.
 inline constexpr Micros SendGap = 1s;
 
-inline constexpr int RepetitionsPerSend = 10;
-inline constexpr std::uint8_t Header = 0x24; // "$"
+inline constexpr int RepetitionsPerSend = frame::Repetitions;
+inline constexpr std::uint8_t Header = frame::FrameStart;
 
 struct Repetition {
     int number = 0;   // 1 to 10 within its send (more when a send has too many)
@@ -50,7 +52,10 @@ struct Repetition {
     QList<EarlyByte> earlyBytes;
     bool withoutPause = false; // its first byte came without the 100 ms pause before it
     Micros gapBefore{-1};      // silence before its first byte; negative for the first byte heard
-    bool wrongLength() const { return bytes.size() != 10 && bytes.size() != 11; }
+    bool wrongLength() const
+    {
+        return bytes.size() != frame::FrameLength && bytes.size() != frame::IconFrameLength;
+    }
     bool wrongHeader() const { return bytes.isEmpty() || std::uint8_t(bytes[0]) != Header; }
     // The findings above as sentences for a user: empty when the repetition keeps every rule.
     QStringList problems() const;

@@ -38,19 +38,6 @@ QPoint besideMain(const QWidget *main)
     return {ui::pixels(ui::twips(main->x()) + 1000), ui::pixels(ui::twips(main->y()) + 1000)};
 }
 
-QString captionOf(QWidget *w)
-{
-    if (auto *b = qobject_cast<QAbstractButton *>(w))
-        return b->text();
-    if (auto *l = qobject_cast<QLabel *>(w))
-        return l->text();
-    if (auto *g = qobject_cast<QGroupBox *>(w))
-        return g->title();
-    if (auto *c = qobject_cast<QComboBox *>(w))
-        return c->currentText();
-    return {};
-}
-
 // The part of a control that is drawn: an option button or label drawn larger than its caption needs (as
 // the window's tables give some) draws nothing in the rest.
 QRect drawn(QWidget *w)
