@@ -1,11 +1,7 @@
 #include "cli/cli.h"
 
 #include "app/version.h"
-#include "cli/decode.h"
-#include "cli/listen.h"
-#include "cli/plan.h"
 #include "cli/sentence.h"
-#include "cli/simulate.h"
 #include "cli/verbs.h"
 
 #include <QCommandLineParser>

@@ -1,5 +1,6 @@
-#include "cli/decode.h"
 #include "cli/options.h"
+#include "cli/output.h"
+#include "cli/verbs.h"
 
 #include "frame/decoder.h"
 #include "frame/sentencebytes.h"
@@ -7,7 +8,6 @@
 #include "vocabulary/vocabulary.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <limits>
@@ -138,7 +138,7 @@ int decode(const QStringList &arguments, Io &io)
     for (int i = 0; i < frames.size(); ++i) {
         allValid = allValid && frames[i].valid();
         if (o.has(QStringLiteral("--json")))
-            io.out << QJsonDocument(toJson(frames[i], i + 1)).toJson(QJsonDocument::Compact) << '\n';
+            io.out << jsonLine(toJson(frames[i], i + 1)) << '\n';
         else
             printText(io.out, frames[i], i + 1);
     }

@@ -1,5 +1,6 @@
 #include "cli/interrupt.h"
 
+#include <QElapsedTimer>
 #include <QtGlobal>
 
 #include <csignal>
@@ -47,6 +48,11 @@ void installInterruptHandlers()
 bool interruptRequested()
 {
     return interrupted != 0;
+}
+
+bool goOn(const QElapsedTimer &clock, int seconds)
+{
+    return !interruptRequested() && (seconds == 0 || clock.elapsed() < qint64(seconds) * 1000);
 }
 
 InputLine readInputLine()

@@ -2,6 +2,8 @@
 // own status), and Ctrl-C or a termination request ends a send after the byte on the wire, not inside it.
 #pragma once
 
+class QElapsedTimer;
+
 namespace cli {
 
 // Ignores SIGPIPE and makes SIGINT and SIGTERM only note that they came. Call once, before any output.
@@ -9,6 +11,10 @@ void installInterruptHandlers();
 
 // Whether SIGINT or SIGTERM has come since the handlers were installed.
 bool interruptRequested();
+
+// Whether a verb that runs until stopped goes on: no signal has come, and the seconds given (0: no limit)
+// have not passed on the clock.
+bool goOn(const QElapsedTimer &clock, int seconds);
 
 // Reads one line from standard input (its text is not needed: the Enter is the answer). Ctrl-C or a kill
 // ends the wait at once, which a blocking read would not (the handlers restart it), whether the input is a

@@ -1,13 +1,13 @@
-#include "cli/listen.h"
 #include "cli/interrupt.h"
 #include "cli/options.h"
+#include "cli/output.h"
+#include "cli/verbs.h"
 
 #include "bus/report.h"
 #include "serial/receiveport.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QJsonDocument>
 
 namespace cli {
 namespace {
@@ -27,27 +27,22 @@ const char *const HelpText =
     "\n"
     "Exit status: 0 done, 1 the port could not be opened or went away, 2 bad arguments.\n";
 
-// As long as simulate's limit: about eleven days, far beyond any listening aboard.
-constexpr int MaxSeconds = 1'000'000;
-
 struct Listening {
-    QString device;
+    Target target;
     int baud = 4800;
     int seconds = 0; // 0: until stopped
     bool json = false;
 };
 
 // What to listen to, or a usage error naming the option and its valid values; nothing when --help was
-// answered or the port number names no device (said on io.err; failed is set).
-std::optional<Listening> parse(const QStringList &arguments, Io &io, bool &failed)
+// answered. The device is still to be looked up.
+std::optional<Listening> parse(const QStringList &arguments, Io &io)
 {
     Options p(QStringLiteral("listen"),
               targetOptions() + QList<QCommandLineOption>{
                                     QCommandLineOption(QStringLiteral("baud"), QStringLiteral("4800, 38400"),
                                                        QStringLiteral("4800|38400")),
-                                    QCommandLineOption(QStringLiteral("seconds"),
-                                                       QStringLiteral("a whole number of seconds, 1 or more"),
-                                                       QStringLiteral("S")),
+                                    secondsOption(),
                                     QCommandLineOption(QStringLiteral("json"),
                                                        QStringLiteral("one JSON object per sentence"))});
     p.parse(arguments, 0);
@@ -55,50 +50,39 @@ std::optional<Listening> parse(const QStringList &arguments, Io &io, bool &faile
         io.out << HelpText << Qt::flush;
         return std::nullopt;
     }
-    const Target target = targetOf(p);
     Listening o;
+    o.target = targetOf(p);
     if (p.has(QStringLiteral("--baud"))) {
         const QString text = p.value(QStringLiteral("--baud"));
         if (text != QLatin1String("4800") && text != QLatin1String("38400"))
             p.unknownValue(QStringLiteral("--baud"), QStringLiteral("4800, 38400"));
         o.baud = text.toInt();
     }
-    if (p.has(QStringLiteral("--seconds")))
-        o.seconds = p.number(QStringLiteral("--seconds"), 1, MaxSeconds);
+    o.seconds = secondsOf(p);
     o.json = p.has(QStringLiteral("--json"));
-    QString failure;
-    o.device = deviceOf(target, &failure);
-    if (o.device.isEmpty()) {
-        io.err << "mdconfig-cli: " << failure << '\n' << Qt::flush;
-        failed = true;
-        return std::nullopt;
-    }
     return o;
-}
-
-QString jsonLine(const QJsonObject &o)
-{
-    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
 
 } // namespace
 
 int listen(const QStringList &arguments, Io &io)
 {
-    bool failed = false;
-    const std::optional<Listening> o = parse(arguments, io, failed);
+    const std::optional<Listening> o = parse(arguments, io);
     if (!o)
-        return failed ? Failed : Ok;
-    const QString device = o->device;
+        return Ok;
+    QString failure;
+    const QString device = deviceOf(o->target, &failure);
+    if (device.isEmpty()) {
+        io.err << "mdconfig-cli: " << failure << '\n' << Qt::flush;
+        return Failed;
+    }
     serial::QtReceivePort port;
     if (!port.open(device, o->baud)) {
         io.err << "mdconfig-cli: cannot open " << port.errorString() << '\n' << Qt::flush;
         return Failed;
     }
     const bool live = io.outIsTerminal && !o->json;
-    io.err << "listening on " << device << " at " << o->baud << " baud, 8N1; "
-           << (o->seconds > 0 ? QStringLiteral("for %1 s").arg(o->seconds) : QStringLiteral("Ctrl-C ends"))
-           << '\n'
+    io.err << "listening on " << device << " at " << o->baud << " baud, 8N1; " << endText(o->seconds) << '\n'
            << Qt::flush;
 
     bus::Monitor monitor([&](const bus::Sentence &s) {
@@ -111,7 +95,7 @@ int listen(const QStringList &arguments, Io &io)
     const auto elapsedSeconds = [&] { return int(clock.elapsed() / 1000); };
     // A short wait per read keeps the clock, the redraw and a signal within a tenth of a second, whatever the
     // bus sends or fails to send.
-    while (!interruptRequested() && (o->seconds == 0 || clock.elapsed() < qint64(o->seconds) * 1000)) {
+    while (goOn(clock, o->seconds)) {
         monitor.feed(port.read(100));
         if (port.failed())
             break;
@@ -135,5 +119,4 @@ int listen(const QStringList &arguments, Io &io)
     return Ok;
 }
 
-// The dispatcher of today's mdconfig-cli calls in here.
 } // namespace cli

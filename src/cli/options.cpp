@@ -140,6 +140,17 @@ QList<QCommandLineOption> targetOptions()
                                QStringLiteral("PATH"))};
 }
 
+QCommandLineOption secondsOption()
+{
+    return QCommandLineOption(QStringLiteral("seconds"),
+                              QStringLiteral("a whole number of seconds, 1 or more"), QStringLiteral("S"));
+}
+
+int secondsOf(const Options &o)
+{
+    return o.has(QStringLiteral("--seconds")) ? o.number(QStringLiteral("--seconds"), 1, MaxSeconds) : 0;
+}
+
 Target targetOf(const Options &o)
 {
     const bool port = o.has(QStringLiteral("--port"));

@@ -61,6 +61,12 @@ struct Target {
 QList<QCommandLineOption> targetOptions();
 Target targetOf(const Options &o);
 
+// --seconds, for a verb that runs until stopped: at most about eleven days, far beyond any session aboard.
+inline constexpr int MaxSeconds = 1'000'000;
+QCommandLineOption secondsOption();
+// The --seconds given, or 0: until stopped.
+int secondsOf(const Options &o);
+
 // The device the target names: the path itself, or what the port number stands for on this computer.
 // Empty, with why in `failure`, when the number names no device.
 QString deviceOf(const Target &target, QString *failure);

@@ -1,15 +1,14 @@
-#include "cli/plan.h"
-
-#include "cli/interrupt.h"
-#include "cli/sentence.h"
 #include "plan/plan.h"
+#include "cli/interrupt.h"
+#include "cli/output.h"
+#include "cli/sentence.h"
+#include "cli/verbs.h"
 #include "plan/plansend.h"
 #include "serial/qtserialport.h"
 #include "vocabulary/vocabulary.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <cmath>
@@ -106,7 +105,7 @@ QString locationList(const plan::Plan &p)
     return plan::locationRanges(numbers);
 }
 
-int check(const QStringList &arguments, Io &io)
+int planCheck(const QStringList &arguments, Io &io)
 {
     Options o(QStringLiteral("plan check"), {});
     o.parse(arguments, 1);
@@ -125,7 +124,7 @@ int check(const QStringList &arguments, Io &io)
     return Ok;
 }
 
-int frames(const QStringList &arguments, Io &io)
+int planFrames(const QStringList &arguments, Io &io)
 {
     Options o(QStringLiteral("plan frames"),
               {QCommandLineOption(QStringLiteral("json"), QStringLiteral("one JSON object per location"))});
@@ -146,7 +145,7 @@ int frames(const QStringList &arguments, Io &io)
             const QJsonObject line{{QStringLiteral("location"), l.number},
                                    {QStringLiteral("shows"), plan::shows(l, p->product)},
                                    {QStringLiteral("frames"), hex}};
-            io.out << QJsonDocument(line).toJson(QJsonDocument::Compact) << '\n';
+            io.out << jsonLine(line) << '\n';
             continue;
         }
         if (!firstBlock)
@@ -159,14 +158,7 @@ int frames(const QStringList &arguments, Io &io)
     return Ok;
 }
 
-QString bar(int done, int total, int width)
-{
-    const int filled = total > 0 ? done * width / total : width;
-    return QLatin1Char('[') + QString(filled, QLatin1Char('#')) + QString(width - filled, QLatin1Char(' ')) +
-           QLatin1Char(']');
-}
-
-int send(const QStringList &arguments, Io &io)
+int planSend(const QStringList &arguments, Io &io)
 {
     Options o(QStringLiteral("plan send"),
               targetOptions() +
@@ -268,7 +260,7 @@ int send(const QStringList &arguments, Io &io)
     return Ok;
 }
 
-int exportLocation(const QStringList &arguments, Io &io)
+int planExport(const QStringList &arguments, Io &io)
 {
     Options o(QStringLiteral("plan export"), sentenceOptions());
     o.parse(arguments, 2);
@@ -313,13 +305,13 @@ int plan(const QStringList &arguments, Io &io)
     }
     const QStringList rest = arguments.mid(1);
     if (verb == QLatin1String("check"))
-        return check(rest, io);
+        return planCheck(rest, io);
     if (verb == QLatin1String("frames"))
-        return frames(rest, io);
+        return planFrames(rest, io);
     if (verb == QLatin1String("send"))
-        return send(rest, io);
+        return planSend(rest, io);
     if (verb == QLatin1String("export"))
-        return exportLocation(rest, io);
+        return planExport(rest, io);
     throw UsageError{QStringLiteral("plan: unknown verb \"%1\"; valid verbs: %2")
                          .arg(verb, Verbs.join(QStringLiteral(", ")))};
 }

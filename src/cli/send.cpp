@@ -1,6 +1,7 @@
 // send: composes a send and writes it to a serial port, paced as the window does.
 #include "cli/cli.h"
 #include "cli/interrupt.h"
+#include "cli/output.h"
 #include "cli/sentence.h"
 #include "cli/verbs.h"
 #include "frame/transmitter.h"
@@ -12,9 +13,8 @@ namespace {
 
 QString progressLine(int done)
 {
-    return QStringLiteral("\r[%1%2] %3/10")
-        .arg(QString(done, QLatin1Char('#')), QString(10 - done, QLatin1Char(' ')))
-        .arg(done, 2);
+    return QLatin1Char('\r') + bar(done, frame::Repetitions, 10) + QLatin1Char(' ') +
+           QString::number(done).rightJustified(2) + QStringLiteral("/10");
 }
 
 } // namespace

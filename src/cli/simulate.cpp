@@ -1,7 +1,7 @@
-#include "cli/simulate.h"
-
 #include "cli/interrupt.h"
 #include "cli/options.h"
+#include "cli/output.h"
+#include "cli/verbs.h"
 #include "plan/plan.h"
 #include "serial/pseudoterminal.h"
 #include "serial/receiveport.h"
@@ -9,7 +9,6 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QJsonDocument>
 
 #include <memory>
 
@@ -61,11 +60,6 @@ const char *const HelpText =
     "Exit status: 0 every send heard was taken; 1 a send was rejected, the device would not open or went\n"
     "away, or the plan could not be written; 2 bad arguments.\n";
 
-QString jsonLine(QJsonObject o)
-{
-    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
-}
-
 sim::Micros elapsed(const QElapsedTimer &clock)
 {
     return sim::Micros(clock.nsecsElapsed() / 1000);
@@ -83,8 +77,7 @@ int simulate(const QStringList &arguments, Io &io)
          QCommandLineOption(QStringLiteral("json"), QStringLiteral("no value")),
          QCommandLineOption(QStringLiteral("plan-out"), QStringLiteral("a plan file to write"),
                             QStringLiteral("FILE")),
-         QCommandLineOption(QStringLiteral("seconds"), QStringLiteral("a whole number of seconds, 1 or more"),
-                            QStringLiteral("S")),
+         secondsOption(),
          QCommandLineOption(QStringLiteral("product"), plan::validValues(plan::Value::Product),
                             QStringLiteral("P"))});
     o.parse(arguments, 0);
@@ -98,16 +91,8 @@ int simulate(const QStringList &arguments, Io &io)
                              .arg(pty ? QStringLiteral("--device and --pty are both given, give one")
                                       : QStringLiteral("--device or --pty is missing"))};
     }
-    const int seconds =
-        o.has(QStringLiteral("--seconds")) ? o.number(QStringLiteral("--seconds"), 1, 1'000'000) : 0;
-    int product = -1;
-    if (o.has(QStringLiteral("--product"))) {
-        const std::optional<int> p =
-            plan::lookup(plan::Value::Product, o.value(QStringLiteral("--product")), nullptr);
-        if (!p)
-            o.unknownValue(QStringLiteral("--product"), plan::validValues(plan::Value::Product));
-        product = *p;
-    }
+    const int seconds = secondsOf(o);
+    const int product = o.lookupIfGiven(QStringLiteral("--product"), plan::Value::Product).value_or(-1);
     const bool json = o.has(QStringLiteral("--json"));
     const QString planOut = o.value(QStringLiteral("--plan-out"));
 
@@ -141,8 +126,7 @@ int simulate(const QStringList &arguments, Io &io)
         port = std::move(device);
         io.err << "simulated display on " << where << " at 4800 baud, 8N1; ";
     }
-    io.err << (seconds > 0 ? QStringLiteral("for %1 s").arg(seconds) : QStringLiteral("Ctrl-C ends")) << '\n'
-           << Qt::flush;
+    io.err << endText(seconds) << '\n' << Qt::flush;
 
     const bool live = io.outIsTerminal && !json;
     bool planFailed = false;
@@ -174,7 +158,7 @@ int simulate(const QStringList &arguments, Io &io)
     QElapsedTimer clock;
     clock.start();
     // Short reads keep the clock, a silence that ends a send and a signal within a twentieth of a second.
-    while (!interruptRequested() && (seconds == 0 || clock.elapsed() < qint64(seconds) * 1000)) {
+    while (goOn(clock, seconds)) {
         const QByteArray bytes = port->read(50);
         const sim::Micros now = elapsed(clock);
         if (!bytes.isEmpty())

@@ -8,5 +8,15 @@ namespace cli {
 int frames(const QStringList &arguments, Io &io);
 int send(const QStringList &arguments, Io &io);
 int ports(const QStringList &arguments, Io &io);
+// check, show, send and build display plans
+int plan(const QStringList &arguments, Io &io);
+// what a captured frame configures
+int decode(const QStringList &arguments, Io &io);
+// which talkers, sentences and fields a boat's NMEA 0183 bus carries, each field numbered as the display's
+// "Commas" counts it
+int listen(const QStringList &arguments, Io &io);
+// plays a display in programming mode on a serial device or a pseudo-terminal, says what each send
+// configures and what is wrong with it, and can keep what it took as a display plan
+int simulate(const QStringList &arguments, Io &io);
 
 } // namespace cli
