@@ -32,7 +32,9 @@ QString openFailureDetail(int comPortNumber, const QString &device, const QStrin
 
 QString outOfRangeDetail(const QString &answer)
 {
-    return QStringLiteral("\"%1\" names no COM port: the numbers are 0 (None) to 16.").arg(answer.trimmed());
+    return QStringLiteral("\"%1\" names no COM port: the numbers are 0 (None) to %2.")
+        .arg(answer.trimmed())
+        .arg(MaxPortNumber);
 }
 
 std::optional<std::int16_t> parseAnswer(const QString &answer)
@@ -49,7 +51,7 @@ std::optional<std::int16_t> parseAnswer(const QString &answer)
         value = match.captured(0).toDouble();
     // Half to the even neighbour: 4.5 gives 4, 5.5 gives 6.
     const double rounded = std::nearbyint(value);
-    if (!std::isfinite(rounded) || rounded < 0 || rounded > 16)
+    if (!std::isfinite(rounded) || rounded < 0 || rounded > MaxPortNumber)
         return std::nullopt;
     return std::int16_t(rounded);
 }

@@ -55,12 +55,13 @@ QString writeFailure(const QString &shown, int error)
     return QStringLiteral("%1: %2.").arg(shown, systemError(error));
 }
 
-} // namespace
-
+// The refusal of a device that another program holds.
 QString busyMessage(const QString &shown)
 {
     return QStringLiteral("%1: busy: another program, or another mdconfig, is using this device.").arg(shown);
 }
+
+} // namespace
 
 std::optional<QString> openExclusive(QSerialPort &port, const QString &device, QIODevice::OpenMode mode)
 {
@@ -88,10 +89,22 @@ std::optional<QString> openExclusive(QSerialPort &port, const QString &device, Q
     return std::nullopt;
 }
 
-QString describeOpenError(QSerialPort::SerialPortError error, const QString &device,
-                          const QString &systemText, const QString &shownName)
+std::optional<QString> setLine(QSerialPort &port, qint32 baud, const QString &shown)
 {
-    const QString shown = shownName.isEmpty() ? device : shownName;
+    const bool configured = port.setBaudRate(baud) && port.setDataBits(QSerialPort::Data8) &&
+                            port.setParity(QSerialPort::NoParity) && port.setStopBits(QSerialPort::OneStop) &&
+                            port.setFlowControl(QSerialPort::NoFlowControl);
+    if (configured)
+        return std::nullopt;
+    const QString why = QStringLiteral("%1: the line settings %2,n,8,1 were refused (%3).")
+                            .arg(shown, QString::number(baud), port.errorString());
+    port.close();
+    return why;
+}
+
+QString describeOpenError(QSerialPort::SerialPortError error, const QString &device,
+                          const QString &systemText, const QString &shown)
+{
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
         return QStringLiteral("%1: no such device (%2).").arg(shown, systemText);
@@ -128,7 +141,6 @@ QtSerialPort::~QtSerialPort()
 bool QtSerialPort::open(const QString &device)
 {
     close();
-    m_device = device;
     m_shown = shownDevice(device);
     m_error.clear();
     m_failed = false;
@@ -143,14 +155,8 @@ bool QtSerialPort::open(const QString &device)
         m_opening = false;
         return false;
     }
-    const bool configured =
-        m_port.setBaudRate(QSerialPort::Baud4800) && m_port.setDataBits(QSerialPort::Data8) &&
-        m_port.setParity(QSerialPort::NoParity) && m_port.setStopBits(QSerialPort::OneStop) &&
-        m_port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!configured) {
-        m_error = QStringLiteral("%1: the line settings 4800,n,8,1 were refused (%2).")
-                      .arg(m_shown, m_port.errorString());
-        m_port.close();
+    if (const std::optional<QString> refused = setLine(m_port, QSerialPort::Baud4800, m_shown)) {
+        m_error = *refused;
         m_opening = false;
         return false;
     }

@@ -24,7 +24,6 @@ private:
     void onError(QSerialPort::SerialPortError error);
 
     QSerialPort m_port;
-    QString m_device;
     QString m_shown; // the device as messages name it
     QString m_error;
     bool m_opening = false;
@@ -32,15 +31,16 @@ private:
 };
 
 // The system's reason for a failure to open, with what a user can do about it; the device is named as
-// shownName when one is given.
+// shown.
 QString describeOpenError(QSerialPort::SerialPortError error, const QString &device,
-                          const QString &systemText, const QString &shownName = {});
-
-// The refusal of a device that another program holds.
-QString busyMessage(const QString &shown);
+                          const QString &systemText, const QString &shown);
 
 // Opens the device node behind a name, whatever the name (a link, a by-id name), and takes its lock, so one
 // device has one holder, root included. Nothing when it opened, otherwise why not.
 std::optional<QString> openExclusive(QSerialPort &port, const QString &device, QIODevice::OpenMode mode);
+
+// Sets the line to baud, 8 data bits, no parity, 1 stop bit, no flow control. Nothing when the driver took
+// it; otherwise the port is closed again and why is said, the device named as shown.
+std::optional<QString> setLine(QSerialPort &port, qint32 baud, const QString &shown);
 
 } // namespace serial

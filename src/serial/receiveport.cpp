@@ -22,16 +22,8 @@ bool QtReceivePort::open(const QString &device, int baud)
         m_error = *refused;
         return false;
     }
-    const bool configured = m_port.setBaudRate(baud) && m_port.setDataBits(QSerialPort::Data8) &&
-                            m_port.setParity(QSerialPort::NoParity) &&
-                            m_port.setStopBits(QSerialPort::OneStop) &&
-                            m_port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!configured) {
-        m_error = QStringLiteral("%1: the line settings %2,n,8,1 were refused (%3).")
-                      .arg(m_device)
-                      .arg(baud)
-                      .arg(m_port.errorString());
-        m_port.close();
+    if (const std::optional<QString> refused = setLine(m_port, baud, m_device)) {
+        m_error = *refused;
         return false;
     }
     m_port.clearError();

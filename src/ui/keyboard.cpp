@@ -1,10 +1,11 @@
 #include "ui/keyboard.h"
 
+#include "ui/showhook.h"
+
 #include <QAbstractButton>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
 
 namespace ui {
@@ -29,21 +30,6 @@ protected:
         if (!key->isAutoRepeat() && button->isEnabled())
             button->click();
         return true;
-    }
-};
-
-class FocusOnShow : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Show) {
-            auto *window = static_cast<QWidget *>(watched);
-            takeFocusOnceShown(window, window->focusWidget());
-        }
-        return false;
     }
 };
 
@@ -72,19 +58,15 @@ void takeFocus(QWidget *window, QWidget *control)
 
 void takeFocusOnceShown(QWidget *window, QWidget *control)
 {
-    // A window is told it is shown before the window system has it on the screen, and some window systems
-    // ignore an activation asked for before that: ask once the event loop has shown it.
+    // Some window systems ignore an activation asked for before the window is on the screen.
     if (control)
         control->setFocus(Qt::OtherFocusReason);
-    QTimer::singleShot(0, window, [window, control = QPointer<QWidget>(control)] {
-        if (window->isVisible())
-            takeFocus(window, control);
-    });
+    onceShown(window, [window, control = QPointer<QWidget>(control)] { takeFocus(window, control); });
 }
 
 void takeFocusWhenShown(QWidget *window)
 {
-    window->installEventFilter(new FocusOnShow(window));
+    onEachShow(window, [](QWidget *w) { takeFocusOnceShown(w, w->focusWidget()); });
 }
 
 } // namespace ui

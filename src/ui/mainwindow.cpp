@@ -246,12 +246,7 @@ void MainWindow::refreshPortLabel()
 
 int MainWindow::selectedProduct() const
 {
-    int selected = -1;
-    for (int i = 0; i < m_optProduct.size(); ++i) {
-        if (m_optProduct[i]->isChecked())
-            selected = i;
-    }
-    return selected;
+    return m_productGroup->checkedId();
 }
 
 const vocabulary::Product &MainWindow::chosenProduct() const

@@ -1,11 +1,11 @@
 #include "ui/placement.h"
 
+#include "ui/showhook.h"
+
 #include <QApplication>
-#include <QEvent>
 #include <QLayout>
 #include <QScreen>
 #include <QStyle>
-#include <QTimer>
 #include <QWidget>
 
 #include <cmath>
@@ -28,25 +28,6 @@ qint64 distanceSquared(const QPoint &p, const QRect &r)
     const qint64 dy = p.y() < r.top() ? r.top() - p.y() : (p.y() > r.bottom() ? p.y() - r.bottom() : 0);
     return dx * dx + dy * dy;
 }
-
-class KeepOnScreen : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Show) {
-            auto *window = static_cast<QWidget *>(watched);
-            keepOnScreen(window);
-            QTimer::singleShot(0, window, [window] {
-                if (window->isVisible())
-                    keepOnScreen(window);
-            });
-        }
-        return false;
-    }
-};
 
 } // namespace
 
@@ -119,7 +100,10 @@ bool keepOnScreen(QWidget *window)
 
 void keepOnScreenWhenShown(QWidget *window)
 {
-    window->installEventFilter(new KeepOnScreen(window));
+    onEachShow(window, [](QWidget *w) {
+        keepOnScreen(w);
+        onceShown(w, [w] { keepOnScreen(w); }); // again once the window system has framed it
+    });
 }
 
 } // namespace ui

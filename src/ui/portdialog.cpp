@@ -75,12 +75,8 @@ int PortDialog::selectedIndex() const
 
 std::optional<std::int16_t> PortDialog::chosenPort() const
 {
-    std::optional<std::int16_t> chosen;
-    for (int i = 0; i < m_optComm.size(); ++i) {
-        if (m_optComm[i]->isChecked())
-            chosen = std::int16_t(i);
-    }
-    return chosen;
+    const int chosen = selectedIndex();
+    return chosen >= 0 ? std::optional<std::int16_t>(std::int16_t(chosen)) : std::nullopt;
 }
 
 void PortDialog::cmdCommsAccept_Click()
