@@ -572,7 +572,11 @@ std::optional<QString> appendLocation(const QString &path, const Location &locat
     if (!written.faults.isEmpty())
         return QStringLiteral("the new plan would not be clean (%1); nothing was added")
             .arg(written.faults.first().text());
+    return replaceFile(path, text);
+}
 
+std::optional<QString> replaceFile(const QString &path, const QByteArray &text)
+{
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit())
         return QStringLiteral("cannot write %1: %2").arg(path, out.errorString());

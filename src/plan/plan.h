@@ -85,4 +85,8 @@ QString locationText(const Location &location, int product);
 // product, and a location the plan already has. Returns why it refused or failed, nothing when written.
 std::optional<QString> appendLocation(const QString &path, const Location &location, int product);
 
+// Replaces the file with text in one step, so a failure leaves the old plan whole. Returns why it failed,
+// nothing when written.
+std::optional<QString> replaceFile(const QString &path, const QByteArray &text);
+
 } // namespace plan

@@ -6,7 +6,6 @@
 
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QSaveFile>
 
 namespace sim {
 namespace {
@@ -308,10 +307,7 @@ std::optional<QString> Display::writePlan(const QString &path) const
     if (!back.faults.isEmpty())
         return QStringLiteral("the plan would not be clean (%1); %2 was left as it was")
             .arg(back.faults.first().text(), path);
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit())
-        return QStringLiteral("cannot write %1: %2").arg(path, out.errorString());
-    return std::nullopt;
+    return plan::replaceFile(path, text);
 }
 
 } // namespace sim
