@@ -66,8 +66,7 @@ QJsonObject toJson(const frame::DecodedFrame &d, int number)
     o.insert(QStringLiteral("frame"), number);
     o.insert(QStringLiteral("bytes"), frame::toHex(d.bytes));
     o.insert(QStringLiteral("location"), d.location > 0 ? QJsonValue(d.location) : QJsonValue());
-    static const char *const kinds[] = {"unknown", "standard", "xdr", "proprietary"};
-    o.insert(QStringLiteral("kind"), QString::fromLatin1(kinds[int(d.kind)]));
+    o.insert(QStringLiteral("kind"), frame::kindName(d.kind));
     const bool standard = d.kind == frame::FrameKind::Standard || d.kind == frame::FrameKind::Xdr;
     o.insert(QStringLiteral("talker"), standard ? entryOrNull(List::Talker, d.talker) : QJsonValue());
     o.insert(QStringLiteral("sentence"),

@@ -5,7 +5,6 @@
 #include "cli/verbs.h"
 #include "plan/plansend.h"
 #include "serial/qtserialport.h"
-#include "vocabulary/vocabulary.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -275,9 +274,9 @@ int planExport(const QStringList &arguments, Io &io)
     const plan::Location &l = d.location;
     const int product = d.product;
     // What a window or frames lets pass unsaid, a plan must not hold: it would not read back clean.
-    if (!l.proprietary && l.identifier != vocabulary::XdrPosition)
+    if (typeLeftOut(l))
         o.refuse({QStringLiteral("--type")}, QStringLiteral("to a sentence other than XDR"));
-    if (l.icon != 0 && !plan::showsIcons(product))
+    if (iconLeftOut(d))
         throw UsageError{QStringLiteral("--icon: product %1 (%2) shows no icon; icons are for product %3")
                              .arg(product)
                              .arg(plan::productCaption(product), plan::iconProducts())};

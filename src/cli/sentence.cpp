@@ -52,16 +52,25 @@ Described describedByOptions(const Options &o, const QString &kind)
     return d;
 }
 
+bool typeLeftOut(const plan::Location &l)
+{
+    return !l.proprietary && l.identifier != vocabulary::XdrPosition;
+}
+
+bool iconLeftOut(const Described &d)
+{
+    return d.location.icon != 0 && !plan::showsIcons(d.product);
+}
+
 frame::SentenceBytes composeFromOptions(const Options &o, QTextStream &err)
 {
     const Described d = describedByOptions(o, o.positional().value(0));
     // As in the window, these go unsent; the user who typed them is told so.
-    if (d.location.icon != 0 && !plan::showsIcons(d.product))
+    if (iconLeftOut(d))
         err << "mdconfig-cli: note: --icon is not sent: product " << d.product << " ("
             << plan::productCaption(d.product) << ") shows no icon; icons are for product "
             << plan::iconProducts() << '\n';
-    if (o.has(QStringLiteral("--type")) && !d.location.proprietary &&
-        d.location.identifier != vocabulary::XdrPosition)
+    if (o.has(QStringLiteral("--type")) && typeLeftOut(d.location))
         err << "mdconfig-cli: note: --type is not sent: it applies to XDR sentences only\n";
     err.flush();
     return plan::compose(d.product, d.location);

@@ -18,6 +18,11 @@ struct Described {
 // Reads the options for the kind of sentence ("standard" or "proprietary"). Throws UsageError.
 Described describedByOptions(const Options &o, const QString &kind);
 
+// What a send leaves out of what the options describe: a transducer type on a sentence other than XDR, an
+// icon on a product that shows none. frames and send say so; a plan refuses it.
+bool typeLeftOut(const plan::Location &l);
+bool iconLeftOut(const Described &d);
+
 // Composes the send the options describe for the kind (the verb's first positional argument).
 frame::SentenceBytes composeFromOptions(const Options &o, QTextStream &err);
 

@@ -91,6 +91,12 @@ void decodeProprietary(DecodedFrame &d, const QByteArray &b)
 
 } // namespace
 
+QString kindName(FrameKind kind)
+{
+    static const char *const names[] = {"unknown", "standard", "xdr", "proprietary"};
+    return QString::fromLatin1(names[int(kind)]);
+}
+
 QString DecodedFrame::shows() const
 {
     QString what;

@@ -12,6 +12,8 @@
 namespace frame {
 
 enum class FrameKind { Unknown, Standard, Xdr, Proprietary };
+// The kind as scripts read it: "unknown", "standard", "xdr", "proprietary".
+QString kindName(FrameKind kind);
 // Which repetition the check byte fits: the first of a send, the nine that follow it, or neither.
 enum class CheckMatch { None, First, Repeat };
 

@@ -214,8 +214,7 @@ QJsonObject Display::toJson(const Verdict &v)
     if (v.accepted) {
         const bool standard = d.kind == frame::FrameKind::Standard || d.kind == frame::FrameKind::Xdr;
         o.insert(QStringLiteral("shows"), d.shows());
-        static const char *const kinds[] = {"unknown", "standard", "xdr", "proprietary"};
-        o.insert(QStringLiteral("kind"), QString::fromLatin1(kinds[int(d.kind)]));
+        o.insert(QStringLiteral("kind"), frame::kindName(d.kind));
         o.insert(QStringLiteral("talker"), entryOrNull(List::Talker, d.talker, standard));
         o.insert(QStringLiteral("sentence"), entryOrNull(List::Identifier, d.identifier, standard));
         o.insert(QStringLiteral("field"), standard ? QJsonValue(d.field) : QJsonValue());
