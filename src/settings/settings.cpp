@@ -95,17 +95,19 @@ bool isSystemFolder(const QString &folder, const QString &installBinDir)
 {
     static const QStringList systemPrefixes = {"/usr", "/bin",  "/sbin", "/lib",      "/lib64",
                                                "/opt", "/snap", "/app",  "/nix/store"};
-    QStringList forms{QDir::cleanPath(folder)};
-    const QString canonical = QFileInfo(folder).canonicalFilePath();
-    if (!canonical.isEmpty())
-        forms << canonical;
-    QStringList installed;
-    if (!installBinDir.isEmpty()) {
-        installed << QDir::cleanPath(installBinDir);
-        const QString canonicalBin = QFileInfo(installBinDir).canonicalFilePath();
-        if (!canonicalBin.isEmpty())
-            installed << canonicalBin;
-    }
+    // A folder as written and, when it exists, with every link resolved.
+    const auto spellings = [](const QString &path) {
+        QStringList all;
+        if (path.isEmpty())
+            return all;
+        all << QDir::cleanPath(path);
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        if (!canonical.isEmpty())
+            all << canonical;
+        return all;
+    };
+    const QStringList forms = spellings(folder);
+    const QStringList installed = spellings(installBinDir);
     for (const QString &form : forms) {
         if (installed.contains(form))
             return true;
