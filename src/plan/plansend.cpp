@@ -1,7 +1,5 @@
 #include "plan/plansend.h"
 
-#include "frame/pacing.h"
-
 #include <algorithm>
 
 namespace plan {
@@ -35,10 +33,12 @@ SendReport sendPlan(const Plan &plan, serial::SerialPort &port, const QString &d
     for (qsizetype i = 0; i < toSend.size(); ++i) {
         const Location &l = toSend[i];
         if (i > 0 && options.gap.count() > 0) {
-            // In short steps, so that a stop asked for during a long gap is heard at once.
-            const frame::Clock::time_point end = frame::Clock::now() + options.gap;
-            while (frame::Clock::now() < end && !stopped())
-                frame::waitUntil(std::min(end, frame::Clock::now() + std::chrono::milliseconds(50)));
+            // On the send's own clock, in short steps, so that a stop asked for during a long gap is heard
+            // at once.
+            const frame::Pacing &pacing = options.pacing;
+            const frame::Clock::time_point end = pacing.now() + options.gap;
+            while (pacing.now() < end && !stopped())
+                pacing.wait(std::min(end, pacing.now() + std::chrono::milliseconds(50)));
         }
         if (stopped())
             return stopAt(i, QStringLiteral("interrupted before location %1").arg(l.number));
