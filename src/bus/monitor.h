@@ -10,7 +10,9 @@
 #include <QList>
 #include <QMap>
 
+#include <array>
 #include <functional>
+#include <optional>
 
 namespace bus {
 
@@ -28,8 +30,11 @@ public:
     explicit LineAssembler(Output output) : m_output(std::move(output)) {}
 
     void feed(QByteArrayView bytes);
+    // Forgets the line under way; the rest of it, up to its end, is skipped rather than taken for noise.
+    void drop();
     // Bytes that belonged to no line: noise between lines.
     qint64 strayBytes() const { return m_stray; }
+    void resetStray() { m_stray = 0; }
 
 private:
     enum class State { Between, InLine, Skipping };
@@ -63,6 +68,19 @@ private:
 
 bool isPrintable(unsigned char byte);
 
+// One meaning of a sentence whose meaning changes from one to the next (MWV relative or true, an XDR with
+// another set of transducers, GSV message 2 of 3): each has its own counts and last sentence, as a display
+// set to a field of that sentence shows them in turn.
+struct VariantRow {
+    QString label; // "R", "T", "2", "C AIRTEMP, A HEEL"; empty for a sentence of one meaning
+    qint64 count = 0;
+    qint64 badChecksum = 0;
+    qint64 missingChecksum = 0;
+    qint64 firstMs = 0; // when the first and the last came, on the clock the monitor is fed with
+    qint64 lastMs = 0;
+    Sentence last;
+};
+
 // One row of the table: one talker and sentence.
 struct SentenceRow {
     QString talker;
@@ -73,12 +91,69 @@ struct SentenceRow {
     qint64 count = 0;
     qint64 badChecksum = 0;
     qint64 missingChecksum = 0;
+    qint64 firstMs = 0;
+    qint64 lastMs = 0;
     Sentence last;
+    // In the order they were first seen; past MaxVariants the rest are counted in the last one, "other".
+    QList<VariantRow> variants;
+
+    QString key() const { return talker + identifier; }
+    // More than one meaning came: a display set to one of its fields shows them in turn.
+    bool alternates() const { return variants.size() > 1; }
 };
+
+// Sentences a second, from the first to the last seen; nothing before two have come a second apart.
+std::optional<double> rateOf(qint64 count, qint64 firstMs, qint64 lastMs);
+
+// The field that says which kind of data a sentence carries where one sentence carries several in turn.
+struct KindField {
+    const char *identifier;
+    int field;           // as "Commas" counts
+    const char *meaning; // what the field's value says
+};
+inline constexpr std::array KindFields{
+    KindField{"MWV", 2, "R relative, T true"}, KindField{"GSV", 2, "message number"},
+    KindField{"RTE", 2, "message number"},     KindField{"ALM", 2, "message number"},
+    KindField{"TXT", 2, "message number"},     KindField{"VDM", 2, "fragment number"},
+    KindField{"VDO", 2, "fragment number"},
+};
+// The kind field of a sentence, or nothing for a sentence that has none.
+const KindField *kindFieldOf(const Sentence &s);
+// The variant a sentence belongs to: its kind field's value, for XDR its transducers ("C AIRTEMP, A HEEL"),
+// and empty for a sentence of one meaning.
+QString variantOf(const Sentence &s);
+
+// What the warning says about a sentence that alternates.
+inline constexpr char AlternatesText[] = "alternates: a display set to a field of it shows these in turn";
+
+// XDR carries transducers four fields each: type, value, units, name.
+struct Quadruplet {
+    int firstField = 0; // the type's field number; the value is firstField + 1
+    QString type, value, units, name;
+    int valueField() const { return firstField + 1; }
+};
+QList<Quadruplet> quadrupletsOf(const Sentence &s);
+bool isXdr(const Sentence &s);
 
 // Whether our lists offer a sentence: the standard ones by talker and identifier, the maker's own "$PVLM".
 bool talkerListed(const Sentence &s);
 bool identifierListed(const Sentence &s);
+
+// Whether our lists offer a row, and if not why, in words: "offered", or what the lists lack and what to do
+// ("GN: a multi-GNSS talker the display's list does not have; set the receiver or multiplexer to send GP").
+QString offerText(const SentenceRow &row);
+bool offered(const SentenceRow &row);
+
+// A field of the bus as the main window's lists would take it.
+struct Pick {
+    QString talker;
+    QString identifier;
+    int field = 0;   // as "Commas" counts
+    QString xdrType; // the transducer's type letter, for XDR only
+    bool proprietary = false;
+};
+// Why the lists cannot take this pick; nothing when they can.
+std::optional<QString> whyNotOffered(const Pick &pick);
 
 struct Totals {
     qint64 bytes = 0;
@@ -90,19 +165,34 @@ struct Totals {
     qint64 strayBytes = 0; // noise between lines
 };
 
-// The whole listener core: feed it bytes as they come, read the table whenever it is to be shown.
+// The whole listener core: feed it bytes as they come, read the table whenever it is to be shown. However
+// long it runs and however many names arrive, it keeps at most MaxRows rows of MaxVariants variants each;
+// sentences under further names are counted in others().
 class Monitor {
 public:
+    static constexpr int MaxRows = 200;
+    static constexpr int MaxVariants = 8;
+
     using SentenceSeen = std::function<void(const Sentence &)>;
     explicit Monitor(SentenceSeen seen = {});
 
-    void feed(QByteArrayView bytes);
+    // nowMs: the time the bytes came, on any steady clock in milliseconds; rates and ages are read on it.
+    void feed(QByteArrayView bytes, qint64 nowMs = 0);
+    // The line being received is lost (the port was reopened or given to a send): drop its start.
+    void interrupt();
+    // Forgets everything seen so far.
+    void clear();
 
     // Rows ordered by talker, then sentence.
     QList<SentenceRow> rows() const { return m_rows.values(); }
+    const QMap<QString, SentenceRow> &rowMap() const { return m_rows; }
     const SentenceRow *row(const QString &key) const;
+    // Sentences under names past MaxRows: their count, checksums and the last one.
+    const SentenceRow &others() const { return m_others; }
     Totals totals() const;
     const SpeedCheck &speed() const { return m_speed; }
+    // The time of the last bytes fed.
+    qint64 nowMs() const { return m_now; }
 
 private:
     void onLine(LineAssembler::Kind kind, const QByteArray &line);
@@ -111,7 +201,9 @@ private:
     LineAssembler m_lines;
     SpeedCheck m_speed;
     QMap<QString, SentenceRow> m_rows;
+    SentenceRow m_others;
     Totals m_totals;
+    qint64 m_now = 0;
 };
 
 } // namespace bus

@@ -1,6 +1,10 @@
 #include "bus/report.h"
 
+#include "bus/models.h"
+
 #include <QJsonArray>
+
+#include <cmath>
 
 namespace bus {
 namespace {
@@ -30,7 +34,226 @@ QString checksumText(Checksum c)
     return QStringLiteral("missing");
 }
 
+// Text cut to a width, with '>' where it was cut.
+QString fit(const QString &text, int width)
+{
+    if (width <= 0)
+        return {};
+    if (text.size() <= width)
+        return text;
+    return text.left(width - 1) + QLatin1Char('>');
+}
+
+// Text broken into lines of at most width characters, at blanks where there are any.
+QStringList wrap(const QString &text, int width, const QString &indent = QString())
+{
+    QStringList lines;
+    QString rest = text;
+    QString lead;
+    while (!rest.isEmpty()) {
+        const int room = std::max(8, width - int(lead.size()));
+        if (rest.size() <= room) {
+            lines << lead + rest;
+            break;
+        }
+        qsizetype cut = rest.lastIndexOf(QLatin1Char(' '), room);
+        if (cut <= 0)
+            cut = room;
+        lines << lead + rest.left(cut);
+        rest = rest.mid(cut).trimmed();
+        lead = indent;
+    }
+    return lines;
+}
+
+QString rowLine(const SentenceRow &r, const VariantRow &v, qint64 nowMs, int width)
+{
+    const QString head = QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 ")
+                             .arg(r.talker, -2)
+                             .arg(fit(r.identifier, 5), -5)
+                             .arg(fit(v.label, 8), -8)
+                             .arg(v.count, 6)
+                             .arg(rateText(rateOf(v.count, v.firstMs, v.lastMs)), 6)
+                             .arg(ageText(nowMs - v.lastMs), 5)
+                             .arg(v.badChecksum, 3)
+                             .arg(v.missingChecksum, 3)
+                             .arg(offered(r) ? QStringLiteral("yes") : QStringLiteral("no"), -3);
+    return fit(head + QString::fromLatin1(v.last.text), width);
+}
+
+QString headLine(int width)
+{
+    return fit(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 last sentence")
+                   .arg(QStringLiteral("tk"), -2)
+                   .arg(QStringLiteral("sent"), -5)
+                   .arg(QStringLiteral("variant"), -8)
+                   .arg(QStringLiteral("count"), 6)
+                   .arg(QStringLiteral("rate"), 6)
+                   .arg(QStringLiteral("age"), 5)
+                   .arg(QStringLiteral("bad"), 3)
+                   .arg(QStringLiteral("no*"), 3)
+                   .arg(QStringLiteral("ok"), -3),
+               width);
+}
+
+QString statusLine(const Monitor &monitor, int seconds, int baud)
+{
+    const Totals t = monitor.totals();
+    QString line = QStringLiteral("%1 baud, %2 s: %3 sentences, %4 bytes")
+                       .arg(baud)
+                       .arg(seconds)
+                       .arg(t.sentences)
+                       .arg(t.bytes);
+    const qint64 problems = t.badChecksum + t.missingChecksum + t.tooLong + t.garbled + t.strayBytes;
+    if (problems > 0)
+        line += QStringLiteral("; bad cs %1, no cs %2, long %3, garbled %4, noise %5")
+                    .arg(t.badChecksum)
+                    .arg(t.missingChecksum)
+                    .arg(t.tooLong)
+                    .arg(t.garbled)
+                    .arg(t.strayBytes);
+    return line;
+}
+
+// The notes under the live table: what is not offered and why (each reason once), what alternates.
+QStringList notes(const Monitor &monitor, int width)
+{
+    QStringList lines;
+    QStringList reasons;
+    QStringList alternating;
+    for (const SentenceRow &r : monitor.rowMap()) {
+        if (!offered(r) && !reasons.contains(offerText(r)))
+            reasons << offerText(r);
+        if (r.alternates())
+            alternating << r.talker + r.identifier;
+    }
+    for (const QString &reason : reasons)
+        lines << wrap(QStringLiteral("no: ") + reason, width, QStringLiteral("    "));
+    if (!alternating.isEmpty()) {
+        lines << wrap(alternating.join(QLatin1Char(' ')) + QStringLiteral(" ") +
+                          QLatin1String(AlternatesText) + QStringLiteral(" (--fields NAME)"),
+                      width, QStringLiteral("    "));
+    }
+    return lines;
+}
+
+QJsonObject countsJson(qint64 count, qint64 bad, qint64 missing, qint64 firstMs, qint64 lastMs)
+{
+    QJsonObject o{{QStringLiteral("count"), count},
+                  {QStringLiteral("badChecksum"), bad},
+                  {QStringLiteral("missingChecksum"), missing}};
+    if (const std::optional<double> rate = rateOf(count, firstMs, lastMs))
+        o.insert(QStringLiteral("rate"), std::round(*rate * 100) / 100);
+    return o;
+}
+
 } // namespace
+
+QString wrongSpeedLine(const Monitor &monitor, int baud)
+{
+    if (monitor.speed().looksWrong() ||
+        (monitor.totals().sentences == 0 && monitor.speed().everLookedWrong()))
+        return QStringLiteral("%1 (try --baud %2)")
+            .arg(QLatin1String(WrongSpeedText))
+            .arg(baud == 4800 ? 38400 : 4800);
+    return {};
+}
+
+QString formatLive(const Monitor &monitor, int seconds, int baud, qint64 nowMs, const Screen &screen)
+{
+    const int width = std::max(screen.width, 40);
+    // The last line is left empty, where the cursor waits.
+    const int height = std::max(screen.height, 8) - 1;
+    QStringList top{fit(statusLine(monitor, seconds, baud), width), headLine(width)};
+    QStringList bottom = notes(monitor, width);
+    const QString speed = wrongSpeedLine(monitor, baud);
+    if (!speed.isEmpty())
+        bottom.prepend(fit(speed, width));
+    // Notes give way to rows when there are many of both; the rows keep at least half the screen.
+    const int maxBottom = std::max(1, (height - int(top.size())) / 2);
+    if (bottom.size() > maxBottom) {
+        bottom.resize(maxBottom);
+        bottom.last() =
+            fit(QStringLiteral("... more notes: --fields NAME says all about one sentence"), width);
+    }
+    QStringList rows;
+    QStringList names;
+    for (const SentenceRow &r : monitor.rowMap()) {
+        for (const VariantRow &v : r.variants) {
+            rows << rowLine(r, v, nowMs, width);
+            names << r.talker + r.identifier +
+                         (v.label.isEmpty() ? QString()
+                                            : QLatin1Char('(') + fit(v.label, 8) + QLatin1Char(')'));
+        }
+    }
+    const SentenceRow &o = monitor.others();
+    if (o.count > 0) {
+        rows << fit(QStringLiteral("others (past %1 names): %2 sentences").arg(Monitor::MaxRows).arg(o.count),
+                    width);
+        names << QStringLiteral("others");
+    }
+    const int room = height - int(top.size()) - int(bottom.size());
+    if (rows.size() > room) {
+        const int shown = std::max(0, room - 1);
+        const QStringList hidden = names.mid(shown);
+        rows.resize(shown);
+        rows << fit(QStringLiteral("+%1 more: %2").arg(hidden.size()).arg(hidden.join(QLatin1Char(' '))),
+                    width);
+    }
+    return (top + rows + bottom).join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QString formatFields(const Monitor &monitor, const QString &key, qint64 nowMs, int width)
+{
+    const SentenceRow *r = monitor.row(key.toUpper());
+    if (!r)
+        return QStringLiteral("%1: not heard yet\n").arg(key.toUpper());
+    QStringList lines{headLine(width)};
+    for (const VariantRow &v : r->variants)
+        lines << rowLine(*r, v, nowMs, width);
+    lines << wrap((offered(*r) ? QStringLiteral("in our lists: ") : QStringLiteral("not in our lists: ")) +
+                      offerText(*r),
+                  width, QStringLiteral("    "));
+    if (r->alternates())
+        lines << wrap(r->talker + r->identifier + QLatin1Char(' ') + QLatin1String(AlternatesText), width,
+                      QStringLiteral("    "));
+    if (isXdr(r->last)) {
+        for (const VariantRow &v : r->variants) {
+            if (r->alternates())
+                lines << QStringLiteral("variant %1:").arg(fit(v.label, width - 9));
+            for (const Quadruplet &q : quadrupletsOf(v.last)) {
+                lines << fit(QStringLiteral("  fields %1-%2: type %3, value %4 (field %5), units %6, name %7")
+                                 .arg(q.firstField)
+                                 .arg(q.firstField + 3)
+                                 .arg(q.type, q.value)
+                                 .arg(q.valueField())
+                                 .arg(q.units, q.name),
+                             width);
+            }
+        }
+        return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    }
+    // One column per variant, as wide as the screen allows.
+    const int columns = int(r->variants.size());
+    const int columnWidth = std::max(6, (width - 7) / std::max(columns, 1) - 1);
+    qsizetype most = 0;
+    for (const VariantRow &v : r->variants)
+        most = std::max(most, v.last.fields.size());
+    QString head = QStringLiteral("field  ");
+    for (const VariantRow &v : r->variants)
+        head +=
+            fit(columns > 1 ? v.label : QStringLiteral("value"), columnWidth).leftJustified(columnWidth + 1);
+    lines << fit(head.trimmed(), width);
+    for (int n = 1; n <= most; ++n) {
+        if (n == MaxCommas + 1)
+            lines << QStringLiteral("beyond \"Commas\" %1:").arg(MaxCommas);
+        QString line = QString::number(n).leftJustified(7);
+        for (const VariantRow &v : r->variants)
+            line += fit(v.last.field(n).value_or(QString()), columnWidth).leftJustified(columnWidth + 1);
+        lines << fit(line.trimmed(), width);
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
 
 QString numberedFields(const Sentence &s)
 {
@@ -67,10 +290,26 @@ QString formatTable(const Monitor &monitor, int seconds, int baud)
                  .arg(r.badChecksum, 7)
                  .arg(r.missingChecksum, 7)
                  .arg(listMark(r));
+        if (!offered(r))
+            t += QStringLiteral("    why:    %1\n").arg(offerText(r));
+        if (r.alternates()) {
+            t += QStringLiteral("    %1\n").arg(QLatin1String(AlternatesText));
+            for (const VariantRow &v : r.variants) {
+                t += QStringLiteral("    variant %1: %2 sentences\n").arg(v.label).arg(v.count);
+                t += QStringLiteral("      last:   %1\n").arg(QString::fromLatin1(v.last.text));
+                if (!v.last.fields.isEmpty())
+                    t += QStringLiteral("      fields: %1\n").arg(numberedFields(v.last));
+            }
+            continue;
+        }
         t += QStringLiteral("    last:   %1\n").arg(QString::fromLatin1(r.last.text));
         if (!r.last.fields.isEmpty())
             t += QStringLiteral("    fields: %1\n").arg(numberedFields(r.last));
     }
+    if (monitor.others().count > 0)
+        t += QStringLiteral("others (past %1 names, not kept): %2 sentences\n")
+                 .arg(Monitor::MaxRows)
+                 .arg(monitor.others().count);
     t += QStringLiteral(
              "\nbad checksum %1, no checksum %2, over-long lines %3, garbled lines %4, noise bytes %5\n")
              .arg(totals.badChecksum)
@@ -78,10 +317,9 @@ QString formatTable(const Monitor &monitor, int seconds, int baud)
              .arg(totals.tooLong)
              .arg(totals.garbled)
              .arg(totals.strayBytes);
-    if (monitor.speed().looksWrong() || (totals.sentences == 0 && monitor.speed().everLookedWrong()))
-        t += QStringLiteral("%1 (try --baud %2)\n")
-                 .arg(QLatin1String(WrongSpeedText))
-                 .arg(baud == 4800 ? 38400 : 4800);
+    const QString speed = wrongSpeedLine(monitor, baud);
+    if (!speed.isEmpty())
+        t += speed + QLatin1Char('\n');
     return t;
 }
 
@@ -98,6 +336,26 @@ QJsonObject toJson(const Sentence &s, const QDateTime &received)
     o.insert(QStringLiteral("checksumOk"), s.checksum == Checksum::Ok);
     o.insert(QStringLiteral("talkerListed"), talkerListed(s));
     o.insert(QStringLiteral("sentenceListed"), identifierListed(s));
+    QJsonObject numbered;
+    for (int n = 1; n <= s.fields.size(); ++n)
+        numbered.insert(QString::number(n), s.fields[n - 1]);
+    o.insert(QStringLiteral("field"), numbered);
+    if (isXdr(s)) {
+        QJsonArray transducers;
+        for (const Quadruplet &q : quadrupletsOf(s)) {
+            transducers.append(QJsonObject{{QStringLiteral("type"), q.type},
+                                           {QStringLiteral("value"), q.value},
+                                           {QStringLiteral("units"), q.units},
+                                           {QStringLiteral("name"), q.name},
+                                           {QStringLiteral("typeField"), q.firstField},
+                                           {QStringLiteral("valueField"), q.valueField()},
+                                           {QStringLiteral("unitsField"), q.firstField + 2},
+                                           {QStringLiteral("nameField"), q.firstField + 3}});
+        }
+        o.insert(QStringLiteral("transducers"), transducers);
+    }
+    if (isXdr(s) || kindFieldOf(s))
+        o.insert(QStringLiteral("variant"), variantOf(s));
     return o;
 }
 
@@ -106,11 +364,21 @@ QJsonObject summaryJson(const Monitor &monitor)
     const Totals t = monitor.totals();
     QJsonArray rows;
     for (const SentenceRow &r : monitor.rows()) {
-        rows.append(QJsonObject{{QStringLiteral("talker"), r.talker},
-                                {QStringLiteral("sentence"), r.identifier},
-                                {QStringLiteral("count"), r.count},
-                                {QStringLiteral("badChecksum"), r.badChecksum},
-                                {QStringLiteral("missingChecksum"), r.missingChecksum}});
+        QJsonObject row = countsJson(r.count, r.badChecksum, r.missingChecksum, r.firstMs, r.lastMs);
+        row.insert(QStringLiteral("talker"), r.talker);
+        row.insert(QStringLiteral("sentence"), r.identifier);
+        row.insert(QStringLiteral("offered"), offered(r));
+        row.insert(QStringLiteral("lists"), offerText(r));
+        row.insert(QStringLiteral("alternates"), r.alternates());
+        QJsonArray variants;
+        for (const VariantRow &v : r.variants) {
+            QJsonObject vo = countsJson(v.count, v.badChecksum, v.missingChecksum, v.firstMs, v.lastMs);
+            vo.insert(QStringLiteral("variant"), v.label);
+            vo.insert(QStringLiteral("last"), QString::fromLatin1(v.last.text));
+            variants.append(vo);
+        }
+        row.insert(QStringLiteral("variants"), variants);
+        rows.append(row);
     }
     QJsonObject totals{{QStringLiteral("bytes"), t.bytes},
                        {QStringLiteral("sentences"), t.sentences},
@@ -119,7 +387,8 @@ QJsonObject summaryJson(const Monitor &monitor)
                        {QStringLiteral("tooLong"), t.tooLong},
                        {QStringLiteral("garbled"), t.garbled},
                        {QStringLiteral("noiseBytes"), t.strayBytes},
-                       {QStringLiteral("wrongSpeed"), monitor.speed().everLookedWrong()}};
+                       {QStringLiteral("wrongSpeed"), monitor.speed().everLookedWrong()},
+                       {QStringLiteral("others"), monitor.others().count}};
     return QJsonObject{{QStringLiteral("summary"), totals}, {QStringLiteral("rows"), rows}};
 }
 

@@ -20,8 +20,30 @@ QString numberedFields(const Sentence &s);
 // then the totals and, when it applies, the wrong-speed warning.
 QString formatTable(const Monitor &monitor, int seconds, int baud);
 
+// The size of the terminal a live table is drawn on.
+struct Screen {
+    int width = 80;
+    int height = 24;
+};
+
+// The live table, made to fit the screen: a status line and the column heads always on top, then one line
+// per sentence and variant (those that do not fit are named on one line at the end), then what is not
+// offered and why, which sentences alternate, and the wrong-speed warning. nowMs is the clock the monitor
+// was fed with.
+QString formatLive(const Monitor &monitor, int seconds, int baud, qint64 nowMs, const Screen &screen);
+
+// One sentence in full: its rows, why our lists do not offer it, the alternation warning, and its fields
+// numbered as "Commas" counts them, side by side per variant (XDR as its transducers). key is talker and
+// sentence, "GPRMC", in any case.
+QString formatFields(const Monitor &monitor, const QString &key, qint64 nowMs, int width);
+
+// The wrong-speed warning with the other speed to try, or empty while the speed looks right.
+QString wrongSpeedLine(const Monitor &monitor, int baud);
+
 // One sentence for --json: time, talker, sentence, proprietary, text (as received), fields, checksum ("ok",
-// "bad", "missing"), checksumOk, and whether our lists offer the talker and sentence.
+// "bad", "missing"), checksumOk, and whether our lists offer the talker and sentence; "field", the fields
+// keyed by their numbers as "Commas" counts them ("7" is field 7), "variant" for a sentence whose meaning
+// alternates, and "transducers" for XDR.
 QJsonObject toJson(const Sentence &s, const QDateTime &received);
 // The totals and the rows for the last line of --json.
 QJsonObject summaryJson(const Monitor &monitor);

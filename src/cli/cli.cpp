@@ -19,6 +19,7 @@ const QList<Verb> &verbs()
         {"decode", decode, "says what a captured frame configures and whether its check byte is right"},
         {"listen", listen, "shows which talkers, sentences and fields the NMEA bus carries"},
         {"simulate", simulate, "plays a display: says what each send configures and what is wrong with it"},
+        {"replay", replay, "plays a recording of a bus onto a serial line, paced as it was heard"},
     };
     return table;
 }
@@ -36,8 +37,10 @@ QString usageText()
         "  mdconfig-cli plan check|frames|send|export ...   (see mdconfig-cli plan --help)\n"
         "  mdconfig-cli decode [--json] HEX...               (see mdconfig-cli decode --help)\n"
         "  mdconfig-cli listen (--port N | --device PATH) [--baud 4800|38400] [--seconds S] [--json]\n"
+        "               [--fields NAME] [--log FILE [--log-limit SIZE] [--timestamps]]\n"
         "  mdconfig-cli simulate (--device PATH | --pty) [--json] [--plan-out FILE] [--seconds S] [--product "
         "P]\n"
+        "  mdconfig-cli replay FILE (--device PATH | --pty) [--speed X] [--json]\n"
         "  mdconfig-cli --help | --version\n"
         "\n");
     for (const Verb &verb : verbs())

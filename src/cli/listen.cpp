@@ -3,26 +3,43 @@
 #include "cli/output.h"
 #include "cli/verbs.h"
 
+#include "bus/recording.h"
 #include "bus/report.h"
+#include "serial/devicepath.h"
 #include "serial/receiveport.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QRegularExpression>
+
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
 
 namespace cli {
 namespace {
 
 const char *const HelpText =
     "Usage: mdconfig-cli listen (--port N | --device PATH) [--baud 4800|38400] [--seconds S] [--json]\n"
+    "                           [--fields NAME] [--log FILE [--log-limit SIZE] [--timestamps]]\n"
     "\n"
     "Shows which talker IDs, sentences and fields the NMEA 0183 bus carries. Field N is the value after the\n"
-    "Nth comma: the number to choose in \"Commas\".\n"
+    "Nth comma: the number to choose in \"Commas\". The live table fits the terminal, one line per "
+    "sentence;\n"
+    "a sentence whose meaning alternates (MWV relative and true) gets a line per variant and a warning.\n"
     "\n"
     "  --port N        a COM port number, 1 to 16 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
     "  --device PATH   a device path, such as /dev/ttyUSB0\n"
     "  --baud B        4800 (default) or 38400\n"
     "  --seconds S     stop after S seconds (default: at Ctrl-C)\n"
-    "  --json          one JSON object per sentence, and a summary object at the end\n"
+    "  --json          one JSON object per sentence, and a summary object at the end; \"field\" holds the\n"
+    "                  fields by their numbers: .field[\"7\"] is field 7\n"
+    "  --fields NAME   the fields of one sentence, such as GPRMC, numbered, per variant (XDR as "
+    "transducers)\n"
+    "  --log FILE      also records the bytes as received into FILE, a new file, after a header comment\n"
+    "  --log-limit SIZE  stops recording at SIZE bytes (such as 500k, 10M; default 64M)\n"
+    "  --timestamps    puts the seconds since the start before each recorded line\n"
     "  -h, --help      shows this help\n"
     "\n"
     "Exit status: 0 done, 1 the port could not be opened or went away, 2 bad arguments.\n";
@@ -32,19 +49,48 @@ struct Listening {
     int baud = 4800;
     int seconds = 0; // 0: until stopped
     bool json = false;
+    QString fields; // talker and sentence whose fields are shown, "GPRMC"
+    QString log;
+    qint64 logLimit = bus::DefaultRecordingLimit;
+    bool timestamps = false;
 };
+
+// The terminal's size, or 80 by 24 when it does not say.
+bus::Screen screenSize()
+{
+    bus::Screen screen;
+#ifdef Q_OS_UNIX
+    winsize w{};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &w) == 0 && w.ws_col > 0 && w.ws_row > 0) {
+        screen.width = w.ws_col;
+        screen.height = w.ws_row;
+    }
+#endif
+    return screen;
+}
 
 // What to listen to, or a usage error naming the option and its valid values; nothing when --help was
 // answered. The device is still to be looked up.
 std::optional<Listening> parse(const QStringList &arguments, Io &io)
 {
-    Options p(QStringLiteral("listen"),
-              targetOptions() + QList<QCommandLineOption>{
-                                    QCommandLineOption(QStringLiteral("baud"), QStringLiteral("4800, 38400"),
-                                                       QStringLiteral("4800|38400")),
-                                    secondsOption(),
-                                    QCommandLineOption(QStringLiteral("json"),
-                                                       QStringLiteral("one JSON object per sentence"))});
+    Options p(
+        QStringLiteral("listen"),
+        targetOptions() +
+            QList<QCommandLineOption>{
+                QCommandLineOption(QStringLiteral("baud"), QStringLiteral("4800, 38400"),
+                                   QStringLiteral("4800|38400")),
+                secondsOption(),
+                QCommandLineOption(QStringLiteral("json"), QStringLiteral("one JSON object per sentence")),
+                QCommandLineOption(QStringLiteral("fields"),
+                                   QStringLiteral("a talker and sentence, such as GPRMC"),
+                                   QStringLiteral("NAME")),
+                QCommandLineOption(QStringLiteral("log"), QStringLiteral("a new file"),
+                                   QStringLiteral("FILE")),
+                QCommandLineOption(QStringLiteral("log-limit"),
+                                   QStringLiteral("a size of 1k or more, such as 500k, 10M"),
+                                   QStringLiteral("SIZE")),
+                QCommandLineOption(QStringLiteral("timestamps"),
+                                   QStringLiteral("timestamps in the recording"))});
     p.parse(arguments, 0);
     if (p.helpAsked()) {
         io.out << HelpText << Qt::flush;
@@ -60,6 +106,25 @@ std::optional<Listening> parse(const QStringList &arguments, Io &io)
     }
     o.seconds = secondsOf(p);
     o.json = p.has(QStringLiteral("--json"));
+    if (p.has(QStringLiteral("--fields"))) {
+        o.fields = p.value(QStringLiteral("--fields")).toUpper();
+        static const QRegularExpression name(QStringLiteral("^[A-Z0-9]{3,10}$"));
+        if (!name.match(o.fields).hasMatch())
+            p.unknownValue(QStringLiteral("--fields"),
+                           QStringLiteral("a talker and sentence, such as GPRMC"));
+    }
+    o.log = p.value(QStringLiteral("--log"));
+    if (o.log.isEmpty())
+        p.refuse({QStringLiteral("--log-limit"), QStringLiteral("--timestamps")},
+                 QStringLiteral("without --log"));
+    if (p.has(QStringLiteral("--log-limit"))) {
+        const std::optional<qint64> limit = bus::parseSize(p.value(QStringLiteral("--log-limit")));
+        if (!limit)
+            p.unknownValue(QStringLiteral("--log-limit"),
+                           QStringLiteral("a size of 1k or more, such as 500k, 10M"));
+        o.logLimit = *limit;
+    }
+    o.timestamps = p.has(QStringLiteral("--timestamps"));
     return o;
 }
 
@@ -81,36 +146,71 @@ int listen(const QStringList &arguments, Io &io)
         io.err << "mdconfig-cli: cannot open " << port.errorString() << '\n' << Qt::flush;
         return Failed;
     }
+    QElapsedTimer clock;
+    clock.start();
+    bus::Recorder recorder;
+    if (!o->log.isEmpty()) {
+        const bus::RecordingHeader header{QDateTime::currentDateTimeUtc(), serial::shownDevice(device),
+                                          o->baud, o->timestamps};
+        if (const std::optional<QString> refused = recorder.open(o->log, header, o->logLimit)) {
+            io.err << "mdconfig-cli: cannot record: " << serial::printable(*refused) << '\n' << Qt::flush;
+            return Failed;
+        }
+    }
     const bool live = io.outIsTerminal && !o->json;
-    io.err << "listening on " << device << " at " << o->baud << " baud, 8N1; " << endText(o->seconds) << '\n'
-           << Qt::flush;
+    io.err << "listening on " << device << " at " << o->baud << " baud, 8N1; " << endText(o->seconds);
+    if (recorder.isOpen())
+        io.err << "; recording into " << serial::printable(o->log);
+    io.err << '\n' << Qt::flush;
 
     bus::Monitor monitor([&](const bus::Sentence &s) {
         if (o->json)
             io.out << jsonLine(bus::toJson(s, QDateTime::currentDateTimeUtc())) << '\n' << Qt::flush;
     });
-    QElapsedTimer clock;
-    clock.start();
     qint64 drawn = -1000;
+    bool toldFull = false;
     const auto elapsedSeconds = [&] { return int(clock.elapsed() / 1000); };
+    const auto fieldsView = [&] {
+        return QStringLiteral("%1 baud, %2 s: %3 sentences\n")
+                   .arg(o->baud)
+                   .arg(elapsedSeconds())
+                   .arg(monitor.totals().sentences) +
+               bus::formatFields(monitor, o->fields, clock.elapsed(), screenSize().width);
+    };
     // A short wait per read keeps the clock, the redraw and a signal within a tenth of a second, whatever the
     // bus sends or fails to send.
     while (goOn(clock, o->seconds)) {
-        monitor.feed(port.read(100));
+        const QByteArray bytes = port.read(100);
+        const qint64 now = clock.elapsed();
+        monitor.feed(bytes, now);
+        if (recorder.isOpen() && !bytes.isEmpty() && !recorder.write(bytes, now) && !toldFull) {
+            toldFull = true;
+            io.err << "mdconfig-cli: " << serial::printable(recorder.error()) << '\n' << Qt::flush;
+        }
         if (port.failed())
             break;
-        if (live && clock.elapsed() - drawn >= 1000) {
-            drawn = clock.elapsed();
-            io.out << "\x1b[H\x1b[2J" << bus::formatTable(monitor, elapsedSeconds(), o->baud) << Qt::flush;
+        if (live && now - drawn >= 1000) {
+            drawn = now;
+            io.out << "\x1b[H\x1b[2J"
+                   << (o->fields.isEmpty()
+                           ? bus::formatLive(monitor, elapsedSeconds(), o->baud, now, screenSize())
+                           : fieldsView())
+                   << Qt::flush;
         }
     }
     port.close();
+    recorder.close();
 
     if (o->json)
         io.out << jsonLine(bus::summaryJson(monitor)) << '\n';
+    else if (!o->fields.isEmpty())
+        io.out << (live ? "\x1b[H\x1b[2J" : "") << fieldsView();
     else
         io.out << (live ? "\x1b[H\x1b[2J" : "") << bus::formatTable(monitor, elapsedSeconds(), o->baud);
     io.out << Qt::flush;
+    if (!o->log.isEmpty())
+        io.err << "recorded " << recorder.written() << " bytes into " << serial::printable(o->log) << '\n'
+               << Qt::flush;
     if (port.failed()) {
         io.err << "mdconfig-cli: the port went away while listening: " << port.errorString() << '\n'
                << Qt::flush;

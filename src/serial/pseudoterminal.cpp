@@ -62,6 +62,39 @@ QByteArray PseudoTerminal::read(int waitMs)
     return {};
 }
 
+void PseudoTerminal::releaseFarEnd()
+{
+    if (m_far >= 0)
+        ::close(m_far);
+    m_far = -1;
+}
+
+bool PseudoTerminal::farEndHeld() const
+{
+    if (m_near < 0)
+        return false;
+    // With no program holding the far end, this side reports a hang-up.
+    pollfd p{m_near, POLLOUT, 0};
+    return ::poll(&p, 1, 0) >= 0 && !(p.revents & POLLHUP);
+}
+
+qsizetype PseudoTerminal::write(QByteArrayView bytes, int waitMs)
+{
+    if (m_near < 0 || m_failed)
+        return -1;
+    pollfd p{m_near, POLLOUT, 0};
+    if (::poll(&p, 1, waitMs) <= 0 || !(p.revents & POLLOUT))
+        return 0;
+    const ssize_t n = ::write(m_near, bytes.data(), size_t(bytes.size()));
+    if (n >= 0)
+        return n;
+    if (errno == EAGAIN || errno == EINTR)
+        return 0;
+    m_failed = true;
+    m_error = QStringLiteral("%1: %2.").arg(m_farEnd, QString::fromLocal8Bit(strerror(errno)));
+    return -1;
+}
+
 void PseudoTerminal::close()
 {
     if (m_near >= 0)
@@ -84,6 +117,15 @@ QByteArray PseudoTerminal::read(int)
     return {};
 }
 void PseudoTerminal::close() {}
+void PseudoTerminal::releaseFarEnd() {}
+bool PseudoTerminal::farEndHeld() const
+{
+    return false;
+}
+qsizetype PseudoTerminal::write(QByteArrayView, int)
+{
+    return -1;
+}
 
 #endif
 

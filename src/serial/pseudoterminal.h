@@ -4,6 +4,8 @@
 
 #include "serial/receiveport.h"
 
+#include <QByteArrayView>
+
 namespace serial {
 
 // A pseudo-terminal pair in raw mode: this side reads, the far end is a path another program opens as its
@@ -22,6 +24,14 @@ public:
     bool failed() const override { return m_failed; }
     QString errorString() const override { return m_error; }
     void close() override;
+
+    // For playing into the pair: this side writes, and another program reads the far end. Once the far end
+    // is let go here, whether another program holds it open can be told.
+    void releaseFarEnd();
+    // Whether a program holds the far end open (only after releaseFarEnd()).
+    bool farEndHeld() const;
+    // Waits up to waitMs for room and writes what fits; the count written, or -1 when the pair failed.
+    qsizetype write(QByteArrayView bytes, int waitMs);
 
 private:
     int m_near = -1;

@@ -58,4 +58,55 @@ void QtReceivePort::close()
         m_port.close();
 }
 
+QtPlayPort::~QtPlayPort()
+{
+    close();
+}
+
+bool QtPlayPort::open(const QString &device, int baud)
+{
+    close();
+    m_device = shownDevice(device);
+    m_error.clear();
+    if (const std::optional<QString> refused = openExclusive(m_port, device, QIODevice::WriteOnly)) {
+        m_error = *refused;
+        return false;
+    }
+    if (const std::optional<QString> refused = setLine(m_port, baud, m_device)) {
+        m_error = *refused;
+        return false;
+    }
+    m_port.clearError();
+    return true;
+}
+
+bool QtPlayPort::write(QByteArrayView bytes, int waitMs)
+{
+    if (!m_port.isOpen())
+        return false;
+    if (m_port.write(bytes.data(), bytes.size()) != bytes.size()) {
+        m_error = QStringLiteral("%1: %2.").arg(m_device, m_port.errorString());
+        return false;
+    }
+    // A line that takes nothing for ten waits in a row is stuck: say so rather than hang.
+    int idle = 0;
+    while (m_port.bytesToWrite() > 0) {
+        if (!m_port.waitForBytesWritten(waitMs)) {
+            if (m_port.error() == QSerialPort::TimeoutError && ++idle < 10) {
+                m_port.clearError();
+                continue;
+            }
+            m_error = QStringLiteral("%1: %2.").arg(m_device, m_port.errorString());
+            return false;
+        }
+    }
+    return true;
+}
+
+void QtPlayPort::close()
+{
+    if (m_port.isOpen())
+        m_port.close();
+}
+
 } // namespace serial

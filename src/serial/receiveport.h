@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QSerialPort>
 #include <QString>
 
@@ -37,6 +38,23 @@ private:
     QString m_device;
     QString m_error;
     bool m_failed = false;
+};
+
+// A serial device written at a chosen speed, 8N1: for playing a recording onto a bus. It takes the device's
+// lock as a sender does.
+class QtPlayPort {
+public:
+    ~QtPlayPort();
+    bool open(const QString &device, int baud); // false with errorString() set
+    // Writes all of bytes, waiting at most waitMs for the driver to take them; false when the port failed.
+    bool write(QByteArrayView bytes, int waitMs);
+    QString errorString() const { return m_error; }
+    void close();
+
+private:
+    QSerialPort m_port;
+    QString m_device;
+    QString m_error;
 };
 
 } // namespace serial

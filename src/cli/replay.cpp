@@ -1,0 +1,222 @@
+// replay: plays a recording of a bus (or a capture) onto a serial device or a pseudo-terminal, paced as it
+// was heard, to feed the bus monitor, listen or a display on a bench.
+#include "cli/interrupt.h"
+#include "cli/options.h"
+#include "cli/output.h"
+#include "cli/verbs.h"
+
+#include "bus/recording.h"
+#include "serial/devicepath.h"
+#include "serial/pseudoterminal.h"
+#include "serial/receiveport.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonObject>
+#include <QThread>
+
+#include <functional>
+
+namespace cli {
+namespace {
+
+const char *const HelpText =
+    "Usage: mdconfig-cli replay FILE (--device PATH | --pty) [--speed X] [--json]\n"
+    "\n"
+    "Plays a recording made by listen --log (or any NMEA capture) onto a serial line: each line at its\n"
+    "timestamp when the recording has them, otherwise at the wire rate of its baud (4800 when the file does\n"
+    "not say). The header's comment lines are not played; every other byte goes out as it is.\n"
+    "\n"
+    "  --device PATH   a serial device, set to the recording's baud, 8N1\n"
+    "  --pty           makes a pseudo-terminal pair, prints the path to give the listener, and starts "
+    "playing\n"
+    "                  when a program opens it\n"
+    "  --speed X       plays X times as fast (0.1 to 100; default 1)\n"
+    "  --json          the result as one JSON object\n"
+    "  -h, --help      shows this help\n"
+    "\n"
+    "Exit status: 0 played to the end, 1 the file or the line failed or it was interrupted, 2 bad "
+    "arguments.\n";
+
+// A recording is read whole; one far beyond any session's recording is refused rather than read.
+constexpr qint64 LargestRecording = 1LL << 30;
+
+struct Replaying {
+    QString file;
+    QString device;
+    bool pty = false;
+    double speed = 1.0;
+    bool json = false;
+};
+
+std::optional<Replaying> parse(const QStringList &arguments, Io &io)
+{
+    Options p(
+        QStringLiteral("replay"),
+        {QCommandLineOption(QStringLiteral("device"), QStringLiteral("a device path, such as /dev/ttyUSB0"),
+                            QStringLiteral("PATH")),
+         QCommandLineOption(QStringLiteral("pty"), QStringLiteral("no value")),
+         QCommandLineOption(QStringLiteral("speed"), QStringLiteral("0.1 to 100"), QStringLiteral("X")),
+         QCommandLineOption(QStringLiteral("json"), QStringLiteral("the result as one JSON object"))});
+    p.parse(arguments, 1);
+    if (p.helpAsked()) {
+        io.out << HelpText << Qt::flush;
+        return std::nullopt;
+    }
+    Replaying o;
+    if (p.positional().isEmpty())
+        throw UsageError{
+            QStringLiteral("replay: FILE is missing; valid values: a recording or capture file")};
+    o.file = p.positional().first();
+    o.pty = p.has(QStringLiteral("--pty"));
+    if (o.pty == p.has(QStringLiteral("--device"))) {
+        throw UsageError{QStringLiteral("replay: %1; valid values: --device PATH or --pty")
+                             .arg(o.pty ? QStringLiteral("--device and --pty are both given, give one")
+                                        : QStringLiteral("--device or --pty is missing"))};
+    }
+    o.device = p.value(QStringLiteral("--device"));
+    if (p.has(QStringLiteral("--speed"))) {
+        bool ok = false;
+        o.speed = p.value(QStringLiteral("--speed")).toDouble(&ok);
+        if (!ok || o.speed < 0.1 || o.speed > 100)
+            p.unknownValue(QStringLiteral("--speed"), QStringLiteral("0.1 to 100"));
+    }
+    o.json = p.has(QStringLiteral("--json"));
+    return o;
+}
+
+std::optional<bus::Recording> readRecording(const QString &path, QString *why)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        *why = QStringLiteral("%1: %2").arg(serial::printable(path), f.errorString());
+        return std::nullopt;
+    }
+    if (f.isSequential() || f.size() > LargestRecording) {
+        *why = QStringLiteral("%1: not a recording file (a regular file of at most 1 GiB)")
+                   .arg(serial::printable(path));
+        return std::nullopt;
+    }
+    QString problem;
+    std::optional<bus::Recording> r = bus::parseRecording(f.readAll(), &problem);
+    if (!r)
+        *why = QStringLiteral("%1: %2").arg(serial::printable(path), problem);
+    return r;
+}
+
+} // namespace
+
+int replay(const QStringList &arguments, Io &io)
+{
+    const std::optional<Replaying> o = parse(arguments, io);
+    if (!o)
+        return Ok;
+    QString why;
+    const std::optional<bus::Recording> recording = readRecording(o->file, &why);
+    if (!recording) {
+        io.err << "mdconfig-cli: " << why << '\n' << Qt::flush;
+        return Failed;
+    }
+
+    serial::PseudoTerminal pty;
+    serial::QtPlayPort port;
+    std::function<bool(QByteArrayView)> write;
+    QString shown;
+    if (o->pty) {
+        if (!pty.open()) {
+            io.err << "mdconfig-cli: " << pty.errorString() << '\n' << Qt::flush;
+            return Failed;
+        }
+        pty.releaseFarEnd();
+        shown = pty.farEnd();
+        io.out << "replaying on " << shown
+               << ": give this path to the listener; it starts when it is opened\n"
+               << Qt::flush;
+        QElapsedTimer idle;
+        idle.start();
+        while (!pty.farEndHeld()) {
+            if (interruptRequested()) {
+                io.err << "mdconfig-cli: interrupted before anything was played\n" << Qt::flush;
+                return Failed;
+            }
+            QThread::msleep(20);
+        }
+        write = [&](QByteArrayView bytes) {
+            while (!bytes.isEmpty()) {
+                const qsizetype n = pty.write(bytes, 100);
+                if (n < 0 || !pty.farEndHeld())
+                    return false;
+                if (interruptRequested())
+                    return false;
+                bytes = bytes.sliced(n);
+            }
+            return true;
+        };
+    } else {
+        shown = serial::shownDevice(o->device);
+        if (!port.open(o->device, recording->baud)) {
+            io.err << "mdconfig-cli: cannot open " << port.errorString() << '\n' << Qt::flush;
+            return Failed;
+        }
+        write = [&](QByteArrayView bytes) { return port.write(bytes, 1000); };
+    }
+    io.err << "replaying " << serial::printable(o->file) << " (" << recording->lines.size() << " lines, "
+           << recording->baud << " baud, "
+           << (recording->timestamps ? "by its timestamps" : "at the wire rate")
+           << (o->speed != 1.0 ? QStringLiteral(", %1 times as fast").arg(o->speed) : QString()) << ") to "
+           << shown << "; Ctrl-C ends\n"
+           << Qt::flush;
+
+    const QList<qint64> due = bus::schedule(*recording, o->speed);
+    QElapsedTimer clock;
+    clock.start();
+    qint64 sentBytes = 0;
+    int sentLines = 0;
+    bool failed = false;
+    for (qsizetype i = 0; i < recording->lines.size() && !interruptRequested(); ++i) {
+        // Sleep in short steps so Ctrl-C is heard within a tenth of a second however long the gap.
+        while (clock.elapsed() < due[i] && !interruptRequested())
+            QThread::msleep(std::clamp<qint64>(due[i] - clock.elapsed(), 1, 100));
+        if (interruptRequested())
+            break;
+        if (!write(recording->lines[i].bytes)) {
+            failed = !interruptRequested();
+            break;
+        }
+        sentBytes += recording->lines[i].bytes.size();
+        ++sentLines;
+    }
+    // Let the last bytes leave the line before the port closes.
+    port.close();
+    const double seconds = double(clock.elapsed()) / 1000.0;
+    const bool whole = sentLines == recording->lines.size();
+    if (o->json) {
+        io.out << jsonLine(QJsonObject{{QStringLiteral("file"), o->file},
+                                       {QStringLiteral("device"), shown},
+                                       {QStringLiteral("lines"), sentLines},
+                                       {QStringLiteral("bytes"), sentBytes},
+                                       {QStringLiteral("seconds"), std::round(seconds * 1000) / 1000},
+                                       {QStringLiteral("complete"), whole}})
+               << '\n';
+    } else {
+        io.out << "played " << sentLines << " of " << recording->lines.size() << " lines, " << sentBytes
+               << " bytes, in " << QString::number(seconds, 'f', 1) << " s\n";
+    }
+    io.out << Qt::flush;
+    if (failed) {
+        io.err << "mdconfig-cli: the line failed while playing: "
+               << (o->pty ? QStringLiteral("%1: the listener closed it").arg(shown) : port.errorString())
+               << '\n'
+               << Qt::flush;
+        return Failed;
+    }
+    if (!whole) {
+        io.err << "mdconfig-cli: interrupted after " << sentLines << " of " << recording->lines.size()
+               << " lines\n"
+               << Qt::flush;
+        return Failed;
+    }
+    return Ok;
+}
+
+} // namespace cli
