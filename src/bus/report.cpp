@@ -66,27 +66,44 @@ QStringList wrap(const QString &text, int width, const QString &indent = QString
     return lines;
 }
 
-QString rowLine(const SentenceRow &r, const VariantRow &v, qint64 nowMs, int width)
+QString rowLine(const SentenceRow &r, const QString &label, qint64 count, std::optional<double> rate,
+                qint64 ageMs, qint64 bad, qint64 missing, const Sentence &last, int width)
 {
     const QString head = QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 ")
                              .arg(r.talker, -2)
                              .arg(fit(r.identifier, 5), -5)
-                             .arg(fit(v.label, 8), -8)
-                             .arg(v.count, 6)
-                             .arg(rateText(rateOf(v.count, v.firstMs, v.lastMs)), 6)
-                             .arg(ageText(nowMs - v.lastMs), 5)
-                             .arg(v.badChecksum, 3)
-                             .arg(v.missingChecksum, 3)
+                             .arg(fit(label, 6), -6)
+                             .arg(count, 6)
+                             .arg(rateText(rate), 6)
+                             .arg(ageText(ageMs), 5)
+                             .arg(bad, 3)
+                             .arg(missing, 3)
                              .arg(offered(r) ? QStringLiteral("yes") : QStringLiteral("no"), -3);
-    return fit(head + QString::fromLatin1(v.last.text), width);
+    return fit(head + QString::fromLatin1(last.text), width);
+}
+
+QString variantLine(const SentenceRow &r, const VariantRow &v, qint64 nowMs, int width)
+{
+    return rowLine(r, v.label, v.count, rateOf(v.count, v.firstMs, v.lastMs), nowMs - v.lastMs, v.badChecksum,
+                   v.missingChecksum, v.last, width);
+}
+
+// One line for the whole sentence, its variants named together ("R|T").
+QString sentenceLine(const SentenceRow &r, qint64 nowMs, int width)
+{
+    QStringList labels;
+    for (const VariantRow &v : r.variants)
+        labels << v.label;
+    return rowLine(r, labels.join(QLatin1Char('|')), r.count, rateOf(r.count, r.firstMs, r.lastMs),
+                   nowMs - r.lastMs, r.badChecksum, r.missingChecksum, r.last, width);
 }
 
 QString headLine(int width)
 {
-    return fit(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 last sentence")
+    return fit(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 last")
                    .arg(QStringLiteral("tk"), -2)
                    .arg(QStringLiteral("sent"), -5)
-                   .arg(QStringLiteral("variant"), -8)
+                   .arg(QStringLiteral("kind"), -6)
                    .arg(QStringLiteral("count"), 6)
                    .arg(QStringLiteral("rate"), 6)
                    .arg(QStringLiteral("age"), 5)
@@ -98,20 +115,31 @@ QString headLine(int width)
 
 QString statusLine(const Monitor &monitor, int seconds, int baud)
 {
+    return QStringLiteral("%1 baud, %2 s, %3 sentences")
+        .arg(baud)
+        .arg(seconds)
+        .arg(monitor.totals().sentences);
+}
+
+// The same without the count, for a narrow screen.
+QString shortStatusLine(int seconds, int baud)
+{
+    return QStringLiteral("%1 baud, %2 s").arg(baud).arg(seconds);
+}
+
+// What went wrong on the line, or empty when nothing did.
+QString problemsLine(const Monitor &monitor)
+{
     const Totals t = monitor.totals();
-    QString line = QStringLiteral("%1 baud, %2 s: %3 sentences, %4 bytes")
-                       .arg(baud)
-                       .arg(seconds)
-                       .arg(t.sentences)
-                       .arg(t.bytes);
+    QString line;
     const qint64 problems = t.badChecksum + t.missingChecksum + t.tooLong + t.garbled + t.strayBytes;
     if (problems > 0)
-        line += QStringLiteral("; bad cs %1, no cs %2, long %3, garbled %4, noise %5")
-                    .arg(t.badChecksum)
-                    .arg(t.missingChecksum)
-                    .arg(t.tooLong)
-                    .arg(t.garbled)
-                    .arg(t.strayBytes);
+        line = QStringLiteral("bad checksum %1, no checksum %2, over-long %3, garbled %4, noise bytes %5")
+                   .arg(t.badChecksum)
+                   .arg(t.missingChecksum)
+                   .arg(t.tooLong)
+                   .arg(t.garbled)
+                   .arg(t.strayBytes);
     return line;
 }
 
@@ -131,7 +159,7 @@ QStringList notes(const Monitor &monitor, int width)
         lines << wrap(QStringLiteral("no: ") + reason, width, QStringLiteral("    "));
     if (!alternating.isEmpty()) {
         lines << wrap(alternating.join(QLatin1Char(' ')) + QStringLiteral(" ") +
-                          QLatin1String(AlternatesText) + QStringLiteral(" (--fields NAME)"),
+                          QLatin1String(AlternatesText),
                       width, QStringLiteral("    "));
     }
     return lines;
@@ -162,10 +190,17 @@ QString wrongSpeedLine(const Monitor &monitor, int baud)
 QString formatLive(const Monitor &monitor, int seconds, int baud, qint64 nowMs, const Screen &screen)
 {
     const int width = std::max(screen.width, 40);
-    // The last line is left empty, where the cursor waits.
-    const int height = std::max(screen.height, 8) - 1;
-    QStringList top{fit(statusLine(monitor, seconds, baud), width), headLine(width)};
+    const int height = std::max(screen.height, 8);
+    // The column heads and the status share the top line, so the rows start on the second.
+    const QString head = headLine(width);
+    QString first = head + QStringLiteral(" | ") + statusLine(monitor, seconds, baud);
+    if (first.size() > width)
+        first = head + QStringLiteral(" | ") + shortStatusLine(seconds, baud);
+    const QStringList top{fit(first, width)};
     QStringList bottom = notes(monitor, width);
+    const QString problems = problemsLine(monitor);
+    if (!problems.isEmpty())
+        bottom.prepend(fit(problems, width));
     const QString speed = wrongSpeedLine(monitor, baud);
     if (!speed.isEmpty())
         bottom.prepend(fit(speed, width));
@@ -179,12 +214,8 @@ QString formatLive(const Monitor &monitor, int seconds, int baud, qint64 nowMs, 
     QStringList rows;
     QStringList names;
     for (const SentenceRow &r : monitor.rowMap()) {
-        for (const VariantRow &v : r.variants) {
-            rows << rowLine(r, v, nowMs, width);
-            names << r.talker + r.identifier +
-                         (v.label.isEmpty() ? QString()
-                                            : QLatin1Char('(') + fit(v.label, 8) + QLatin1Char(')'));
-        }
+        rows << sentenceLine(r, nowMs, width);
+        names << r.talker + r.identifier;
     }
     const SentenceRow &o = monitor.others();
     if (o.count > 0) {
@@ -200,7 +231,8 @@ QString formatLive(const Monitor &monitor, int seconds, int baud, qint64 nowMs, 
         rows << fit(QStringLiteral("+%1 more: %2").arg(hidden.size()).arg(hidden.join(QLatin1Char(' '))),
                     width);
     }
-    return (top + rows + bottom).join(QLatin1Char('\n')) + QLatin1Char('\n');
+    // No line ending after the last line: on a screen filled to its last line, one would scroll the top away.
+    return (top + rows + bottom).join(QLatin1Char('\n'));
 }
 
 QString formatFields(const Monitor &monitor, const QString &key, qint64 nowMs, int width)
@@ -210,7 +242,7 @@ QString formatFields(const Monitor &monitor, const QString &key, qint64 nowMs, i
         return QStringLiteral("%1: not heard yet\n").arg(key.toUpper());
     QStringList lines{headLine(width)};
     for (const VariantRow &v : r->variants)
-        lines << rowLine(*r, v, nowMs, width);
+        lines << variantLine(*r, v, nowMs, width);
     lines << wrap((offered(*r) ? QStringLiteral("in our lists: ") : QStringLiteral("not in our lists: ")) +
                       offerText(*r),
                   width, QStringLiteral("    "));
