@@ -186,7 +186,16 @@ int replay(const QStringList &arguments, Io &io)
         sentBytes += recording->lines[i].bytes.size();
         ++sentLines;
     }
-    // Let the last bytes leave the line before the port closes.
+    // A pseudo-terminal drops what its reader has not yet taken when this side closes: give the reader the
+    // time the last line takes on the wire, and half a second more, unless it has gone.
+    if (o->pty && !failed) {
+        const qint64 linger =
+            500 + recording->lines.value(sentLines - 1).bytes.size() * 10'000LL / recording->baud;
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < linger && pty.farEndHeld() && !interruptRequested())
+            QThread::msleep(20);
+    }
     port.close();
     const double seconds = double(clock.elapsed()) / 1000.0;
     const bool whole = sentLines == recording->lines.size();
