@@ -4,6 +4,7 @@
 #include "cli/sentence.h"
 #include "cli/verbs.h"
 #include "plan/plansend.h"
+#include "serial/portmap.h"
 #include "serial/qtserialport.h"
 
 #include <QFileInfo>
@@ -205,6 +206,8 @@ int planSend(const QStringList &arguments, Io &io)
         return Failed;
     }
 
+    if (const std::optional<QString> note = serial::builtInWhileUsbNote(device))
+        io.err << "mdconfig-cli: " << *note << '\n' << Qt::flush;
     const int totalRepetitions = toSend * frame::Repetitions;
     int repetitionsDone = 0;
     plan::SendEvents events;
@@ -249,7 +252,8 @@ int planSend(const QStringList &arguments, Io &io)
         io.out << '\n' << Qt::flush;
     if (!report.skipped.isEmpty())
         io.out << "skipped: " << plan::locationRanges(report.skipped) << '\n';
-    io.out << "sent: " << plan::locationRanges(report.sent) << '\n';
+    io.out << "sent: " << plan::locationRanges(report.sent) << " to "
+           << serial::portLine(serial::describeDevice(device)) << '\n';
     if (!report.complete()) {
         io.out << "not sent: " << plan::locationRanges(report.notSent) << '\n' << Qt::flush;
         io.err << "mdconfig-cli: " << report.failure << "; locations " << plan::locationRanges(report.notSent)

@@ -6,6 +6,7 @@
 #include "cli/verbs.h"
 #include "frame/transmitter.h"
 #include "serial/devicepath.h"
+#include "serial/portmap.h"
 #include "serial/qtserialport.h"
 
 namespace cli {
@@ -36,6 +37,8 @@ int send(const QStringList &arguments, Io &io)
         return Failed;
     }
 
+    if (const std::optional<QString> note = serial::builtInWhileUsbNote(device))
+        io.err << "mdconfig-cli: " << *note << '\n' << Qt::flush;
     serial::QtSerialPort port;
     if (!port.open(device)) {
         io.err << "mdconfig-cli: cannot open " << port.errorString() << '\n';
@@ -64,7 +67,8 @@ int send(const QStringList &arguments, Io &io)
         return Failed;
     }
     port.close();
-    io.out << "sent " << transmitter.bytesSent() << " bytes to " << serial::shownDevice(device) << '\n';
+    io.out << "sent " << transmitter.bytesSent() << " bytes to "
+           << serial::portLine(serial::describeDevice(device)) << '\n';
     return Ok;
 }
 

@@ -98,12 +98,12 @@ void PortDialog::refreshDeviceTips()
     for (const serial::PortDevice &port : table) {
         // A name from MDCONFIG_COM<n> is the user's text: control characters escaped, and never read as
         // the markup a tooltip would otherwise render.
-        QString tip =
+        // Each says what the device is (a built-in port or a USB adapter, with its maker, product, serial and
+        // stable name), so COM1 is never taken for the adapter by mistake.
+        const QString tip =
             port.device.isEmpty()
                 ? QStringLiteral("No serial device is present for COM%1 on this computer.").arg(port.number)
-                : serial::shownDevice(port.device);
-        if (!port.device.isEmpty() && !port.description.isEmpty())
-            tip += QStringLiteral(" (%1)").arg(serial::printable(port.description));
+                : serial::portLine(port);
         m_optComm[port.number]->setToolTip(
             QStringLiteral("<p style='white-space:pre'>%1</p>").arg(tip.toHtmlEscaped()));
         m_optComm[port.number]->setAccessibleDescription(tip);
