@@ -212,6 +212,16 @@ void QtSerialPort::close()
         m_port.close();
 }
 
+QByteArray QtSerialPort::readReceived()
+{
+    return isOpen() ? m_port.readAll() : QByteArray();
+}
+
+bool QtSerialPort::setReceiveSpeed(int baud)
+{
+    return isOpen() && m_port.setBaudRate(baud);
+}
+
 QString QtSerialPort::errorString() const
 {
     return m_error;

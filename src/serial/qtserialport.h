@@ -19,6 +19,8 @@ public:
     bool writeByte(std::uint8_t byte) override;
     void close() override;
     QString errorString() const override;
+    QByteArray readReceived() override;
+    bool setReceiveSpeed(int baud) override;
 
 private:
     void onError(QSerialPort::SerialPortError error);

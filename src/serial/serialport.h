@@ -2,6 +2,7 @@
 // Nothing else in the program touches the host's serial API, so tests can put a recording port in its place.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -20,6 +21,14 @@ public:
     virtual void close() = 0;
     // Why the last open or write failed, in the system's words.
     virtual QString errorString() const = 0;
+
+    // The receive line of the same open port, for a bus monitor: one open port serves both, the sender
+    // writing and the monitor reading. The bytes received since the last call; none from a port that
+    // cannot receive.
+    virtual QByteArray readReceived() { return {}; }
+    // The line's speed for listening, 4800 or 38400; opening for a send sets 4800 again. False when the port
+    // is closed or refuses the speed.
+    virtual bool setReceiveSpeed(int baud) { return isOpen() && baud == 4800; }
 };
 
 } // namespace serial

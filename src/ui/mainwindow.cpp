@@ -275,6 +275,17 @@ void MainWindow::cmbNmeaID_Click()
     m_cboXDR->setVisible(m_cmbNmeaID->currentIndex() == vocabulary::XdrPosition);
 }
 
+void MainWindow::showPick(const bus::Pick &pick)
+{
+    if (bus::whyNotOffered(pick))
+        return;
+    m_cmbNmeaTalker->setCurrentIndex(vocabulary::findEntry(List::Talker, pick.talker));
+    m_cmbNmeaID->setCurrentIndex(vocabulary::findEntry(List::Identifier, pick.identifier));
+    m_cmbNmeaCommas->setCurrentIndex(pick.field - 1);
+    if (m_cmbNmeaID->currentIndex() == vocabulary::XdrPosition)
+        m_cboXDR->setCurrentIndex(vocabulary::findTransducerLetter(pick.xdrType));
+}
+
 void MainWindow::cmdSend1_Click()
 {
     send(Sentence::Standard);

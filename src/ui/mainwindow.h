@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/program.h"
+#include "bus/monitor.h"
 #include "frame/composer.h"
 #include "ui/icondialog.h"
 #include "ui/layout.h"
@@ -41,6 +42,10 @@ public:
     IconDialog *frmIcons() const { return m_frmIcons.get(); }
     ProgressWindow *frmProgress() const { return m_frmProgress.get(); }
     bool isSending() const { return m_busy; }
+
+    // Sets talker, sentence, "Commas" and, for XDR, the transducer type to a field picked on the bus; the
+    // pick is one the lists offer (bus::whyNotOffered says nothing).
+    void showPick(const bus::Pick &pick);
 
     void cmdSend1_Click();
     void cmdSend2_Click();

@@ -1,0 +1,112 @@
+// The bus monitor: what the boat's NMEA 0183 bus carries, read from the receive line of the port the main
+// window holds, with each sentence's fields numbered as "Commas" counts them, so a field can be picked
+// straight into the main window's lists or a plan row. The counting and the tables live in bus/; this window
+// reads its controls, drives them on a timer and shows what they hold.
+#pragma once
+
+#include "bus/models.h"
+#include "bus/recording.h"
+#include "serial/serialport.h"
+#include "ui/secondarywindow.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSortFilterProxyModel;
+class QSpinBox;
+class QTableView;
+
+namespace ui {
+
+// What the monitor needs from the window that holds the port.
+struct BusMonitorHost {
+    serial::SerialPort *port = nullptr;
+    // The device to open when the port is not open yet, or empty with why in the text.
+    std::function<QString(QString *why)> device;
+    // Whether a send is using the port now.
+    std::function<bool()> sending;
+    // Puts a pick into the main window's lists.
+    std::function<void(const bus::Pick &)> useInMainWindow;
+    // Puts a pick into plan row 1..10; nothing when it was taken, otherwise why not. Unset while no plan
+    // window is there to take it.
+    std::function<std::optional<QString>(int row, const bus::Pick &)> useInPlanRow;
+};
+
+class BusMonitor : public SecondaryWindow {
+    Q_OBJECT
+public:
+    // At most four view updates a second.
+    static constexpr int RefreshMs = 250;
+
+    explicit BusMonitor(BusMonitorHost host);
+    ~BusMonitor() override;
+
+    void start();
+    void stop();
+    bool running() const { return m_running; }
+    const bus::Monitor &monitor() const { return m_monitor; }
+    const bus::RowModel &rows() const { return *m_rows; }
+    // Takes the bytes that came and refreshes the view; the timer calls it, tests may too.
+    void tick();
+    // The pick the selection makes now, or nothing when no field is chosen.
+    std::optional<bus::Pick> currentPick() const;
+
+    QTableView *rowTable() const { return m_rowTable; }
+    QTableView *fieldTable() const { return m_fieldTable; }
+    QTableView *transducerTable() const { return m_transducerTable; }
+
+protected:
+    QWidget *initialFocus() const override;
+
+private:
+    void selectRow();
+    void updateCarry();
+    void updateBanner();
+    void setSpeed(int baud);
+    void useInMainWindow();
+    void useInPlanRow();
+    void record();
+    void clear();
+    void showStatus(const QString &text);
+
+    BusMonitorHost m_host;
+    bus::Monitor m_monitor;
+    bus::RowModel *m_rows = nullptr;
+    bus::FieldModel *m_fields = nullptr;
+    bus::QuadrupletModel *m_transducers = nullptr;
+    QSortFilterProxyModel *m_filter = nullptr;
+    bus::Recorder m_recorder;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    bool m_running = false;
+    bool m_wasSending = false;
+    int m_baud = 4800;
+
+    QComboBox *m_cboSpeed = nullptr;
+    QPushButton *m_cmdStart = nullptr;
+    QCheckBox *m_chkPause = nullptr;
+    QPushButton *m_cmdClear = nullptr;
+    QPushButton *m_cmdRecord = nullptr;
+    QLineEdit *m_txtFilter = nullptr;
+    QLabel *m_lblStatus = nullptr;
+    QLabel *m_lblBanner = nullptr;
+    QPushButton *m_cmdTrySpeed = nullptr;
+    QTableView *m_rowTable = nullptr;
+    QLabel *m_lblWarning = nullptr;
+    QTableView *m_fieldTable = nullptr;
+    QTableView *m_transducerTable = nullptr;
+    QPushButton *m_cmdUseMain = nullptr;
+    QSpinBox *m_spnPlanRow = nullptr;
+    QPushButton *m_cmdUsePlan = nullptr;
+    QLabel *m_lblCarry = nullptr;
+    QPushButton *m_cmdClose = nullptr;
+};
+
+} // namespace ui

@@ -1,0 +1,302 @@
+// The bus monitor window, offscreen, on a port that plays the real captures into its receive line: picking a
+// field carries it into the main window's lists, what the lists lack is refused with the reason, MWV warns
+// that it alternates, Pause freezes the view while counting goes on, a send takes the port and the monitor
+// resumes after it, and the wrong-speed banner's "Try 38400" sets the line's speed.
+#include "ui/busmonitor.h"
+#include "ui/mainwindow.h"
+
+#include "support/recordingport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+namespace {
+
+QByteArray readData(const QString &name)
+{
+    QFile f(QStringLiteral(TEST_DATA_DIR "/") + name);
+    if (!f.open(QIODevice::ReadOnly))
+        qFatal("missing test data %s", qPrintable(name));
+    return f.readAll();
+}
+
+// A port whose receive line plays given bytes, a slice each read, and which notes the speeds it is set to.
+class BusPort : public RecordingPort {
+public:
+    QByteArray incoming;
+    qsizetype at = 0;
+    qsizetype slice = 480;
+    QList<int> speeds;
+    bool open(const QString &device) override
+    {
+        speeds << 4800;
+        return RecordingPort::open(device);
+    }
+    QByteArray readReceived() override
+    {
+        if (!isOpen())
+            return {};
+        const QByteArray bytes = incoming.mid(at, slice);
+        at += bytes.size();
+        return bytes;
+    }
+    bool setReceiveSpeed(int baud) override
+    {
+        speeds << baud;
+        return isOpen();
+    }
+};
+
+struct Setup {
+    BusPort port;
+    bool sending = false;
+    std::optional<bus::Pick> taken;
+    ui::BusMonitor monitor{ui::BusMonitorHost{&port,
+                                              [](QString *) { return QStringLiteral("/dev/ttyUSB0"); },
+                                              [this] { return sending; },
+                                              [this](const bus::Pick &p) { taken = p; },
+                                              {}}};
+
+    void play(const QByteArray &bytes)
+    {
+        port.incoming += bytes;
+        while (port.at < port.incoming.size())
+            monitor.tick();
+        monitor.tick();
+    }
+    // Selects the row of a talker, sentence and variant; false when there is none.
+    bool selectRow(const QString &talker, const QString &identifier, const QString &variant = QString())
+    {
+        QAbstractItemModel *m = monitor.rowTable()->model();
+        for (int r = 0; r < m->rowCount(); ++r) {
+            if (m->index(r, bus::RowModel::Talker).data() == talker &&
+                m->index(r, bus::RowModel::Identifier).data() == identifier &&
+                (variant.isNull() || m->index(r, bus::RowModel::Variant).data() == variant)) {
+                monitor.rowTable()->setCurrentIndex(m->index(r, 0));
+                return true;
+            }
+        }
+        return false;
+    }
+    template <typename T> T *find(const char *name) const
+    {
+        return monitor.findChild<T *>(QLatin1String(name));
+    }
+};
+
+} // namespace
+
+class tst_BusMonitor : public QObject {
+    Q_OBJECT
+private slots:
+    void carry_data();
+    void carry();
+    void carryIntoTheMainWindow_data();
+    void carryIntoTheMainWindow();
+    void alternatesWarns();
+    void pauseFreezesTheView();
+    void sendTakesThePortAndTheMonitorResumes();
+    void wrongSpeedBannerTriesTheOther();
+};
+
+void tst_BusMonitor::carry_data()
+{
+    QTest::addColumn<QByteArray>("bus");
+    QTest::addColumn<QStringList>("row"); // talker, sentence
+    QTest::addColumn<int>("detail");      // the field (1-based), or for XDR the transducer (1-based)
+    QTest::addColumn<QString>("picked");  // "GP RMC 7" or "II XDR 6 A"; empty when refused
+    QTest::addColumn<QString>("reason");  // part of the reason shown when refused
+
+    const QByteArray yacht = readData(QStringLiteral("captures/chartplotter-bus.nmea"));
+    QTest::newRow("GP RMC field 7, speed over ground") << yacht << QStringList{"GP", "RMC"} << 7 << "GP RMC 7"
+                                                       << "";
+    QTest::newRow("XDR: HEEL, the second transducer, value field 6")
+        << yacht << QStringList{"II", "XDR"} << 2 << "II XDR 6 A"
+        << "";
+    QTest::newRow("GN is no talker of the display's list")
+        << QByteArray("$GNRMC,094737,A,5251.0093,N,00518.8170,E,5.6,230.5,200818,1.4,E,A*01\r\n")
+        << QStringList{"GN", "RMC"} << 7 << ""
+        << "a multi-GNSS talker the display's list does not have; set the receiver or multiplexer to send GP";
+    QByteArray many = "$GPGSA";
+    for (int n = 1; n <= 27; ++n)
+        many += ",1";
+    QTest::newRow("a field past Commas 25") << many + "\r\n"
+                                            << QStringList{"GP", "GSA"} << 26 << ""
+                                            << "field 26: \"Commas\" offers 1 to 25";
+    QTest::newRow("another maker's own sentence")
+        << QByteArray("$PGRME,15.0,M,45.0,M,25.0,M*1C\r\n") << QStringList{"P", "GRME"} << 1 << ""
+        << "chosen under the maker's instruments";
+}
+
+void tst_BusMonitor::carry()
+{
+    QFETCH(QByteArray, bus);
+    QFETCH(QStringList, row);
+    QFETCH(int, detail);
+    QFETCH(QString, picked);
+    QFETCH(QString, reason);
+    Setup s;
+    s.monitor.start();
+    s.play(bus);
+    QVERIFY(s.selectRow(row[0], row[1]));
+    QTableView *details = row[1] == QLatin1String("XDR") && picked.contains(QLatin1String("XDR"))
+                              ? s.monitor.transducerTable()
+                              : s.monitor.fieldTable();
+    details->setCurrentIndex(details->model()->index(detail - 1, 0));
+    auto *use = s.find<QPushButton>("cmdUseMain");
+    QCOMPARE(use->isEnabled(), reason.isEmpty());
+    if (!reason.isEmpty()) {
+        QVERIFY2(use->toolTip().contains(reason), qPrintable(use->toolTip()));
+        QVERIFY2(s.find<QLabel>("lblCarry")->text().contains(reason),
+                 qPrintable(s.find<QLabel>("lblCarry")->text()));
+        return;
+    }
+    use->click();
+    QVERIFY(s.taken);
+    QCOMPARE(
+        QStringList({s.taken->talker, s.taken->identifier, QString::number(s.taken->field), s.taken->xdrType})
+            .join(QLatin1Char(' '))
+            .trimmed(),
+        picked);
+    // No plan window here: the plan row says why it cannot take it.
+    QVERIFY(!s.find<QPushButton>("cmdUsePlan")->isEnabled());
+    QVERIFY(s.find<QPushButton>("cmdUsePlan")->toolTip().contains(QLatin1String("Plan")));
+}
+
+void tst_BusMonitor::carryIntoTheMainWindow_data()
+{
+    QTest::addColumn<QStringList>("row");
+    QTest::addColumn<int>("detail");
+    QTest::addColumn<QStringList>("lists"); // talker, sentence, commas, and the transducer entry when XDR
+    QTest::newRow("GP RMC field 7") << QStringList{"GP", "RMC"} << 7 << QStringList{"GP", "RMC", "7"};
+    QTest::newRow("XDR transducer 2, HEEL")
+        << QStringList{"II", "XDR"} << 2
+        << QStringList{"II", "XDR", "6", "A - Angular Displacement, Degrees"};
+}
+
+void tst_BusMonitor::carryIntoTheMainWindow()
+{
+    QFETCH(QStringList, row);
+    QFETCH(int, detail);
+    QFETCH(QStringList, lists);
+    app::Program program;
+    RecordingPort sendPort;
+    ui::MainWindow window(program, sendPort);
+    window.Form_Load(QDir::tempPath());
+    BusPort port;
+    ui::BusMonitor monitor{ui::BusMonitorHost{&port,
+                                              [](QString *) { return QStringLiteral("/dev/ttyUSB0"); },
+                                              [] { return false; },
+                                              [&](const bus::Pick &p) { window.showPick(p); },
+                                              {}}};
+    monitor.start();
+    port.incoming = readData(QStringLiteral("captures/chartplotter-bus.nmea"));
+    while (port.at < port.incoming.size())
+        monitor.tick();
+    QAbstractItemModel *m = monitor.rowTable()->model();
+    for (int r = 0; r < m->rowCount(); ++r) {
+        if (m->index(r, 0).data() == row[0] && m->index(r, 1).data() == row[1])
+            monitor.rowTable()->setCurrentIndex(m->index(r, 0));
+    }
+    QTableView *details = lists.size() > 3 ? monitor.transducerTable() : monitor.fieldTable();
+    details->setCurrentIndex(details->model()->index(detail - 1, 0));
+    monitor.findChild<QPushButton *>(QStringLiteral("cmdUseMain"))->click();
+    QCOMPARE(window.findChild<QComboBox *>(QStringLiteral("cmbNmeaTalker"))->currentText(), lists[0]);
+    QCOMPARE(window.findChild<QComboBox *>(QStringLiteral("cmbNmeaID"))->currentText(), lists[1]);
+    QCOMPARE(window.findChild<QComboBox *>(QStringLiteral("cmbNmeaCommas"))->currentText(), lists[2]);
+    auto *xdr = window.findChild<QComboBox *>(QStringLiteral("cboXDR"));
+    QCOMPARE(xdr->isVisibleTo(&window), lists.size() > 3);
+    if (lists.size() > 3)
+        QCOMPARE(xdr->currentText(), lists[3]);
+}
+
+void tst_BusMonitor::alternatesWarns()
+{
+    Setup s;
+    s.monitor.start();
+    s.play(readData(QStringLiteral("captures/chartplotter-bus.nmea")));
+    // The yacht's wind: relative and true, two rows, each with the warning.
+    for (const char *variant : {"R", "T"}) {
+        QVERIFY(s.selectRow(QStringLiteral("WI"), QStringLiteral("MWV"), QLatin1String(variant)));
+        const QString warning = s.find<QLabel>("lblWarning")->text();
+        QVERIFY2(warning.contains(QLatin1String(bus::AlternatesText)) &&
+                     warning.contains(QLatin1String("(R; T)")),
+                 qPrintable(warning));
+    }
+    QVERIFY(s.selectRow(QStringLiteral("GP"), QStringLiteral("RMC")));
+    QVERIFY(s.find<QLabel>("lblWarning")->text().isEmpty());
+}
+
+void tst_BusMonitor::pauseFreezesTheView()
+{
+    Setup s;
+    s.monitor.start();
+    const QByteArray yacht = readData(QStringLiteral("captures/chartplotter-bus.nmea"));
+    s.play(yacht.left(20'000));
+    const auto shownCount = [&] {
+        QAbstractItemModel *m = s.monitor.rowTable()->model();
+        qint64 n = 0;
+        for (int r = 0; r < m->rowCount(); ++r)
+            n += m->index(r, bus::RowModel::Count).data().toLongLong();
+        return n;
+    };
+    const qint64 before = shownCount();
+    QCOMPARE(before, s.monitor.monitor().totals().sentences);
+    s.find<QCheckBox>("chkPause")->setChecked(true);
+    s.play(yacht.mid(20'000, 20'000));
+    QCOMPARE(shownCount(), before);
+    QVERIFY(s.monitor.monitor().totals().sentences > before);
+    s.find<QCheckBox>("chkPause")->setChecked(false);
+    s.monitor.tick();
+    QCOMPARE(shownCount(), s.monitor.monitor().totals().sentences);
+}
+
+void tst_BusMonitor::sendTakesThePortAndTheMonitorResumes()
+{
+    Setup s;
+    s.find<QComboBox>("cboSpeed")->setCurrentText(QStringLiteral("38400"));
+    s.monitor.start();
+    QCOMPARE(s.port.speeds.last(), 38400);
+    const QByteArray fish = readData(QStringLiteral("captures/fishfinder.nmea"));
+    s.play(fish.left(1000));
+    const qint64 before = s.monitor.monitor().totals().sentences;
+    s.sending = true;
+    s.play(fish.mid(1000, 1000));
+    QVERIFY2(s.find<QLabel>("lblStatus")->text().contains(QLatin1String("resumes after")),
+             qPrintable(s.find<QLabel>("lblStatus")->text()));
+    QCOMPARE(s.monitor.monitor().totals().sentences, before);
+    // The send reopened the port at 4800: the monitor sets its own speed again and counts on.
+    s.port.speeds << 4800;
+    s.sending = false;
+    s.play(fish.mid(2000));
+    QCOMPARE(s.port.speeds.last(), 38400);
+    QVERIFY(s.monitor.monitor().totals().sentences > before);
+    QVERIFY(s.find<QLabel>("lblStatus")->text().contains(QLatin1String("resumed")));
+}
+
+void tst_BusMonitor::wrongSpeedBannerTriesTheOther()
+{
+    Setup s;
+    s.monitor.show();
+    s.monitor.start();
+    QByteArray noise;
+    for (int i = 0; i < 2000; ++i)
+        noise += char(0x80 | (i * 37 % 128));
+    s.play(noise);
+    auto *tryOther = s.find<QPushButton>("cmdTrySpeed");
+    QVERIFY(tryOther->isVisible());
+    QCOMPARE(tryOther->text(), QStringLiteral("Try 38400"));
+    QVERIFY(s.find<QLabel>("lblBanner")->text().contains(QLatin1String("wrong speed")));
+    tryOther->click();
+    QCOMPARE(s.port.speeds.last(), 38400);
+    s.play(readData(QStringLiteral("captures/fishfinder.nmea")));
+    QVERIFY(!tryOther->isVisible());
+}
+
+QTEST_MAIN(tst_BusMonitor)
+#include "tst_busmonitor.moc"
