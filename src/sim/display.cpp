@@ -73,6 +73,16 @@ Verdict Display::take(const Send &send)
 {
     Verdict v;
     v.send = ++m_sends;
+    if (send.flood) {
+        // Nothing of it was kept to judge: one rejection says what it was, whatever its length.
+        v.start = send.flood->start;
+        v.frames << send.flood->first;
+        v.rejection = send.flood->text();
+        ++m_rejected;
+        if (m_report)
+            m_report(v);
+        return v;
+    }
     v.repetitions = int(send.repetitions.size());
     if (!send.repetitions.isEmpty())
         v.start = send.repetitions.first().start;

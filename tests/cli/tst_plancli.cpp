@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 namespace {
 
 struct Result {
@@ -71,6 +73,7 @@ private slots:
     void sendFailures_data();
     void sendFailures();
     void ctrlCAtTheConfirmPrompt();
+    void killAtTheConfirmPromptOnAPipe_data();
     void killAtTheConfirmPromptOnAPipe();
     void exportBuildsAPlan();
     void usageErrors_data();
@@ -256,9 +259,18 @@ void tst_PlanCli::ctrlCAtTheConfirmPrompt()
     QCOMPARE(pty.received().size(), 0);
 }
 
-// A script's pipe that never brings the Enter: SIGTERM still ends the wait, as Ctrl-C does on a terminal.
+void tst_PlanCli::killAtTheConfirmPromptOnAPipe_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("termination request") << int(SIGTERM);
+    QTest::newRow("a closed terminal") << int(SIGHUP);
+}
+
+// A script's pipe that never brings the Enter: a kill or a hangup still ends the wait, as Ctrl-C does on a
+// terminal.
 void tst_PlanCli::killAtTheConfirmPromptOnAPipe()
 {
+    QFETCH(int, signal);
     if (!PtyPair::available())
         QFAIL("socat is needed: apt-get install socat");
     PtyPair pty;
@@ -270,7 +282,7 @@ void tst_PlanCli::killAtTheConfirmPromptOnAPipe()
     QByteArray said;
     readUntil(send, said, "press Enter", 10000);
     QVERIFY2(said.contains("press Enter to send location 1"), said.constData());
-    send.terminate();
+    ::kill(pid_t(send.processId()), signal);
     QVERIFY2(send.waitForFinished(10000), "a kill left the prompt waiting");
     QCOMPARE(send.exitStatus(), QProcess::NormalExit);
     QCOMPARE(send.exitCode(), 1);
