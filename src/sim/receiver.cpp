@@ -79,7 +79,7 @@ QString Flood::text() const
 
 QStringList Send::problems() const
 {
-    if (repetitions.size() == RepetitionsPerSend)
+    if (flood || repetitions.size() == RepetitionsPerSend) // a flood says what it is itself
         return {};
     return {
         QStringLiteral("%1 repetitions where a send has %2").arg(repetitions.size()).arg(RepetitionsPerSend)};

@@ -89,7 +89,7 @@ struct Send {
     std::optional<Flood> flood;
     bool fewerThanTen() const { return repetitions.size() < RepetitionsPerSend; }
     bool moreThanTen() const { return repetitions.size() > RepetitionsPerSend; }
-    QStringList problems() const; // the count only; each repetition tells its own
+    QStringList problems() const; // the count only; each repetition tells its own, a flood its text()
 };
 
 // Feed bytes in arrival order; each repetition is handed over once a gap has closed it, each send once the
