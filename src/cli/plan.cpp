@@ -281,9 +281,11 @@ int planExport(const QStringList &arguments, Io &io)
                              .arg(product)
                              .arg(plan::productCaption(product), plan::iconProducts())};
 
-    if (const std::optional<QString> failure = plan::appendLocation(path, l, product)) {
+    bool notAPlanFile = false;
+    if (const std::optional<QString> failure = plan::appendLocation(path, l, product, &notAPlanFile)) {
         io.err << "mdconfig-cli: " << *failure << '\n';
-        return Failed;
+        // A FILE that can hold no plan is refused as plan check refuses it.
+        return notAPlanFile ? Usage : Failed;
     }
     io.out << "location " << l.number << " (" << plan::shows(l, product) << ") added to " << path << '\n';
     return Ok;
