@@ -237,8 +237,9 @@ Change::Change(const QString &path, qint64 limit, int waitMs) : m_path(path)
 {
     const QByteArray name = native(path);
     const QDeadlineTimer deadline(waitMs);
-    const QString busy =
-        QStringLiteral("is being changed by another run, which did not end within %1 s").arg(waitMs / 1000);
+    const QString busy = QStringLiteral("is being changed by another run, which did not end within %1")
+                             .arg(waitMs % 1000 == 0 ? QStringLiteral("%1 s").arg(waitMs / 1000)
+                                                     : QStringLiteral("%1 ms").arg(waitMs));
     for (bool first = true;; first = false) {
         if (!first && deadline.hasExpired()) {
             fail(Problem::Busy, busy);
