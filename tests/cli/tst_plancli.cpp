@@ -346,7 +346,8 @@ void tst_PlanCli::concurrentExportsAllLand()
             qPrintable(QStringLiteral("location %1 was said to be added but is not in the file").arg(n)));
     QCOMPARE(written.count("[location."), added.size());
     QCOMPARE(run({"plan", "check", path}).exitCode, 0);
-    QVERIFY(!added.isEmpty());
+    // They wait for one another, each adding to what the one before wrote, so none is refused.
+    QCOMPARE(added.size(), 10);
 }
 
 void tst_PlanCli::noPlanFile_data()
