@@ -64,7 +64,8 @@ const char *const HelpText =
     "         product, a location the plan already has, and anything but a regular file\n"
     "\n"
     "Exit status: 0 done (check: the plan is clean); 1 a send failed or export could not write; 2 bad\n"
-    "arguments or a plan with faults (nothing is sent).\n";
+    "arguments, a plan with faults, or a FILE that is no regular file or is larger than 1 MB (nothing is\n"
+    "sent).\n";
 
 const QStringList Verbs = {"check", "frames", "send", "export"};
 

@@ -160,11 +160,10 @@ Contents read(const QString &path, qint64 limit, OverLimit overLimit)
         c.bytes.clear();
         return c;
     };
-    const Kind kind = kindAt(path);
-    if (kind == Kind::Nothing)
-        return fail(Problem::Missing, QStringLiteral("does not exist"));
     // What is no regular file is not even opened: opening a serial device can already change its lines.
-    if (kind != Kind::Regular)
+    // Nothing seen there is left to the open, which tells a missing file from a folder that cannot be read.
+    const Kind kind = kindAt(path);
+    if (kind != Kind::Regular && kind != Kind::Nothing)
         return fail(Problem::NotRegular, notRegular(kind));
 #ifdef Q_OS_UNIX
     // Whatever was swapped in since the look above is caught on the descriptor itself.
@@ -199,6 +198,8 @@ Contents read(const QString &path, qint64 limit, OverLimit overLimit)
     }
     c.bytes = *bytes;
 #else
+    if (kind == Kind::Nothing)
+        return fail(Problem::Missing, QStringLiteral("does not exist"));
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly))
         return fail(Problem::System, QStringLiteral("cannot be read: ") + in.errorString());
