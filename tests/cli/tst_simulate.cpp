@@ -309,7 +309,7 @@ void tst_Simulate::planPathRefusedFirst()
     QCOMPARE(simulate.exitCode(), 1);
     const QByteArray err = simulate.readAllStandardError();
     QCOMPARE(err.count('\n'), 1);
-    QVERIFY2(err.contains("is not a regular file"), err.constData());
+    QVERIFY2(err.contains("is a folder, not a regular file"), err.constData());
 }
 
 void tst_Simulate::badArguments_data()
