@@ -357,10 +357,11 @@ void tst_PlanCli::hostilePlans_data()
         << deep << exportArgs << 1
         << "mdconfig-cli: FILE is not a clean plan, so nothing was added (1 fault(s); the first: " +
                deepFault + ")";
-    const QByteArray huge =
-        "product = 0\n" + QByteArray("[location.1]\ncolour = \"red\"\n").repeated(1900000);
+    QByteArray huge = "product = 0\n[location.1]\ninstrument = 1\n"; // then a fault a line
+    for (int i = 0; huge.size() < 50 * 1024 * 1024; ++i)
+        huge += "key" + QByteArray::number(i) + " = 1\n";
     const QByteArray hugeFault =
-        "FILE:74899:8: the plan goes on past 1048576 bytes (1 MB) here; a plan is at "
+        "FILE:81515:4: the plan goes on past 1048576 bytes (1 MB) here; a plan is at "
         "most that long, and a whole display takes under 1 KB";
     QTest::newRow("50 MB: check") << huge << QStringList{"plan", "check", "FILE"} << 2 << hugeFault;
     QTest::newRow("50 MB: export")
