@@ -32,7 +32,7 @@ const char *const HelpText =
     "  --port N        a COM port number, 1 to 16 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
     "  --device PATH   a device path, such as /dev/ttyUSB0\n"
     "  --baud B        4800 (default) or 38400\n"
-    "  --seconds S     stop after S seconds (default: at Ctrl-C)\n"
+    "  --seconds S     stop after S seconds (default: at Ctrl-C, or when the output closes)\n"
     "  --json          one JSON object per sentence, and a summary object at the end; \"field\" holds the\n"
     "                  fields by their numbers: .field[\"7\"] is field 7\n"
     "  --fields NAME   the fields of one sentence, such as GPRMC, numbered, per variant (XDR as "
@@ -158,7 +158,8 @@ int listen(const QStringList &arguments, Io &io)
         }
     }
     const bool live = io.outIsTerminal && !o->json;
-    io.err << "listening on " << device << " at " << o->baud << " baud, 8N1; " << endText(o->seconds);
+    io.err << "listening on " << serial::shownDevice(device) << " at " << o->baud << " baud, 8N1; "
+           << endText(o->seconds);
     if (recorder.isOpen())
         io.err << "; recording into " << serial::printable(o->log);
     io.err << '\n' << Qt::flush;
@@ -177,8 +178,8 @@ int listen(const QStringList &arguments, Io &io)
                    .arg(monitor.totals().sentences) +
                bus::formatFields(monitor, o->fields, clock.elapsed(), screenSize().width);
     };
-    // A short wait per read keeps the clock, the redraw and a signal within a tenth of a second, whatever the
-    // bus sends or fails to send.
+    // A short wait per read keeps the clock, the redraw, a signal and a closed output within a tenth of a
+    // second, whatever the bus sends or fails to send.
     while (goOn(clock, o->seconds)) {
         const QByteArray bytes = port.read(100);
         const qint64 now = clock.elapsed();
@@ -187,7 +188,7 @@ int listen(const QStringList &arguments, Io &io)
             toldFull = true;
             io.err << "mdconfig-cli: " << serial::printable(recorder.error()) << '\n' << Qt::flush;
         }
-        if (port.failed())
+        if (port.failed() || outputClosed(io.out))
             break;
         if (live && now - drawn >= 1000) {
             drawn = now;
