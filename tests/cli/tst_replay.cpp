@@ -3,7 +3,7 @@
 // listen --json numbers the fields as "Commas" counts them.
 //
 // Pacing tolerance (a busy machine with two shared cores): each line arrives no earlier than 90% of its due
-// time less 50 ms, and the last no later than 2 s after its due time.
+// time less 50 ms, and the last no later than a quarter past its due time and 1 s more.
 #include "support/output.h"
 #include "support/ptypair.h"
 
@@ -72,7 +72,7 @@ void tst_Replay::playsAsRecorded_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QList<int>>("dueMs"); // when each line is due; empty: the wire rate of the baud
 
-    const QByteArray fish = firstLines(readData(QStringLiteral("captures/fishfinder.nmea")), 30);
+    const QByteArray fish = firstLines(readData(QStringLiteral("captures/fishfinder.nmea")), 60);
     QTest::newRow("a capture as it is, at 4800 baud's wire rate, twice as fast")
         << QByteArray() << fish << fish << QStringList{"--speed", "2"} << QList<int>{};
     QTest::newRow("a recording at 38400 baud's wire rate")
@@ -127,7 +127,7 @@ void tst_Replay::playsAsRecorded()
                  qPrintable(QStringLiteral("line %1 at %2 ms, due %3").arg(i).arg(at).arg(due[i])));
     }
     const qint64 last = std::chrono::duration_cast<Ms>(arrivals.at(size_t(starts.last())) - first).count();
-    QVERIFY2(last <= due.last() + 2000,
+    QVERIFY2(last <= due.last() * 5 / 4 + 1000,
              qPrintable(QStringLiteral("last line at %1 ms, due %2").arg(last).arg(due.last())));
 }
 
