@@ -5,6 +5,7 @@
 
 #include "bus/report.h"
 #include "serial/receiveport.h"
+#include "serial/serialport.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -29,7 +30,7 @@ const char *const HelpText =
 
 struct Listening {
     Target target;
-    int baud = 4800;
+    int baud = serial::LineBaud;
     int seconds = 0; // 0: until stopped
     bool json = false;
 };

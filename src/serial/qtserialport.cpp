@@ -162,7 +162,7 @@ bool QtSerialPort::open(const QString &device)
         m_opening = false;
         return false;
     }
-    if (const std::optional<QString> refused = setLine(m_port, QSerialPort::Baud4800, m_shown)) {
+    if (const std::optional<QString> refused = setLine(m_port, LineBaud, m_shown)) {
         m_error = *refused;
         m_opening = false;
         return false;
