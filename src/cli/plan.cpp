@@ -4,6 +4,7 @@
 #include "cli/sentence.h"
 #include "cli/verbs.h"
 #include "plan/plansend.h"
+#include "serial/portmap.h"
 #include "serial/qtserialport.h"
 
 #include <QFileInfo>
@@ -53,7 +54,7 @@ const char *const HelpText =
     "send     checks the plan and sends nothing unless it is clean; then sends location after location at\n"
     "         4800 baud, one byte every 50 ms, ten repetitions each, and says which were sent; Ctrl-C\n"
     "         stops it after the byte on the wire\n"
-    "  --port N        a COM port number, 1 to 16 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
+    "  --port N        a COM port number, 1 to %1 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
     "  --device PATH   a device path, such as /dev/ttyUSB0\n"
     "  --gap SECONDS   pause between two locations (default 1; 0 for none)\n"
     "  --confirm       wait for Enter before each location, for a display that must be put back into\n"
@@ -81,7 +82,7 @@ QString fileArgument(const QString &verb, const Options &o)
 bool helped(const Options &o, Io &io)
 {
     if (o.helpAsked())
-        io.out << HelpText;
+        io.out << QString::fromLatin1(HelpText).arg(serial::MaxPortNumber);
     return o.helpAsked();
 }
 
@@ -299,7 +300,7 @@ int plan(const QStringList &arguments, Io &io)
         if (verb.isEmpty())
             throw UsageError{QStringLiteral("plan: a verb is missing; valid verbs: ") +
                              Verbs.join(QStringLiteral(", "))};
-        io.out << HelpText;
+        io.out << QString::fromLatin1(HelpText).arg(serial::MaxPortNumber);
         return Ok;
     }
     const QStringList rest = arguments.mid(1);
