@@ -6,6 +6,7 @@
 #include "plan/plansend.h"
 #include "serial/portmap.h"
 #include "serial/qtserialport.h"
+#include "vocabulary/products.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -119,8 +120,8 @@ int planCheck(const QStringList &arguments, Io &io)
                    << " has faults; nothing in it can be sent until they are mended\n";
         return Usage;
     }
-    io.out << path << ": a clean plan for product " << p->product << " (" << plan::productCaption(p->product)
-           << "), locations " << locationList(*p) << '\n';
+    io.out << path << ": a clean plan for product " << p->product << " ("
+           << vocabulary::productCaption(p->product) << "), locations " << locationList(*p) << '\n';
     return Ok;
 }
 
@@ -280,7 +281,7 @@ int planExport(const QStringList &arguments, Io &io)
     if (iconLeftOut(d))
         throw UsageError{QStringLiteral("--icon: product %1 (%2) shows no icon; icons are for product %3")
                              .arg(product)
-                             .arg(plan::productCaption(product), plan::iconProducts())};
+                             .arg(vocabulary::productCaption(product), vocabulary::iconProducts())};
 
     if (const std::optional<QString> failure = plan::appendLocation(path, l, product)) {
         io.err << "mdconfig-cli: " << *failure << '\n';

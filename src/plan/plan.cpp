@@ -1,6 +1,7 @@
 #include "plan/plan.h"
 
 #include "frame/composer.h"
+#include "vocabulary/products.h"
 #include "vocabulary/vocabulary.h"
 
 #include <QFile>
@@ -13,6 +14,11 @@
 #include <algorithm>
 
 namespace plan {
+
+using vocabulary::iconProducts;
+using vocabulary::productCaption;
+using vocabulary::showsIcons;
+
 namespace {
 
 using vocabulary::List;
@@ -354,28 +360,6 @@ ReadResult readPlan(const QString &path)
         return r;
     }
     return parsePlan(file.readAll(), path);
-}
-
-QString productCaption(int product)
-{
-    return product >= 0 && product < ProductCount ? QString::fromLatin1(vocabulary::product(product).caption)
-                                                  : QString();
-}
-
-bool showsIcons(int product)
-{
-    return product >= 0 && product < ProductCount && vocabulary::product(product).sendsIconByte;
-}
-
-// "2 (MD90  Ver 1.3 +)": the products whose frames carry an icon byte, for messages.
-QString iconProducts()
-{
-    QStringList shown;
-    for (int p = 0; p < ProductCount; ++p) {
-        if (showsIcons(p))
-            shown << QStringLiteral("%1 (%2)").arg(p).arg(productCaption(p));
-    }
-    return shown.join(QStringLiteral(", "));
 }
 
 QString validValues(Value kind)
