@@ -49,7 +49,8 @@ const char *const HelpText =
     "what\n"
     "         is valid there\n"
     "frames   prints the ten frames of every location, in location order, each block headed by the location\n"
-    "         and what it shows; --json gives one JSON object per location (location, shows, frames)\n"
+    "         and what it shows; --json gives one JSON object per location (location, shows, kind,\n"
+    "         talker, sentence, field, type, instrument, icon, frames)\n"
     "send     checks the plan and sends nothing unless it is clean; then sends location after location at\n"
     "         4800 baud, one byte every 50 ms, ten repetitions each, and says which were sent; Ctrl-C\n"
     "         stops it after the byte on the wire\n"
@@ -100,7 +101,7 @@ QString locationList(const plan::Plan &p)
 {
     QList<int> numbers;
     for (const plan::Location &l : p.locations)
-        numbers << l.number;
+        numbers << l.location;
     return plan::locationRanges(numbers);
 }
 
@@ -134,6 +135,7 @@ int planFrames(const QStringList &arguments, Io &io)
     const std::optional<plan::Plan> p = readClean(path, io);
     if (!p)
         return Usage;
+    const vocabulary::Product &product = vocabulary::product(p->product);
     bool firstBlock = true;
     for (const plan::Location &l : p->locations) {
         const QList<QByteArray> all = plan::frames(p->product, l);
@@ -141,16 +143,15 @@ int planFrames(const QStringList &arguments, Io &io)
             QJsonArray hex;
             for (const QByteArray &f : all)
                 hex.append(frame::toHex(f));
-            const QJsonObject line{{QStringLiteral("location"), l.number},
-                                   {QStringLiteral("shows"), plan::shows(l, p->product)},
-                                   {QStringLiteral("frames"), hex}};
+            QJsonObject line = frame::toJson(l, product.sendsIconByte);
+            line.insert(QStringLiteral("frames"), hex);
             io.out << jsonLine(line) << '\n';
             continue;
         }
         if (!firstBlock)
             io.out << '\n';
         firstBlock = false;
-        io.out << "location " << l.number << ": " << plan::shows(l, p->product) << '\n';
+        io.out << "location " << l.location << ": " << frame::shows(l, product) << '\n';
         for (const QByteArray &f : all)
             io.out << frame::toHex(f) << '\n';
     }
@@ -192,7 +193,7 @@ int planSend(const QStringList &arguments, Io &io)
     }
     int toSend = 0;
     for (const plan::Location &l : p->locations)
-        toSend += l.number >= options.from ? 1 : 0;
+        toSend += l.location >= options.from ? 1 : 0;
     if (toSend == 0)
         throw UsageError{QStringLiteral("--from: the plan has no location from %1 on; its locations: %2")
                              .arg(options.from)
@@ -212,12 +213,12 @@ int planSend(const QStringList &arguments, Io &io)
         events.confirm = [&](const plan::Location &l) {
             io.out << "Put the display into programming mode (hold UP and DOWN until it shows \"rdY\"), then "
                       "press Enter to send location "
-                   << l.number << "..." << Qt::endl;
+                   << l.location << "..." << Qt::endl;
             switch (readInputLine()) {
             case InputLine::Read:
                 return true;
             case InputLine::Ended:
-                io.err << "mdconfig-cli: standard input ended: no Enter for location " << l.number << '\n';
+                io.err << "mdconfig-cli: standard input ended: no Enter for location " << l.location << '\n';
                 return false;
             case InputLine::Interrupted:
                 return false;
@@ -226,7 +227,9 @@ int planSend(const QStringList &arguments, Io &io)
         };
     }
     events.starting = [&](const plan::Location &l) {
-        io.out << "location " << l.number << ": " << plan::shows(l, p->product) << '\n' << Qt::flush;
+        io.out << "location " << l.location << ": " << frame::shows(l, vocabulary::product(p->product))
+               << '\n'
+               << Qt::flush;
     };
     events.repetition = [&](const plan::Location &, int r) {
         ++repetitionsDone;
@@ -240,7 +243,7 @@ int planSend(const QStringList &arguments, Io &io)
     events.sent = [&](const plan::Location &l) {
         if (io.outIsTerminal)
             io.out << '\n';
-        io.out << "location " << l.number << " sent\n" << Qt::flush;
+        io.out << "location " << l.location << " sent\n" << Qt::flush;
     };
 
     serial::QtSerialPort port;
@@ -285,7 +288,8 @@ int planExport(const QStringList &arguments, Io &io)
         io.err << "mdconfig-cli: " << *failure << '\n';
         return Failed;
     }
-    io.out << "location " << l.number << " (" << plan::shows(l, product) << ") added to " << path << '\n';
+    io.out << "location " << l.location << " (" << frame::shows(l, vocabulary::product(product))
+           << ") added to " << path << '\n';
     return Ok;
 }
 

@@ -66,10 +66,6 @@ std::uint8_t iconCode(int iconIndex);
 // Index of the icon whose caption equals the text, ignoring case; -1 when none does.
 int findIcon(const QString &caption);
 
-// Applies the icon byte rule: for a product that takes an icon byte the chosen icon's code, otherwise no icon
-// byte and the chosen icon falls back to "None".
-void applyIconRule(SentenceBytes &s, const vocabulary::Product &product, std::int16_t &iconIndex);
-
 struct CheckBytes {
     std::uint8_t first;
     std::uint8_t repeat;

@@ -133,6 +133,10 @@ inline constexpr int ListCount = 7;
 // Entries as shown, in the order they are added; position p is entry p (0-based).
 const QStringList &entries(List list);
 
+// The number the entry at a position of a numbered list (Commas, the two Memory Location lists) shows, as
+// users count; 0 when the position names no entry.
+int shownNumber(List list, int position);
+
 // How a message names a list to the user: the caption the window shows beside it.
 QString listCaption(List list);
 
