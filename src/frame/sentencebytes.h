@@ -1,4 +1,4 @@
-// The configuration frame a display learns one memory location from: the record both composers fill,
+// The configuration frame a display learns one memory location from: the record encode() fills,
 // the icon byte the MD90 from version 1.3 takes, the two check bytes and the ten repetitions of a send.
 #pragma once
 

@@ -117,7 +117,7 @@ constexpr bool lettersFit()
 }
 } // namespace detail
 
-// "XDR" in the identifier list: the composer and the transducer list's visibility key on this position.
+// "XDR" in the identifier list: the encoder and the transducer list's visibility key on this position.
 inline constexpr int XdrPosition = detail::positionOf("XDR");
 static_assert(XdrPosition >= 0, "the identifier list must hold XDR");
 static_assert(detail::lettersFit(), "a code does not fit the letters a frame carries for it");
