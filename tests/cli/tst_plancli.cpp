@@ -563,6 +563,13 @@ void tst_PlanCli::inputIsEscaped_data()
                "DIR/p.toml:1:11: product: \"\\e[2J\\x0dp.toml: a clean plan\" is not valid; valid values: "
                "0 (MD20/MD40), 1 (MD90  Ver 1.0,  1.1,  1.2), 2 (MD90  Ver 1.3 +), or the caption\n"
                "mdconfig-cli: DIR/p.toml has faults; nothing in it can be sent until they are mended\n");
+    QTest::newRow("export refused by a plan whose name sets the window title")
+        << "b\x1b]0;owned\x07.toml" << clean
+        << QStringList{"plan", "export",   "FILE", "proprietary", "--instrument",
+                       "2",    "--memory", "1",    "--product",   "0"}
+        << QByteArray()
+        << QByteArray("mdconfig-cli: DIR/b\\e]0;owned\\x07.toml already has location 1 (line 2); nothing was "
+                      "added\n");
     QTest::newRow("decode: an escape among the digits")
         << QString() << QByteArray() << QStringList{"decode", "24\x1b[2J"} << QByteArray()
         << QByteArray(
