@@ -6,7 +6,9 @@
 #include "bus/recording.h"
 #include "bus/report.h"
 #include "serial/devicepath.h"
+#include "serial/portmap.h"
 #include "serial/receiveport.h"
+#include "serial/serialport.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -29,7 +31,7 @@ const char *const HelpText =
     "sentence;\n"
     "a sentence whose meaning alternates (MWV relative and true) gets a line per variant and a warning.\n"
     "\n"
-    "  --port N        a COM port number, 1 to 16 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
+    "  --port N        a COM port number, 1 to %1 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
     "  --device PATH   a device path, such as /dev/ttyUSB0\n"
     "  --baud B        4800 (default) or 38400\n"
     "  --seconds S     stop after S seconds (default: at Ctrl-C, or when the output closes)\n"
@@ -46,7 +48,7 @@ const char *const HelpText =
 
 struct Listening {
     Target target;
-    int baud = 4800;
+    int baud = serial::LineBaud;
     int seconds = 0; // 0: until stopped
     bool json = false;
     QString fields; // talker and sentence whose fields are shown, "GPRMC"
@@ -93,7 +95,7 @@ std::optional<Listening> parse(const QStringList &arguments, Io &io)
                                    QStringLiteral("timestamps in the recording"))});
     p.parse(arguments, 0);
     if (p.helpAsked()) {
-        io.out << HelpText << Qt::flush;
+        io.out << QString::fromLatin1(HelpText).arg(serial::MaxPortNumber) << Qt::flush;
         return std::nullopt;
     }
     Listening o;
