@@ -65,6 +65,17 @@ QString pickText(const bus::Pick &p)
 
 } // namespace
 
+frame::Standard standardOf(const bus::Pick &pick)
+{
+    frame::Standard s;
+    s.talker = vocabulary::findEntry(vocabulary::List::Talker, pick.talker);
+    s.sentence = vocabulary::findEntry(vocabulary::List::Identifier, pick.identifier);
+    s.field = pick.field;
+    if (s.sentence == vocabulary::XdrPosition)
+        s.type = vocabulary::findTransducerLetter(pick.xdrType);
+    return s;
+}
+
 BusMonitor::BusMonitor(BusMonitorHost host)
     : SecondaryWindow(QStringLiteral("Bus monitor"), 13500, 9000), m_host(std::move(host))
 {
@@ -389,7 +400,7 @@ void BusMonitor::useInMainWindow()
     const std::optional<bus::Pick> pick = currentPick();
     if (!pick || bus::whyNotOffered(*pick) || !m_host.useInMainWindow)
         return;
-    m_host.useInMainWindow(*pick);
+    m_host.useInMainWindow(standardOf(*pick));
     showStatus(QStringLiteral("Set in the main window: %1.").arg(pickText(*pick)));
 }
 
@@ -399,7 +410,7 @@ void BusMonitor::useInPlanRow()
     if (!pick || bus::whyNotOffered(*pick) || !m_host.useInPlanRow)
         return;
     const int row = m_spnPlanRow->value();
-    if (const std::optional<QString> refused = m_host.useInPlanRow(row, *pick))
+    if (const std::optional<QString> refused = m_host.useInPlanRow(row, standardOf(*pick)))
         showStatus(QStringLiteral("Plan row %1 did not take it: %2").arg(row).arg(*refused));
     else
         showStatus(QStringLiteral("Set in plan row %1: %2.").arg(row).arg(pickText(*pick)));

@@ -6,6 +6,7 @@
 
 #include "bus/models.h"
 #include "bus/recording.h"
+#include "frame/configuration.h"
 #include "serial/serialport.h"
 #include "ui/secondarywindow.h"
 
@@ -32,12 +33,15 @@ struct BusMonitorHost {
     std::function<QString(QString *why)> device;
     // Whether a send is using the port now.
     std::function<bool()> sending;
-    // Puts a pick into the main window's lists.
-    std::function<void(const bus::Pick &)> useInMainWindow;
-    // Puts a pick into plan row 1..10; nothing when it was taken, otherwise why not. Unset while no plan
-    // window is there to take it.
-    std::function<std::optional<QString>(int row, const bus::Pick &)> useInPlanRow;
+    // Puts a picked field into the main window's lists.
+    std::function<void(const frame::Standard &)> useInMainWindow;
+    // Puts a picked field into plan row 1..10; nothing when it was taken, otherwise why not. Unset while no
+    // plan window is there to take it.
+    std::function<std::optional<QString>(int row, const frame::Standard &)> useInPlanRow;
 };
+
+// A field picked on the bus as the lists' entries: the pick is one the lists offer.
+frame::Standard standardOf(const bus::Pick &pick);
 
 class BusMonitor : public SecondaryWindow {
     Q_OBJECT

@@ -275,15 +275,16 @@ void MainWindow::cmbNmeaID_Click()
     m_cboXDR->setVisible(m_cmbNmeaID->currentIndex() == vocabulary::XdrPosition);
 }
 
-void MainWindow::showPick(const bus::Pick &pick)
+void MainWindow::showStandard(const frame::Standard &s)
 {
-    if (bus::whyNotOffered(pick))
-        return;
-    m_cmbNmeaTalker->setCurrentIndex(vocabulary::findEntry(List::Talker, pick.talker));
-    m_cmbNmeaID->setCurrentIndex(vocabulary::findEntry(List::Identifier, pick.identifier));
-    m_cmbNmeaCommas->setCurrentIndex(pick.field - 1);
-    if (m_cmbNmeaID->currentIndex() == vocabulary::XdrPosition)
-        m_cboXDR->setCurrentIndex(vocabulary::findTransducerLetter(pick.xdrType));
+    if (s.talker >= 0)
+        m_cmbNmeaTalker->setCurrentIndex(s.talker);
+    if (s.sentence >= 0)
+        m_cmbNmeaID->setCurrentIndex(s.sentence);
+    if (s.field >= 1 && s.field <= vocabulary::CommaCount)
+        m_cmbNmeaCommas->setCurrentIndex(s.field - 1);
+    if (s.sentence == vocabulary::XdrPosition && s.type >= 0)
+        m_cboXDR->setCurrentIndex(s.type);
 }
 
 void MainWindow::cmdSend1_Click()

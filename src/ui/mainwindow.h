@@ -3,7 +3,6 @@
 #pragma once
 
 #include "app/program.h"
-#include "bus/monitor.h"
 #include "frame/configuration.h"
 #include "ui/icondialog.h"
 #include "ui/layout.h"
@@ -43,9 +42,9 @@ public:
     ProgressWindow *frmProgress() const { return m_frmProgress.get(); }
     bool isSending() const { return m_busy; }
 
-    // Sets talker, sentence, "Commas" and, for XDR, the transducer type to a field picked on the bus; the
-    // pick is one the lists offer (bus::whyNotOffered says nothing).
-    void showPick(const bus::Pick &pick);
+    // Sets talker, sentence, "Commas" and, for XDR, the transducer type, as the bus monitor picks a field;
+    // an entry that names nothing (-1, or field 0) leaves its list as it is.
+    void showStandard(const frame::Standard &s);
 
     void cmdSend1_Click();
     void cmdSend2_Click();

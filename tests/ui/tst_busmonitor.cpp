@@ -55,11 +55,11 @@ public:
 struct Setup {
     BusPort port;
     bool sending = false;
-    std::optional<bus::Pick> taken;
+    std::optional<frame::Standard> taken;
     ui::BusMonitor monitor{ui::BusMonitorHost{&port,
                                               [](QString *) { return QStringLiteral("/dev/ttyUSB0"); },
                                               [this] { return sending; },
-                                              [this](const bus::Pick &p) { taken = p; },
+                                              [this](const frame::Standard &p) { taken = p; },
                                               {}}};
 
     void play(const QByteArray &bytes)
@@ -158,11 +158,14 @@ void tst_BusMonitor::carry()
     }
     use->click();
     QVERIFY(s.taken);
-    QCOMPARE(
-        QStringList({s.taken->talker, s.taken->identifier, QString::number(s.taken->field), s.taken->xdrType})
-            .join(QLatin1Char(' '))
-            .trimmed(),
-        picked);
+    const QString type =
+        s.taken->type >= 0 ? vocabulary::transducerLetters().value(s.taken->type) : QString();
+    QCOMPARE(QStringList({vocabulary::entries(vocabulary::List::Talker).value(s.taken->talker),
+                          vocabulary::entries(vocabulary::List::Identifier).value(s.taken->sentence),
+                          QString::number(s.taken->field), type})
+                 .join(QLatin1Char(' '))
+                 .trimmed(),
+             picked);
     // No plan window here: the plan row says why it cannot take it.
     QVERIFY(!s.find<QPushButton>("cmdUsePlan")->isEnabled());
     QVERIFY(s.find<QPushButton>("cmdUsePlan")->toolTip().contains(QLatin1String("Plan")));
@@ -192,7 +195,7 @@ void tst_BusMonitor::carryIntoTheMainWindow()
     ui::BusMonitor monitor{ui::BusMonitorHost{&port,
                                               [](QString *) { return QStringLiteral("/dev/ttyUSB0"); },
                                               [] { return false; },
-                                              [&](const bus::Pick &p) { window.showPick(p); },
+                                              [&](const frame::Standard &p) { window.showStandard(p); },
                                               {}}};
     monitor.start();
     port.incoming = readData(QStringLiteral("captures/chartplotter-bus.nmea"));
