@@ -1,5 +1,7 @@
 #include "ui/mainwindow.h"
 
+#include "serial/portmap.h"
+
 #include "app/texts.h"
 #include "frame/configuration.h"
 #include "serial/portopener.h"
@@ -241,6 +243,12 @@ void MainWindow::fillLists()
 void MainWindow::refreshPortLabel()
 {
     m_lblCommsPort->setText(portLabel(m_program.ComPortNumber));
+    // What the number opens, so COM1 is never taken for the USB adapter by mistake.
+    const serial::PortDevice port = serial::portDevice(m_program.ComPortNumber);
+    const QString what =
+        port.device.isEmpty() ? QStringLiteral("No serial device for this number.") : serial::portLine(port);
+    m_lblCommsPort->setToolTip(what.toHtmlEscaped());
+    m_lblCommsPort->setAccessibleDescription(what);
     fitCaption(m_lblCommsPort, Kind::Label);
 }
 
@@ -410,8 +418,10 @@ void MainWindow::TransmitSentence()
         showText(
             QStringLiteral("Sentence not sent"),
             QStringLiteral("The sentence was not sent: the serial port failed during the transfer.\r\n\r\n%1"
-                           "\r\n\r\nCheck the cable and the serial adapter, then press Send again.")
-                .arg(frame::failedAfter(*failure, transmitter.repetitionsSent())),
+                           "\r\n\r\nCheck the cable and the serial adapter, then press Send again.\r\n\r\n"
+                           "Port: %2")
+                .arg(frame::failedAfter(*failure, transmitter.repetitionsSent()),
+                     serial::portLine(serial::portDevice(m_program.ComPortNumber))),
             true);
     }
 }
