@@ -2,10 +2,11 @@
 
 #include "app/texts.h"
 #include "frame/composer.h"
-#include "serial/portopener.h"
+#include "frame/sendstep.h"
 #include "ui/accessibility.h"
 #include "ui/choicecombo.h"
 #include "ui/keyboard.h"
+#include "ui/messages.h"
 #include "ui/placement.h"
 
 #include <QActionGroup>
@@ -13,11 +14,9 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDir>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -32,29 +31,6 @@ static void initResources()
 namespace ui {
 
 using vocabulary::List;
-
-namespace {
-
-// The standard message box, except that it never wraps a line: the help texts are laid out line by line with
-// leading blanks, and a wrapped line would break their wiring tables apart.
-class TextBox : public QMessageBox {
-public:
-    using QMessageBox::QMessageBox;
-
-protected:
-    void showEvent(QShowEvent *event) override
-    {
-        // The box wraps a text wider than half the screen or 500 pixels; as wide as its longest line, its
-        // label has nothing left to wrap.
-        if (auto *label = findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
-            label->setWordWrap(false);
-            label->setMinimumWidth(label->sizeHint().width());
-        }
-        QMessageBox::showEvent(event);
-    }
-};
-
-} // namespace
 
 QString portLabel(int comPortNumber)
 {
@@ -323,7 +299,7 @@ void MainWindow::send(Sentence kind)
     const frame::ComposeError missing =
         compose(kind, chosenProduct(), m_program.IconIndex, m_program.SentenceBytes);
     if (missing) {
-        showText(QStringLiteral("Nothing sent"),
+        showText(this, QStringLiteral("Nothing sent"),
                  QStringLiteral(
                      "No entry is chosen in the \"%1\" list.\r\n\r\nPlease choose one of its entries and "
                      "press Send again.")
@@ -357,51 +333,37 @@ void MainWindow::cmdIconsContinue_Click()
     m_program.IconsDone = true;
 }
 
-bool MainWindow::OpenComPort()
-{
-    const auto ask = [this](const QString &prompt) -> std::optional<QString> {
-        QInputDialog box(this);
-        box.setObjectName(QStringLiteral("communicationsError"));
-        box.setWindowTitle(QStringLiteral("Communications Error"));
-        box.setInputMode(QInputDialog::TextInput);
-        box.setLabelText(displayText(prompt));
-        box.setTextValue(QStringLiteral("0"));
-        box.setWindowModality(Qt::ApplicationModal);
-        takeFocusWhenShown(&box);
-        if (box.exec() != QDialog::Accepted)
-            return std::nullopt;
-        return box.textValue();
-    };
-    const auto changed = [this](std::int16_t number) { setComPortNumber(number); };
-    return serial::OpenComPort(m_port, m_program.ComPortNumber, ask, changed);
-}
-
 void MainWindow::TransmitSentence()
 {
+    frame::SendEvents events;
+    events.askPort = [this](const QString &prompt) { return askComPortNumber(this, prompt); };
+    events.portChanged = [this](std::int16_t number) { setComPortNumber(number); };
+    events.started = [this](const frame::SendProgress &) {
+        setEnabled(false);
+        if (!m_frmProgress) {
+            m_frmProgress = std::make_unique<ProgressWindow>();
+            m_frmProgress->setOwner(this);
+        }
+        m_frmProgress->ProgressBar1()->setValue(0);
+        m_frmProgress->setWindowTitle(QStringLiteral("Sending new sentence..."));
+        m_frmProgress->show();
+    };
+    events.progress = [this](const frame::SendProgress &p) {
+        m_frmProgress->ProgressBar1()->setValue(p.barValue());
+    };
+    const frame::SendReport report = frame::send(m_port, frame::ComPort{m_program.ComPortNumber},
+                                                 m_program.SentenceBytes, events, m_program.pacing);
     // Cancel at the port prompt abandons this send: nothing would reach the display, so nothing pretends to.
-    if (!OpenComPort())
+    if (report.outcome == frame::SendOutcome::NotOpened)
         return;
-    setEnabled(false);
-    if (!m_frmProgress) {
-        m_frmProgress = std::make_unique<ProgressWindow>();
-        m_frmProgress->setOwner(this);
-    }
-    m_frmProgress->ProgressBar1()->setValue(0);
-    m_frmProgress->setWindowTitle(QStringLiteral("Sending new sentence..."));
-    m_frmProgress->show();
-
-    frame::Transmitter transmitter(m_port, m_program.pacing);
-    const std::optional<QString> failure = transmitter.TransmitSentence(
-        m_program.SentenceBytes, [this](int value) { m_frmProgress->ProgressBar1()->setValue(value); });
-
     m_frmProgress->hide();
     setEnabled(true);
-    if (failure) {
+    if (!report.sent()) {
         showText(
-            QStringLiteral("Sentence not sent"),
+            this, QStringLiteral("Sentence not sent"),
             QStringLiteral("The sentence was not sent: the serial port failed during the transfer.\r\n\r\n%1"
                            "\r\n\r\nCheck the cable and the serial adapter, then press Send again.")
-                .arg(frame::failedAfter(*failure, transmitter.repetitionsSent())),
+                .arg(report.failure()),
             true);
     }
 }
@@ -432,7 +394,7 @@ void MainWindow::cmdQuit_Click()
     const std::optional<QString> failure = app::quitProgram(m_program, selectedProduct(), m_port);
     refreshPortLabel();
     if (failure) {
-        showText(QStringLiteral("Settings not saved"),
+        showText(this, QStringLiteral("Settings not saved"),
                  QStringLiteral("The product and COM port could not be saved to\r\n%1\r\n\r\n%2")
                      .arg(QDir::toNativeSeparators(m_program.settingsLocation.writePath), *failure),
                  true);
@@ -465,26 +427,17 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::Help_MD20_40_Click()
 {
-    showText(app::HelpMd2040Title, app::helpMd2040Text());
+    showText(this, app::HelpMd2040Title, app::helpMd2040Text());
 }
 
 void MainWindow::Help_MD90_Click()
 {
-    showText(app::HelpMd90Title, app::helpMd90Text());
+    showText(this, app::HelpMd90Title, app::helpMd90Text());
 }
 
 void MainWindow::About_Click()
 {
-    showText(app::AboutTitle, app::aboutText(m_program.ProgramVersion));
-}
-
-void MainWindow::showText(const QString &title, const QString &text, bool warning)
-{
-    TextBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, title, displayText(text),
-                QMessageBox::Ok, this);
-    box.setTextFormat(Qt::PlainText);
-    takeFocusWhenShown(&box);
-    box.exec();
+    showText(this, app::AboutTitle, app::aboutText(m_program.ProgramVersion));
 }
 
 void MainWindow::updatePreviews()

@@ -61,7 +61,6 @@ private:
     void runIconStep();
     void cmdIconsContinue_Click();
     void cmdCommsAccept_Click();
-    bool OpenComPort();
     void TransmitSentence();
     void fillLists();
     void refreshPortLabel();
@@ -71,7 +70,6 @@ private:
     frame::ComposeError compose(Sentence kind, const vocabulary::Product &product, std::int16_t &iconIndex,
                                 frame::SentenceBytes &s) const;
     void updatePreviews();
-    void showText(const QString &title, const QString &text, bool warning = false);
     void endProgram();
 
     app::Program &m_program;
