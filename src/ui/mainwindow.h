@@ -5,7 +5,7 @@
 #include "app/program.h"
 #include "frame/composer.h"
 #include "ui/icondialog.h"
-#include "ui/layout.h"
+#include "ui/mainlayout.h"
 #include "ui/optiongroup.h"
 #include "ui/portdialog.h"
 #include "ui/progresswindow.h"
@@ -22,8 +22,6 @@ class QPushButton;
 class QRadioButton;
 
 namespace ui {
-
-const QList<ControlSpec> &mainWindowLayout();
 
 // The port label's text: "COM Port = " and the number with its sign position, "COM Port =  3".
 QString portLabel(int comPortNumber);

@@ -1,0 +1,91 @@
+#include "ui/mainlayout.h"
+
+#include "ui/accessibility.h"
+#include "vocabulary/products.h"
+
+#include <QWidget>
+
+#include <array>
+
+namespace ui {
+namespace {
+
+// Where each product's option stands in the "Product ID" frame, one beneath the other.
+struct OptionPlace {
+    int top;
+    int width;
+};
+inline constexpr std::array ProductOptions{OptionPlace{360, 1215}, OptionPlace{720, 2175},
+                                           OptionPlace{1080, 2175}};
+static_assert(ProductOptions.size() == vocabulary::Products.size(),
+              "a product added to the table needs its row");
+
+QList<ControlSpec> productOptions()
+{
+    QList<ControlSpec> rows;
+    for (int i = 0; i < vocabulary::ProductCount; ++i) {
+        const OptionPlace &at = ProductOptions[std::size_t(i)];
+        rows.append({QStringLiteral("optProduct(%1)").arg(i), Kind::OptionButton,
+                     vocabulary::Products[std::size_t(i)].caption, "fraProductID", 240, at.top, at.width, 375,
+                     i + 1});
+    }
+    return rows;
+}
+
+} // namespace
+
+const QList<ControlSpec> &mainWindowLayout()
+{
+    static const QList<ControlSpec> table =
+        QList<ControlSpec>{
+            {"fraProductID", Kind::Frame, "Product ID", {}, 150, 240, 2835, 1575, 0},
+            {"fraNmea", Kind::Frame, "Standard NMEA 0183 Sentences", {}, 3240, 240, 6550, 1575, 4},
+            {"fraComPort", Kind::Frame, "", {}, 150, 1920, 2835, 615, 14},
+            {"fraVelmora",
+             Kind::Frame,
+             "Velmora $PVLM Proprietary NMEA 0183 Sentences",
+             {},
+             3240,
+             1920,
+             6550,
+             1335,
+             17},
+            {"cmdQuit", Kind::CommandButton, "Quit", {}, 150, 2760, 2835, 500, 13},
+        } +
+        productOptions() +
+        QList<ControlSpec>{
+            {"lblCommsPort", Kind::Label, "COM Port = 0", "fraComPort", 840, 240, 1095, 255, 15},
+
+            {"lblNmeaTalker", Kind::Label, "Talker ID", "fraNmea", 210, 300, 675, 255, 10},
+            {"lblNmeaID", Kind::Label, "Indentifier", "fraNmea", 1650, 300, 705, 255, 9},
+            {"lblNmeaCommas", Kind::Label, "Commas", "fraNmea", 3045, 300, 630, 255, 8},
+            {"lblMemoryLocation1", Kind::Label, "Memory Location", "fraNmea", 3900, 300, 1335, 255, 12},
+            {"cmbNmeaTalker", Kind::ComboBox, "AG", "fraNmea", 120, 645, 850, 315, 7},
+            {"cmbNmeaID", Kind::ComboBox, "AAM", "fraNmea", 1350, 645, 1300, 315, 6},
+            {"cmbNmeaCommas", Kind::ComboBox, "1", "fraNmea", 3000, 645, 735, 315, 5},
+            {"cboMemoryLocation1", Kind::ComboBox, "1", "fraNmea", 3960, 645, 1215, 315, 11},
+            {"cmdSend1", Kind::CommandButton, "Send", "fraNmea", 5280, 645, 1155, 315, 16},
+            {"cboXDR", Kind::ComboBox, "A - Amps", "fraNmea", 1350, 1080, 5100, 315, 23},
+
+            {"lblVmInstrumentID", Kind::Label, "Velmora Instrument", "fraVelmora", 1560, 480, 1335, 255, 22},
+            {"lblMemoryLocation2", Kind::Label, "Memory Location", "fraVelmora", 3900, 480, 1335, 255, 20},
+            {"cboVmInstrumentID", Kind::ComboBox, "WX20/40 WINDLASS BATTERY VOLTAGE", "fraVelmora", 120, 825,
+             3735, 315, 21},
+            {"cboMemoryLocation2", Kind::ComboBox, "1", "fraVelmora", 3960, 825, 1215, 315, 19},
+            {"cmdSend2", Kind::CommandButton, "Send", "fraVelmora", 5280, 825, 1155, 315, 18},
+        };
+    return table;
+}
+
+void nameMainControls(const QHash<QString, QWidget *> &controls)
+{
+    nameByLabels(controls, {{"lblNmeaTalker", "cmbNmeaTalker"},
+                            {"lblNmeaID", "cmbNmeaID"},
+                            {"lblNmeaCommas", "cmbNmeaCommas"},
+                            {"lblMemoryLocation1", "cboMemoryLocation1"},
+                            {"lblVmInstrumentID", "cboVmInstrumentID"},
+                            {"lblMemoryLocation2", "cboMemoryLocation2"}});
+    controls.value(QStringLiteral("cboXDR"))->setAccessibleName(QStringLiteral("Transducer type"));
+}
+
+} // namespace ui
