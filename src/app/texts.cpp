@@ -49,4 +49,25 @@ QString aboutText(const QString &programVersion)
     return lines.join(QStringLiteral("\r\n"));
 }
 
+QString nothingSentText(vocabulary::List missing)
+{
+    return QStringLiteral(
+               "No entry is chosen in the \"%1\" list.\r\n\r\nPlease choose one of its entries and "
+               "press Send again.")
+        .arg(vocabulary::listCaption(missing));
+}
+
+QString notSentText(const QString &failure)
+{
+    return QStringLiteral("The sentence was not sent: the serial port failed during the transfer.\r\n\r\n%1"
+                          "\r\n\r\nCheck the cable and the serial adapter, then press Send again.")
+        .arg(failure);
+}
+
+QString notSavedText(const QString &path, const QString &failure)
+{
+    return QStringLiteral("The product and COM port could not be saved to\r\n%1\r\n\r\n%2")
+        .arg(path, failure);
+}
+
 } // namespace app

@@ -16,7 +16,6 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -118,10 +117,8 @@ void MainWindow::Form_Load(const QString &programDir)
     m_frmComms->setOwner(this);
     m_frmIcons = std::make_unique<IconDialog>();
     m_frmIcons->setOwner(this);
-    const QPoint corner = positionTwips(this);
-    moveTwips(m_frmComms.get(), corner.x() + 1000, corner.y() + 1000);
+    placeDialogs();
     m_frmComms->Form_Load(m_program.ComPortNumber);
-    moveTwips(m_frmIcons.get(), corner.x() + 1000, corner.y() + 1000);
     connect(m_frmComms.get(), &PortDialog::accepted, this, &MainWindow::cmdCommsAccept_Click);
     connect(m_frmIcons.get(), &IconDialog::continued, this, &MainWindow::cmdIconsContinue_Click);
     connect(m_frmIcons.get(), &IconDialog::selectionChanged, this, &MainWindow::updatePreviews);
@@ -236,12 +233,7 @@ void MainWindow::send(Sentence kind)
     const frame::ComposeError missing =
         compose(kind, chosenProduct(), m_program.IconIndex, m_program.SentenceBytes);
     if (missing) {
-        showText(this, QStringLiteral("Nothing sent"),
-                 QStringLiteral(
-                     "No entry is chosen in the \"%1\" list.\r\n\r\nPlease choose one of its entries and "
-                     "press Send again.")
-                     .arg(vocabulary::listCaption(*missing)),
-                 true);
+        showText(this, app::NothingSentTitle, app::nothingSentText(*missing), true);
         return;
     }
     TransmitSentence();
@@ -281,13 +273,9 @@ void MainWindow::TransmitSentence()
             m_frmProgress = std::make_unique<ProgressWindow>();
             m_frmProgress->setOwner(this);
         }
-        m_frmProgress->ProgressBar1()->setValue(0);
-        m_frmProgress->setWindowTitle(QStringLiteral("Sending new sentence..."));
-        m_frmProgress->show();
+        m_frmProgress->startSend();
     };
-    events.progress = [this](const frame::SendProgress &p) {
-        m_frmProgress->ProgressBar1()->setValue(p.barValue());
-    };
+    events.progress = [this](const frame::SendProgress &p) { m_frmProgress->showProgress(p); };
     const frame::SendReport report = frame::send(m_port, frame::ComPort{m_program.ComPortNumber},
                                                  m_program.SentenceBytes, events, m_program.pacing);
     // Cancel at the port prompt abandons this send: nothing would reach the display, so nothing pretends to.
@@ -295,19 +283,14 @@ void MainWindow::TransmitSentence()
         return;
     m_frmProgress->hide();
     setEnabled(true);
-    if (!report.sent()) {
-        showText(
-            this, QStringLiteral("Sentence not sent"),
-            QStringLiteral("The sentence was not sent: the serial port failed during the transfer.\r\n\r\n%1"
-                           "\r\n\r\nCheck the cable and the serial adapter, then press Send again.")
-                .arg(report.failure()),
-            true);
-    }
+    if (!report.sent())
+        showText(this, app::NotSentTitle, app::notSentText(report.failure()), true);
 }
 
 void MainWindow::ComsPort_Click()
 {
-    // The menu is not a keyboard stop of the window: Accept brings the focus back to the control that had it.
+    // The menu is not a keyboard stop of the window: Accept brings the focus back to the control that had
+    // it.
     QWidget *focus = focusWidget();
     const bool stop = focus && focus != centralWidget() && centralWidget()->isAncestorOf(focus) &&
                       (focus->focusPolicy() & Qt::TabFocus);
@@ -331,9 +314,8 @@ void MainWindow::cmdQuit_Click()
     const std::optional<QString> failure = app::quitProgram(m_program, selectedProduct(), m_port);
     refreshPortLabel();
     if (failure) {
-        showText(this, QStringLiteral("Settings not saved"),
-                 QStringLiteral("The product and COM port could not be saved to\r\n%1\r\n\r\n%2")
-                     .arg(QDir::toNativeSeparators(m_program.settingsLocation.writePath), *failure),
+        showText(this, app::NotSavedTitle,
+                 app::notSavedText(QDir::toNativeSeparators(m_program.settingsLocation.writePath), *failure),
                  true);
     }
     endProgram();
