@@ -77,6 +77,19 @@ const QList<ControlSpec> &mainWindowLayout()
     return table;
 }
 
+const QList<QPair<QString, vocabulary::List>> &mainLists()
+{
+    using vocabulary::List;
+    static const QList<QPair<QString, List>> lists = {{"cmbNmeaTalker", List::Talker},
+                                                      {"cmbNmeaID", List::Identifier},
+                                                      {"cmbNmeaCommas", List::Commas},
+                                                      {"cboMemoryLocation1", List::MemoryLocation1},
+                                                      {"cboXDR", List::Xdr},
+                                                      {"cboVmInstrumentID", List::Instrument},
+                                                      {"cboMemoryLocation2", List::MemoryLocation2}};
+    return lists;
+}
+
 void nameMainControls(const QHash<QString, QWidget *> &controls)
 {
     nameByLabels(controls, {{"lblNmeaTalker", "cmbNmeaTalker"},

@@ -3,10 +3,14 @@
 #pragma once
 
 #include "ui/layout.h"
+#include "vocabulary/vocabulary.h"
 
 namespace ui {
 
 const QList<ControlSpec> &mainWindowLayout();
+
+// Each list of the window with the entries it holds, in the order start-up fills them.
+const QList<QPair<QString, vocabulary::List>> &mainLists();
 
 // The lists are named by the labels above them; the transducer type list has none of its own.
 void nameMainControls(const QHash<QString, QWidget *> &controls);

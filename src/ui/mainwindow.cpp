@@ -95,9 +95,9 @@ MainWindow::MainWindow(app::Program &program, serial::SerialPort &port) : m_prog
     connect(m_cmdSend2, &QPushButton::clicked, this, &MainWindow::cmdSend2_Click);
     connect(m_cmdQuit, &QPushButton::clicked, this, &MainWindow::cmdQuit_Click);
     connect(m_cmbNmeaID, &QComboBox::currentIndexChanged, this, &MainWindow::cmbNmeaID_Click);
-    for (QComboBox *list : {m_cmbNmeaTalker, m_cmbNmeaID, m_cmbNmeaCommas, m_cboMemoryLocation1, m_cboXDR,
-                            m_cboVmInstrumentID, m_cboMemoryLocation2})
-        connect(list, &QComboBox::currentIndexChanged, this, &MainWindow::updatePreviews);
+    for (const auto &[name, list] : mainLists())
+        connect(qobject_cast<QComboBox *>(controls.value(name)), &QComboBox::currentIndexChanged, this,
+                &MainWindow::updatePreviews);
     connect(m_productGroup, &QButtonGroup::idToggled, this, &MainWindow::updatePreviews);
 }
 
@@ -129,23 +129,8 @@ void MainWindow::Form_Load(const QString &programDir)
 
 void MainWindow::fillLists()
 {
-    const QList<QPair<QComboBox *, List>> lists = {{m_cmbNmeaTalker, List::Talker},
-                                                   {m_cmbNmeaID, List::Identifier},
-                                                   {m_cmbNmeaCommas, List::Commas},
-                                                   {m_cboMemoryLocation1, List::MemoryLocation1},
-                                                   {m_cboXDR, List::Xdr},
-                                                   {m_cboVmInstrumentID, List::Instrument},
-                                                   {m_cboMemoryLocation2, List::MemoryLocation2}};
-    for (const auto &[combo, list] : lists) {
-        {
-            // The selection is set only once every entry is in, so its handler sees the whole list.
-            const QSignalBlocker blocker(combo);
-            combo->clear();
-            combo->addItems(vocabulary::entries(list));
-            combo->setCurrentIndex(-1);
-        }
-        combo->setCurrentIndex(0);
-    }
+    for (const auto &[name, list] : mainLists())
+        fillList(findChild<QComboBox *>(name), list);
 }
 
 void MainWindow::refreshPortLabel()
