@@ -4,12 +4,16 @@
 #include "cli/sentence.h"
 #include "cli/verbs.h"
 #include "plan/plansend.h"
+#include "serial/devicepath.h"
+#include "serial/portmap.h"
 #include "serial/qtserialport.h"
+#include "vocabulary/products.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cmath>
 
 namespace cli {
@@ -49,11 +53,12 @@ const char *const HelpText =
     "what\n"
     "         is valid there\n"
     "frames   prints the ten frames of every location, in location order, each block headed by the location\n"
-    "         and what it shows; --json gives one JSON object per location (location, shows, frames)\n"
+    "         and what it shows; --json gives one JSON object per location (location, shows, kind,\n"
+    "         talker, sentence, field, type, instrument, icon, frames)\n"
     "send     checks the plan and sends nothing unless it is clean; then sends location after location at\n"
     "         4800 baud, one byte every 50 ms, ten repetitions each, and says which were sent; Ctrl-C\n"
     "         stops it after the byte on the wire\n"
-    "  --port N        a COM port number, 1 to 16 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
+    "  --port N        a COM port number, 1 to %1 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
     "  --device PATH   a device path, such as /dev/ttyUSB0\n"
     "  --gap SECONDS   pause between two locations (default 1; 0 for none)\n"
     "  --confirm       wait for Enter before each location, for a display that must be put back into\n"
@@ -64,7 +69,8 @@ const char *const HelpText =
     "         product, a location the plan already has, and anything but a regular file\n"
     "\n"
     "Exit status: 0 done (check: the plan is clean); 1 a send failed or export could not write; 2 bad\n"
-    "arguments or a plan with faults (nothing is sent).\n";
+    "arguments, a plan with faults, or a FILE that is no regular file or is larger than 1 MB (nothing is\n"
+    "sent).\n";
 
 const QStringList Verbs = {"check", "frames", "send", "export"};
 
@@ -81,16 +87,18 @@ QString fileArgument(const QString &verb, const Options &o)
 bool helped(const Options &o, Io &io)
 {
     if (o.helpAsked())
-        io.out << HelpText;
+        io.out << QString::fromLatin1(HelpText).arg(serial::MaxPortNumber);
     return o.helpAsked();
 }
 
-// Reads the plan; on faults prints each and returns nothing.
+// Reads the plan; on faults prints them (the first few and how many more) and returns nothing.
 std::optional<plan::Plan> readClean(const QString &path, Io &io)
 {
     const plan::ReadResult r = plan::readPlan(path);
-    for (const plan::Fault &f : r.faults)
+    for (const plan::Fault &f : r.faults.first(std::min(r.faults.size(), qsizetype(plan::MaxFaultsShown))))
         io.err << f.text() << '\n';
+    if (r.faults.size() > plan::MaxFaultsShown)
+        io.err << "... and " << r.faults.size() - plan::MaxFaultsShown << " more faults\n";
     if (!r.faults.isEmpty())
         return std::nullopt;
     return r.plan;
@@ -100,7 +108,7 @@ QString locationList(const plan::Plan &p)
 {
     QList<int> numbers;
     for (const plan::Location &l : p.locations)
-        numbers << l.number;
+        numbers << l.location;
     return plan::locationRanges(numbers);
 }
 
@@ -114,12 +122,16 @@ int planCheck(const QStringList &arguments, Io &io)
     const std::optional<plan::Plan> p = readClean(path, io);
     if (!p) {
         if (QFileInfo(path).isFile())
-            io.err << "mdconfig-cli: " << path
+            io.err << "mdconfig-cli: " << serial::printable(path)
                    << " has faults; nothing in it can be sent until they are mended\n";
         return Usage;
     }
-    io.out << path << ": a clean plan for product " << p->product << " (" << plan::productCaption(p->product)
-           << "), locations " << locationList(*p) << '\n';
+    io.out << serial::printable(path) << ": a clean plan for product " << p->product << " ("
+           << vocabulary::productCaption(p->product) << "), ";
+    if (p->locations.isEmpty())
+        io.out << "no location yet; add them with mdconfig-cli plan export or as [location.N] tables\n";
+    else
+        io.out << "locations " << locationList(*p) << '\n';
     return Ok;
 }
 
@@ -134,6 +146,9 @@ int planFrames(const QStringList &arguments, Io &io)
     const std::optional<plan::Plan> p = readClean(path, io);
     if (!p)
         return Usage;
+    if (p->locations.isEmpty())
+        io.err << "mdconfig-cli: " << serial::printable(path) << " has no location yet, so no frames\n";
+    const vocabulary::Product &product = vocabulary::product(p->product);
     bool firstBlock = true;
     for (const plan::Location &l : p->locations) {
         const QList<QByteArray> all = plan::frames(p->product, l);
@@ -141,16 +156,15 @@ int planFrames(const QStringList &arguments, Io &io)
             QJsonArray hex;
             for (const QByteArray &f : all)
                 hex.append(frame::toHex(f));
-            const QJsonObject line{{QStringLiteral("location"), l.number},
-                                   {QStringLiteral("shows"), plan::shows(l, p->product)},
-                                   {QStringLiteral("frames"), hex}};
+            QJsonObject line = frame::toJson(l, product.sendsIconByte);
+            line.insert(QStringLiteral("frames"), hex);
             io.out << jsonLine(line) << '\n';
             continue;
         }
         if (!firstBlock)
             io.out << '\n';
         firstBlock = false;
-        io.out << "location " << l.number << ": " << plan::shows(l, p->product) << '\n';
+        io.out << "location " << l.location << ": " << frame::shows(l, product) << '\n';
         for (const QByteArray &f : all)
             io.out << frame::toHex(f) << '\n';
     }
@@ -187,12 +201,15 @@ int planSend(const QStringList &arguments, Io &io)
     // The whole plan is checked before the port is even looked at: a faulty plan sends nothing.
     const std::optional<plan::Plan> p = readClean(path, io);
     if (!p) {
-        io.err << "mdconfig-cli: " << path << " has faults; nothing was sent\n";
+        io.err << "mdconfig-cli: " << serial::printable(path) << " has faults; nothing was sent\n";
         return Usage;
     }
+    if (p->locations.isEmpty())
+        throw UsageError{
+            QStringLiteral("%1 has no location yet; nothing was sent").arg(serial::printable(path))};
     int toSend = 0;
     for (const plan::Location &l : p->locations)
-        toSend += l.number >= options.from ? 1 : 0;
+        toSend += l.location >= options.from ? 1 : 0;
     if (toSend == 0)
         throw UsageError{QStringLiteral("--from: the plan has no location from %1 on; its locations: %2")
                              .arg(options.from)
@@ -212,12 +229,12 @@ int planSend(const QStringList &arguments, Io &io)
         events.confirm = [&](const plan::Location &l) {
             io.out << "Put the display into programming mode (hold UP and DOWN until it shows \"rdY\"), then "
                       "press Enter to send location "
-                   << l.number << "..." << Qt::endl;
+                   << l.location << "..." << Qt::endl;
             switch (readInputLine()) {
             case InputLine::Read:
                 return true;
             case InputLine::Ended:
-                io.err << "mdconfig-cli: standard input ended: no Enter for location " << l.number << '\n';
+                io.err << "mdconfig-cli: standard input ended: no Enter for location " << l.location << '\n';
                 return false;
             case InputLine::Interrupted:
                 return false;
@@ -226,7 +243,9 @@ int planSend(const QStringList &arguments, Io &io)
         };
     }
     events.starting = [&](const plan::Location &l) {
-        io.out << "location " << l.number << ": " << plan::shows(l, p->product) << '\n' << Qt::flush;
+        io.out << "location " << l.location << ": " << frame::shows(l, vocabulary::product(p->product))
+               << '\n'
+               << Qt::flush;
     };
     events.repetition = [&](const plan::Location &, int r) {
         ++repetitionsDone;
@@ -240,7 +259,7 @@ int planSend(const QStringList &arguments, Io &io)
     events.sent = [&](const plan::Location &l) {
         if (io.outIsTerminal)
             io.out << '\n';
-        io.out << "location " << l.number << " sent\n" << Qt::flush;
+        io.out << "location " << l.location << " sent\n" << Qt::flush;
     };
 
     serial::QtSerialPort port;
@@ -279,13 +298,16 @@ int planExport(const QStringList &arguments, Io &io)
     if (iconLeftOut(d))
         throw UsageError{QStringLiteral("--icon: product %1 (%2) shows no icon; icons are for product %3")
                              .arg(product)
-                             .arg(plan::productCaption(product), plan::iconProducts())};
+                             .arg(vocabulary::productCaption(product), vocabulary::iconProducts())};
 
-    if (const std::optional<QString> failure = plan::appendLocation(path, l, product)) {
+    bool notAPlanFile = false;
+    if (const std::optional<QString> failure = plan::appendLocation(path, l, product, &notAPlanFile)) {
         io.err << "mdconfig-cli: " << *failure << '\n';
-        return Failed;
+        // A FILE that can hold no plan is refused as plan check refuses it.
+        return notAPlanFile ? Usage : Failed;
     }
-    io.out << "location " << l.number << " (" << plan::shows(l, product) << ") added to " << path << '\n';
+    io.out << "location " << l.location << " (" << frame::shows(l, vocabulary::product(product))
+           << ") added to " << serial::printable(path) << '\n';
     return Ok;
 }
 
@@ -299,7 +321,7 @@ int plan(const QStringList &arguments, Io &io)
         if (verb.isEmpty())
             throw UsageError{QStringLiteral("plan: a verb is missing; valid verbs: ") +
                              Verbs.join(QStringLiteral(", "))};
-        io.out << HelpText;
+        io.out << QString::fromLatin1(HelpText).arg(serial::MaxPortNumber);
         return Ok;
     }
     const QStringList rest = arguments.mid(1);
@@ -312,7 +334,7 @@ int plan(const QStringList &arguments, Io &io)
     if (verb == QLatin1String("export"))
         return planExport(rest, io);
     throw UsageError{QStringLiteral("plan: unknown verb \"%1\"; valid verbs: %2")
-                         .arg(verb, Verbs.join(QStringLiteral(", ")))};
+                         .arg(serial::printable(verb), Verbs.join(QStringLiteral(", ")))};
 }
 
 } // namespace cli

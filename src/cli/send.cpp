@@ -50,11 +50,12 @@ int send(const QStringList &arguments, Io &io)
     events.stopRequested = interruptRequested;
     serial::QtSerialPort port;
     const frame::SendReport report = frame::send(port, frame::Device{device}, s, events);
-    if (io.outIsTerminal && report.outcome != frame::SendOutcome::NotOpened)
+    if (io.outIsTerminal && report.bytesTotal > 0)
         io.out << '\n' << Qt::flush;
     switch (report.outcome) {
     case frame::SendOutcome::Sent:
         break;
+    case frame::SendOutcome::Incomplete:
     case frame::SendOutcome::NotOpened:
         io.err << "mdconfig-cli: " << report.failure() << '\n';
         return Failed;

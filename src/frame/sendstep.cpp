@@ -9,6 +9,7 @@ QString SendReport::failure() const
         return {};
     case SendOutcome::Failed:
         return failedAfter(why, repetitions);
+    case SendOutcome::Incomplete:
     case SendOutcome::NotOpened:
     case SendOutcome::Stopped:
         break;
@@ -68,6 +69,21 @@ SendReport send(serial::SerialPort &port, const Destination &to, SentenceBytes &
         return report;
     }
     return transmit(port, s, events, pacing);
+}
+
+SendReport send(serial::SerialPort &port, const Destination &to, const Configuration &c,
+                const vocabulary::Product &product, const SendEvents &events, const Pacing &pacing)
+{
+    SentenceBytes s;
+    if (const EncodeError missing = encode(c, product, s)) {
+        SendReport report;
+        report.outcome = SendOutcome::Incomplete;
+        report.missing = missing;
+        report.why =
+            QStringLiteral("no entry is chosen in the \"%1\" list").arg(vocabulary::listCaption(*missing));
+        return report;
+    }
+    return send(port, to, s, events, pacing);
 }
 
 } // namespace frame

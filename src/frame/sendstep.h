@@ -3,6 +3,7 @@
 // to ask for a stop.
 #pragma once
 
+#include "frame/configuration.h"
 #include "frame/transmitter.h"
 #include "serial/portopener.h"
 
@@ -48,10 +49,11 @@ struct SendEvents {
 };
 
 enum class SendOutcome {
-    Sent,      // every byte went out
-    NotOpened, // nothing was written: the port did not open, or the user gave up at the prompt
-    Failed,    // a write failed; the port is closed
-    Stopped,   // a stop was asked for; the port is closed
+    Sent,       // every byte went out
+    Incomplete, // nothing was opened or written: a list of the configuration has no entry chosen
+    NotOpened,  // nothing was written: the port did not open, or the user gave up at the prompt
+    Failed,     // a write failed; the port is closed
+    Stopped,    // a stop was asked for; the port is closed
 };
 
 struct SendReport {
@@ -62,10 +64,12 @@ struct SendReport {
     int repetitions = 0; // gone out whole
     int bytes = 0;       // written, whole repetitions or not
     int bytesTotal = 0;  // a whole send's bytes; 0 when the port did not open
+    EncodeError missing; // the list without an entry, when Incomplete
 
     bool sent() const { return outcome == SendOutcome::Sent; }
-    // One line for the user: "cannot open ...", "interrupted after 37 of 100 bytes", or the reason with
-    // "after 4 of 10 repetitions; the display may have taken the location" once a repetition went out.
+    // One line for the user: "no entry is chosen in the "Talker ID" list", "cannot open ...", "interrupted
+    // after 37 of 100 bytes", or the reason with "after 4 of 10 repetitions; the display may have taken the
+    // location" once a repetition went out.
     QString failure() const;
 };
 
@@ -81,5 +85,10 @@ SendReport transmit(serial::SerialPort &port, SentenceBytes &s, const SendEvents
 // reopens it or Quit closes it.
 SendReport send(serial::SerialPort &port, const Destination &to, SentenceBytes &s,
                 const SendEvents &events = {}, const Pacing &pacing = {});
+
+// From what a memory location is to show: encoded for the product, then sent as above. A configuration with
+// a list left without an entry opens nothing and reports the list.
+SendReport send(serial::SerialPort &port, const Destination &to, const Configuration &c,
+                const vocabulary::Product &product, const SendEvents &events = {}, const Pacing &pacing = {});
 
 } // namespace frame

@@ -10,14 +10,14 @@ SendReport sendPlan(const Plan &plan, serial::SerialPort &port, const QString &d
     SendReport report;
     QList<Location> toSend;
     for (const Location &l : plan.locations) {
-        if (l.number < options.from)
-            report.skipped << l.number;
+        if (l.location < options.from)
+            report.skipped << l.location;
         else
             toSend << l;
     }
     const auto stopAt = [&](qsizetype index, const QString &why) {
         for (qsizetype i = index; i < toSend.size(); ++i)
-            report.notSent << toSend[i].number;
+            report.notSent << toSend[i].location;
         report.failure = why;
         port.close();
         return report;
@@ -39,13 +39,13 @@ SendReport sendPlan(const Plan &plan, serial::SerialPort &port, const QString &d
                 pacing.wait(std::min(end, pacing.now() + std::chrono::milliseconds(50)));
         }
         if (stopped())
-            return stopAt(i, QStringLiteral("interrupted before location %1").arg(l.number));
+            return stopAt(i, QStringLiteral("interrupted before location %1").arg(l.location));
         const bool confirmed = !events.confirm || events.confirm(l);
         if (stopped()) // while the user was asked
-            return stopAt(i, QStringLiteral("interrupted before location %1").arg(l.number));
+            return stopAt(i, QStringLiteral("interrupted before location %1").arg(l.location));
         if (!confirmed)
             return stopAt(i,
-                          QStringLiteral("stopped before location %1: it was not confirmed").arg(l.number));
+                          QStringLiteral("stopped before location %1: it was not confirmed").arg(l.location));
         if (events.starting)
             events.starting(l);
         frame::SentenceBytes s = compose(plan.product, l);
@@ -57,8 +57,8 @@ SendReport sendPlan(const Plan &plan, serial::SerialPort &port, const QString &d
         };
         const frame::SendReport sent = frame::transmit(port, s, step, options.pacing);
         if (!sent.sent())
-            return stopAt(i, QStringLiteral("location %1 failed: %2").arg(l.number).arg(sent.failure()));
-        report.sent << l.number;
+            return stopAt(i, QStringLiteral("location %1 failed: %2").arg(l.location).arg(sent.failure()));
+        report.sent << l.location;
         if (events.sent)
             events.sent(l);
     }

@@ -137,8 +137,9 @@ void tst_Simulate::realSendOnATerminal()
     QVERIFY2(written.faults.isEmpty(), qPrintable(written.faults.value(0).text()));
     QCOMPARE(written.plan.product, 2);
     QCOMPARE(written.plan.locations.size(), 1);
-    QCOMPARE(plan::shows(written.plan.locations[0], 2), QStringLiteral("GP RMC field 5, icon KT"));
-    QCOMPARE(written.plan.locations[0].number, 3);
+    QCOMPARE(frame::shows(written.plan.locations[0], vocabulary::product(2)),
+             QStringLiteral("GP RMC field 5, icon KT"));
+    QCOMPARE(written.plan.locations[0].location, 3);
 
     const pid_t simulate = childOf(term.processId());
     QVERIFY(simulate > 0);
@@ -309,7 +310,7 @@ void tst_Simulate::planPathRefusedFirst()
     QCOMPARE(simulate.exitCode(), 1);
     const QByteArray err = simulate.readAllStandardError();
     QCOMPARE(err.count('\n'), 1);
-    QVERIFY2(err.contains("is not a regular file"), err.constData());
+    QVERIFY2(err.contains("is a folder, not a regular file"), err.constData());
 }
 
 void tst_Simulate::badArguments_data()

@@ -1,8 +1,9 @@
 // The send step every front end runs, on a recording port and a clock the test owns: what it opens, what
 // it reports after a whole, a stopped and a failed send, and the events it gives on the way.
-#include "frame/composer.h"
 #include "frame/sendstep.h"
+#include "support/goldenframes.h"
 #include "support/recordingport.h"
+#include "support/sends.h"
 
 #include <QTest>
 
@@ -11,12 +12,12 @@ using frame::SendOutcome;
 
 namespace {
 
+const frame::Configuration GpRmc{3, frame::Standard{15, 59, 5}, 9}; // GP RMC field 5 at location 3, KT
+
 frame::SentenceBytes composed(bool md90v13)
 {
     frame::SentenceBytes s;
-    std::int16_t icon = 9;
-    frame::composeStandard({15, 59, 4, 0, 2}, vocabulary::Products[md90v13 ? 2 : 0], icon,
-                           s); // GP RMC 5 at 3
+    frame::encode(GpRmc, vocabulary::Products[md90v13 ? 2 : 0], s);
     return s;
 }
 
@@ -49,6 +50,7 @@ private slots:
     void eventsInOrder();
     void opening_data();
     void opening();
+    void configurationWithoutAnEntryOpensNothing();
 };
 
 void tst_SendStep::stopsAfterTheByteOnTheWire_data()
@@ -167,8 +169,9 @@ void tst_SendStep::eventsInOrder()
     frame::SendEvents events;
     events.started = note("started");
     events.progress = note("progress");
-    frame::SentenceBytes s = composed(md90v13);
-    const frame::SendReport report = frame::send(port, frame::Device{"/dev/fake"}, s, events, clock.pacing());
+    const frame::SendReport report =
+        frame::send(port, frame::Device{"/dev/fake"}, GpRmc, vocabulary::Products[md90v13 ? 2 : 0], events,
+                    clock.pacing());
 
     QStringList expected{QStringLiteral("started 0/10 0/%1 bar 0, 0 written").arg(10 * length)};
     for (int r = 1; r <= 10; ++r)
@@ -182,8 +185,9 @@ void tst_SendStep::eventsInOrder()
     QCOMPARE(report.bytes, 10 * length);
     QCOMPARE(report.repetitions, 10);
     QCOMPARE(report.failure(), QString());
-    QVERIFY(port.isOpen()); // until the next send or Quit
-    QCOMPARE(port.written, frame::sendFrames(s).join());
+    QVERIFY(port.isOpen());                                    // until the next send or Quit
+    const GoldenFrame &golden = GoldenFrames[md90v13 ? 2 : 1]; // GP RMC field 5 at 3, with KT or without
+    QCOMPARE(port.written, tenTimes(golden.first(), golden.repeat()));
 }
 
 void tst_SendStep::opening_data()
@@ -239,6 +243,22 @@ void tst_SendStep::opening()
     QCOMPARE(started, why.isEmpty()); // nothing shows a send that never began
     QCOMPARE(port.written.size(), why.isEmpty() ? 100 : 0);
     QCOMPARE(report.bytes, int(port.written.size()));
+}
+
+void tst_SendStep::configurationWithoutAnEntryOpensNothing()
+{
+    RecordingPort port;
+    bool started = false;
+    frame::SendEvents events;
+    events.started = [&](const frame::SendProgress &) { started = true; };
+    const frame::Configuration noTalker{3, frame::Standard{-1, 59, 5}, 0};
+    const frame::SendReport report =
+        frame::send(port, frame::Device{"/dev/fake"}, noTalker, vocabulary::Products[0], events);
+    QCOMPARE(report.outcome, SendOutcome::Incomplete);
+    QCOMPARE(report.missing, std::optional(vocabulary::List::Talker));
+    QCOMPARE(report.failure(), QStringLiteral("no entry is chosen in the \"Talker ID\" list"));
+    QVERIFY(port.opened.isEmpty());
+    QVERIFY(!started);
 }
 
 QTEST_GUILESS_MAIN(tst_SendStep)
