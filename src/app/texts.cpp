@@ -57,6 +57,15 @@ QString nothingSentText(vocabulary::List missing)
         .arg(vocabulary::listCaption(missing));
 }
 
+QString sendPreview(const frame::Configuration &c, const vocabulary::Product &product)
+{
+    frame::SentenceBytes s;
+    if (const frame::EncodeError missing = frame::encode(c, product, s))
+        return QStringLiteral("Choose an entry in the \"%1\" list to send.")
+            .arg(vocabulary::listCaption(*missing));
+    return QStringLiteral("Sends ten times: %1").arg(frame::toHex(frame::sendFrames(s).first()));
+}
+
 QString notSentText(const QString &failure)
 {
     return QStringLiteral("The sentence was not sent: the serial port failed during the transfer.\r\n\r\n%1"

@@ -2,6 +2,7 @@
 // with CR LF as the message boxes show them.
 #pragma once
 
+#include "frame/configuration.h"
 #include "vocabulary/vocabulary.h"
 
 #include <QString>
@@ -24,6 +25,8 @@ inline const QString NotSavedTitle = QStringLiteral("Settings not saved");
 
 // A Send pressed while a list shows no entry of its own.
 QString nothingSentText(vocabulary::List missing);
+// What a Send button would send, for its tooltip: the first frame, or which list still needs an entry.
+QString sendPreview(const frame::Configuration &c, const vocabulary::Product &product);
 // A send that failed once the port was open, with the send's own account of how far it got.
 QString notSentText(const QString &failure);
 // Quit could not write the settings file at the path.

@@ -3,9 +3,21 @@
 #include "ui/accessibility.h"
 #include "vocabulary/products.h"
 
-#include <QWidget>
+#include <QComboBox>
+#include <QLabel>
+#include <QLayout>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
 
 #include <array>
+
+// The window icons are compiled into this library; a static library's resources must be registered by hand.
+static void initResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace ui {
 namespace {
@@ -77,28 +89,70 @@ const QList<ControlSpec> &mainWindowLayout()
     return table;
 }
 
-const QList<QPair<QString, vocabulary::List>> &mainLists()
+void MainForm::setupUi(QMainWindow *window)
 {
-    using vocabulary::List;
-    static const QList<QPair<QString, List>> lists = {{"cmbNmeaTalker", List::Talker},
-                                                      {"cmbNmeaID", List::Identifier},
-                                                      {"cmbNmeaCommas", List::Commas},
-                                                      {"cboMemoryLocation1", List::MemoryLocation1},
-                                                      {"cboXDR", List::Xdr},
-                                                      {"cboVmInstrumentID", List::Instrument},
-                                                      {"cboMemoryLocation2", List::MemoryLocation2}};
-    return lists;
-}
+    initResources();
+    window->setObjectName(QStringLiteral("frmMain"));
+    window->setWindowIcon(QIcon(QStringLiteral(":/icons/mdconfig.png")));
+    window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
-void nameMainControls(const QHash<QString, QWidget *> &controls)
-{
+    auto *client = new QWidget(window);
+    client->setObjectName(QStringLiteral("clientArea"));
+    client->setFixedSize(pixels(9975), pixels(3525));
+    window->setCentralWidget(client);
+    const QHash<QString, QWidget *> controls = buildControls(client, mainWindowLayout());
+    const auto combo = [&](const char *name) {
+        return qobject_cast<QComboBox *>(controls.value(QLatin1String(name)));
+    };
+    const auto button = [&](const char *name) {
+        return qobject_cast<QPushButton *>(controls.value(QLatin1String(name)));
+    };
+    using vocabulary::List;
+    lists = {{cmbNmeaTalker = combo("cmbNmeaTalker"), List::Talker},
+             {cmbNmeaID = combo("cmbNmeaID"), List::Identifier},
+             {cmbNmeaCommas = combo("cmbNmeaCommas"), List::Commas},
+             {cboMemoryLocation1 = combo("cboMemoryLocation1"), List::MemoryLocation1},
+             {cboXDR = combo("cboXDR"), List::Xdr},
+             {cboVmInstrumentID = combo("cboVmInstrumentID"), List::Instrument},
+             {cboMemoryLocation2 = combo("cboMemoryLocation2"), List::MemoryLocation2}};
+    cmdSend1 = button("cmdSend1");
+    cmdSend2 = button("cmdSend2");
+    cmdQuit = button("cmdQuit");
+    lblCommsPort = qobject_cast<QLabel *>(controls.value(QStringLiteral("lblCommsPort")));
+    cboXDR->hide();
+
+    // The lists are named by the labels above them; the transducer type list has none of its own.
     nameByLabels(controls, {{"lblNmeaTalker", "cmbNmeaTalker"},
                             {"lblNmeaID", "cmbNmeaID"},
                             {"lblNmeaCommas", "cmbNmeaCommas"},
                             {"lblMemoryLocation1", "cboMemoryLocation1"},
                             {"lblVmInstrumentID", "cboVmInstrumentID"},
                             {"lblMemoryLocation2", "cboMemoryLocation2"}});
-    controls.value(QStringLiteral("cboXDR"))->setAccessibleName(QStringLiteral("Transducer type"));
+    cboXDR->setAccessibleName(QStringLiteral("Transducer type"));
+
+    productGroup = new OptionGroup(window);
+    optProduct = productGroup->addArray(controls, QStringLiteral("optProduct"), vocabulary::ProductCount);
+    optProduct[vocabulary::DefaultProductIndex]->setChecked(true);
+
+    const auto menu = [&](const QString &name) {
+        QMenu *m = window->menuBar()->addMenu(name);
+        m->setObjectName(name);
+        return m;
+    };
+    const auto item = [](QMenu *m, const QString &caption, const QString &name) {
+        QAction *a = m->addAction(caption);
+        a->setObjectName(name);
+        return a;
+    };
+    QMenu *edit = menu(QStringLiteral("Edit"));
+    ComsPort = item(edit, QStringLiteral("COM Port"), QStringLiteral("ComsPort"));
+    QMenu *help = menu(QStringLiteral("Help"));
+    Help_MD20_40 = item(help, QStringLiteral("MD20/40"), QStringLiteral("Help_MD20_40"));
+    Help_MD90 = item(help, QStringLiteral("MD90"), QStringLiteral("Help_MD90"));
+    About = item(help, QStringLiteral("About"), QStringLiteral("About"));
+
+    window->layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 } // namespace ui

@@ -1,34 +1,22 @@
 #include "ui/mainwindow.h"
 
 #include "app/texts.h"
-#include "frame/configuration.h"
-#include "frame/sendstep.h"
 #include "ui/choicecombo.h"
 #include "ui/keyboard.h"
 #include "ui/messages.h"
 #include "ui/placement.h"
 
-#include <QActionGroup>
+#include <QAction>
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
-#include <QLayout>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
 
-// The window icons are compiled into this library; a static library's resources must be registered by hand.
-static void initResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
-
 namespace ui {
-
-using vocabulary::List;
 
 QString portLabel(int comPortNumber)
 {
@@ -37,68 +25,23 @@ QString portLabel(int comPortNumber)
 
 MainWindow::MainWindow(app::Program &program, serial::SerialPort &port) : m_program(program), m_port(port)
 {
-    initResources();
-    setObjectName(QStringLiteral("frmMain"));
+    m_form.setupUi(this);
     setWindowTitle(app::mainWindowTitle(m_program));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/mdconfig.png")));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-
-    auto *client = new QWidget(this);
-    client->setObjectName(QStringLiteral("clientArea"));
-    client->setFixedSize(pixels(9975), pixels(3525));
-    setCentralWidget(client);
-    const auto controls = buildControls(client, mainWindowLayout());
-    auto combo = [&](const char *name) {
-        return qobject_cast<QComboBox *>(controls.value(QLatin1String(name)));
-    };
-    auto button = [&](const char *name) {
-        return qobject_cast<QPushButton *>(controls.value(QLatin1String(name)));
-    };
-    m_cmbNmeaTalker = combo("cmbNmeaTalker");
-    m_cmbNmeaID = combo("cmbNmeaID");
-    m_cmbNmeaCommas = combo("cmbNmeaCommas");
-    m_cboMemoryLocation1 = combo("cboMemoryLocation1");
-    m_cboXDR = combo("cboXDR");
-    m_cboVmInstrumentID = combo("cboVmInstrumentID");
-    m_cboMemoryLocation2 = combo("cboMemoryLocation2");
-    m_cmdSend1 = button("cmdSend1");
-    m_cmdSend2 = button("cmdSend2");
-    m_cmdQuit = button("cmdQuit");
-    m_lblCommsPort = qobject_cast<QLabel *>(controls.value(QStringLiteral("lblCommsPort")));
-    m_cboXDR->hide();
-    nameMainControls(controls);
-
-    m_productGroup = new OptionGroup(this);
-    m_optProduct = m_productGroup->addArray(controls, QStringLiteral("optProduct"), vocabulary::ProductCount);
-    m_optProduct[vocabulary::DefaultProductIndex]->setChecked(true);
-
-    QMenu *edit = menuBar()->addMenu(QStringLiteral("Edit"));
-    edit->setObjectName(QStringLiteral("Edit"));
-    QAction *comsPort = edit->addAction(QStringLiteral("COM Port"), this, &MainWindow::ComsPort_Click);
-    comsPort->setObjectName(QStringLiteral("ComsPort"));
-    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
-    help->setObjectName(QStringLiteral("Help"));
-    help->addAction(QStringLiteral("MD20/40"), this, &MainWindow::Help_MD20_40_Click)
-        ->setObjectName(QStringLiteral("Help_MD20_40"));
-    help->addAction(QStringLiteral("MD90"), this, &MainWindow::Help_MD90_Click)
-        ->setObjectName(QStringLiteral("Help_MD90"));
-    help->addAction(QStringLiteral("About"), this, &MainWindow::About_Click)
-        ->setObjectName(QStringLiteral("About"));
-
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
     keepOnScreenWhenShown(this);
     // Also where no window manager hands out the focus, the keyboard works from the start.
     takeFocusWhenShown(this);
 
-    connect(m_cmdSend1, &QPushButton::clicked, this, &MainWindow::cmdSend1_Click);
-    connect(m_cmdSend2, &QPushButton::clicked, this, &MainWindow::cmdSend2_Click);
-    connect(m_cmdQuit, &QPushButton::clicked, this, &MainWindow::cmdQuit_Click);
-    connect(m_cmbNmeaID, &QComboBox::currentIndexChanged, this, &MainWindow::cmbNmeaID_Click);
-    for (const auto &[name, list] : mainLists())
-        connect(qobject_cast<QComboBox *>(controls.value(name)), &QComboBox::currentIndexChanged, this,
-                &MainWindow::updatePreviews);
-    connect(m_productGroup, &QButtonGroup::idToggled, this, &MainWindow::updatePreviews);
+    connect(m_form.ComsPort, &QAction::triggered, this, &MainWindow::ComsPort_Click);
+    connect(m_form.Help_MD20_40, &QAction::triggered, this, &MainWindow::Help_MD20_40_Click);
+    connect(m_form.Help_MD90, &QAction::triggered, this, &MainWindow::Help_MD90_Click);
+    connect(m_form.About, &QAction::triggered, this, &MainWindow::About_Click);
+    connect(m_form.cmdSend1, &QPushButton::clicked, this, &MainWindow::cmdSend1_Click);
+    connect(m_form.cmdSend2, &QPushButton::clicked, this, &MainWindow::cmdSend2_Click);
+    connect(m_form.cmdQuit, &QPushButton::clicked, this, &MainWindow::cmdQuit_Click);
+    connect(m_form.cmbNmeaID, &QComboBox::currentIndexChanged, this, &MainWindow::cmbNmeaID_Click);
+    for (const auto &[combo, list] : m_form.lists)
+        connect(combo, &QComboBox::currentIndexChanged, this, &MainWindow::updatePreviews);
+    connect(m_form.productGroup, &QButtonGroup::idToggled, this, &MainWindow::updatePreviews);
 }
 
 MainWindow::~MainWindow() = default;
@@ -109,7 +52,7 @@ void MainWindow::Form_Load(const QString &programDir)
     setWindowTitle(app::mainWindowTitle(m_program));
     app::loadProgram(m_program, programDir);
     refreshPortLabel();
-    m_optProduct[m_program.ProductIndex]->setChecked(true);
+    m_form.optProduct[m_program.ProductIndex]->setChecked(true);
     moveTwips(this, 4500, 4500);
     keepOnScreen(this);
 
@@ -123,31 +66,21 @@ void MainWindow::Form_Load(const QString &programDir)
     connect(m_frmIcons.get(), &IconDialog::continued, this, &MainWindow::cmdIconsContinue_Click);
     connect(m_frmIcons.get(), &IconDialog::selectionChanged, this, &MainWindow::updatePreviews);
 
-    fillLists();
+    for (const auto &[combo, list] : m_form.lists)
+        fillList(combo, list);
     updatePreviews();
-}
-
-void MainWindow::fillLists()
-{
-    for (const auto &[name, list] : mainLists())
-        fillList(findChild<QComboBox *>(name), list);
 }
 
 void MainWindow::refreshPortLabel()
 {
-    m_lblCommsPort->setText(portLabel(m_program.ComPortNumber));
-    fitCaption(m_lblCommsPort, Kind::Label);
-}
-
-int MainWindow::selectedProduct() const
-{
-    return m_productGroup->checkedId();
+    m_form.lblCommsPort->setText(portLabel(m_program.ComPortNumber));
+    fitCaption(m_form.lblCommsPort, Kind::Label);
 }
 
 const vocabulary::Product &MainWindow::chosenProduct() const
 {
     // Only a selected option that takes the icon byte adds one; with none selected no frame carries one.
-    const int selected = selectedProduct();
+    const int selected = m_form.productGroup->checkedId();
     return selected >= 0 ? vocabulary::product(selected) : vocabulary::Products[0];
 }
 
@@ -167,7 +100,7 @@ void MainWindow::placeDialogs()
 
 void MainWindow::cmbNmeaID_Click()
 {
-    m_cboXDR->setVisible(m_cmbNmeaID->currentIndex() == vocabulary::XdrPosition);
+    m_form.cboXDR->setVisible(m_form.cmbNmeaID->currentIndex() == vocabulary::XdrPosition);
 }
 
 void MainWindow::cmdSend1_Click()
@@ -182,18 +115,17 @@ void MainWindow::cmdSend2_Click()
 
 frame::Configuration MainWindow::readConfiguration(Sentence kind, int icon) const
 {
-    frame::Configuration c;
-    c.icon = icon;
+    using vocabulary::List;
+    const MainForm &f = m_form;
     if (kind == Sentence::Standard) {
-        c.location = vocabulary::shownNumber(List::MemoryLocation1, m_cboMemoryLocation1->currentIndex());
-        c.what = frame::Standard{m_cmbNmeaTalker->currentIndex(), m_cmbNmeaID->currentIndex(),
-                                 vocabulary::shownNumber(List::Commas, m_cmbNmeaCommas->currentIndex()),
-                                 m_cboXDR->currentIndex()};
-    } else {
-        c.location = vocabulary::shownNumber(List::MemoryLocation2, m_cboMemoryLocation2->currentIndex());
-        c.what = frame::Instrument{m_cboVmInstrumentID->currentIndex()};
+        return {vocabulary::shownNumber(List::MemoryLocation1, f.cboMemoryLocation1->currentIndex()),
+                frame::Standard{f.cmbNmeaTalker->currentIndex(), f.cmbNmeaID->currentIndex(),
+                                vocabulary::shownNumber(List::Commas, f.cmbNmeaCommas->currentIndex()),
+                                f.cboXDR->currentIndex()},
+                icon};
     }
-    return c;
+    return {vocabulary::shownNumber(List::MemoryLocation2, f.cboMemoryLocation2->currentIndex()),
+            frame::Instrument{f.cboVmInstrumentID->currentIndex()}, icon};
 }
 
 void MainWindow::send(Sentence kind)
@@ -204,7 +136,7 @@ void MainWindow::send(Sentence kind)
     m_busy = true;
     // Whatever the outcome, the keyboard is back on the button that was pressed, never on an option that
     // one Space would select.
-    QPushButton *pressed = kind == Sentence::Standard ? m_cmdSend1 : m_cmdSend2;
+    QPushButton *pressed = kind == Sentence::Standard ? m_form.cmdSend1 : m_form.cmdSend2;
     const auto idle = qScopeGuard([this, pressed] {
         m_busy = false;
         takeFocus(this, pressed);
@@ -212,13 +144,11 @@ void MainWindow::send(Sentence kind)
 
     placeDialogs();
     runIconStep();
-    const vocabulary::Product &product = chosenProduct();
-    const frame::Configuration configuration = readConfiguration(kind, m_program.IconIndex);
-    if (const frame::EncodeError missing = frame::encode(configuration, product, m_program.SentenceBytes)) {
+    const frame::Configuration c = readConfiguration(kind, m_program.IconIndex);
+    if (const frame::EncodeError missing = app::composeSentence(m_program, c, chosenProduct())) {
         showText(this, app::NothingSentTitle, app::nothingSentText(*missing), true);
         return;
     }
-    m_program.IconIndex = std::int16_t(frame::iconSent(configuration, product));
     TransmitSentence();
 }
 
@@ -259,8 +189,7 @@ void MainWindow::TransmitSentence()
         m_frmProgress->startSend();
     };
     events.progress = [this](const frame::SendProgress &p) { m_frmProgress->showProgress(p); };
-    const frame::SendReport report = frame::send(m_port, frame::ComPort{m_program.ComPortNumber},
-                                                 m_program.SentenceBytes, events, m_program.pacing);
+    const frame::SendReport report = app::transmitSentence(m_program, m_port, events);
     // Cancel at the port prompt abandons this send: nothing would reach the display, so nothing pretends to.
     if (report.outcome == frame::SendOutcome::NotOpened)
         return;
@@ -272,8 +201,7 @@ void MainWindow::TransmitSentence()
 
 void MainWindow::ComsPort_Click()
 {
-    // The menu is not a keyboard stop of the window: Accept brings the focus back to the control that had
-    // it.
+    // The menu is not a keyboard stop of the window: Accept brings the focus back to the control that had it.
     QWidget *focus = focusWidget();
     const bool stop = focus && focus != centralWidget() && centralWidget()->isAncestorOf(focus) &&
                       (focus->focusPolicy() & Qt::TabFocus);
@@ -294,24 +222,23 @@ void MainWindow::cmdCommsAccept_Click()
 
 void MainWindow::cmdQuit_Click()
 {
-    const std::optional<QString> failure = app::quitProgram(m_program, selectedProduct(), m_port);
+    const int selected = m_form.productGroup->checkedId();
+    const std::optional<QString> failure = app::quitProgram(m_program, selected, m_port);
     refreshPortLabel();
     if (failure) {
-        showText(this, app::NotSavedTitle,
-                 app::notSavedText(QDir::toNativeSeparators(m_program.settingsLocation.writePath), *failure),
-                 true);
+        const QString path = QDir::toNativeSeparators(m_program.settingsLocation.writePath);
+        showText(this, app::NotSavedTitle, app::notSavedText(path, *failure), true);
     }
     endProgram();
 }
 
 void MainWindow::endProgram()
 {
-    if (m_frmProgress)
-        m_frmProgress->hide();
-    if (m_frmIcons)
-        m_frmIcons->hide();
-    if (m_frmComms)
-        m_frmComms->hide();
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{m_frmProgress.get(), m_frmIcons.get(), m_frmComms.get()}) {
+        if (w)
+            w->hide();
+    }
     hide();
     QCoreApplication::quit();
 }
@@ -346,18 +273,12 @@ void MainWindow::updatePreviews()
 {
     if (!m_frmIcons)
         return;
-    const vocabulary::Product &product = chosenProduct();
-    for (Sentence kind : {Sentence::Standard, Sentence::Proprietary}) {
-        // A copy of everything a send would touch: the preview changes no program-wide value.
-        frame::SentenceBytes s;
-        const frame::Configuration c = readConfiguration(kind, qMax(0, m_frmIcons->selectedIndex()));
-        const frame::EncodeError missing = frame::encode(c, product, s);
-        const QString tip =
-            missing ? QStringLiteral("Choose an entry in the \"%1\" list to send.")
-                          .arg(vocabulary::listCaption(*missing))
-                    : QStringLiteral("Sends ten times: %1").arg(frame::toHex(frame::sendFrames(s).first()));
-        (kind == Sentence::Standard ? m_cmdSend1 : m_cmdSend2)->setToolTip(tip);
-    }
+    // Read from the lists and the icon dialog as they stand: the preview changes no program-wide value.
+    const int icon = qMax(0, m_frmIcons->selectedIndex());
+    m_form.cmdSend1->setToolTip(
+        app::sendPreview(readConfiguration(Sentence::Standard, icon), chosenProduct()));
+    m_form.cmdSend2->setToolTip(
+        app::sendPreview(readConfiguration(Sentence::Proprietary, icon), chosenProduct()));
 }
 
 } // namespace ui

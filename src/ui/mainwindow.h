@@ -6,7 +6,6 @@
 #include "frame/configuration.h"
 #include "ui/icondialog.h"
 #include "ui/mainlayout.h"
-#include "ui/optiongroup.h"
 #include "ui/portdialog.h"
 #include "ui/progresswindow.h"
 
@@ -14,12 +13,6 @@
 #include <QPointer>
 
 #include <memory>
-
-class QAction;
-class QComboBox;
-class QLabel;
-class QPushButton;
-class QRadioButton;
 
 namespace ui {
 
@@ -60,9 +53,7 @@ private:
     void cmdIconsContinue_Click();
     void cmdCommsAccept_Click();
     void TransmitSentence();
-    void fillLists();
     void refreshPortLabel();
-    int selectedProduct() const;
     const vocabulary::Product &chosenProduct() const;
     void setComPortNumber(std::int16_t number);
     // What the standard or the proprietary frame's lists have chosen, with the given icon.
@@ -77,19 +68,7 @@ private:
     std::unique_ptr<ProgressWindow> m_frmProgress;
     bool m_busy = false;
 
-    QList<QRadioButton *> m_optProduct;
-    OptionGroup *m_productGroup = nullptr;
-    QLabel *m_lblCommsPort = nullptr;
-    QComboBox *m_cmbNmeaTalker = nullptr;
-    QComboBox *m_cmbNmeaID = nullptr;
-    QComboBox *m_cmbNmeaCommas = nullptr;
-    QComboBox *m_cboMemoryLocation1 = nullptr;
-    QComboBox *m_cboXDR = nullptr;
-    QComboBox *m_cboVmInstrumentID = nullptr;
-    QComboBox *m_cboMemoryLocation2 = nullptr;
-    QPushButton *m_cmdSend1 = nullptr;
-    QPushButton *m_cmdSend2 = nullptr;
-    QPushButton *m_cmdQuit = nullptr;
+    MainForm m_form;
     QPointer<QWidget> m_focusBeforePort;
 };
 
