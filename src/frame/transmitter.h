@@ -1,5 +1,5 @@
 // The paced transmitter: ten repetitions of the frame, 0.1 s of silence before each, one byte per 0.05 s
-// slot. It needs no window; it reports progress to whoever drives it (the progress window, the command line).
+// slot. It needs no window; the send step drives it for every front end and hears its progress.
 #pragma once
 
 #include "frame/pacing.h"
