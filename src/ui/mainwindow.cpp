@@ -14,6 +14,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -37,6 +39,18 @@ MainWindow::MainWindow(app::Program &program, serial::SerialPort &port) : m_prog
     connect(m_form.Help_MD20_40, &QAction::triggered, this, &MainWindow::Help_MD20_40_Click);
     connect(m_form.Help_MD90, &QAction::triggered, this, &MainWindow::Help_MD90_Click);
     connect(m_form.About, &QAction::triggered, this, &MainWindow::About_Click);
+    // The bus monitor stands in the "Display" menu after "Edit"; the menu is made here when no other window
+    // of that menu has made it.
+    auto *display = menuBar()->findChild<QMenu *>(QStringLiteral("Display"), Qt::FindDirectChildrenOnly);
+    if (!display) {
+        display = new QMenu(QStringLiteral("Display"), menuBar());
+        display->setObjectName(QStringLiteral("Display"));
+        const QList<QAction *> menus = menuBar()->actions();
+        menuBar()->insertMenu(menus.size() > 1 ? menus.at(1) : nullptr, display);
+    }
+    QAction *busMonitor = display->addAction(QStringLiteral("Bus monitor…"));
+    busMonitor->setObjectName(QStringLiteral("BusMonitor"));
+    connect(busMonitor, &QAction::triggered, this, &MainWindow::BusMonitor_Click);
     connect(m_form.cmdSend1, &QPushButton::clicked, this, &MainWindow::cmdSend1_Click);
     connect(m_form.cmdSend2, &QPushButton::clicked, this, &MainWindow::cmdSend2_Click);
     connect(m_form.cmdQuit, &QPushButton::clicked, this, &MainWindow::cmdQuit_Click);
@@ -109,6 +123,32 @@ void MainWindow::placeDialogs()
 void MainWindow::cmbNmeaID_Click()
 {
     m_form.cboXDR->setVisible(m_form.cmbNmeaID->currentIndex() == vocabulary::XdrPosition);
+}
+
+void MainWindow::BusMonitor_Click()
+{
+    if (!m_frmBusMonitor) {
+        BusMonitorHost host;
+        host.port = &m_port;
+        host.device = [this](QString *why) {
+            const QString device = serial::deviceForPort(m_program.ComPortNumber);
+            if (device.isEmpty() && why)
+                *why = m_program.ComPortNumber == 0
+                           ? QStringLiteral("No port is chosen: choose one under Edit > COM Port.")
+                           : QStringLiteral("COM%1 names no serial device on this computer: choose another "
+                                            "under Edit > COM Port.")
+                                 .arg(m_program.ComPortNumber);
+            return device;
+        };
+        host.sending = [this] { return m_busy; };
+        host.useInMainWindow = [this](const frame::Standard &s) { showStandard(s); };
+        m_frmBusMonitor = std::make_unique<BusMonitor>(std::move(host));
+        m_frmBusMonitor->setOwner(this);
+        const QPoint corner = positionTwips(this);
+        moveTwips(m_frmBusMonitor.get(), corner.x() + 1000, corner.y() + 1000);
+    }
+    m_frmBusMonitor->show();
+    m_frmBusMonitor->raise();
 }
 
 void MainWindow::showStandard(const frame::Standard &s)
@@ -257,8 +297,10 @@ void MainWindow::cmdQuit_Click()
 
 void MainWindow::endProgram()
 {
-    for (QWidget *w :
-         std::initializer_list<QWidget *>{m_frmProgress.get(), m_frmIcons.get(), m_frmComms.get()}) {
+    if (m_frmBusMonitor)
+        m_frmBusMonitor->stop();
+    for (QWidget *w : std::initializer_list<QWidget *>{m_frmProgress.get(), m_frmIcons.get(),
+                                                       m_frmComms.get(), m_frmBusMonitor.get()}) {
         if (w)
             w->hide();
     }

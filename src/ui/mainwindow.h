@@ -4,6 +4,7 @@
 
 #include "app/program.h"
 #include "frame/configuration.h"
+#include "ui/busmonitor.h"
 #include "ui/icondialog.h"
 #include "ui/mainlayout.h"
 #include "ui/portdialog.h"
@@ -45,6 +46,9 @@ public:
     void Help_MD20_40_Click();
     void Help_MD90_Click();
     void About_Click();
+    // Display > Bus monitor…: the bus on the receive line of this window's port.
+    void BusMonitor_Click();
+    BusMonitor *frmBusMonitor() const { return m_frmBusMonitor.get(); }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -70,6 +74,7 @@ private:
     std::unique_ptr<PortDialog> m_frmComms;
     std::unique_ptr<IconDialog> m_frmIcons;
     std::unique_ptr<ProgressWindow> m_frmProgress;
+    std::unique_ptr<BusMonitor> m_frmBusMonitor;
     bool m_busy = false;
 
     MainForm m_form;

@@ -11,8 +11,10 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -187,28 +189,38 @@ void tst_BusMonitor::carryIntoTheMainWindow()
     QFETCH(QStringList, row);
     QFETCH(int, detail);
     QFETCH(QStringList, lists);
+    // The main window's own port: the monitor reads the receive line of the port the window sends on.
+    qputenv("MDCONFIG_COM1", "/dev/ttyUSB0");
     app::Program program;
-    RecordingPort sendPort;
-    ui::MainWindow window(program, sendPort);
-    window.Form_Load(QDir::tempPath());
     BusPort port;
-    ui::BusMonitor monitor{ui::BusMonitorHost{&port,
-                                              [](QString *) { return QStringLiteral("/dev/ttyUSB0"); },
-                                              [] { return false; },
-                                              [&](const frame::Standard &p) { window.showStandard(p); },
-                                              {}}};
-    monitor.start();
+    ui::MainWindow window(program, port);
+    QTemporaryDir folder;
+    window.Form_Load(folder.path());
+    program.ComPortNumber = 1;
+    // "Display" stands after "Edit", and holds the bus monitor.
+    QStringList menus;
+    for (QAction *a : window.menuBar()->actions())
+        menus << a->text();
+    QCOMPARE(menus.mid(0, 2), QStringList({"Edit", "Display"}));
+    QAction *open = window.findChild<QAction *>(QStringLiteral("BusMonitor"));
+    QVERIFY(open);
+    QCOMPARE(open->text(), QStringLiteral("Bus monitor…"));
+    open->trigger();
+    ui::BusMonitor *monitor = window.frmBusMonitor();
+    QVERIFY(monitor && monitor->isVisible());
+    monitor->start();
+    QCOMPARE(port.opened, QStringList{"/dev/ttyUSB0"});
     port.incoming = readData(QStringLiteral("captures/chartplotter-bus.nmea"));
     while (port.at < port.incoming.size())
-        monitor.tick();
-    QAbstractItemModel *m = monitor.rowTable()->model();
+        monitor->tick();
+    QAbstractItemModel *m = monitor->rowTable()->model();
     for (int r = 0; r < m->rowCount(); ++r) {
         if (m->index(r, 0).data() == row[0] && m->index(r, 1).data() == row[1])
-            monitor.rowTable()->setCurrentIndex(m->index(r, 0));
+            monitor->rowTable()->setCurrentIndex(m->index(r, 0));
     }
-    QTableView *details = lists.size() > 3 ? monitor.transducerTable() : monitor.fieldTable();
+    QTableView *details = lists.size() > 3 ? monitor->transducerTable() : monitor->fieldTable();
     details->setCurrentIndex(details->model()->index(detail - 1, 0));
-    monitor.findChild<QPushButton *>(QStringLiteral("cmdUseMain"))->click();
+    monitor->findChild<QPushButton *>(QStringLiteral("cmdUseMain"))->click();
     QCOMPARE(window.findChild<QComboBox *>(QStringLiteral("cmbNmeaTalker"))->currentText(), lists[0]);
     QCOMPARE(window.findChild<QComboBox *>(QStringLiteral("cmbNmeaID"))->currentText(), lists[1]);
     QCOMPARE(window.findChild<QComboBox *>(QStringLiteral("cmbNmeaCommas"))->currentText(), lists[2]);
@@ -216,6 +228,7 @@ void tst_BusMonitor::carryIntoTheMainWindow()
     QCOMPARE(xdr->isVisibleTo(&window), lists.size() > 3);
     if (lists.size() > 3)
         QCOMPARE(xdr->currentText(), lists[3]);
+    qunsetenv("MDCONFIG_COM1");
 }
 
 void tst_BusMonitor::alternatesWarns()
