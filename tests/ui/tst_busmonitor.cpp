@@ -7,6 +7,8 @@
 
 #include "support/recordingport.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -104,6 +106,7 @@ private slots:
     void pauseFreezesTheView();
     void sendTakesThePortAndTheMonitorResumes();
     void wrongSpeedBannerTriesTheOther();
+    void keyboardAndScreenReaders();
 };
 
 void tst_BusMonitor::carry_data()
@@ -312,6 +315,37 @@ void tst_BusMonitor::wrongSpeedBannerTriesTheOther()
     QCOMPARE(s.port.speeds.last(), 38400);
     s.play(readData(QStringLiteral("captures/fishfinder.nmea")));
     QVERIFY(!tryOther->isVisible());
+}
+
+void tst_BusMonitor::keyboardAndScreenReaders()
+{
+    Setup s;
+    s.monitor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&s.monitor));
+    // Start has the focus when the window appears, and Enter presses it.
+    QTRY_COMPARE(QApplication::focusWidget(), s.find<QPushButton>("cmdStart"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY(s.monitor.running());
+    // Every control a Tab reaches carries a name a screen reader says, and Tab reaches each once.
+    QSet<QWidget *> seen;
+    QWidget *w = s.find<QPushButton>("cmdStart");
+    for (int i = 0; i < 40 && !seen.contains(w); ++i) {
+        seen.insert(w);
+        // A spin box's own text field stands for the spin box, which carries the name.
+        QWidget *named = qobject_cast<QAbstractSpinBox *>(w->parentWidget()) ? w->parentWidget() : w;
+        QVERIFY2(!named->accessibleName().isEmpty(), qPrintable(named->objectName()));
+        w = w->nextInFocusChain();
+        while (w && !(w->focusPolicy() & Qt::TabFocus && w->isVisibleTo(&s.monitor) && w->isEnabled()))
+            w = w->nextInFocusChain();
+    }
+    QVERIFY(seen.contains(s.monitor.rowTable()));
+    QVERIFY(seen.contains(s.find<QPushButton>("cmdClose")));
+    // Escape closes nothing; Close does.
+    QTest::keyClick(&s.monitor, Qt::Key_Escape);
+    QVERIFY(s.monitor.isVisible());
+    s.find<QPushButton>("cmdClose")->click();
+    QVERIFY(!s.monitor.isVisible());
+    QVERIFY(!s.monitor.running());
 }
 
 QTEST_MAIN(tst_BusMonitor)
