@@ -383,10 +383,10 @@ void BusMonitor::updateCarry()
     const QString planCaption = QStringLiteral("Use in plan row %1").arg(m_spnPlanRow->value());
     m_cmdUsePlan->setText(planCaption);
     m_cmdUsePlan->setAccessibleName(planCaption);
-    const QString planWhy = !usable ? why
-                            : m_host.useInPlanRow
-                                ? QString()
-                                : QStringLiteral("No plan is open: Display > Plan… opens one.");
+    const bool planOpen = m_host.useInPlanRow && (!m_host.planOpen || m_host.planOpen());
+    const QString planWhy = !usable    ? why
+                            : planOpen ? QString()
+                                       : QStringLiteral("No plan is open: Display > Plan… opens one.");
     m_cmdUsePlan->setEnabled(planWhy.isEmpty());
     m_cmdUsePlan->setToolTip(planWhy.isEmpty() ? pickText(*pick) : planWhy);
     m_lblCarry->setText(

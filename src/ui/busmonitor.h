@@ -38,6 +38,8 @@ struct BusMonitorHost {
     // Puts a picked field into plan row 1..10; nothing when it was taken, otherwise why not. Unset while no
     // plan window is there to take it.
     std::function<std::optional<QString>(int row, const frame::Standard &)> useInPlanRow;
+    // Whether a plan window is there to take a row now; unset: whenever useInPlanRow is set.
+    std::function<bool()> planOpen;
 };
 
 // A field picked on the bus as the lists' entries: the pick is one the lists offer.
