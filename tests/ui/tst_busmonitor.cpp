@@ -64,6 +64,7 @@ struct Setup {
                                               [](QString *) { return QStringLiteral("/dev/ttyUSB0"); },
                                               [this] { return sending; },
                                               [this](const frame::Standard &p) { taken = p; },
+                                              {},
                                               {}}};
 
     void play(const QByteArray &bytes)
