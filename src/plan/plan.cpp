@@ -41,11 +41,19 @@ std::optional<int> number(const QString &text, int first, int last)
     return n;
 }
 
+// A TOML basic string: quotes and backslashes escaped, and any control character as \uXXXX, so whatever
+// the text holds reads back as it was.
 QString quoted(const QString &text)
 {
-    QString escaped = text;
-    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
-        .replace(QLatin1Char('"'), QStringLiteral("\\\""));
+    QString escaped;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('"'))
+            escaped += QLatin1Char('\\') + c;
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            escaped += QStringLiteral("\\u%1").arg(uint(c.unicode()), 4, 16, QLatin1Char('0'));
+        else
+            escaped += c;
+    }
     return QLatin1Char('"') + escaped + QLatin1Char('"');
 }
 
@@ -253,6 +261,17 @@ private:
                 instrumentKey = &key;
                 ok = (v = value(Value::Instrument, node, where)) && ok;
                 l.instrument = v.value_or(-1);
+            } else if (name == QLatin1String("note")) {
+                const auto *text = node.as_string();
+                const std::optional<QString> problem =
+                    text ? noteProblem(qs(text->get()))
+                         : std::optional<QString>(QStringLiteral("a note is text in quotes"));
+                if (problem) {
+                    ok = false;
+                    fault(node.source().begin, QStringLiteral("%1note: %2").arg(where, *problem));
+                } else {
+                    l.note = qs(text->get());
+                }
             } else if (name == QLatin1String("icon")) {
                 ok = (v = value(Value::Icon, node, where)) && ok;
                 l.icon = v.value_or(0);
@@ -262,7 +281,7 @@ private:
                 ok = false;
                 fault(key.source().begin,
                       QStringLiteral("%1unknown key \"%2\"; valid keys: talker, sentence, "
-                                     "field, type (XDR only), icon, or instrument, icon")
+                                     "field, type (XDR only), icon, note, or instrument, icon, note")
                           .arg(where, name));
             }
         }
@@ -285,6 +304,7 @@ private:
             l.proprietary = true;
         } else {
             if (!hasTalker && !hasSentence && !hasField && !typeNode) {
+                // A note alone names a location but shows nothing on it.
                 fault(at, QStringLiteral("%1shows nothing; give talker, sentence and field, or instrument")
                               .arg(where));
                 return;
@@ -508,6 +528,8 @@ QString productText(int product)
 QString locationText(const Location &l, int product)
 {
     QString t = QStringLiteral("[location.%1]\n").arg(l.number);
+    if (!l.note.isEmpty())
+        t += QStringLiteral("note = %1\n").arg(quoted(l.note));
     if (l.proprietary) {
         t += QStringLiteral("instrument = %1\n")
                  .arg(quoted(vocabulary::entries(List::Instrument).value(l.instrument)));
@@ -522,6 +544,78 @@ QString locationText(const Location &l, int product)
     if (showsIcons(product) && l.icon != 0)
         t += QStringLiteral("icon = %1\n").arg(quoted(frame::iconCaptions().value(l.icon)));
     return t;
+}
+
+QByteArray planText(const Plan &plan)
+{
+    QString t = productText(plan.product);
+    QList<Location> sorted = plan.locations;
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Location &a, const Location &b) { return a.number < b.number; });
+    for (const Location &l : sorted)
+        t += QLatin1Char('\n') + locationText(l, plan.product);
+    return t.toUtf8();
+}
+
+std::optional<QString> noteProblem(const QString &note)
+{
+    for (const QChar c : note) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return QStringLiteral("a note is one line of text, without line breaks or control characters");
+    }
+    if (note.size() > MaxNoteLength)
+        return QStringLiteral("a note is at most %1 characters; this one has %2")
+            .arg(MaxNoteLength)
+            .arg(note.size());
+    return std::nullopt;
+}
+
+QStringList comments(const QByteArray &text)
+{
+    // A '#' starts a comment only outside strings; strings may span lines when their quotes are tripled.
+    QStringList found;
+    const QString t = QString::fromUtf8(text);
+    QString open; // the quotes of the string being read, empty outside one
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        const QChar c = t[i];
+        if (!open.isEmpty()) {
+            if (c == QLatin1Char('\\') && open.startsWith(QLatin1Char('"'))) {
+                ++i; // the escaped character cannot end the string
+            } else if (QStringView(t).mid(i).startsWith(open)) {
+                i += open.size() - 1;
+                open.clear();
+            } else if (c == QLatin1Char('\n') && open.size() == 1) {
+                open.clear(); // an unended one-line string; the reader reports it
+            }
+            continue;
+        }
+        if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+            const QString triple(3, c);
+            open = QStringView(t).mid(i).startsWith(triple) ? triple : QString(c);
+            i += open.size() - 1;
+        } else if (c == QLatin1Char('#')) {
+            qsizetype end = t.indexOf(QLatin1Char('\n'), i);
+            if (end < 0)
+                end = t.size();
+            found << t.mid(i + 1, end - i - 1).trimmed();
+            i = end;
+        }
+    }
+    return found;
+}
+
+QStringList droppedComments(const QByteArray &existing, const QByteArray &replacement)
+{
+    QStringList kept = comments(replacement);
+    QStringList dropped;
+    for (const QString &c : comments(existing)) {
+        if (c.isEmpty())
+            continue;
+        // Each comment of the new text accounts for one alike in the old.
+        if (!kept.removeOne(c))
+            dropped << c;
+    }
+    return dropped;
 }
 
 std::optional<QString> appendLocation(const QString &path, const Location &location, int product)

@@ -19,6 +19,8 @@ namespace plan {
 inline constexpr int ProductCount = vocabulary::ProductCount;
 inline constexpr int FirstLocation = 1;
 inline constexpr int LastLocation = vocabulary::MemoryLocationCount;
+// A note is a name for people, not a document: one line of at most this many characters.
+inline constexpr int MaxNoteLength = 200;
 
 // What one memory location is to show: either a standard sentence (list positions) or an instrument.
 struct Location {
@@ -30,6 +32,7 @@ struct Location {
     int xdr = -1;        // transducer type position, only for XDR
     int instrument = -1; // instrument position
     int icon = 0;        // icon index; "None" unless the product takes an icon
+    QString note;        // what the user calls it ("speed over ground"); one line, kept in the file
     int line = 0;        // where the location's table starts in its file
     int column = 0;
 };
@@ -79,6 +82,16 @@ QList<QByteArray> frames(int product, const Location &location);
 // Plan text: the product line a new file starts with, and one location's table.
 QString productText(int product);
 QString locationText(const Location &location, int product);
+// The whole plan as the writer keeps it: the product line, then each location's table in location order.
+// Comments other than the writer's own are not kept.
+QByteArray planText(const Plan &plan);
+// Why a note cannot be kept as it is (a line break or another control character, or too long); nothing
+// when it can.
+std::optional<QString> noteProblem(const QString &note);
+// The comments of a plan text ("# engine room" and the like), in file order, as written after the '#'.
+QStringList comments(const QByteArray &text);
+// The comments of `existing` that `replacement` no longer holds: what a save over the file would drop.
+QStringList droppedComments(const QByteArray &existing, const QByteArray &replacement);
 
 // Appends the location to the plan file, creating it with the product line. Refuses (and leaves the file
 // as it was) a path that is not a regular file, a file that is not a clean plan, a plan for another

@@ -305,7 +305,7 @@ void tst_Plan::unreadableFile()
 
 void tst_Plan::shippedExampleIsClean()
 {
-    const plan::ReadResult r = plan::readPlan(QStringLiteral(MDCONFIG_EXAMPLES "/helm-md90.toml"));
+    const plan::ReadResult r = plan::readPlan(QStringLiteral(MDCONFIG_EXAMPLES "/helm-md90.mdplan.toml"));
     QVERIFY2(r.faults.isEmpty(), qPrintable(r.faults.value(0).text()));
     QCOMPARE(r.plan.product, 2);
     QVERIFY(!r.plan.locations.isEmpty());
