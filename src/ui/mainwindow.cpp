@@ -173,6 +173,12 @@ MainWindow::MainWindow(app::Program &program, serial::SerialPort &port) : m_prog
         ->setObjectName(QStringLiteral("Help_MD90"));
     help->addAction(QStringLiteral("About"), this, &MainWindow::About_Click)
         ->setObjectName(QStringLiteral("About"));
+    // The whole display, after the original menus' first one so "Edit" and "Help" keep their places.
+    QMenu *display = new QMenu(QStringLiteral("Display"), this);
+    display->setObjectName(QStringLiteral("Display"));
+    display->addAction(QStringLiteral("Plan…"), this, &MainWindow::Plan_Click)
+        ->setObjectName(QStringLiteral("Plan"));
+    menuBar()->insertMenu(help->menuAction(), display);
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     keepOnScreenWhenShown(this);
@@ -307,14 +313,19 @@ frame::ComposeError MainWindow::compose(Sentence kind, const vocabulary::Product
 void MainWindow::send(Sentence kind)
 {
     // The window is disabled while a send runs; this also holds for a press that reaches us another way.
-    if (m_busy || !m_frmComms)
+    if (m_busy || !m_frmComms || (m_frmPlan && m_frmPlan->isBusy()))
         return;
     m_busy = true;
+    // The plan window sends through the same port: it waits until this send is over.
+    if (m_frmPlan)
+        m_frmPlan->setEnabled(false);
     // Whatever the outcome, the keyboard is back on the button that was pressed, never on an option that
     // one Space would select.
     QPushButton *pressed = kind == Sentence::Standard ? m_cmdSend1 : m_cmdSend2;
     const auto idle = qScopeGuard([this, pressed] {
         m_busy = false;
+        if (m_frmPlan)
+            m_frmPlan->setEnabled(true);
         takeFocus(this, pressed);
     });
 
@@ -429,6 +440,9 @@ void MainWindow::cmdCommsAccept_Click()
 
 void MainWindow::cmdQuit_Click()
 {
+    // A plan with unsaved changes is asked about first; Cancel there keeps the program running.
+    if (m_frmPlan && m_frmPlan->isVisible() && !m_frmPlan->close())
+        return;
     const std::optional<QString> failure = app::quitProgram(m_program, selectedProduct(), m_port);
     refreshPortLabel();
     if (failure) {
@@ -448,6 +462,8 @@ void MainWindow::endProgram()
         m_frmIcons->hide();
     if (m_frmComms)
         m_frmComms->hide();
+    if (m_frmPlan)
+        m_frmPlan->hide();
     hide();
     QCoreApplication::quit();
 }
@@ -455,7 +471,7 @@ void MainWindow::endProgram()
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // A disabled window is still closed by a window manager's request unless the request is refused.
-    if (!isEnabled() || m_busy) {
+    if (!isEnabled() || m_busy || (m_frmPlan && m_frmPlan->isVisible() && !m_frmPlan->close())) {
         event->ignore();
         return;
     }
@@ -476,6 +492,43 @@ void MainWindow::Help_MD90_Click()
 void MainWindow::About_Click()
 {
     showText(app::AboutTitle, app::aboutText(m_program.ProgramVersion));
+}
+
+void MainWindow::Plan_Click()
+{
+    if (!m_frmPlan) {
+        m_frmPlan = std::make_unique<PlanWindow>(m_program, m_port,
+                                                 [this](plan::RowKind kind) { return chosenLocation(kind); });
+        m_frmPlan->startNew(std::max(selectedProduct(), 0));
+        // While the plan window sends, this window takes no command: the port is in use.
+        connect(m_frmPlan.get(), &PlanWindow::busyChanged, this, [this](bool busy) { setEnabled(!busy); });
+        const QPoint corner = positionTwips(this);
+        moveTwips(m_frmPlan.get(), corner.x() + 1000, corner.y() + 1000);
+    }
+    m_frmPlan->show();
+    m_frmPlan->raise();
+    m_frmPlan->activateWindow();
+}
+
+std::optional<plan::Location> MainWindow::chosenLocation(plan::RowKind kind) const
+{
+    plan::Location l;
+    l.icon = std::max(m_frmIcons ? m_frmIcons->selectedIndex() : 0, 0);
+    if (kind == plan::RowKind::Instrument) {
+        l.proprietary = true;
+        l.instrument = m_cboVmInstrumentID->currentIndex();
+        if (l.instrument < 0)
+            return std::nullopt;
+        return l;
+    }
+    l.talker = m_cmbNmeaTalker->currentIndex();
+    l.identifier = m_cmbNmeaID->currentIndex();
+    l.field = m_cmbNmeaCommas->currentIndex() + 1;
+    l.xdr = l.identifier == vocabulary::XdrPosition ? m_cboXDR->currentIndex() : -1;
+    if (l.talker < 0 || l.identifier < 0 || l.field < 1 ||
+        (l.identifier == vocabulary::XdrPosition && l.xdr < 0))
+        return std::nullopt;
+    return l;
 }
 
 void MainWindow::showText(const QString &title, const QString &text, bool warning)

@@ -7,6 +7,7 @@
 #include "ui/icondialog.h"
 #include "ui/layout.h"
 #include "ui/optiongroup.h"
+#include "ui/planwindow.h"
 #include "ui/portdialog.h"
 #include "ui/progresswindow.h"
 
@@ -40,6 +41,8 @@ public:
     PortDialog *frmComms() const { return m_frmComms.get(); }
     IconDialog *frmIcons() const { return m_frmIcons.get(); }
     ProgressWindow *frmProgress() const { return m_frmProgress.get(); }
+    // The plan window, made the first time "Plan…" is chosen.
+    PlanWindow *frmPlan() const { return m_frmPlan.get(); }
     bool isSending() const { return m_busy; }
 
     void cmdSend1_Click();
@@ -50,6 +53,10 @@ public:
     void Help_MD20_40_Click();
     void Help_MD90_Click();
     void About_Click();
+    void Plan_Click();
+    // What the lists and the icon dialog choose now, as a location of a plan; nothing when a list of that
+    // frame has no entry chosen.
+    std::optional<plan::Location> chosenLocation(plan::RowKind kind) const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -79,6 +86,7 @@ private:
     std::unique_ptr<PortDialog> m_frmComms;
     std::unique_ptr<IconDialog> m_frmIcons;
     std::unique_ptr<ProgressWindow> m_frmProgress;
+    std::unique_ptr<PlanWindow> m_frmPlan;
     bool m_busy = false;
 
     QList<QRadioButton *> m_optProduct;
