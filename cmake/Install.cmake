@@ -58,6 +58,8 @@ if(UNIX AND NOT APPLE)
     install(FILES ${MDCONFIG_PACKAGING_DIR}/${MDCONFIG_APP_ID}.metainfo.xml
             DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
     install(FILES packaging/linux/${MDCONFIG_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    # The plan files' own type, which the menu entry opens.
+    install(FILES packaging/linux/${MDCONFIG_APP_ID}.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
     install(FILES resources/mdconfig.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
             RENAME ${MDCONFIG_APP_ID}.svg)
     install(FILES resources/mdconfig.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps
@@ -74,4 +76,6 @@ if(UNIX AND NOT APPLE)
     mdconfig_gzip(${MDCONFIG_PACKAGING_DIR}/doc/changelog ${MDCONFIG_PACKAGING_DIR}/doc/changelog.gz)
     install(FILES ${MDCONFIG_PACKAGING_DIR}/doc/changelog.gz packaging/debian/copyright
             DESTINATION ${CMAKE_INSTALL_DOCDIR})
+    # The example plans, where Debian keeps a package's examples.
+    install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples FILES_MATCHING PATTERN "*.mdplan.toml")
 endif()

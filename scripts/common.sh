@@ -40,7 +40,7 @@ ensure_packages() {
 
 BUILD_PACKAGES=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev libtomlplusplus-dev fonts-dejavu-core)
 # The install test validates and renders what is installed; package.sh builds and checks the Debian package.
-INSTALL_TEST_PACKAGES=(desktop-file-utils appstream man-db groff-base bash-completion)
+INSTALL_TEST_PACKAGES=(desktop-file-utils appstream man-db groff-base bash-completion shared-mime-info libxml2-utils)
 PACKAGE_PACKAGES=(dpkg-dev fakeroot lintian file)
 
 build_project() {

@@ -33,7 +33,7 @@ QString usageText()
         "  mdconfig-cli frames proprietary --instrument NAME|N --memory N --product P [--icon NAME]\n"
         "  mdconfig-cli send standard|proprietary <the same options> (--port N | --device PATH)\n"
         "  mdconfig-cli ports\n"
-        "  mdconfig-cli plan check|frames|send|export ...   (see mdconfig-cli plan --help)\n"
+        "  mdconfig-cli plan check|frames|send|export|test ...   (see mdconfig-cli plan --help)\n"
         "  mdconfig-cli decode [--json] HEX...               (see mdconfig-cli decode --help)\n"
         "  mdconfig-cli listen (--port N | --device PATH) [--baud 4800|38400] [--seconds S] [--json]\n"
         "  mdconfig-cli simulate (--device PATH | --pty) [--json] [--plan-out FILE] [--seconds S] [--product "

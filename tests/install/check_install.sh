@@ -37,7 +37,9 @@ SHARE=$PREFIX/share
 DESKTOP=$SHARE/applications/$APP_ID.desktop
 METAINFO=$SHARE/metainfo/$APP_ID.metainfo.xml
 COMPLETION=$SHARE/bash-completion/completions/mdconfig-cli
-for f in "$BIN/mdconfig" "$BIN/mdconfig-cli" "$DESKTOP" "$METAINFO" "$COMPLETION" \
+MIMEXML=$SHARE/mime/packages/$APP_ID.xml
+PLAN_TYPE=application/x-mdconfig-plan
+for f in "$BIN/mdconfig" "$BIN/mdconfig-cli" "$DESKTOP" "$METAINFO" "$COMPLETION" "$MIMEXML" \
     "$SHARE/icons/hicolor/scalable/apps/$APP_ID.svg" \
     "$SHARE/man/man1/mdconfig.1.gz" "$SHARE/man/man1/mdconfig-cli.1.gz" \
     "$SHARE/doc/mdconfig/copyright" "$SHARE/doc/mdconfig/changelog.gz"; do
@@ -77,6 +79,50 @@ icon_name=$(sed -n 's/^Icon=//p' "$DESKTOP")
 [ -x "$BIN/$exec_name" ] || fail "the menu entry starts \"$exec_name\", which is not installed in bin"
 [ -f "$SHARE/icons/hicolor/scalable/apps/$icon_name.svg" ] ||
     fail "the menu entry's icon \"$icon_name\" is not in the icon theme"
+
+# Plan files: the menu entry opens them, and their type matches plan files and no other TOML file.
+grep -q -x "MimeType=$PLAN_TYPE;" "$DESKTOP" || fail "the menu entry does not open $PLAN_TYPE"
+grep -q -E '^Exec=[^ ]+ %[fF]$' "$DESKTOP" || fail "the menu entry does not pass the file it opens"
+if command -v xmllint >/dev/null; then
+    out=$(xmllint --noout "$MIMEXML" 2>&1) || fail "the MIME type is not well-formed XML: $out"
+else
+    echo "skip: xmllint is not installed"
+fi
+if command -v update-mime-database >/dev/null; then
+    # A database of the system's types and ours alone, built as a desktop builds its own.
+    MIMEDB=$WORK/mimedb/mime
+    mkdir -p "$MIMEDB/packages"
+    cp "$MIMEXML" "$MIMEDB/packages/"
+    [ -f /usr/share/mime/packages/freedesktop.org.xml ] && cp /usr/share/mime/packages/freedesktop.org.xml "$MIMEDB/packages/"
+    out=$(update-mime-database -V "$MIMEDB" 2>&1) || fail "update-mime-database refuses the MIME type: $out"
+    grep -i -E 'warn|error|invalid|unknown' <<<"$out" | grep -v -F freedesktop.org.xml | grep -q . &&
+        fail "update-mime-database warns about the MIME type: $out"
+    globs=$(grep -F ":$PLAN_TYPE:" "$MIMEDB/globs2" | cut -d: -f3 | sort -u)
+    [ "$globs" = "*.mdplan.toml" ] || fail "the plan type matches [$(echo $globs)], expected [*.mdplan.toml]"
+    if command -v gio >/dev/null; then
+        mkdir -p "$WORK/files"
+        : >"$WORK/files/boat.mdplan.toml"
+        printf 'title = "x"\n' >"$WORK/files/Cargo.toml"
+        for pair in "boat.mdplan.toml=$PLAN_TYPE" "Cargo.toml=application/toml"; do
+            file=${pair%%=*} expected=${pair#*=}
+            type=$(XDG_DATA_HOME=$WORK/mimedb XDG_DATA_DIRS=$WORK/mimedb gio info -a standard::content-type \
+                "$WORK/files/$file" 2>/dev/null | sed -n 's/.*standard::content-type: //p')
+            [ "$type" = "$expected" ] || fail "$file is taken as \"$type\", expected $expected"
+        done
+        pass "plan files are $PLAN_TYPE, other TOML files are not"
+    else
+        echo "skip: gio is not installed; the glob alone was checked"
+    fi
+else
+    echo "skip: update-mime-database is not installed"
+fi
+
+# The example plans come with the package, each one clean.
+examples=$(ls "$SHARE/doc/mdconfig/examples/"*.mdplan.toml 2>/dev/null)
+[ -n "$examples" ] || fail "no example plan is installed in share/doc/mdconfig/examples"
+for example in $examples; do
+    out=$("$BIN/mdconfig-cli" plan check "$example" 2>&1) || fail "the example $(basename "$example") is not clean: $out"
+done
 
 # The metainfo: valid, naming this version and the installed menu entry.
 if command -v appstreamcli >/dev/null; then
