@@ -1,5 +1,6 @@
 // mdconfig-cli plan and decode, run as an installer runs them: real files, real exit codes, real bytes
 // through a socat pseudo-terminal pair.
+#include "bus/sentence.h"
 #include "support/files.h"
 #include "support/output.h"
 #include "support/ptypair.h"
@@ -68,6 +69,8 @@ private slots:
     void framesText();
     void framesJson();
     void tenLocationsThroughAPseudoTerminal();
+    void testPatternThroughAPseudoTerminal();
+    void testPatternEndsOnSigterm();
     void sendFailures_data();
     void sendFailures();
     void ctrlCAtTheConfirmPrompt();
@@ -397,6 +400,68 @@ void tst_PlanCli::usageErrors()
     QCOMPARE(r.err.count('\n'), 1);
     QVERIFY2(r.err.startsWith("mdconfig-cli: ") && r.err.contains(says.toUtf8()), r.err.constData());
     QVERIFY(!QFile::exists(m_dir.filePath("x.toml")));
+}
+
+void tst_PlanCli::testPatternThroughAPseudoTerminal()
+{
+    if (!PtyPair::available())
+        QFAIL("socat is needed: apt-get install socat");
+    PtyPair pty;
+    QVERIFY(pty.start());
+    // The ten-location plan: locations 2, 4 and 8 are instruments and location 1 an XDR unit field; the rest
+    // are shown.
+    const Result r = run({"plan", "test", m_plan, "--device", pty.sendEnd(), "--seconds", "3"});
+    QCOMPARE(r.exitCode, 0);
+    for (int n : {1, 2, 4, 7, 8})
+        QVERIFY2(r.out.contains(QByteArray("location ") + QByteArray::number(n) + ": not covered: "),
+                 r.out.constData());
+    QVERIFY2(r.out.contains("location 3: shows 3.3 (GPRMC field 5)"), r.out.constData());
+    QVERIFY(pty.waitFor(200, 3000));
+
+    // What went over the line, read back as a listener reads the bus.
+    QHash<QString, int> heard;
+    QHash<QString, bus::Sentence> last;
+    for (const QByteArray &line : pty.received().split('\n')) {
+        if (!line.endsWith('\r'))
+            continue; // the cut-off tail
+        const std::optional<bus::Sentence> s = bus::parseSentence(line.chopped(1));
+        QVERIFY2(s, line.constData());
+        QCOMPARE(s->checksum, bus::Checksum::Ok);
+        ++heard[s->key()];
+        last.insert(s->key(), *s);
+    }
+    QCOMPARE(QSet<QString>(heard.keyBegin(), heard.keyEnd()),
+             (QSet<QString>{"GPRMC", "GPGGA", "SDDBT", "HCHDG", "ZVZZU"}));
+    // About once a second each, for three seconds.
+    for (int times : heard)
+        QVERIFY2(times >= 2 && times <= 4, qPrintable(QString::number(times)));
+    QCOMPARE(*last["GPRMC"].field(5), QStringLiteral("3.3"));
+    QCOMPARE(*last["GPRMC"].field(2), QStringLiteral("A")); // the status a display needs
+    QCOMPARE(*last["GPGGA"].field(10), QStringLiteral("5.5"));
+    QCOMPARE(*last["SDDBT"].field(1), QStringLiteral("6.6"));
+    QCOMPARE(*last["HCHDG"].field(1), QStringLiteral("9.9"));
+    QCOMPARE(*last["ZVZZU"].field(25), QStringLiteral("10.10"));
+}
+
+void tst_PlanCli::testPatternEndsOnSigterm()
+{
+    if (!PtyPair::available())
+        QFAIL("socat is needed: apt-get install socat");
+    PtyPair pty;
+    QVERIFY(pty.start());
+    QProcess p;
+    p.start(QStringLiteral(MDCONFIG_CLI), {"plan", "test", m_plan, "--device", pty.sendEnd(), "--json"});
+    QVERIFY(p.waitForStarted());
+    QVERIFY(pty.waitFor(100, 10000)); // running until stopped
+    p.terminate();
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitCode(), 0);
+    const QList<QByteArray> lines = p.readAllStandardOutput().trimmed().split('\n');
+    QCOMPARE(lines.size(), 11); // one object per location and the summary
+    const QJsonObject summary = QJsonDocument::fromJson(lines.last()).object();
+    QVERIFY(summary.value("rounds").toInt() >= 1);
+    QCOMPARE(summary.value("stopped").toBool(), true);
+    QCOMPARE(QJsonDocument::fromJson(lines[1]).object().value("covered").toBool(), false);
 }
 
 void tst_PlanCli::help()

@@ -101,7 +101,7 @@ if command -v update-mime-database >/dev/null; then
     [ "$globs" = "*.mdplan.toml" ] || fail "the plan type matches [$(echo $globs)], expected [*.mdplan.toml]"
     if command -v gio >/dev/null; then
         mkdir -p "$WORK/files"
-        : >"$WORK/files/boat.mdplan.toml"
+        printf 'product = 0\n' >"$WORK/files/boat.mdplan.toml"
         printf 'title = "x"\n' >"$WORK/files/Cargo.toml"
         for pair in "boat.mdplan.toml=$PLAN_TYPE" "Cargo.toml=application/toml"; do
             file=${pair%%=*} expected=${pair#*=}

@@ -226,7 +226,7 @@ void tst_Windows::windowSizesAndTitles()
     QVERIFY(!(main & Qt::WindowMinimizeButtonHint));
     QVERIFY(!(main & Qt::WindowMaximizeButtonHint));
     QVERIFY(main & Qt::WindowCloseButtonHint);
-    const QStringList menus = {"Edit", "Help"};
+    const QStringList menus = {"Edit", "Display", "Help"};
     QStringList seen;
     for (QAction *a : s.window.menuBar()->actions())
         seen << a->text();
