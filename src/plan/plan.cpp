@@ -1,6 +1,7 @@
 #include "plan/plan.h"
 
 #include "frame/composer.h"
+#include "plan/wording.h"
 #include "vocabulary/vocabulary.h"
 
 #include <QFile>
@@ -104,10 +105,8 @@ public:
             root = toml::parse(std::string_view(text.constData(), std::size_t(text.size())),
                                m_file.toStdString());
         } catch (const toml::parse_error &e) {
-            QString message = QStringLiteral("TOML syntax error: ") + qs(e.description());
-            if (message.contains(QLatin1String("redefine")))
-                message += QStringLiteral("; each location is given at most once");
-            fault(e.source().begin, message);
+            fault(e.source().begin,
+                  QStringLiteral("TOML syntax error: ") + plainSyntaxError(qs(e.description())));
             return finish();
         }
 
@@ -166,10 +165,11 @@ private:
         if (text)
             found = lookup(kind, *text, &valid);
         if (!found) {
-            fault(node.source().begin,
-                  QStringLiteral("%1%2: %3 is not valid; valid values: %4")
-                      .arg(where, QString::fromLatin1(keyName(kind)),
-                           text ? quoted(*text) : QStringLiteral("this kind of value"), validValues(kind)));
+            fault(node.source().begin, QStringLiteral("%1%2: %3 is not valid; %4")
+                                           .arg(where, QString::fromLatin1(keyName(kind)),
+                                                text ? quoted(*text) : QStringLiteral("this kind of value"),
+                                                text ? notValidHint(kind, *text)
+                                                     : QStringLiteral("valid values: ") + briefValues(kind)));
         }
         return found;
     }
@@ -313,7 +313,7 @@ private:
                 if (!has) {
                     ok = false;
                     fault(at, QStringLiteral("%1%2 is missing; valid values: %3")
-                                  .arg(where, QString::fromLatin1(keyName(kind)), validValues(kind)));
+                                  .arg(where, QString::fromLatin1(keyName(kind)), briefValues(kind)));
                 }
             };
             missing(hasTalker, Value::Talker);
@@ -425,6 +425,58 @@ QString validValues(Value kind)
         return QStringLiteral("%1 to %2").arg(FirstLocation).arg(LastLocation);
     }
     return {};
+}
+
+QString briefValues(Value kind)
+{
+    const auto ends = [](List list, const char *what) {
+        const QStringList &all = vocabulary::entries(list);
+        return QStringLiteral("one of the %1 %2 of the window's list, %3 to %4")
+            .arg(all.size())
+            .arg(QLatin1String(what), all.first(), all.last());
+    };
+    switch (kind) {
+    case Value::Talker:
+        return ends(List::Talker, "talker IDs");
+    case Value::Sentence:
+        return ends(List::Identifier, "sentence identifiers");
+    case Value::Instrument:
+        return QStringLiteral("1 to %1, or an instrument's name as the window's list shows it")
+            .arg(vocabulary::InstrumentCount);
+    default:
+        return validValues(kind);
+    }
+}
+
+QString notValidHint(Value kind, const QString &text)
+{
+    QStringList entries;
+    switch (kind) {
+    case Value::Talker:
+        entries = vocabulary::entries(List::Talker);
+        break;
+    case Value::Sentence:
+        entries = vocabulary::entries(List::Identifier);
+        break;
+    case Value::Instrument:
+        entries = vocabulary::entries(List::Instrument);
+        break;
+    case Value::Type:
+        entries = vocabulary::entries(List::Xdr);
+        break;
+    case Value::Icon:
+        entries = frame::iconCaptions();
+        break;
+    default:
+        break;
+    }
+    const QString near = didYouMean(text, entries);
+    if (near.isEmpty())
+        return QStringLiteral("valid values: ") + briefValues(kind);
+    // A short list is still given whole after the guess; a long one would bury it.
+    if (kind == Value::Type || kind == Value::Icon)
+        return near + QStringLiteral(" valid values: ") + validValues(kind);
+    return near;
 }
 
 std::optional<int> lookup(Value kind, const QString &raw, QString *valid)

@@ -66,6 +66,11 @@ ReadResult readPlan(const QString &path);
 enum class Value { Product, Talker, Sentence, Field, Type, Instrument, Icon, Location };
 std::optional<int> lookup(Value kind, const QString &text, QString *valid);
 QString validValues(Value kind);
+// What is valid, short enough for one line of a message: a long list by its size and its ends.
+QString briefValues(Value kind);
+// What to say after a value that names nothing: the nearest entries ("did you mean RMC?"), else what is
+// valid.
+QString notValidHint(Value kind, const QString &text);
 QString productCaption(int product);
 // Whether the product's frames carry an icon byte, and those products for a message: "2 (MD90  Ver 1.3 +)".
 bool showsIcons(int product);

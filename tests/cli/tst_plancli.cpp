@@ -327,7 +327,7 @@ void tst_PlanCli::usageErrors_data()
     QTest::newRow("export: unknown talker")
         << QStringList{"plan", "export",  "x.toml", "standard", "--talker", "XX",        "--sentence",
                        "RMC",  "--field", "1",      "--memory", "1",        "--product", "0"}
-        << "--talker: unknown value \"XX\"; valid values: AG, AP";
+        << "--talker: unknown value \"XX\"; did you mean CX or YX?";
     QTest::newRow("export: icon on an MD20/40")
         << QStringList{"plan",     "export", "x.toml",    "proprietary", "--instrument", "1",
                        "--memory", "1",      "--product", "0",           "--icon",       "KT"}

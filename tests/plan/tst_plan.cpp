@@ -128,9 +128,8 @@ void tst_Plan::faults_data()
         << QByteArray("product = 0\n[location.1]\ntalker = \"GP\n") << "plan.toml:3:13: TOML syntax error";
     QTest::newRow("TOML syntax: same table twice")
         << QByteArray("product = 0\n[location.1]\n" + gp + "[location.1]\n")
-        << "plan.toml:6:1: TOML syntax error: Error while parsing table header: cannot redefine existing "
-           "table "
-           "'location.1'; each location is given at most once";
+        << "plan.toml:6:1: TOML syntax error: [location.1] is given twice; each location is given at most "
+           "once";
     QTest::newRow("unknown key at the top")
         << QByteArray("product = 0\ncolour = \"red\"\n[location.1]\n" + gp)
         << "plan.toml:2:1: unknown key \"colour\"; valid keys here: product, [location.N] tables";
@@ -166,7 +165,10 @@ void tst_Plan::faults_data()
         << "plan.toml:2:11: location 3: shows nothing";
     QTest::newRow("talker not in its list")
         << QByteArray("product = 0\n[location.1]\ntalker = \"XX\"\nsentence = \"RMC\"\nfield = 5\n")
-        << "plan.toml:3:10: location 1: talker: \"XX\" is not valid; valid values: AG, AP";
+        << "plan.toml:3:10: location 1: talker: \"XX\" is not valid; did you mean CX or YX?";
+    QTest::newRow("sentence and talker run together")
+        << QByteArray("product = 0\n[location.1]\ntalker = \"GP\"\nsentence = \"GPRMC\"\nfield = 5\n")
+        << "plan.toml:4:12: location 1: sentence: \"GPRMC\" is not valid; did you mean RMC?";
     QTest::newRow("sentence code instead of the shown identifier")
         << QByteArray("product = 0\n[location.1]\ntalker = \"GP\"\nsentence = \"CGA\"\nfield = 5\n")
         << "plan.toml:4:12: location 1: sentence: \"CGA\" is not valid";
