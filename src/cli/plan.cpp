@@ -77,7 +77,8 @@ const char *const HelpText =
     "Plan files take the ending .mdplan.toml, which the desktop opens in the plan window; any name is read.\n"
     "\n"
     "Exit status: 0 done (check: the plan is clean); 1 a send failed or export could not write; 2 bad\n"
-    "arguments or a plan with faults (nothing is sent).\n";
+    "arguments, a plan with faults, or a FILE that is no regular file or is larger than 1 MB (nothing is\n"
+    "sent).\n";
 
 const QStringList Verbs = {"check", "frames", "send", "export", "test"};
 
@@ -305,9 +306,11 @@ int planExport(const QStringList &arguments, Io &io)
                              .arg(product)
                              .arg(plan::productCaption(product), plan::iconProducts())};
 
-    if (const std::optional<QString> failure = plan::appendLocation(path, l, product)) {
+    bool notAPlanFile = false;
+    if (const std::optional<QString> failure = plan::appendLocation(path, l, product, &notAPlanFile)) {
         io.err << "mdconfig-cli: " << *failure << '\n';
-        return Failed;
+        // A FILE that can hold no plan is refused as plan check refuses it.
+        return notAPlanFile ? Usage : Failed;
     }
     io.out << "location " << l.number << " (" << plan::shows(l, product) << ") added to " << path << '\n';
     return Ok;

@@ -1,13 +1,11 @@
 #include "plan/plan.h"
 
+#include "file/regularfile.h"
 #include "frame/composer.h"
 #include "plan/wording.h"
 #include "vocabulary/vocabulary.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 
 #include <toml++/toml.h>
 
@@ -359,21 +357,17 @@ ReadResult parsePlan(const QByteArray &text, const QString &fileName)
 
 ReadResult readPlan(const QString &path)
 {
-    const QFileInfo info(path);
-    QString problem;
-    if (!info.exists())
-        problem = QStringLiteral("no such file");
-    else if (!info.isFile())
-        problem = QStringLiteral("not a regular file; give a plan file");
-    QFile file(path);
-    if (problem.isEmpty() && !file.open(QIODevice::ReadOnly))
-        problem = file.errorString();
-    if (!problem.isEmpty()) {
+    const file::Contents c = file::read(path, MaxPlanBytes);
+    if (!c.ok()) {
+        QString problem = c.problem == file::Problem::Missing ? QStringLiteral("no such file")
+                                                              : QStringLiteral("it ") + c.failure;
+        if (c.problem == file::Problem::NotRegular)
+            problem += QStringLiteral("; give a plan file");
         ReadResult r;
         r.faults << Fault{path, 0, 0, QStringLiteral("cannot read the plan: ") + problem};
         return r;
     }
-    return parsePlan(file.readAll(), path);
+    return parsePlan(c.bytes, path);
 }
 
 QString productCaption(int product)
@@ -670,21 +664,19 @@ QStringList droppedComments(const QByteArray &existing, const QByteArray &replac
     return dropped;
 }
 
-std::optional<QString> appendLocation(const QString &path, const Location &location, int product)
+std::optional<QString> appendLocation(const QString &path, const Location &location, int product,
+                                      bool *notAPlanFile)
 {
-    const QFileInfo info(path);
-    if (info.isSymLink())
-        return QStringLiteral("%1 is a symbolic link; give the plan file itself").arg(path);
-    QByteArray text;
-    // An empty file (made with touch, say) is taken as a new plan.
-    if (info.exists() && (!info.isFile() || info.size() > 0)) {
-        if (!info.isFile())
-            return QStringLiteral("%1 is not a regular file (a directory, FIFO or device); give a plan file")
-                .arg(path);
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        text = file.readAll();
+    // Held from the read to the replacement, so that an append made meanwhile is read, not written over.
+    file::Change change(path, MaxPlanBytes);
+    if (notAPlanFile)
+        *notAPlanFile =
+            change.problem() == file::Problem::NotRegular || change.problem() == file::Problem::TooLarge;
+    if (!change.ok())
+        return QStringLiteral("%1 %2; nothing was added").arg(path, change.failure());
+    QByteArray text = change.bytes();
+    // An empty file (made with touch, say, or just now for this location) is taken as a new plan.
+    if (!text.isEmpty()) {
         const ReadResult existing = parsePlan(text, path);
         if (!existing.faults.isEmpty()) {
             return QStringLiteral("%1 is not a clean plan, so nothing was added (%2 fault(s); the first: %3)")
@@ -707,7 +699,7 @@ std::optional<QString> appendLocation(const QString &path, const Location &locat
                     .arg(l.number)
                     .arg(l.line);
         }
-        if (!text.isEmpty() && !text.endsWith('\n'))
+        if (!text.endsWith('\n'))
             text += '\n';
     } else {
         text = productText(product).toUtf8();
@@ -718,14 +710,18 @@ std::optional<QString> appendLocation(const QString &path, const Location &locat
     if (!written.faults.isEmpty())
         return QStringLiteral("the new plan would not be clean (%1); nothing was added")
             .arg(written.faults.first().text());
-    return replaceFile(path, text);
+    if (const std::optional<QString> failed = change.commit(text)) {
+        if (notAPlanFile)
+            *notAPlanFile = change.problem() == file::Problem::NotRegular;
+        return QStringLiteral("%1 %2; nothing was added").arg(path, *failed);
+    }
+    return std::nullopt;
 }
 
 std::optional<QString> replaceFile(const QString &path, const QByteArray &text)
 {
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit())
-        return QStringLiteral("cannot write %1: %2").arg(path, out.errorString());
+    if (const std::optional<QString> failed = file::replace(path, text))
+        return QStringLiteral("%1 %2; it was left as it was").arg(path, *failed);
     return std::nullopt;
 }
 

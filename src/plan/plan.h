@@ -19,6 +19,8 @@ namespace plan {
 inline constexpr int ProductCount = vocabulary::ProductCount;
 inline constexpr int FirstLocation = 1;
 inline constexpr int LastLocation = vocabulary::MemoryLocationCount;
+// A plan file is read only up to this size: a real plan is under 1 KB, and anything near this is no plan.
+inline constexpr qint64 MaxPlanBytes = 1024 * 1024;
 // A note is a name for people, not a document: one line of at most this many characters.
 inline constexpr int MaxNoteLength = 200;
 
@@ -58,7 +60,8 @@ struct ReadResult {
 };
 
 ReadResult parsePlan(const QByteArray &text, const QString &fileName);
-// Reads and checks the file; a file that cannot be read is one fault at line 0.
+// Reads and checks the file; a file that cannot be read is one fault at line 0, and so is anything but a
+// regular file (a link is not followed, a FIFO not waited on) and a file larger than MaxPlanBytes.
 ReadResult readPlan(const QString &path);
 
 // The values a plan and the command line take, as the window's lists show them (any case). Each returns
@@ -100,11 +103,15 @@ QStringList droppedComments(const QByteArray &existing, const QByteArray &replac
 
 // Appends the location to the plan file, creating it with the product line. Refuses (and leaves the file
 // as it was) a path that is not a regular file, a file that is not a clean plan, a plan for another
-// product, and a location the plan already has. Returns why it refused or failed, nothing when written.
-std::optional<QString> appendLocation(const QString &path, const Location &location, int product);
+// product, and a location the plan already has. Appends made at the same time, by this program or
+// another run of it, follow one another, each reading what the one before wrote. Returns why it refused
+// or failed, nothing when written; notAPlanFile tells a path that can hold no plan (anything but a regular
+// file, or a file larger than MaxPlanBytes) from the other refusals.
+std::optional<QString> appendLocation(const QString &path, const Location &location, int product,
+                                      bool *notAPlanFile = nullptr);
 
-// Replaces the file with text in one step, so a failure leaves the old plan whole. Returns why it failed,
-// nothing when written.
+// Replaces the file with text in one step, so a failure leaves the old plan whole, with its owner and
+// mode; anything but a regular file is left alone. Returns why it failed, nothing when written.
 std::optional<QString> replaceFile(const QString &path, const QByteArray &text);
 
 } // namespace plan

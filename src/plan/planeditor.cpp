@@ -1,17 +1,11 @@
 #include "plan/planeditor.h"
 
-#include <QFile>
+#include "file/regularfile.h"
+
 #include <QFileInfo>
 #include <QRegularExpression>
 
 namespace plan {
-
-namespace {
-
-// A plan file is a few hundred bytes; anything far larger is not one, and is not read whole.
-constexpr qint64 MaxPlanBytes = 1 << 20;
-
-} // namespace
 
 QString RowStatus::text() const
 {
@@ -99,13 +93,9 @@ QStringList PlanEditor::open(const QString &path)
 
 QStringList PlanEditor::commentsLostBySave(const QString &path) const
 {
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() > MaxPlanBytes)
-        return {};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return droppedComments(file.read(MaxPlanBytes), text());
+    // What cannot be read (nothing there yet, a FIFO) the save itself refuses or creates; no comment is lost.
+    const file::Contents existing = file::read(path, MaxPlanBytes);
+    return existing.ok() ? droppedComments(existing.bytes, text()) : QStringList{};
 }
 
 std::optional<QString> PlanEditor::saveAs(const QString &path)

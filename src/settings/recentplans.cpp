@@ -1,11 +1,10 @@
 #include "settings/recentplans.h"
 
+#include "file/regularfile.h"
 #include "settings/settings.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace settings {
 
@@ -51,12 +50,10 @@ QStringList remember(QStringList paths, const QString &path)
 
 QStringList loadRecentPlans(const QString &file)
 {
-    if (file.isEmpty() || notARegularFile(file))
+    if (file.isEmpty())
         return {};
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return parseRecentPlans(f.read(ReadLimit));
+    const file::Contents c = file::read(file, ReadLimit, file::OverLimit::ReadThePrefix);
+    return c.ok() ? parseRecentPlans(c.bytes) : QStringList{};
 }
 
 std::optional<QString> saveRecentPlans(const QString &file, const QStringList &paths)
@@ -66,15 +63,7 @@ std::optional<QString> saveRecentPlans(const QString &file, const QStringList &p
     const QString folder = QFileInfo(file).absolutePath();
     if (!QDir().mkpath(folder))
         return QStringLiteral("the folder %1 could not be created").arg(folder);
-    if (const std::optional<QString> refused = notARegularFile(file))
-        return refused;
-    QSaveFile out(file);
-    out.setDirectWriteFallback(false);
-    const QByteArray text = formatRecentPlans(paths);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || out.write(text) != text.size() ||
-        !out.commit())
-        return out.errorString();
-    return std::nullopt;
+    return file::replace(file, formatRecentPlans(paths));
 }
 
 } // namespace settings

@@ -15,6 +15,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 struct Result {
@@ -74,8 +80,13 @@ private slots:
     void sendFailures_data();
     void sendFailures();
     void ctrlCAtTheConfirmPrompt();
+    void killAtTheConfirmPromptOnAPipe_data();
     void killAtTheConfirmPromptOnAPipe();
     void exportBuildsAPlan();
+    void concurrentExportsAllLand();
+    void noPlanFile_data();
+    void noPlanFile();
+    void exportKeepsOwnerAndMode();
     void usageErrors_data();
     void usageErrors();
     void help();
@@ -259,9 +270,18 @@ void tst_PlanCli::ctrlCAtTheConfirmPrompt()
     QCOMPARE(pty.received().size(), 0);
 }
 
-// A script's pipe that never brings the Enter: SIGTERM still ends the wait, as Ctrl-C does on a terminal.
+void tst_PlanCli::killAtTheConfirmPromptOnAPipe_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("termination request") << int(SIGTERM);
+    QTest::newRow("a closed terminal") << int(SIGHUP);
+}
+
+// A script's pipe that never brings the Enter: a kill or a hangup still ends the wait, as Ctrl-C does on a
+// terminal.
 void tst_PlanCli::killAtTheConfirmPromptOnAPipe()
 {
+    QFETCH(int, signal);
     if (!PtyPair::available())
         QFAIL("socat is needed: apt-get install socat");
     PtyPair pty;
@@ -273,7 +293,7 @@ void tst_PlanCli::killAtTheConfirmPromptOnAPipe()
     QByteArray said;
     readUntil(send, said, "press Enter", 10000);
     QVERIFY2(said.contains("press Enter to send location 1"), said.constData());
-    send.terminate();
+    ::kill(pid_t(send.processId()), signal);
     QVERIFY2(send.waitForFinished(10000), "a kill left the prompt waiting");
     QCOMPARE(send.exitStatus(), QProcess::NormalExit);
     QCOMPARE(send.exitCode(), 1);
@@ -307,6 +327,124 @@ void tst_PlanCli::exportBuildsAPlan()
     QCOMPARE(lines[12], QByteArray("location 3: GP RMC field 5, icon KT"));
     QCOMPARE(lines[13], QByteArray("24 32 47 50 52 4D 43 05 35 04 7F"));
     QCOMPARE(lines[14], QByteArray("24 32 47 50 52 4D 43 05 35 04 5F"));
+}
+
+// Ten exports to one file at once: each that says "added" has its location in the file.
+void tst_PlanCli::concurrentExportsAllLand()
+{
+    const QString path = m_dir.filePath("shared.toml");
+    std::vector<std::unique_ptr<QProcess>> exports;
+    for (int n = 1; n <= 10; ++n) {
+        exports.push_back(std::make_unique<QProcess>());
+        exports.back()->setStandardInputFile(QProcess::nullDevice());
+        exports.back()->start(QStringLiteral(MDCONFIG_CLI),
+                              {"plan", "export", path, "proprietary", "--instrument", QString::number(n),
+                               "--memory", QString::number(n), "--product", "0"});
+    }
+    QList<int> added;
+    for (int n = 1; n <= 10; ++n) {
+        QProcess &p = *exports[n - 1];
+        QVERIFY2(p.waitForFinished(120000), "an export did not end");
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        if (p.exitCode() == 0) {
+            added << n;
+            QVERIFY(p.readAllStandardOutput().contains("added to"));
+        } else {
+            QVERIFY2(p.readAllStandardError().startsWith("mdconfig-cli: "), "refused without a reason");
+        }
+    }
+    const QByteArray written = readAll(path);
+    for (int n : added)
+        QVERIFY2(
+            written.contains(QStringLiteral("[location.%1]\n").arg(n).toUtf8()),
+            qPrintable(QStringLiteral("location %1 was said to be added but is not in the file").arg(n)));
+    QCOMPARE(written.count("[location."), added.size());
+    QCOMPARE(run({"plan", "check", path}).exitCode, 0);
+    // They wait for one another, each adding to what the one before wrote, so none is refused.
+    QCOMPARE(added.size(), 10);
+}
+
+void tst_PlanCli::noPlanFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("FIFO: nothing waits for a writer") << "fifo"
+                                                      << "is a FIFO (named pipe), not a regular file";
+    QTest::newRow("link to a clean plan") << "link"
+                                          << "is a symbolic link, not a regular file";
+    QTest::newRow("folder") << "folder"
+                            << "is a folder, not a regular file";
+    QTest::newRow("larger than a plan can be") << "large"
+                                               << "is larger than 1 MB";
+}
+
+// plan check and plan export end at once with the reason and exit 2, leaving what is there as it is.
+void tst_PlanCli::noPlanFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("plan.toml");
+    const QByteArray name = QFile::encodeName(path);
+    if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+    } else if (kind == QLatin1String("link")) {
+        QVERIFY(QFile::link(m_plan, path));
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkdir(path));
+    } else {
+        QByteArray large = TenLocations;
+        while (large.size() <= 1024 * 1024)
+            large += "# a comment line to make the plan larger than any plan\n";
+        QVERIFY(writeAll(path, large));
+    }
+    struct stat before {};
+    QCOMPARE(::lstat(name.constData(), &before), 0);
+    const QByteArray planBefore = readAll(m_plan);
+
+    for (const QStringList &args : {QStringList{"plan", "check", path},
+                                    QStringList{"plan", "export", path, "proprietary", "--instrument", "1",
+                                                "--memory", "1", "--product", "0"}}) {
+        QProcess p;
+        p.setStandardInputFile(QProcess::nullDevice());
+        p.start(QStringLiteral(MDCONFIG_CLI), args);
+        if (!p.waitForFinished(20000)) {
+            ::close(::open(name.constData(), O_WRONLY | O_NONBLOCK)); // an end of file for a waiting reader
+            QFAIL(qPrintable(args.mid(0, 2).join(' ') + QStringLiteral(" waited on the file")));
+        }
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 2);
+        const QByteArray err = p.readAllStandardError();
+        QVERIFY2(err.contains(says.toUtf8()), err.constData());
+    }
+    struct stat after {};
+    QCOMPARE(::lstat(name.constData(), &after), 0);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_size, before.st_size);
+    QCOMPARE(readAll(m_plan), planBefore); // nothing written through the link
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+             QStringList{"plan.toml"});
+}
+
+// Root adding to a user's plan leaves the file the user's, with its mode.
+void tst_PlanCli::exportKeepsOwnerAndMode()
+{
+    if (::geteuid() != 0)
+        QSKIP("giving a file to another user needs root");
+    const QString path = m_dir.filePath("users.toml");
+    QVERIFY(writeAll(path, "product = 0\n[location.2]\ninstrument = 2\n"));
+    const QByteArray name = QFile::encodeName(path);
+    QCOMPARE(::chown(name.constData(), 1234, 2345), 0);
+    QCOMPARE(::chmod(name.constData(), 0640), 0);
+    const Result r =
+        run({"plan", "export", path, "proprietary", "--instrument", "1", "--memory", "1", "--product", "0"});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(readAll(path).contains("[location.1]\n"));
+    struct stat st {};
+    QCOMPARE(::lstat(name.constData(), &st), 0);
+    QCOMPARE(st.st_uid, uid_t(1234));
+    QCOMPARE(st.st_gid, gid_t(2345));
+    QCOMPARE(st.st_mode & 07777, mode_t(0640));
 }
 
 void tst_PlanCli::usageErrors_data()
