@@ -4,6 +4,7 @@
 #include "cli/verbs.h"
 
 #include "bus/report.h"
+#include "serial/devicepath.h"
 #include "serial/receiveport.h"
 
 #include <QDateTime>
@@ -82,7 +83,8 @@ int listen(const QStringList &arguments, Io &io)
         return Failed;
     }
     const bool live = io.outIsTerminal && !o->json;
-    io.err << "listening on " << device << " at " << o->baud << " baud, 8N1; " << endText(o->seconds) << '\n'
+    io.err << "listening on " << serial::shownDevice(device) << " at " << o->baud << " baud, 8N1; "
+           << endText(o->seconds) << '\n'
            << Qt::flush;
 
     bus::Monitor monitor([&](const bus::Sentence &s) {

@@ -19,8 +19,14 @@ namespace plan {
 inline constexpr int ProductCount = vocabulary::ProductCount;
 inline constexpr int FirstLocation = 1;
 inline constexpr int LastLocation = vocabulary::MemoryLocationCount;
-// A plan file is read only up to this size: a real plan is under 1 KB, and anything near this is no plan.
-inline constexpr qint64 MaxPlanBytes = 1024 * 1024;
+
+// Limits a plan is checked against before it is parsed, so that no file can exhaust memory or the stack: a
+// whole display takes under 1 KB and nests keys three deep ([location.1] and its keys).
+inline constexpr qsizetype MaxPlanBytes = 1024 * 1024;
+inline constexpr int MaxKeyDepth =
+    32; // dotted parts of a key or header, plus the tables and arrays around it
+// Faults shown of one plan; the rest are counted ("... and N more faults").
+inline constexpr int MaxFaultsShown = 50;
 // A note is a name for people, not a document: one line of at most this many characters.
 inline constexpr int MaxNoteLength = 200;
 
@@ -41,7 +47,7 @@ struct Location {
 
 struct Plan {
     int product = -1;
-    QList<Location> locations; // in location order
+    QList<Location> locations; // in location order; none yet in a fresh plan (its product line alone)
 };
 
 // One fault of a plan file, where it is and what is valid there.
@@ -51,7 +57,7 @@ struct Fault {
     int column = 0;
     QString message;
 
-    QString text() const; // "helm.toml:3:9: ..."
+    QString text() const; // "helm.toml:3:9: ...", with the file name made printable
 };
 
 struct ReadResult {
@@ -59,6 +65,7 @@ struct ReadResult {
     QList<Fault> faults; // in file order; the plan is to be used only when there are none
 };
 
+// Checks the text as a whole: a text over the limits is one fault where it crosses them, and is not parsed.
 ReadResult parsePlan(const QByteArray &text, const QString &fileName);
 // Reads and checks the file; a file that cannot be read is one fault at line 0, and so is anything but a
 // regular file (a link is not followed, a FIFO not waited on) and a file larger than MaxPlanBytes.

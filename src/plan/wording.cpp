@@ -49,7 +49,7 @@ const Rule Rules[] = {
     {"parsing table header: expected ']'", "a closing bracket is missing: a table header reads [location.1]"},
     {"parsing table header: expected a comment or whitespace",
      "something follows the table header on its line: a header reads [location.1], a comment starts with #"},
-    {"cannot redefine existing table", "[%1] is given twice; each location is given at most once"},
+    {"cannot redefine existing table", "[%1] is given twice; give each table once"},
     {"cannot redefine existing", "%1 is given twice; give each key once in its table"},
     {"expected '='", "an equals sign is missing between the key and its value: talker = \"GP\""},
     {"expected value", "the value is missing after the equals sign"},

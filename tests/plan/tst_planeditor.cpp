@@ -132,9 +132,7 @@ void tst_PlanEditor::checkPutsFaultsOnTheirRows()
 {
     plan::PlanEditor editor;
     editor.check();
-    QVERIFY(editor.hasFaults());
-    QCOMPARE(editor.planFaults().size(), 1); // no location at all is a fault of the whole plan
-    QVERIFY(editor.planFaults().first().startsWith(QStringLiteral("new plan:")));
+    QVERIFY(!editor.hasFaults()); // a fresh plan with no location yet is clean
 
     plan::Location l = editor.row(3);
     l.talker = -1; // as a list with no entry chosen gives it
