@@ -6,7 +6,9 @@
 #include "plan/plansend.h"
 #include "plan/testpattern.h"
 #include "serial/devicepath.h"
+#include "serial/portmap.h"
 #include "serial/qtserialport.h"
+#include "vocabulary/products.h"
 
 #include <QElapsedTimer>
 
@@ -56,11 +58,12 @@ const char *const HelpText =
     "what\n"
     "         is valid there; a clean plan is listed location by location, with its notes\n"
     "frames   prints the ten frames of every location, in location order, each block headed by the location\n"
-    "         and what it shows; --json gives one JSON object per location (location, shows, frames)\n"
+    "         and what it shows; --json gives one JSON object per location (location, shows, kind,\n"
+    "         talker, sentence, field, type, instrument, icon, frames)\n"
     "send     checks the plan and sends nothing unless it is clean; then sends location after location at\n"
     "         4800 baud, one byte every 50 ms, ten repetitions each, and says which were sent; Ctrl-C\n"
     "         stops it after the byte on the wire\n"
-    "  --port N        a COM port number, 1 to 16 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
+    "  --port N        a COM port number, 1 to %1 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
     "  --device PATH   a device path, such as /dev/ttyUSB0\n"
     "  --gap SECONDS   pause between two locations (default 1; 0 for none)\n"
     "  --confirm       wait for Enter before each location, for a display that must be put back into\n"
@@ -97,7 +100,7 @@ QString fileArgument(const QString &verb, const Options &o)
 bool helped(const Options &o, Io &io)
 {
     if (o.helpAsked())
-        io.out << HelpText;
+        io.out << QString::fromLatin1(HelpText).arg(serial::MaxPortNumber);
     return o.helpAsked();
 }
 
@@ -118,7 +121,7 @@ QString locationList(const plan::Plan &p)
 {
     QList<int> numbers;
     for (const plan::Location &l : p.locations)
-        numbers << l.number;
+        numbers << l.location;
     return plan::locationRanges(numbers);
 }
 
@@ -137,13 +140,13 @@ int planCheck(const QStringList &arguments, Io &io)
         return Usage;
     }
     io.out << serial::printable(path) << ": a clean plan for product " << p->product << " ("
-           << plan::productCaption(p->product) << "), ";
+           << vocabulary::productCaption(p->product) << "), ";
     if (p->locations.isEmpty())
         io.out << "no location yet; add them with mdconfig-cli plan export or as [location.N] tables\n";
     else
         io.out << "locations " << locationList(*p) << '\n';
     for (const plan::Location &l : p->locations) {
-        io.out << "  location " << l.number << ": " << plan::shows(l, p->product);
+        io.out << "  location " << l.location << ": " << frame::shows(l, vocabulary::product(p->product));
         if (!l.note.isEmpty())
             io.out << "  (" << l.note << ')';
         io.out << '\n';
@@ -164,6 +167,7 @@ int planFrames(const QStringList &arguments, Io &io)
         return Usage;
     if (p->locations.isEmpty())
         io.err << "mdconfig-cli: " << serial::printable(path) << " has no location yet, so no frames\n";
+    const vocabulary::Product &product = vocabulary::product(p->product);
     bool firstBlock = true;
     for (const plan::Location &l : p->locations) {
         const QList<QByteArray> all = plan::frames(p->product, l);
@@ -171,9 +175,8 @@ int planFrames(const QStringList &arguments, Io &io)
             QJsonArray hex;
             for (const QByteArray &f : all)
                 hex.append(frame::toHex(f));
-            QJsonObject line{{QStringLiteral("location"), l.number},
-                             {QStringLiteral("shows"), plan::shows(l, p->product)},
-                             {QStringLiteral("frames"), hex}};
+            QJsonObject line = frame::toJson(l, product.sendsIconByte);
+            line.insert(QStringLiteral("frames"), hex);
             if (!l.note.isEmpty())
                 line.insert(QStringLiteral("note"), l.note);
             io.out << jsonLine(line) << '\n';
@@ -182,7 +185,7 @@ int planFrames(const QStringList &arguments, Io &io)
         if (!firstBlock)
             io.out << '\n';
         firstBlock = false;
-        io.out << "location " << l.number << ": " << plan::shows(l, p->product);
+        io.out << "location " << l.location << ": " << frame::shows(l, product);
         if (!l.note.isEmpty())
             io.out << "  (" << l.note << ')';
         io.out << '\n';
@@ -230,7 +233,7 @@ int planSend(const QStringList &arguments, Io &io)
             QStringLiteral("%1 has no location yet; nothing was sent").arg(serial::printable(path))};
     int toSend = 0;
     for (const plan::Location &l : p->locations)
-        toSend += l.number >= options.from ? 1 : 0;
+        toSend += l.location >= options.from ? 1 : 0;
     if (toSend == 0)
         throw UsageError{QStringLiteral("--from: the plan has no location from %1 on; its locations: %2")
                              .arg(options.from)
@@ -250,12 +253,12 @@ int planSend(const QStringList &arguments, Io &io)
         events.confirm = [&](const plan::Location &l) {
             io.out << "Put the display into programming mode (hold UP and DOWN until it shows \"rdY\"), then "
                       "press Enter to send location "
-                   << l.number << "..." << Qt::endl;
+                   << l.location << "..." << Qt::endl;
             switch (readInputLine()) {
             case InputLine::Read:
                 return true;
             case InputLine::Ended:
-                io.err << "mdconfig-cli: standard input ended: no Enter for location " << l.number << '\n';
+                io.err << "mdconfig-cli: standard input ended: no Enter for location " << l.location << '\n';
                 return false;
             case InputLine::Interrupted:
                 return false;
@@ -264,7 +267,9 @@ int planSend(const QStringList &arguments, Io &io)
         };
     }
     events.starting = [&](const plan::Location &l) {
-        io.out << "location " << l.number << ": " << plan::shows(l, p->product) << '\n' << Qt::flush;
+        io.out << "location " << l.location << ": " << frame::shows(l, vocabulary::product(p->product))
+               << '\n'
+               << Qt::flush;
     };
     events.repetition = [&](const plan::Location &, int r) {
         ++repetitionsDone;
@@ -278,7 +283,7 @@ int planSend(const QStringList &arguments, Io &io)
     events.sent = [&](const plan::Location &l) {
         if (io.outIsTerminal)
             io.out << '\n';
-        io.out << "location " << l.number << " sent\n" << Qt::flush;
+        io.out << "location " << l.location << " sent\n" << Qt::flush;
     };
 
     serial::QtSerialPort port;
@@ -317,7 +322,7 @@ int planExport(const QStringList &arguments, Io &io)
     if (iconLeftOut(d))
         throw UsageError{QStringLiteral("--icon: product %1 (%2) shows no icon; icons are for product %3")
                              .arg(product)
-                             .arg(plan::productCaption(product), plan::iconProducts())};
+                             .arg(vocabulary::productCaption(product), vocabulary::iconProducts())};
 
     bool notAPlanFile = false;
     if (const std::optional<QString> failure = plan::appendLocation(path, l, product, &notAPlanFile)) {
@@ -325,8 +330,8 @@ int planExport(const QStringList &arguments, Io &io)
         // A FILE that can hold no plan is refused as plan check refuses it.
         return notAPlanFile ? Usage : Failed;
     }
-    io.out << "location " << l.number << " (" << plan::shows(l, product) << ") added to "
-           << serial::printable(path) << '\n';
+    io.out << "location " << l.location << " (" << frame::shows(l, vocabulary::product(product))
+           << ") added to " << serial::printable(path) << '\n';
     return Ok;
 }
 
@@ -352,14 +357,13 @@ int planTest(const QStringList &arguments, Io &io)
     const plan::TestPattern pattern = plan::makeTestPattern(*p);
     for (const plan::Location &l : p->locations) {
         const auto covered = std::find_if(pattern.covered.begin(), pattern.covered.end(),
-                                          [&](const plan::Covered &c) { return c.location == l.number; });
+                                          [&](const plan::Covered &c) { return c.location == l.location; });
         const auto notCovered =
             std::find_if(pattern.notCovered.begin(), pattern.notCovered.end(),
-                         [&](const plan::NotCovered &c) { return c.location == l.number; });
+                         [&](const plan::NotCovered &c) { return c.location == l.location; });
         if (json) {
-            QJsonObject line{{QStringLiteral("location"), l.number},
-                             {QStringLiteral("shows"), plan::shows(l, p->product)},
-                             {QStringLiteral("covered"), covered != pattern.covered.end()}};
+            QJsonObject line = frame::toJson(l, vocabulary::showsIcons(p->product));
+            line.insert(QStringLiteral("covered"), covered != pattern.covered.end());
             if (covered != pattern.covered.end()) {
                 line.insert(QStringLiteral("sentence"), covered->sentence);
                 line.insert(QStringLiteral("field"), covered->field);
@@ -369,10 +373,10 @@ int planTest(const QStringList &arguments, Io &io)
             }
             io.out << jsonLine(line) << '\n';
         } else if (covered != pattern.covered.end()) {
-            io.out << "location " << l.number << ": shows " << covered->value << " (" << covered->sentence
+            io.out << "location " << l.location << ": shows " << covered->value << " (" << covered->sentence
                    << " field " << covered->field << ")\n";
         } else if (notCovered != pattern.notCovered.end()) {
-            io.out << "location " << l.number << ": not covered: " << notCovered->reason << '\n';
+            io.out << "location " << l.location << ": not covered: " << notCovered->reason << '\n';
         }
     }
     io.out << Qt::flush;
@@ -427,7 +431,7 @@ int plan(const QStringList &arguments, Io &io)
         if (verb.isEmpty())
             throw UsageError{QStringLiteral("plan: a verb is missing; valid verbs: ") +
                              Verbs.join(QStringLiteral(", "))};
-        io.out << HelpText;
+        io.out << QString::fromLatin1(HelpText).arg(serial::MaxPortNumber);
         return Ok;
     }
     const QStringList rest = arguments.mid(1);

@@ -44,19 +44,8 @@ int PlanEditor::index(int location)
 void PlanEditor::newPlan(int product)
 {
     m_product = product;
-    for (int n = FirstLocation; n <= LastLocation; ++n) {
-        // The first entry of every list, as the main window starts.
-        Location l;
-        l.number = n;
-        l.talker = 0;
-        l.identifier = 0;
-        l.field = 1;
-        l.xdr = 0;
-        l.instrument = 0;
-        m_rows[std::size_t(index(n))] = l;
-        m_kinds[std::size_t(index(n))] = RowKind::Unused;
-        m_status[std::size_t(index(n))] = {};
-    }
+    m_rows.fill(Row{});
+    m_status.fill(RowStatus{});
     m_rowFaults.clear();
     m_planFaults.clear();
     m_path.clear();
@@ -72,20 +61,20 @@ QStringList PlanEditor::open(const QString &path)
     if (!faults.isEmpty())
         return faults;
     newPlan(r.plan.product);
-    for (Location l : r.plan.locations) {
-        const std::size_t i = std::size_t(index(l.number));
+    for (const Location &l : r.plan.locations) {
         // Choices a row does not use keep the first entry, for when the user picks that kind.
-        if (l.proprietary) {
-            l.talker = m_rows[i].talker;
-            l.identifier = m_rows[i].identifier;
-            l.field = m_rows[i].field;
+        Row &row = m_rows[std::size_t(index(l.location))];
+        if (const frame::Instrument *in = l.instrument()) {
+            row.kind = RowKind::Instrument;
+            row.instrument = *in;
         } else {
-            l.instrument = m_rows[i].instrument;
+            row.kind = RowKind::Standard;
+            row.standard = *l.standard();
+            if (row.standard.type < 0)
+                row.standard.type = 0;
         }
-        if (l.xdr < 0)
-            l.xdr = 0;
-        m_rows[i] = l;
-        m_kinds[i] = l.proprietary ? RowKind::Instrument : RowKind::Standard;
+        row.icon = l.icon;
+        row.note = l.note;
     }
     m_path = path;
     return {};
@@ -121,30 +110,34 @@ void PlanEditor::setProduct(int product)
         s = {};
 }
 
-RowKind PlanEditor::kind(int location) const
-{
-    return m_kinds[std::size_t(index(location))];
-}
-
-const Location &PlanEditor::row(int location) const
+const Row &PlanEditor::row(int location) const
 {
     return m_rows[std::size_t(index(location))];
 }
 
-void PlanEditor::setRow(int location, RowKind kind, const Location &choices)
+void PlanEditor::setRow(int location, const Row &changedRow)
 {
-    const std::size_t i = std::size_t(index(location));
-    Location l = choices;
-    l.number = location;
-    l.proprietary = kind == RowKind::Instrument;
-    l.note = m_rows[i].note;
-    if (m_kinds[i] == kind && m_rows[i].talker == l.talker && m_rows[i].identifier == l.identifier &&
-        m_rows[i].field == l.field && m_rows[i].xdr == l.xdr && m_rows[i].instrument == l.instrument &&
-        m_rows[i].icon == l.icon)
+    Row &r = m_rows[std::size_t(index(location))];
+    Row next = changedRow;
+    next.note = r.note;
+    if (next == r)
         return;
-    m_kinds[i] = kind;
-    m_rows[i] = l;
+    r = next;
     changed(location);
+}
+
+Location PlanEditor::location(int location) const
+{
+    const Row &r = row(location);
+    Location l;
+    l.location = location;
+    if (r.kind == RowKind::Instrument)
+        l.what = r.instrument;
+    else
+        l.what = r.standard;
+    l.icon = r.icon;
+    l.note = r.note;
+    return l;
 }
 
 void PlanEditor::setNote(int location, const QString &note)
@@ -170,7 +163,7 @@ Plan PlanEditor::plan() const
     p.product = m_product;
     for (int n = FirstLocation; n <= LastLocation; ++n) {
         if (kind(n) != RowKind::Unused)
-            p.locations << row(n);
+            p.locations << location(n);
     }
     return p;
 }

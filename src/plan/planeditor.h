@@ -18,6 +18,18 @@ namespace plan {
 
 enum class RowKind { Unused, Standard, Instrument };
 
+// One row as the user leaves it: the kind, the choices of both kinds (so a kind picked again finds its last
+// choices), the icon and the note.
+struct Row {
+    RowKind kind = RowKind::Unused;
+    frame::Standard standard{0, 0, 1, 0}; // the first entry of every list, as the main window starts
+    frame::Instrument instrument{0};
+    int icon = 0;
+    QString note;
+
+    bool operator==(const Row &) const = default;
+};
+
 // What a send did to one row.
 enum class RowState { NotSent, Sending, Sent, Failed };
 struct RowStatus {
@@ -47,12 +59,13 @@ public:
 
     int product() const { return m_product; }
     void setProduct(int product);
-    RowKind kind(int location) const;
-    // The row's location (number, choices, icon, note), kept while the row is not used so a kind picked
-    // again finds its last choices.
-    const Location &row(int location) const;
-    void setRow(int location, RowKind kind, const Location &choices);
+    RowKind kind(int location) const { return row(location).kind; }
+    const Row &row(int location) const;
+    // Takes the row's kind, choices and icon; its note stays as it is (setNote).
+    void setRow(int location, const Row &row);
     void setNote(int location, const QString &note);
+    // The plan's location for a used row.
+    Location location(int location) const;
 
     // The plan the used rows make, in location order.
     Plan plan() const;
@@ -82,8 +95,7 @@ private:
     void changed(int location);
 
     int m_product = vocabulary::DefaultProductIndex;
-    std::array<RowKind, LastLocation> m_kinds{};
-    std::array<Location, LastLocation> m_rows;
+    std::array<Row, LastLocation> m_rows;
     std::array<RowStatus, LastLocation> m_status;
     QHash<int, QStringList> m_rowFaults;
     QStringList m_planFaults;

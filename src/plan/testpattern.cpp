@@ -74,73 +74,73 @@ TestPattern makeTestPattern(const Plan &plan)
         building.append(Building{key, identifier, {}, {}});
         return building.last();
     };
-    for (const Location &l : plan.locations) {
-        if (l.proprietary) {
+    for (const Location &location : plan.locations) {
+        const int number = location.location;
+        if (const frame::Instrument *in = location.instrument()) {
             pattern.notCovered << NotCovered{
-                l.number,
-                QStringLiteral("shows the maker's instrument %1, whose sentences only the instrument "
-                               "itself sends")
-                    .arg(vocabulary::entries(List::Instrument).value(l.instrument))};
+                number, QStringLiteral("shows the maker's instrument %1, whose sentences only the instrument "
+                                       "itself sends")
+                            .arg(vocabulary::entries(List::Instrument).value(in->instrument))};
             continue;
         }
+        const frame::Standard &l = *location.standard();
         const QString talker = vocabulary::entries(List::Talker).value(l.talker);
-        const QString identifier = vocabulary::entries(List::Identifier).value(l.identifier);
+        const QString identifier = vocabulary::entries(List::Identifier).value(l.sentence);
         const QString key = talker + identifier;
-        const bool xdr = l.identifier == vocabulary::XdrPosition;
+        const bool xdr = location.isXdr();
         if (xdr && !isXdrValueField(l.field)) {
             pattern.notCovered << NotCovered{
-                l.number, QStringLiteral("shows XDR field %1; only fields 2, 6, 10, 14, 18 and 22 carry a "
-                                         "measurement's value, and what a display shows of field %1 is not "
-                                         "known")
-                              .arg(l.field)};
+                number, QStringLiteral("shows XDR field %1; only fields 2, 6, 10, 14, 18 and 22 carry a "
+                                       "measurement's value, and what a display shows of field %1 is not "
+                                       "known")
+                            .arg(l.field)};
             continue;
         }
         if (const StatusField *s = statusField(identifier, l.field)) {
             pattern.notCovered << NotCovered{
-                l.number, QStringLiteral("shows %1 field %2, which must hold %3 for the display to take the "
-                                         "sentence at all")
-                              .arg(key)
-                              .arg(l.field)
-                              .arg(QString::fromLatin1(s->meaning))};
+                number, QStringLiteral("shows %1 field %2, which must hold %3 for the display to take the "
+                                       "sentence at all")
+                            .arg(key)
+                            .arg(l.field)
+                            .arg(QString::fromLatin1(s->meaning))};
             continue;
         }
         Building &b = sentenceFor(key, identifier);
         if (b.owners.contains(l.field)) {
             pattern.notCovered << NotCovered{
-                l.number,
-                QStringLiteral("shows %1 field %2, as location %3 does; one field carries one value, "
-                               "%4")
-                    .arg(key)
-                    .arg(l.field)
-                    .arg(b.owners.value(l.field))
-                    .arg(testValue(b.owners.value(l.field)))};
+                number, QStringLiteral("shows %1 field %2, as location %3 does; one field carries one value, "
+                                       "%4")
+                            .arg(key)
+                            .arg(l.field)
+                            .arg(b.owners.value(l.field))
+                            .arg(testValue(b.owners.value(l.field)))};
             continue;
         }
-        const QString type = xdr ? vocabulary::xdrCode(l.xdr).value_or(QString()) : QString();
+        const QString type = xdr ? vocabulary::xdrCode(l.type).value_or(QString()) : QString();
         if (xdr && b.fields.contains(l.field - 1) && b.fields.value(l.field - 1) != type) {
             pattern.notCovered << NotCovered{
-                l.number, QStringLiteral("shows XDR field %1 of type %2, but location %3 needs type %4 there")
-                              .arg(l.field)
-                              .arg(type)
-                              .arg(b.owners.value(l.field - 1))
-                              .arg(b.fields.value(l.field - 1))};
+                number, QStringLiteral("shows XDR field %1 of type %2, but location %3 needs type %4 there")
+                            .arg(l.field)
+                            .arg(type)
+                            .arg(b.owners.value(l.field - 1))
+                            .arg(b.fields.value(l.field - 1))};
             continue;
         }
         const Building before = b;
-        b.fields.insert(l.field, testValue(l.number));
-        b.owners.insert(l.field, l.number);
+        b.fields.insert(l.field, testValue(number));
+        b.owners.insert(l.field, number);
         if (xdr) {
             b.fields.insert(l.field - 1, type);
-            b.owners.insert(l.field - 1, l.number);
+            b.owners.insert(l.field - 1, number);
         }
         if (sentenceText(b).size() > bus::MaxSentenceLength) {
             b = before;
             pattern.notCovered << NotCovered{
-                l.number,
+                number,
                 QStringLiteral("%1 would grow past the 82 characters NMEA 0183 allows a sentence").arg(key)};
             continue;
         }
-        pattern.covered << Covered{l.number, key, l.field, testValue(l.number)};
+        pattern.covered << Covered{number, key, l.field, testValue(number)};
     }
     for (const Building &b : building)
         pattern.sentences << sentenceText(b);

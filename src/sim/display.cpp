@@ -3,6 +3,7 @@
 #include "file/regularfile.h"
 #include "frame/sentencebytes.h"
 #include "plan/plan.h"
+#include "vocabulary/products.h"
 #include "vocabulary/vocabulary.h"
 
 #include <QFileInfo>
@@ -10,8 +11,6 @@
 
 namespace sim {
 namespace {
-
-using vocabulary::List;
 
 using frame::hexByte;
 
@@ -21,23 +20,18 @@ QString frameLengthText(bool iconByte)
                     : QStringLiteral("10-byte frames (no icon byte)");
 }
 
-plan::Location toLocation(const frame::DecodedFrame &d)
+// "10-byte frames": the frames of a product, as long as those of the products sent alike.
+QString alikeFrames(int product)
 {
-    plan::Location l;
-    l.number = d.location;
-    l.proprietary = d.kind == frame::FrameKind::Proprietary;
-    l.talker = d.talker;
-    l.identifier = d.identifier;
-    l.field = d.field;
-    l.xdr = d.xdr;
-    l.instrument = d.instrument;
-    l.icon = d.hasIconByte ? d.icon : 0;
-    return l;
+    const bool iconByte = vocabulary::showsIcons(product);
+    return QStringLiteral("%1-byte frames").arg(iconByte ? frame::IconFrameLength : frame::FrameLength);
 }
 
-QJsonValue entryOrNull(List list, int position, bool applies)
+// "0 and 1": the products whose frames are those of this product.
+QString alikeProducts(int product, const char *conjunction)
 {
-    return applies && position >= 0 ? QJsonValue(vocabulary::entries(list).at(position)) : QJsonValue();
+    return vocabulary::productNumbers(vocabulary::productsSentAlike(vocabulary::showsIcons(product)),
+                                      QString::fromLatin1(conjunction));
 }
 
 QString findingText(const Verdict &v, const Finding &f)
@@ -101,7 +95,7 @@ Verdict Display::take(const Send &send)
             counts = counts && d.valid();
             const std::uint8_t check = std::uint8_t(r.bytes.back());
             // The check byte fits, but not its place: a warning, the frame itself is sound.
-            if (d.location == 0) {
+            if (d.configuration.location == 0) {
                 // No location, no repeat check byte to compare with: the decoder has said what is wrong.
             } else if (d.check == frame::CheckMatch::First && r.number != 1) {
                 problems << QStringLiteral("ends with the first frame's check byte %1 where repetitions 2 to "
@@ -136,12 +130,12 @@ Verdict Display::take(const Send &send)
     }
 
     const bool iconByte = v.configuration.hasIconByte;
-    if (v.rejection.isEmpty() && m_product >= 0 && plan::showsIcons(m_product) != iconByte) {
+    if (v.rejection.isEmpty() && m_product >= 0 && vocabulary::showsIcons(m_product) != iconByte) {
         if (m_productGiven) {
             v.rejection = QStringLiteral("%1 are not for product %2 (%3), which this display is")
                               .arg(frameLengthText(iconByte))
                               .arg(m_product)
-                              .arg(plan::productCaption(m_product));
+                              .arg(vocabulary::productCaption(m_product));
         } else {
             v.rejection = QStringLiteral("%1 after sends of %2: one display is one product (give --product "
                                          "to say which)")
@@ -154,9 +148,11 @@ Verdict Display::take(const Send &send)
         ++m_accepted;
         if (m_product < 0) {
             m_product = v.configuration.products.value(0, -1); // the first the frame's length fits
-            m_productAssumed = !iconByte;                      // products 0 and 1 are sent alike
+            // Frames of this length may be sent alike to more than one product.
+            m_productAssumed = vocabulary::productsSentAlike(iconByte).size() > 1;
         }
-        std::optional<LocationState> &state = m_locations[std::size_t(v.configuration.location - 1)];
+        std::optional<LocationState> &state =
+            m_locations[std::size_t(v.configuration.configuration.location - 1)];
         const int sends = state ? state->sends : 0;
         state = LocationState{v.configuration, sends + 1};
     } else {
@@ -176,9 +172,10 @@ QString Display::table() const
     if (m_product < 0)
         product = QStringLiteral("product not known until a send is taken");
     else if (m_productAssumed)
-        product = QStringLiteral("10-byte frames: product 0 or 1");
+        product =
+            QStringLiteral("%1: product %2").arg(alikeFrames(m_product), alikeProducts(m_product, "or"));
     else
-        product = QStringLiteral("product %1 (%2)").arg(m_product).arg(plan::productCaption(m_product));
+        product = QStringLiteral("product %1 (%2)").arg(m_product).arg(vocabulary::productCaption(m_product));
     QString t = QStringLiteral("Simulated display, %1\n").arg(product);
     t += QStringLiteral("loc  ") + QStringLiteral("shows").leftJustified(ShowsWidth) +
          QStringLiteral(" sends\n");
@@ -202,7 +199,9 @@ QStringList Display::lines(const Verdict &v)
     for (const Finding &f : v.findings)
         l << QStringLiteral("warning: ") + findingText(v, f);
     if (v.accepted)
-        l << QStringLiteral("location %1: %2").arg(v.configuration.location).arg(v.configuration.shows());
+        l << QStringLiteral("location %1: %2")
+                 .arg(v.configuration.configuration.location)
+                 .arg(v.configuration.shows());
     else
         l << QStringLiteral("send %1 rejected: %2").arg(v.send).arg(v.rejection);
     return l;
@@ -217,23 +216,16 @@ QJsonObject Display::toJson(const Verdict &v)
     o.insert(QStringLiteral("send"), v.send);
     o.insert(QStringLiteral("repetitions"), v.repetitions);
     const frame::DecodedFrame &d = v.configuration;
-    o.insert(QStringLiteral("location"), d.location > 0 ? QJsonValue(d.location) : QJsonValue());
+    const int location = d.configuration.location;
+    o.insert(QStringLiteral("location"), location > 0 ? QJsonValue(location) : QJsonValue());
     QStringList findings;
     for (const Finding &f : v.findings)
         findings << (f.repetition > 0 ? QStringLiteral("repetition %1: %2").arg(f.repetition).arg(f.text)
                                       : f.text);
     if (v.accepted) {
-        const bool standard = d.kind == frame::FrameKind::Standard || d.kind == frame::FrameKind::Xdr;
-        o.insert(QStringLiteral("shows"), d.shows());
-        o.insert(QStringLiteral("kind"), frame::kindName(d.kind));
-        o.insert(QStringLiteral("talker"), entryOrNull(List::Talker, d.talker, standard));
-        o.insert(QStringLiteral("sentence"), entryOrNull(List::Identifier, d.identifier, standard));
-        o.insert(QStringLiteral("field"), standard ? QJsonValue(d.field) : QJsonValue());
-        o.insert(QStringLiteral("type"), entryOrNull(List::Xdr, d.xdr, d.kind == frame::FrameKind::Xdr));
-        o.insert(QStringLiteral("instrument"),
-                 entryOrNull(List::Instrument, d.instrument, d.kind == frame::FrameKind::Proprietary));
-        o.insert(QStringLiteral("icon"),
-                 d.hasIconByte ? QJsonValue(frame::iconCaptions().at(d.icon)) : QJsonValue());
+        const QJsonObject configuration = d.configurationJson();
+        for (auto i = configuration.begin(); i != configuration.end(); ++i)
+            o.insert(i.key(), i.value());
         // What the ten repetitions share: every byte but the check byte, which differs after the first.
         o.insert(QStringLiteral("body"), frame::toHex(d.bytes.chopped(1)));
         o.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(findings));
@@ -275,14 +267,20 @@ QString Display::planText() const
         return {};
     QString t = QStringLiteral("# What a simulated display took (mdconfig-cli simulate).\n");
     if (m_productAssumed) {
-        t += QStringLiteral("# 10-byte frames are sent alike to products 0 and 1: product 0 is assumed; "
-                            "write 1 for an %1.\n")
-                 .arg(vocabulary::productName(1));
+        QStringList others;
+        for (int p : vocabulary::productsSentAlike(vocabulary::showsIcons(m_product))) {
+            if (p != m_product)
+                others << QStringLiteral("write %1 for an %2")
+                              .arg(QString::number(p), vocabulary::productName(p));
+        }
+        t += QStringLiteral("# %1 are sent alike to products %2: product %3 is assumed; %4.\n")
+                 .arg(alikeFrames(m_product), alikeProducts(m_product, "and"), QString::number(m_product),
+                      others.join(QStringLiteral(", or ")));
     }
     t += plan::productText(m_product);
     for (const std::optional<LocationState> &state : m_locations) {
         if (state)
-            t += QLatin1Char('\n') + plan::locationText(toLocation(state->configuration), m_product);
+            t += QLatin1Char('\n') + plan::locationText({state->configuration.configuration}, m_product);
     }
     return t;
 }

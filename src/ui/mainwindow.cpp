@@ -1,7 +1,7 @@
 #include "ui/mainwindow.h"
 
 #include "app/texts.h"
-#include "frame/composer.h"
+#include "frame/configuration.h"
 #include "serial/portopener.h"
 #include "ui/accessibility.h"
 #include "ui/choicecombo.h"
@@ -291,23 +291,20 @@ void MainWindow::cmdSend2_Click()
     send(Sentence::Proprietary);
 }
 
-frame::ComposeError MainWindow::compose(Sentence kind, const vocabulary::Product &product,
-                                        std::int16_t &iconIndex, frame::SentenceBytes &s) const
+frame::Configuration MainWindow::readConfiguration(Sentence kind, int icon) const
 {
+    frame::Configuration c;
+    c.icon = icon;
     if (kind == Sentence::Standard) {
-        frame::StandardChoices c;
-        c.talker = m_cmbNmeaTalker->currentIndex();
-        c.identifier = m_cmbNmeaID->currentIndex();
-        c.commas = m_cmbNmeaCommas->currentIndex();
-        c.memory = m_cboMemoryLocation1->currentIndex();
-        if (c.identifier == vocabulary::XdrPosition)
-            c.xdr = m_cboXDR->currentIndex();
-        return frame::composeStandard(c, product, iconIndex, s);
+        c.location = vocabulary::shownNumber(List::MemoryLocation1, m_cboMemoryLocation1->currentIndex());
+        c.what = frame::Standard{m_cmbNmeaTalker->currentIndex(), m_cmbNmeaID->currentIndex(),
+                                 vocabulary::shownNumber(List::Commas, m_cmbNmeaCommas->currentIndex()),
+                                 m_cboXDR->currentIndex()};
+    } else {
+        c.location = vocabulary::shownNumber(List::MemoryLocation2, m_cboMemoryLocation2->currentIndex());
+        c.what = frame::Instrument{m_cboVmInstrumentID->currentIndex()};
     }
-    frame::ProprietaryChoices c;
-    c.instrument = m_cboVmInstrumentID->currentIndex();
-    c.memory = m_cboMemoryLocation2->currentIndex();
-    return frame::composeProprietary(c, product, iconIndex, s);
+    return c;
 }
 
 void MainWindow::send(Sentence kind)
@@ -331,9 +328,9 @@ void MainWindow::send(Sentence kind)
 
     placeDialogs();
     runIconStep();
-    const frame::ComposeError missing =
-        compose(kind, chosenProduct(), m_program.IconIndex, m_program.SentenceBytes);
-    if (missing) {
+    const vocabulary::Product &product = chosenProduct();
+    const frame::Configuration configuration = readConfiguration(kind, m_program.IconIndex);
+    if (const frame::EncodeError missing = frame::encode(configuration, product, m_program.SentenceBytes)) {
         showText(QStringLiteral("Nothing sent"),
                  QStringLiteral(
                      "No entry is chosen in the \"%1\" list.\r\n\r\nPlease choose one of its entries and "
@@ -342,6 +339,7 @@ void MainWindow::send(Sentence kind)
                  true);
         return;
     }
+    m_program.IconIndex = std::int16_t(frame::iconSent(configuration, product));
     TransmitSentence();
 }
 
@@ -497,8 +495,8 @@ void MainWindow::About_Click()
 void MainWindow::Plan_Click()
 {
     if (!m_frmPlan) {
-        m_frmPlan = std::make_unique<PlanWindow>(m_program, m_port,
-                                                 [this](plan::RowKind kind) { return chosenLocation(kind); });
+        m_frmPlan = std::make_unique<PlanWindow>(
+            m_program, m_port, [this](plan::RowKind kind) { return chosenConfiguration(kind); });
         m_frmPlan->startNew(std::max(selectedProduct(), 0));
         // While the plan window sends, this window takes no command: the port is in use.
         connect(m_frmPlan.get(), &PlanWindow::busyChanged, this, [this](bool busy) { setEnabled(!busy); });
@@ -510,25 +508,10 @@ void MainWindow::Plan_Click()
     m_frmPlan->activateWindow();
 }
 
-std::optional<plan::Location> MainWindow::chosenLocation(plan::RowKind kind) const
+frame::Configuration MainWindow::chosenConfiguration(plan::RowKind kind) const
 {
-    plan::Location l;
-    l.icon = std::max(m_frmIcons ? m_frmIcons->selectedIndex() : 0, 0);
-    if (kind == plan::RowKind::Instrument) {
-        l.proprietary = true;
-        l.instrument = m_cboVmInstrumentID->currentIndex();
-        if (l.instrument < 0)
-            return std::nullopt;
-        return l;
-    }
-    l.talker = m_cmbNmeaTalker->currentIndex();
-    l.identifier = m_cmbNmeaID->currentIndex();
-    l.field = m_cmbNmeaCommas->currentIndex() + 1;
-    l.xdr = l.identifier == vocabulary::XdrPosition ? m_cboXDR->currentIndex() : -1;
-    if (l.talker < 0 || l.identifier < 0 || l.field < 1 ||
-        (l.identifier == vocabulary::XdrPosition && l.xdr < 0))
-        return std::nullopt;
-    return l;
+    return readConfiguration(kind == plan::RowKind::Instrument ? Sentence::Proprietary : Sentence::Standard,
+                             std::max(m_frmIcons ? m_frmIcons->selectedIndex() : 0, 0));
 }
 
 void MainWindow::showText(const QString &title, const QString &text, bool warning)
@@ -548,8 +531,8 @@ void MainWindow::updatePreviews()
     for (Sentence kind : {Sentence::Standard, Sentence::Proprietary}) {
         // A copy of everything a send would touch: the preview changes no program-wide value.
         frame::SentenceBytes s;
-        std::int16_t icon = std::int16_t(qMax(0, m_frmIcons->selectedIndex()));
-        const frame::ComposeError missing = compose(kind, product, icon, s);
+        const frame::Configuration c = readConfiguration(kind, qMax(0, m_frmIcons->selectedIndex()));
+        const frame::EncodeError missing = frame::encode(c, product, s);
         const QString tip =
             missing ? QStringLiteral("Choose an entry in the \"%1\" list to send.")
                           .arg(vocabulary::listCaption(*missing))

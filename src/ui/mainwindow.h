@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/program.h"
-#include "frame/composer.h"
+#include "frame/configuration.h"
 #include "ui/icondialog.h"
 #include "ui/layout.h"
 #include "ui/optiongroup.h"
@@ -54,9 +54,8 @@ public:
     void Help_MD90_Click();
     void About_Click();
     void Plan_Click();
-    // What the lists and the icon dialog choose now, as a location of a plan; nothing when a list of that
-    // frame has no entry chosen.
-    std::optional<plan::Location> chosenLocation(plan::RowKind kind) const;
+    // What the lists of one frame and the icon dialog choose now, for a row of the plan window.
+    frame::Configuration chosenConfiguration(plan::RowKind kind) const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -75,8 +74,8 @@ private:
     int selectedProduct() const;
     const vocabulary::Product &chosenProduct() const;
     void setComPortNumber(std::int16_t number);
-    frame::ComposeError compose(Sentence kind, const vocabulary::Product &product, std::int16_t &iconIndex,
-                                frame::SentenceBytes &s) const;
+    // What the standard or the proprietary frame's lists have chosen, with the given icon.
+    frame::Configuration readConfiguration(Sentence kind, int icon) const;
     void updatePreviews();
     void showText(const QString &title, const QString &text, bool warning = false);
     void endProgram();

@@ -338,14 +338,13 @@ void PlanWindow::rowEdited(int location)
     if (m_refreshing)
         return;
     const Row &r = m_rows[std::size_t(location - plan::FirstLocation)];
-    plan::Location l = m_editor.row(location);
-    l.talker = r.talker->currentIndex();
-    l.identifier = r.sentence->currentIndex();
-    l.field = r.field->currentIndex() + 1;
-    l.xdr = r.type->currentIndex();
-    l.instrument = r.instrument->currentIndex();
-    l.icon = r.icon->currentIndex();
-    m_editor.setRow(location, RowKind(r.kind->currentIndex()), l);
+    plan::Row row = m_editor.row(location);
+    row.kind = RowKind(r.kind->currentIndex());
+    row.standard = {r.talker->currentIndex(), r.sentence->currentIndex(),
+                    vocabulary::shownNumber(List::Commas, r.field->currentIndex()), r.type->currentIndex()};
+    row.instrument = {r.instrument->currentIndex()};
+    row.icon = r.icon->currentIndex();
+    m_editor.setRow(location, row);
     refreshRow(location);
     refreshTitle();
 }
@@ -353,26 +352,28 @@ void PlanWindow::rowEdited(int location)
 void PlanWindow::refreshRow(int location)
 {
     const Row &r = m_rows[std::size_t(location - plan::FirstLocation)];
-    const plan::Location &l = m_editor.row(location);
-    const RowKind kind = m_editor.kind(location);
+    const plan::Row &row = m_editor.row(location);
+    const RowKind kind = row.kind;
     const QScopedValueRollback<bool> refreshing(m_refreshing, true);
     r.kind->setCurrentIndex(whichPage(kind));
     r.what->setCurrentIndex(whichPage(kind));
-    r.talker->setCurrentIndex(l.talker);
-    r.sentence->setCurrentIndex(l.identifier);
-    r.field->setCurrentIndex(l.field - 1);
-    r.type->setCurrentIndex(l.xdr);
-    r.type->setVisible(l.identifier == vocabulary::XdrPosition);
-    r.instrument->setCurrentIndex(l.instrument);
-    r.icon->setCurrentIndex(l.icon);
-    const bool icons = plan::showsIcons(m_editor.product());
+    r.talker->setCurrentIndex(row.standard.talker);
+    r.sentence->setCurrentIndex(row.standard.sentence);
+    r.field->setCurrentIndex(r.field->findText(QString::number(row.standard.field)));
+    r.type->setCurrentIndex(row.standard.type);
+    r.type->setVisible(row.standard.sentence == vocabulary::XdrPosition);
+    r.instrument->setCurrentIndex(row.instrument.instrument);
+    r.icon->setCurrentIndex(row.icon);
+    const bool icons = vocabulary::showsIcons(m_editor.product());
     r.icon->setEnabled(icons && kind != RowKind::Unused);
     r.icon->setToolTip(icons ? QString()
-                             : QStringLiteral("Only product %1 shows icons").arg(plan::iconProducts()));
-    if (r.note->text() != l.note)
-        r.note->setText(l.note);
-    r.shows->setText(kind == RowKind::Unused ? QStringLiteral("not used")
-                                             : QStringLiteral("Shows ") + plan::shows(l, m_editor.product()));
+                             : QStringLiteral("Only product %1 shows icons").arg(vocabulary::iconProducts()));
+    if (r.note->text() != row.note)
+        r.note->setText(row.note);
+    r.shows->setText(kind == RowKind::Unused
+                         ? QStringLiteral("not used")
+                         : QStringLiteral("Shows ") + frame::shows(m_editor.location(location),
+                                                                   vocabulary::product(m_editor.product())));
     r.status->setText(kind == RowKind::Unused ? QString() : m_editor.status(location).text());
     const QStringList faults = m_editor.faults(location);
     r.faults->setText(faults.join(QLatin1Char('\n')));
@@ -558,7 +559,7 @@ void PlanWindow::check()
     if (!m_editor.hasFaults()) {
         QList<int> used;
         for (const plan::Location &l : m_editor.plan().locations)
-            used << l.number;
+            used << l.location;
         say(QStringLiteral("The plan is clean: locations %1.").arg(plan::locationRanges(used)));
     } else {
         say(m_editor.planFaults().isEmpty()
@@ -570,23 +571,29 @@ void PlanWindow::check()
 
 void PlanWindow::takeMainChoices(int location, RowKind kind)
 {
-    const std::optional<plan::Location> chosen = m_mainChoices ? m_mainChoices(kind) : std::nullopt;
-    if (!chosen) {
-        say(QStringLiteral("The main window has a list with no entry chosen; choose one there first."), true);
+    if (!m_mainChoices)
+        return;
+    frame::Configuration chosen = m_mainChoices(kind);
+    chosen.location = location; // the row's own location, whatever the main window's list says
+    frame::SentenceBytes scratch;
+    if (const frame::EncodeError missing =
+            frame::encode(chosen, vocabulary::product(m_editor.product()), scratch)) {
+        say(QStringLiteral("The main window's \"%1\" list has no entry chosen; choose one there first.")
+                .arg(vocabulary::listCaption(*missing)),
+            true);
         return;
     }
-    plan::Location l = m_editor.row(location);
-    if (kind == RowKind::Instrument) {
-        l.instrument = chosen->instrument;
-    } else {
-        l.talker = chosen->talker;
-        l.identifier = chosen->identifier;
-        l.field = chosen->field;
-        if (chosen->xdr >= 0)
-            l.xdr = chosen->xdr;
+    plan::Row row = m_editor.row(location);
+    row.kind = kind;
+    if (const frame::Instrument *in = chosen.instrument()) {
+        row.instrument = *in;
+    } else if (const frame::Standard *st = chosen.standard()) {
+        row.standard = *st;
+        if (row.standard.type < 0)
+            row.standard.type = 0;
     }
-    l.icon = chosen->icon;
-    m_editor.setRow(location, kind, l);
+    row.icon = chosen.icon;
+    m_editor.setRow(location, row);
     refreshRow(location);
     refreshTitle();
 }
@@ -622,7 +629,7 @@ void PlanWindow::sendAll(int from)
     const plan::Plan whole = m_editor.plan();
     int total = 0;
     for (const plan::Location &l : whole.locations)
-        total += l.number >= from ? 1 : 0;
+        total += l.location >= from ? 1 : 0;
     if (total == 0) {
         say(QStringLiteral("No location is used from location %1 on: nothing to send.").arg(from), true);
         return;
@@ -634,8 +641,8 @@ void PlanWindow::sendAll(int from)
     setBusy(true);
     const auto idle = qScopeGuard([this] { setBusy(false); });
     for (const plan::Location &l : whole.locations) {
-        if (l.number >= from)
-            m_editor.setStatus(l.number, {});
+        if (l.location >= from)
+            m_editor.setStatus(l.location, {});
     }
     m_progress->setRange(0, total * frame::Repetitions);
     m_progress->setValue(0);
@@ -653,7 +660,7 @@ void PlanWindow::sendAll(int from)
             QMessageBox box(QMessageBox::Information, QStringLiteral("Next location"),
                             QStringLiteral("Put the display into programming mode (hold UP and DOWN until it "
                                            "shows \"rdY\"), then press OK to send location %1.")
-                                .arg(l.number),
+                                .arg(l.location),
                             QMessageBox::Ok | QMessageBox::Cancel, this);
             box.setObjectName(QStringLiteral("askBeforeLocation"));
             takeFocusWhenShown(&box);
@@ -662,17 +669,17 @@ void PlanWindow::sendAll(int from)
     }
     events.starting = [&](const plan::Location &l) {
         ++ordinal;
-        m_editor.setStatus(l.number, {plan::RowState::Sending, {}});
+        m_editor.setStatus(l.location, {plan::RowState::Sending, {}});
         m_progress->setFormat(plan::progressText(ordinal, total, 0));
-        refreshRow(l.number);
+        refreshRow(l.location);
     };
     events.repetition = [&](const plan::Location &, int repetition) {
         m_progress->setValue((ordinal - 1) * frame::Repetitions + repetition);
         m_progress->setFormat(plan::progressText(ordinal, total, repetition));
     };
     events.sent = [&](const plan::Location &l) {
-        m_editor.setStatus(l.number, {plan::RowState::Sent, {}});
-        refreshRow(l.number);
+        m_editor.setStatus(l.location, {plan::RowState::Sent, {}});
+        refreshRow(l.location);
     };
     const plan::SendReport report = plan::sendPlan(whole, m_port, device, options, events);
     m_resumeAt = m_editor.takeReport(report);

@@ -31,9 +31,8 @@ class OptionGroup;
 class PlanWindow : public QMainWindow {
     Q_OBJECT
 public:
-    // What the main window's lists and icon dialog choose now, as a location of the kind asked for; nothing
-    // when a list there has no entry chosen.
-    using MainChoices = std::function<std::optional<plan::Location>(plan::RowKind kind)>;
+    // What the main window's lists and icon dialog choose now, for a row of the kind asked for.
+    using MainChoices = std::function<frame::Configuration(plan::RowKind kind)>;
 
     PlanWindow(app::Program &program, serial::SerialPort &port, MainChoices mainChoices);
     ~PlanWindow() override;

@@ -5,6 +5,7 @@
 
 #include "support/files.h"
 
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,17 +16,17 @@ QString described(const plan::Plan &p)
 {
     QStringList lines{QString::number(p.product)};
     for (const plan::Location &l : p.locations)
-        lines << QStringLiteral("%1 %2 t%3 s%4 f%5 x%6 i%7 c%8 [%9]")
-                     .arg(l.number)
-                     .arg(l.proprietary)
-                     .arg(l.proprietary ? -1 : l.talker)
-                     .arg(l.proprietary ? -1 : l.identifier)
-                     .arg(l.proprietary ? 0 : l.field)
-                     .arg(!l.proprietary && l.identifier == vocabulary::XdrPosition ? l.xdr : -1)
-                     .arg(l.proprietary ? l.instrument : -1)
-                     .arg(l.icon)
-                     .arg(l.note);
+        lines << QString::fromUtf8(QJsonDocument(frame::toJson(l, true)).toJson(QJsonDocument::Compact)) +
+                     QStringLiteral(" [") + l.note + QLatin1Char(']');
     return lines.join(QLatin1Char('\n'));
+}
+
+// A row of the given kind, with its first entries.
+plan::Row used(plan::RowKind kind)
+{
+    plan::Row r;
+    r.kind = kind;
+    return r;
 }
 
 plan::Plan parsed(const QByteArray &text)
@@ -134,10 +135,10 @@ void tst_PlanEditor::checkPutsFaultsOnTheirRows()
     editor.check();
     QVERIFY(!editor.hasFaults()); // a fresh plan with no location yet is clean
 
-    plan::Location l = editor.row(3);
-    l.talker = -1; // as a list with no entry chosen gives it
-    editor.setRow(3, plan::RowKind::Standard, l);
-    editor.setRow(7, plan::RowKind::Instrument, editor.row(7));
+    plan::Row noTalker = used(plan::RowKind::Standard);
+    noTalker.standard.talker = -1; // as a list with no entry chosen gives it
+    editor.setRow(3, noTalker);
+    editor.setRow(7, used(plan::RowKind::Instrument));
     editor.setNote(7, QStringLiteral("bilge\tpump"));
     editor.check();
     QVERIFY(editor.planFaults().isEmpty());
@@ -157,7 +158,7 @@ void tst_PlanEditor::openRefusesAFaultyFileAndKeepsThePlan()
     const QString bad = dir.filePath(QStringLiteral("bad.mdplan.toml"));
     QVERIFY(writeAll(bad, "product = 0\n[location.1]\ntalker = \"GX\"\nsentence = \"RMC\"\nfield = 1\n"));
     plan::PlanEditor editor;
-    editor.setRow(2, plan::RowKind::Instrument, editor.row(2));
+    editor.setRow(2, used(plan::RowKind::Instrument));
     const QStringList faults = editor.open(bad);
     QCOMPARE(faults.size(), 1);
     QVERIFY(faults.first().startsWith(bad + QStringLiteral(":3:")));
@@ -172,7 +173,7 @@ void tst_PlanEditor::saveKeepsNotesAndClearsTheMark()
     const QString path = dir.filePath(QStringLiteral("boat.mdplan.toml"));
     plan::PlanEditor editor;
     editor.newPlan(2);
-    editor.setRow(5, plan::RowKind::Standard, editor.row(5));
+    editor.setRow(5, used(plan::RowKind::Standard));
     editor.setNote(5, QStringLiteral("depth \"below keel\""));
     QVERIFY(editor.isModified());
     QCOMPARE(editor.saveAs(path), std::nullopt);
@@ -186,9 +187,9 @@ void tst_PlanEditor::saveKeepsNotesAndClearsTheMark()
 
     // A plan with faults is not written: the file stays as it was.
     const QByteArray before = readAll(path);
-    plan::Location l = again.row(1);
-    l.identifier = -1;
-    again.setRow(1, plan::RowKind::Standard, l);
+    plan::Row noSentence = used(plan::RowKind::Standard);
+    noSentence.standard.sentence = -1;
+    again.setRow(1, noSentence);
     QVERIFY(again.saveAs(path).has_value());
     QCOMPARE(readAll(path), before);
 }
@@ -197,7 +198,7 @@ void tst_PlanEditor::reportMarksOnlyWholeSends()
 {
     plan::PlanEditor editor;
     for (int n : {2, 4, 6, 8})
-        editor.setRow(n, plan::RowKind::Instrument, editor.row(n));
+        editor.setRow(n, used(plan::RowKind::Instrument));
     editor.setStatus(6, {plan::RowState::Sending, {}});
     plan::SendReport report;
     report.sent = {2, 4};
@@ -217,7 +218,7 @@ void tst_PlanEditor::reportMarksOnlyWholeSends()
     QCOMPARE(editor.status(8).text(), QStringLiteral("not sent: interrupted before location 8"));
 
     // Editing a sent row makes it not sent again.
-    editor.setRow(2, plan::RowKind::Standard, editor.row(2));
+    editor.setRow(2, used(plan::RowKind::Standard));
     QCOMPARE(editor.status(2).state, plan::RowState::NotSent);
 }
 

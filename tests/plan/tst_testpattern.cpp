@@ -92,15 +92,16 @@ void tst_TestPattern::readBackByTheBusParser()
     }
     QSet<QPair<QString, int>> filled;
     for (const plan::Location &l : p.locations) {
-        const QString key = vocabulary::entries(vocabulary::List::Talker).at(l.talker) +
-                            vocabulary::entries(vocabulary::List::Identifier).at(l.identifier);
+        const frame::Standard &st = *l.standard();
+        const QString key = vocabulary::entries(vocabulary::List::Talker).at(st.talker) +
+                            vocabulary::entries(vocabulary::List::Identifier).at(st.sentence);
         QVERIFY2(heard.contains(key), qPrintable(key));
         // Field N as the display's "Commas" counts it carries the location's number twice over.
-        QCOMPARE(heard[key].field(l.field), QStringLiteral("%1.%1").arg(l.number));
-        filled.insert({key, l.field});
-        if (l.identifier == vocabulary::XdrPosition) {
-            QCOMPARE(heard[key].field(l.field - 1), *vocabulary::xdrCode(l.xdr));
-            filled.insert({key, l.field - 1});
+        QCOMPARE(heard[key].field(st.field), QStringLiteral("%1.%1").arg(l.location));
+        filled.insert({key, st.field});
+        if (l.isXdr()) {
+            QCOMPARE(heard[key].field(st.field - 1), *vocabulary::xdrCode(st.type));
+            filled.insert({key, st.field - 1});
         }
     }
     // Every other field is empty unless it is a status the display needs.

@@ -51,14 +51,15 @@ struct Fixture {
     RecordingPort port;
     frame::Clock::time_point now{};
     std::function<void()> onWait;
-    ui::PlanWindow window{program, port, [](plan::RowKind) { return std::nullopt; }};
+    ui::PlanWindow window{program, port, [](plan::RowKind) { return frame::Configuration{}; }};
 };
 
 QString described(const plan::Plan &p)
 {
     QStringList lines{QString::number(p.product)};
     for (const plan::Location &l : p.locations)
-        lines << plan::shows(l, p.product) + QStringLiteral(" [") + l.note + QLatin1Char(']');
+        lines << QStringLiteral("%1: ").arg(l.location) + frame::shows(l, vocabulary::product(p.product)) +
+                     QStringLiteral(" [") + l.note + QLatin1Char(']');
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -66,7 +67,7 @@ QByteArray framesFrom(const plan::Plan &p, int from)
 {
     QByteArray bytes;
     for (const plan::Location &l : p.locations) {
-        if (l.number >= from)
+        if (l.location >= from)
             bytes += plan::frames(p.product, l).join();
     }
     return bytes;
@@ -162,9 +163,9 @@ void tst_PlanWindow::faultShownOnItsRow()
     Fixture f;
     QVERIFY(f.window.openFile(f.example));
     // A row whose list has no entry (as a typed-over list gives) and a note the file cannot hold.
-    plan::Location l = f.window.editor().row(3);
-    l.talker = -1;
-    f.window.editor().setRow(3, plan::RowKind::Standard, l);
+    plan::Row row = f.window.editor().row(3);
+    row.standard.talker = -1;
+    f.window.editor().setRow(3, row);
     f.window.editor().setNote(5, QStringLiteral("two\nlines"));
     f.window.button("cmdCheck")->click();
     for (int n = plan::FirstLocation; n <= plan::LastLocation; ++n)
