@@ -848,6 +848,145 @@ std::optional<QString> appendLocation(const QString &path, const Location &locat
     return std::nullopt;
 }
 
+QByteArray mergedText(const QByteArray &text, const Plan &existing, const QList<Location> &taken)
+{
+    QList<QByteArray> lines = text.split('\n');
+    // Where each table of the text starts and ends: from its header to its last key, so comment lines and
+    // blank lines before the next table stay with what follows.
+    const auto isKeyLine = [](const QByteArray &line) {
+        const QByteArray t = line.trimmed();
+        return !t.isEmpty() && !t.startsWith('#');
+    };
+    QList<int> headers; // 0-based line of each location's header, in file order
+    for (const Location &l : existing.locations)
+        headers << l.line - 1;
+    std::sort(headers.begin(), headers.end());
+    const auto spanEnd = [&](int header) {
+        int next = int(lines.size());
+        for (int h : headers) {
+            if (h > header) {
+                next = h;
+                break;
+            }
+        }
+        int last = header;
+        for (int i = header + 1; i < next; ++i) {
+            if (isKeyLine(lines[i]))
+                last = i;
+        }
+        return last;
+    };
+    QList<Location> added;
+    // Replaced from the end of the text backwards, so the lines of tables not yet replaced keep their place.
+    QList<QPair<int, Location>> replaced;
+    for (const Location &t : taken) {
+        const auto found = std::find_if(existing.locations.begin(), existing.locations.end(),
+                                        [&](const Location &e) { return e.location == t.location; });
+        Location l = t;
+        if (found == existing.locations.end()) {
+            added << l;
+            continue;
+        }
+        if (l.note.isEmpty())
+            l.note = found->note;
+        // A location given by dotted keys rather than its own [location.N] table has no span to replace.
+        if (!lines.value(found->line - 1).trimmed().startsWith("[location")) {
+            added.clear();
+            Plan whole = existing;
+            for (const Location &n : taken) {
+                Location kept = n;
+                for (const Location &e : existing.locations)
+                    if (e.location == n.location && kept.note.isEmpty())
+                        kept.note = e.note;
+                whole.locations.removeIf([&](const Location &e) { return e.location == n.location; });
+                whole.locations << kept;
+            }
+            return planText(whole);
+        }
+        replaced.append({found->line - 1, l});
+    }
+    std::sort(replaced.begin(), replaced.end(),
+              [](const auto &a, const auto &b) { return a.first > b.first; });
+    for (const auto &[header, l] : replaced) {
+        const int last = spanEnd(header);
+        QList<QByteArray> table = locationText(l, existing.product).toUtf8().split('\n');
+        if (table.last().isEmpty())
+            table.removeLast();
+        lines.remove(header, last - header + 1);
+        for (int i = 0; i < table.size(); ++i)
+            lines.insert(header + i, table[i]);
+    }
+    QByteArray merged = lines.join('\n');
+    std::sort(added.begin(), added.end(),
+              [](const Location &a, const Location &b) { return a.location < b.location; });
+    for (const Location &l : added) {
+        if (!merged.endsWith('\n'))
+            merged += '\n';
+        merged += '\n' + locationText(l, existing.product).toUtf8();
+    }
+    return merged;
+}
+
+std::optional<QString> refusePlanFile(const QString &path, int product, int *planProduct)
+{
+    const file::Contents c = file::read(path, MaxPlanBytes);
+    if (c.problem == file::Problem::Missing || (c.ok() && c.bytes.trimmed().isEmpty()))
+        return std::nullopt;
+    const QString shown = serial::printable(path);
+    if (!c.ok())
+        return QStringLiteral("%1 %2; give a plan file").arg(shown, c.failure);
+    const ReadResult r = parsePlan(c.bytes, path);
+    if (!r.faults.isEmpty())
+        return QStringLiteral("%1 is not a clean plan (%2 fault(s); the first: %3); nothing is written to it")
+            .arg(shown)
+            .arg(r.faults.size())
+            .arg(r.faults.first().text());
+    if (planProduct)
+        *planProduct = r.plan.product;
+    if (product >= 0 && r.plan.product != product)
+        return QStringLiteral("%1 is a plan for product %2 (%3), not %4 (%5); nothing is written to it")
+            .arg(shown)
+            .arg(r.plan.product)
+            .arg(productCaption(r.plan.product))
+            .arg(product)
+            .arg(productCaption(product));
+    return std::nullopt;
+}
+
+std::optional<QString> mergeLocations(const QString &path, const QList<Location> &taken, int product,
+                                      const QString &header)
+{
+    const QString shown = serial::printable(path);
+    file::Change change(path, MaxPlanBytes);
+    if (!change.ok())
+        return QStringLiteral("%1 %2; it was left as it was").arg(shown, change.failure());
+    QByteArray text;
+    if (change.bytes().trimmed().isEmpty()) {
+        Plan fresh{product, taken};
+        text = header.toUtf8() + planText(fresh);
+    } else {
+        const ReadResult existing = parsePlan(change.bytes(), path);
+        if (!existing.faults.isEmpty())
+            return QStringLiteral("%1 is not a clean plan (%2); it was left as it was")
+                .arg(shown, existing.faults.first().text());
+        if (existing.plan.product != product)
+            return QStringLiteral("%1 is a plan for product %2 (%3), not %4 (%5); it was left as it was")
+                .arg(shown)
+                .arg(existing.plan.product)
+                .arg(productCaption(existing.plan.product))
+                .arg(product)
+                .arg(productCaption(product));
+        text = mergedText(change.bytes(), existing.plan, taken);
+    }
+    const ReadResult written = parsePlan(text, path);
+    if (!written.faults.isEmpty())
+        return QStringLiteral("the merged plan would not be clean (%1); %2 was left as it was")
+            .arg(written.faults.first().text(), shown);
+    if (const std::optional<QString> failed = change.commit(text))
+        return QStringLiteral("%1 %2; it was left as it was").arg(shown, *failed);
+    return std::nullopt;
+}
+
 std::optional<QString> replaceFile(const QString &path, const QByteArray &text)
 {
     if (const std::optional<QString> failed = file::replace(path, text))

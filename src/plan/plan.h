@@ -104,6 +104,20 @@ QStringList droppedComments(const QByteArray &existing, const QByteArray &replac
 std::optional<QString> appendLocation(const QString &path, const Location &location, int product,
                                       bool *notAPlanFile = nullptr);
 
+// The plan text with the given locations in it: a location the text already has is put in the place of
+// its table, keeping its note when the new one has none, and the others are added at the end; the rest of
+// the text, comments included, stays as it is. `existing` is the text's plan, read clean.
+QByteArray mergedText(const QByteArray &text, const Plan &existing, const QList<Location> &taken);
+// Merges the locations into the plan file, under the same lock as appendLocation: a missing or empty file
+// is made with `header` (comment lines) and the product line. Refuses a file that is not a clean plan for
+// this product, leaving it as it was. Returns why, nothing when written.
+std::optional<QString> mergeLocations(const QString &path, const QList<Location> &taken, int product,
+                                      const QString &header = {});
+// Why a file cannot take a plan for the product (-1: any product) before anything is written to it: not a
+// regular file, not a clean plan, a plan for another product. A missing or empty file can. When it is a
+// plan, its product is put in planProduct.
+std::optional<QString> refusePlanFile(const QString &path, int product, int *planProduct = nullptr);
+
 // Replaces the file with text in one step, so a failure leaves the old plan whole, with its owner and
 // mode; anything but a regular file is left alone. Returns why it failed, nothing when written.
 std::optional<QString> replaceFile(const QString &path, const QByteArray &text);
