@@ -8,6 +8,7 @@
 #include "ui/mainwindow.h"
 #include "ui/planwindow.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -96,6 +98,8 @@ private slots:
     void unsavedChangesAskedBeforeClose_data();
     void unsavedChangesAskedBeforeClose();
     void mainWindowMenuAndChoices();
+    void keyboardAndNames();
+    void fitsTheScreen();
 };
 
 void tst_PlanWindow::editSaveAndLoadAgain_data()
@@ -353,6 +357,58 @@ void tst_PlanWindow::mainWindowMenuAndChoices()
     QVERIFY(main.isEnabled());
     plan->editor().newPlan(2); // nothing to ask about when the program ends
     main.close();
+}
+
+void tst_PlanWindow::keyboardAndNames()
+{
+    Fixture f;
+    QVERIFY(f.window.openFile(f.example));
+    // Tab walks the commands, then the rows in location order, each control once; a screen reader has a
+    // name for every stop.
+    QList<QWidget *> stops;
+    QWidget *w = f.window.button("cmdNew");
+    w->setFocus();
+    QTRY_VERIFY(w->hasFocus());
+    for (int i = 0; i < 200 && !stops.contains(QApplication::focusWidget()); ++i) {
+        stops << QApplication::focusWidget();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    int lastRow = 0;
+    for (QWidget *stop : stops) {
+        const QString name =
+            stop->accessibleName().isEmpty()
+                ? (qobject_cast<QAbstractButton *>(stop) ? qobject_cast<QAbstractButton *>(stop)->text()
+                                                         : QString())
+                : stop->accessibleName();
+        QVERIFY2(!name.isEmpty(), qPrintable(stop->objectName() + " has no name"));
+        if (name.startsWith(QStringLiteral("Location "))) {
+            const int row =
+                name.mid(9, name.indexOf(QRegularExpression(QStringLiteral("[ :]")), 9) - 9).toInt();
+            QVERIFY2(row >= lastRow, qPrintable(name)); // rows in order
+            lastRow = row;
+        }
+    }
+    QCOMPARE(lastRow, 10);
+    QVERIFY(stops.contains(f.window.noteEdit(10)));
+
+    // Enter presses the button that has the focus, and only that one.
+    f.window.button("cmdCheck")->setFocus();
+    QTRY_VERIFY(f.window.button("cmdCheck")->hasFocus());
+    f.window.message()->clear();
+    QTest::keyClick(f.window.button("cmdCheck"), Qt::Key_Return);
+    QVERIFY(f.window.message()->text().startsWith(QStringLiteral("The plan is clean")));
+    QVERIFY(f.port.written.isEmpty()); // Send All was not pressed
+}
+
+// On the screen the test runs with (a small one at 150% among them), the whole window is on it.
+void tst_PlanWindow::fitsTheScreen()
+{
+    Fixture f;
+    f.window.move(3000, 2000); // far off, as a corner beside the main window can be
+    f.window.hide();
+    f.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+    QTRY_VERIFY(f.window.screen()->availableGeometry().contains(f.window.frameGeometry()));
 }
 
 QTEST_MAIN(tst_PlanWindow)
