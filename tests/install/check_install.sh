@@ -199,6 +199,7 @@ expect_completion() { # expected-replies-one-a-line words...
 }
 expect_completion frames fr
 expect_completion send se
+expect_completion test plan t
 expect_completion "$(printf -- '--help\n--version')" --
 expect_completion proprietary frames p
 expect_completion XDR frames standard --sentence XD
