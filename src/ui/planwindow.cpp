@@ -27,6 +27,7 @@
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 
 namespace ui {
@@ -94,7 +95,11 @@ PlanWindow::PlanWindow(app::Program &program, serial::SerialPort &port, MainChoi
     buildMenu();
 
     // Wide enough for a row without scrolling where the screen allows; never larger than the screen.
-    const QSize wanted(scroll->widget()->sizeHint().width() + 40, 640);
+    scroll->widget()->ensurePolished();
+    scroll->widget()->layout()->activate();
+    const int rowsWidth = scroll->widget()->layout()->sizeHint().width() +
+                          scroll->verticalScrollBar()->sizeHint().width() + 2 * scroll->frameWidth();
+    const QSize wanted(rowsWidth + 2 * column->contentsMargins().left(), 720);
     const QRect area =
         screen() ? screen()->availableGeometry() : QRect(0, 0, wanted.width(), wanted.height());
     resize(std::min(wanted.width(), area.width() - 20), std::min(wanted.height(), area.height() - 60));
