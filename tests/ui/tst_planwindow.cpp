@@ -93,6 +93,7 @@ private slots:
     void faultShownOnItsRow();
     void sendAllStopAndSendFrom_data();
     void sendAllStopAndSendFrom();
+    void askBeforeEachLocation();
     void portFailureShownOnTheRow_data();
     void portFailureShownOnTheRow();
     void unsavedChangesAskedBeforeClose_data();
@@ -243,6 +244,31 @@ void tst_PlanWindow::sendAllStopAndSendFrom()
         QCOMPARE(f.window.statusLabel(n)->text(), QStringLiteral("sent"));
     QVERIFY(!from->isEnabled());
     QCOMPARE(f.window.progressBar()->value(), f.window.progressBar()->maximum());
+}
+
+void tst_PlanWindow::askBeforeEachLocation()
+{
+    Fixture f;
+    QVERIFY(f.window.openFile(f.example));
+    f.window.askBeforeEach()->setChecked(true);
+    // OK for location 1; Cancel for location 2, as a user whose display did not come back to "rdY".
+    QStringList asked;
+    answerModal([&](QWidget *first) {
+        asked << qobject_cast<QMessageBox *>(first)->text();
+        answerModal([&](QWidget *second) {
+            asked << qobject_cast<QMessageBox *>(second)->text();
+            pressButton(second, QMessageBox::Cancel);
+        });
+        pressButton(first, QMessageBox::Ok);
+    });
+    f.window.button("cmdSendAll")->click();
+    QCOMPARE(asked.size(), 2);
+    QVERIFY2(asked[1].contains(QStringLiteral("send location 2")), qPrintable(asked[1]));
+    QCOMPARE(f.port.written, framesFrom(f.window.editor().plan(), 1).left(110));
+    QCOMPARE(f.window.statusLabel(1)->text(), QStringLiteral("sent"));
+    QVERIFY2(f.window.statusLabel(2)->text().startsWith(QStringLiteral("not sent: ")),
+             qPrintable(f.window.statusLabel(2)->text()));
+    QCOMPARE(f.window.button("cmdSendFrom")->text(), QStringLiteral("Send from location 2"));
 }
 
 void tst_PlanWindow::portFailureShownOnTheRow_data()
