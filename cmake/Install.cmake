@@ -64,6 +64,11 @@ if(UNIX AND NOT APPLE)
             RENAME ${MDCONFIG_APP_ID}.png)
     install(FILES ${MDCONFIG_COMPLETION} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 
+    # The page for phones as a hardened service, shipped but not enabled: the README tells how.
+    configure_file(packaging/linux/mdconfig-serve@.service.in ${MDCONFIG_PACKAGING_DIR}/mdconfig-serve@.service
+                   @ONLY)
+    install(FILES ${MDCONFIG_PACKAGING_DIR}/mdconfig-serve@.service DESTINATION lib/systemd/system)
+
     # What Debian expects of every package's documentation folder.
     set(MDCONFIG_MAINTAINER "mdconfig maintainers <mdconfig@velmora.example>"
         CACHE STRING "Name and e-mail address of whoever maintains the package")

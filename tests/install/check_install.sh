@@ -37,10 +37,11 @@ SHARE=$PREFIX/share
 DESKTOP=$SHARE/applications/$APP_ID.desktop
 METAINFO=$SHARE/metainfo/$APP_ID.metainfo.xml
 COMPLETION=$SHARE/bash-completion/completions/mdconfig-cli
+UNIT=$PREFIX/lib/systemd/system/mdconfig-serve@.service
 for f in "$BIN/mdconfig" "$BIN/mdconfig-cli" "$DESKTOP" "$METAINFO" "$COMPLETION" \
     "$SHARE/icons/hicolor/scalable/apps/$APP_ID.svg" \
     "$SHARE/man/man1/mdconfig.1.gz" "$SHARE/man/man1/mdconfig-cli.1.gz" \
-    "$SHARE/doc/mdconfig/copyright" "$SHARE/doc/mdconfig/changelog.gz"; do
+    "$SHARE/doc/mdconfig/copyright" "$SHARE/doc/mdconfig/changelog.gz" "$UNIT"; do
     [ -f "$f" ] || fail "not installed: ${f#"$PREFIX"/}"
 done
 # Nothing of the build folder may leak into the installed programs.
@@ -88,6 +89,27 @@ grep -q "<release version=\"$VERSION\"" "$METAINFO" || fail "the metainfo has no
 grep -q "<launchable type=\"desktop-id\">$APP_ID.desktop</launchable>" "$METAINFO" ||
     fail "the metainfo does not launch $APP_ID.desktop"
 grep -q "<screenshot" "$METAINFO" || fail "the metainfo has no screenshot"
+
+# The service: it verifies as systemd would load it (as an instance, with its program where this test
+# installed it and the manual page it names), it is hardened, and nothing enables it.
+if command -v systemd-analyze >/dev/null && [ -f "$UNIT" ]; then
+    mkdir -p "$WORK/units"
+    sed "s|^ExecStart=[^ ]*/mdconfig-cli |ExecStart=$BIN/mdconfig-cli |" "$UNIT" >"$WORK/units/mdconfig-serve@wlan0.service"
+    out=$(cd "$WORK/units" && MANPATH=$SHARE/man: systemd-analyze verify "$WORK/units/mdconfig-serve@wlan0.service" 2>&1)
+    rc=$?
+    if [ $rc -ne 0 ] || [ -n "$out" ]; then
+        fail "systemd-analyze verify mdconfig-serve@wlan0.service: $out"
+    else
+        pass "systemd-analyze verify accepts mdconfig-serve@wlan0.service"
+    fi
+    for setting in NoNewPrivileges=yes ProtectSystem=strict PrivateTmp=yes SupplementaryGroups=dialout \
+        StateDirectory=mdconfig; do
+        grep -q -x -F "$setting" "$UNIT" || fail "the service is not hardened with $setting"
+    done
+    [ -z "$(find "$PREFIX" -path '*wants*' -name 'mdconfig-serve*')" ] || fail "the service is enabled by install"
+else
+    echo "skip: systemd-analyze is not installed"
+fi
 
 # The manual pages render without a warning, show this version, and name every command and option that
 # `mdconfig-cli --help` names, so a new verb without its page is caught.
@@ -152,7 +174,8 @@ expect_completion() { # expected-replies-one-a-line words...
     fi
 }
 expect_completion frames fr
-expect_completion send se
+expect_completion "$(printf 'send\nserve')" se
+expect_completion serve ser
 expect_completion "$(printf -- '--help\n--version')" --
 expect_completion proprietary frames p
 expect_completion XDR frames standard --sentence XD
