@@ -1,0 +1,68 @@
+#!/usr/bin/env python3
+"""The QR code `mdconfig-cli serve --print-url` prints, read back from the terminal text into an image and
+decoded with zbarimg: it must say exactly the address printed above it. Exits 77 ("skipped") only where
+zbarimg is missing. Usage: test_qr.py MDCONFIG_CLI"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+BLOCKS = {"\u2588": (1, 1), "\u2580": (1, 0), "\u2584": (0, 1), " ": (0, 0)}  # light upper, light lower
+
+
+def main():
+    cli = sys.argv[1]
+    if not shutil.which("zbarimg"):
+        print("skipped: zbarimg (zbar-tools) is not installed")
+        sys.exit(77)
+    home = tempfile.mkdtemp(prefix="mdconfig-qr-")
+    try:
+        env = dict(os.environ, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"))
+        env.pop("STATE_DIRECTORY", None)
+        for listen in ("127.0.0.1:8421", "[::1]:9000"):
+            out = subprocess.run([cli, "serve", "--print-url", "--listen", listen], env=env, capture_output=True,
+                                 text=True, timeout=60)
+            assert out.returncode == 0, out.stderr
+            lines = out.stdout.splitlines()
+            url = lines[0]
+            assert url.startswith("http://") and "#token=" in url, url
+            code = lines[1:]
+            assert code and all(set(line) <= set(BLOCKS) for line in code), "the QR code has other characters"
+            # Each character is two modules, one above the other; light modules are the blocks. Scaled up,
+            # with a white border, as a plain PBM (1 is black).
+            rows = []
+            for line in code:
+                upper = [BLOCKS[c][0] for c in line]
+                lower = [BLOCKS[c][1] for c in line]
+                rows += [upper, lower]
+            scale, border = 8, 4
+            width = (len(rows[0]) + 2 * border) * scale
+            pixels = []
+            blank = [0] * width
+            for _ in range(border * scale):
+                pixels.append(blank)
+            for row in rows:
+                line = [0] * (border * scale)
+                for light in row:
+                    line += [0 if light else 1] * scale
+                line += [0] * (border * scale)
+                for _ in range(scale):
+                    pixels.append(line)
+            for _ in range(border * scale):
+                pixels.append(blank)
+            image = os.path.join(home, "qr.pbm")
+            with open(image, "w") as f:
+                f.write(f"P1\n{width} {len(pixels)}\n")
+                for line in pixels:
+                    f.write(" ".join(map(str, line)) + "\n")
+            decoded = subprocess.run(["zbarimg", "--raw", "-q", image], capture_output=True, text=True, timeout=60)
+            assert decoded.returncode == 0, f"zbarimg could not read the code: {decoded.stderr}"
+            assert decoded.stdout.strip() == url, f"{decoded.stdout.strip()!r} != {url!r}"
+            print(f"ok: the QR code says {url.split('#')[0]}#token=...")
+    finally:
+        shutil.rmtree(home, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
