@@ -409,7 +409,11 @@ private:
             [this, cursor](size_t, httplib::DataSink &sink) {
                 if (m_stopping)
                     return false;
-                QByteArray events = m_site.nextEvents(*cursor, std::chrono::milliseconds(1000));
+                const std::optional<QByteArray> next =
+                    m_site.nextEvents(*cursor, std::chrono::milliseconds(1000));
+                if (!next)
+                    return false;
+                QByteArray events = *next;
                 if (events.isEmpty())
                     events = ": still here\n\n"; // a comment, so a dead reader is noticed
                 return sink.write(events.constData(), size_t(events.size()));

@@ -30,9 +30,9 @@ public:
     virtual ~Site() = default;
     virtual QList<Route> routes() const = 0;
     virtual Reply answer(const QByteArray &method, const QByteArray &path, const QByteArray &body) = 0;
-    // The next events of the push stream after `cursor` (moved on), waiting at most `wait` for one; an
-    // empty result when none came.
-    virtual QByteArray nextEvents(quint64 &cursor, std::chrono::milliseconds wait) = 0;
+    // The next events of the push stream after `cursor` (moved on), waiting at most `wait` for one; empty
+    // when none came, nothing when the stream is to end.
+    virtual std::optional<QByteArray> nextEvents(quint64 &cursor, std::chrono::milliseconds wait) = 0;
 };
 
 struct Limits {

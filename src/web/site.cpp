@@ -97,7 +97,7 @@ QList<Route> PageSite::routes() const
     return routeTable();
 }
 
-QByteArray PageSite::nextEvents(quint64 &cursor, std::chrono::milliseconds wait)
+std::optional<QByteArray> PageSite::nextEvents(quint64 &cursor, std::chrono::milliseconds wait)
 {
     bool job = false;
     bool bus = false;
@@ -105,6 +105,8 @@ QByteArray PageSite::nextEvents(quint64 &cursor, std::chrono::milliseconds wait)
         std::unique_lock lock(m_mutex);
         const bool first = cursor == 0;
         m_changed.wait_for(lock, wait, [&] { return first || m_closed || m_version > cursor; });
+        if (m_closed)
+            return std::nullopt;
         job = first || m_jobVersion > cursor;
         bus = first || m_busVersion > cursor;
         cursor = std::max<quint64>(m_version, 1);

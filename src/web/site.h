@@ -19,7 +19,7 @@ public:
 
     QList<Route> routes() const override;
     Reply answer(const QByteArray &method, const QByteArray &path, const QByteArray &body) override;
-    QByteArray nextEvents(quint64 &cursor, std::chrono::milliseconds wait) override;
+    std::optional<QByteArray> nextEvents(quint64 &cursor, std::chrono::milliseconds wait) override;
 
     // Ends waits in push streams, for a server that stops.
     void close();

@@ -121,6 +121,7 @@ private slots:
     void repeatedBadTokens();
     void oneJobAtATime();
     void noMemoryGrowth();
+    void streamEndsWithTheServer();
 
 private:
     void startServer(Limits limits = {});
@@ -318,6 +319,36 @@ void tst_Server::noMemoryGrowth()
         exchange(m_port, bad[i % bad.size()]);
     const long after = residentKiB();
     QVERIFY2(after - before < 8 * 1024, qPrintable(QStringLiteral("%1 KiB more").arg(after - before)));
+}
+
+void tst_Server::streamEndsWithTheServer()
+{
+    startServer();
+    const int fd = connectTo(m_port);
+    sendAll(fd, get("/api/events?token=" + Token));
+    QByteArray first;
+    for (int i = 0; i < 100 && !first.contains("event: job"); ++i) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) > 0) {
+            char buffer[4096];
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                break;
+            first.append(buffer, n);
+        }
+    }
+    QVERIFY2(first.startsWith("HTTP/1.1 200"), first.constData());
+    QVERIFY(first.contains("Content-Type: text/event-stream"));
+    QVERIFY(first.contains("event: job\ndata: {"));
+    // Stopping ends the stream: the reader sees the end, not an endless flow of keep-alive comments.
+    std::thread stopper([this] {
+        m_site->close();
+        m_server->stop();
+    });
+    const QByteArray rest = readAll(fd, 20000);
+    stopper.join();
+    QVERIFY2(rest.size() < 4096, qPrintable(QStringLiteral("%1 bytes after the stop").arg(rest.size())));
+    ::close(fd);
 }
 
 QTEST_GUILESS_MAIN(tst_Server)
