@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""The QR code `mdconfig-cli serve --print-url` prints, read back from the terminal text into an image and
-decoded with zbarimg: it must say exactly the address printed above it. Exits 77 ("skipped") only where
-zbarimg is missing. Usage: test_qr.py MDCONFIG_CLI"""
+"""`mdconfig-cli serve` from the command line: no listening without an address the user chose, and the QR
+code `serve --print-url` prints, read back from the terminal text into an image and decoded with zbarimg,
+says exactly the address printed above it. Exits 77 ("skipped") only where zbarimg is missing.
+Usage: test_serve.py MDCONFIG_CLI"""
 import os
 import shutil
 import subprocess
@@ -11,8 +12,37 @@ import tempfile
 BLOCKS = {"\u2588": (1, 1), "\u2580": (1, 0), "\u2584": (0, 1), " ": (0, 0)}  # light upper, light lower
 
 
+USAGE = [  # arguments, exit status, what standard error must say
+    (["serve", "--device", "/dev/null"], 2, "--listen is missing"),
+    (["serve", "--device", "/dev/null"], 2, "127.0.0.1"),  # the interfaces are listed
+    (["serve", "--listen", "0.0.0.0", "--device", "/dev/null"], 2, "every interface"),
+    (["serve", "--listen", "[::]:8421", "--device", "/dev/null"], 2, "every interface"),
+    (["serve", "--listen", "127.0.0.1:99999", "--device", "/dev/null"], 2, "valid ports"),
+    (["serve", "--listen", "nosuchif9", "--device", "/dev/null"], 2, "neither an address nor an interface"),
+    (["serve", "--listen", "127.0.0.1"], 2, "--port or --device is missing"),
+    (["serve", "--listen", "127.0.0.1", "--device", "/dev/null", "--allow-host"], 2, "--allow-host needs"),
+    (["serve", "--print-url"], 1, "give --listen"),
+]
+
+
+def usage(cli, env):
+    for args, status, text in USAGE:
+        out = subprocess.run([cli] + args, env=env, capture_output=True, text=True, timeout=60)
+        assert out.returncode == status, f"{args}: exit {out.returncode}: {out.stderr}"
+        assert text in out.stderr, f"{args}: {out.stderr!r} does not say {text!r}"
+        assert out.stderr.count("mdconfig-cli:") == 1, f"{args}: not one line: {out.stderr!r}"
+    print(f"ok: {len(USAGE)} usage errors answered as they should be")
+
+
 def main():
     cli = sys.argv[1]
+    home = tempfile.mkdtemp(prefix="mdconfig-serve-")
+    try:
+        env = dict(os.environ, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"))
+        env.pop("STATE_DIRECTORY", None)
+        usage(cli, env)
+    finally:
+        shutil.rmtree(home, ignore_errors=True)
     if not shutil.which("zbarimg"):
         print("skipped: zbarimg (zbar-tools) is not installed")
         sys.exit(77)
