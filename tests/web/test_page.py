@@ -137,7 +137,14 @@ def main():
 
         driver.find_element(By.ID, "check").click()
         wait.until(lambda d: "Shows:" in d.find_element(By.ID, "shows-5").text)
+        # Ask before each location: the send waits for Continue before location 2 and again before 5.
+        driver.find_element(By.ID, "ask").click()
         driver.find_element(By.ID, "sendall").click()
+        for location in (2, 5):
+            wait.until(lambda d: d.find_element(By.ID, "continue").is_enabled())
+            assert f"send location {location}" in driver.find_element(By.ID, "progresstext").text
+            driver.find_element(By.ID, "continue").click()
+            wait.until(lambda d: not d.find_element(By.ID, "continue").is_enabled())
         WebDriverWait(driver, 120).until(
             lambda d: d.find_element(By.ID, "progresstext").text.startswith(("Done", "Stopped")))
         text = driver.find_element(By.ID, "progresstext").text
@@ -146,6 +153,8 @@ def main():
         driver.save_screenshot(os.path.join(out_dir, "page-390x844.png"))
         assert text == "Done: sent locations 2, 5.", text
         assert value == [20, 20], value
+        for n in (2, 5):
+            assert driver.find_element(By.ID, f"status-{n}").text == "Sent.", n
 
         sim.send_signal(signal.SIGINT)
         output, _ = sim.communicate(timeout=60)

@@ -101,14 +101,17 @@ function buildLocations() {
     const fault = element('p', 'fault');
     fault.id = 'fault-' + n;
     fault.setAttribute('role', 'alert');
+    const status = element('p', 'status', 'Not sent.');
+    status.id = 'status-' + n;
+    status.setAttribute('aria-live', 'polite');
     const send = element('button', '', 'Send location ' + n);
     send.type = 'button';
     send.id = 'send-' + n;
-    card.append(shows, fault, send);
+    card.append(shows, fault, status, send);
     holder.appendChild(card);
 
     const controls = { kind, talker, sentence, field, type, instrument, icon };
-    row.view = { controls, parts, shows, fault, send };
+    row.view = { controls, parts, shows, fault, status, send };
     for (const [key, control] of Object.entries(controls)) {
       control.addEventListener('change', () => {
         row[key] = key === 'field' ? Number(control.value) : control.value;
@@ -140,6 +143,7 @@ function showRow(row) {
   v.parts.instrument.hidden = row.kind !== 'instrument';
   v.parts.icon.hidden = row.kind === 'unused' || !productShowsIcons();
   v.send.hidden = row.kind === 'unused';
+  v.status.hidden = row.kind === 'unused';
   if (row.kind === 'unused') v.shows.textContent = 'Not used.';
 }
 
@@ -205,8 +209,11 @@ function showJob(job) {
     text.textContent = 'Stopped: ' + job.failure + '. Sent: ' + ((job.sent || []).join(', ') || 'none') + '. Not sent: ' + (job.notSent || []).join(', ') + '.';
     if (job.resumeFrom) $('from').value = String(job.resumeFrom);
   }
+  // Each row says what became of it, in words: sent, sending, or not sent and why.
   for (const r of state.rows) {
-    if ((job.sent || []).includes(r.number)) r.view.shows.dataset.sent = '1';
+    if ((job.sent || []).includes(r.number)) r.view.status.textContent = 'Sent.';
+    else if (busy && job.location === r.number) r.view.status.textContent = job.state === 'waiting' ? 'Waiting for Continue.' : 'Sending…';
+    else if (job.state === 'failed' && (job.notSent || []).includes(r.number)) r.view.status.textContent = 'Failed: ' + job.failure + '.';
   }
 }
 
