@@ -3,6 +3,7 @@
 #include "app/version.h"
 #include "cli/sentence.h"
 #include "cli/verbs.h"
+#include "serial/devicepath.h"
 
 #include <QCommandLineParser>
 
@@ -70,7 +71,7 @@ int run(const QStringList &args, Io &io)
         const QCommandLineOption help = parser.addHelpOption();
         const QCommandLineOption version = parser.addVersionOption();
         if (!parser.parse(QStringList{QStringLiteral("mdconfig-cli")} + args)) {
-            QString text = parser.errorText();
+            QString text = serial::printable(parser.errorText());
             if (text.endsWith(QLatin1Char('.')))
                 text.chop(1);
             throw UsageError{
@@ -91,7 +92,8 @@ int run(const QStringList &args, Io &io)
             if (positional.first() == QLatin1String(verb.name))
                 return verb.command(positional.mid(1), io);
         }
-        throw UsageError{QStringLiteral("unknown command \"%1\"; ").arg(positional.first()) + valid};
+        throw UsageError{
+            QStringLiteral("unknown command \"%1\"; ").arg(serial::printable(positional.first())) + valid};
     } catch (const UsageError &e) {
         io.err << "mdconfig-cli: " << e.message << '\n';
         io.err.flush();

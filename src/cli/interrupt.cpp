@@ -39,6 +39,11 @@ void installInterruptHandlers()
     note.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &note, nullptr);
     ::sigaction(SIGTERM, &note, nullptr);
+    // A closed terminal ends a verb as Ctrl-C does, with its count and summary; unless it was started to
+    // outlive its terminal (nohup), which leaves the hangup ignored.
+    struct sigaction hangup {};
+    if (::sigaction(SIGHUP, nullptr, &hangup) == 0 && hangup.sa_handler != SIG_IGN)
+        ::sigaction(SIGHUP, &note, nullptr);
 #else
     std::signal(SIGINT, noteInterrupt);
     std::signal(SIGTERM, noteInterrupt);

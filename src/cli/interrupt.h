@@ -1,15 +1,17 @@
-// How mdconfig-cli meets signals: a closed output pipe does not end it (it finishes the send and exits by its
-// own status), and Ctrl-C or a termination request ends a send after the byte on the wire, not inside it.
+// How mdconfig-cli meets signals: a closed output pipe does not kill it (a send finishes and exits by its own
+// status; a verb that runs until stopped sees the closed output and ends), and Ctrl-C, a termination request
+// or a closed terminal ends a send after the byte on the wire, not inside it.
 #pragma once
 
 class QElapsedTimer;
 
 namespace cli {
 
-// Ignores SIGPIPE and makes SIGINT and SIGTERM only note that they came. Call once, before any output.
+// Ignores SIGPIPE and makes SIGINT, SIGTERM and SIGHUP only note that they came. Call once, before any
+// output.
 void installInterruptHandlers();
 
-// Whether SIGINT or SIGTERM has come since the handlers were installed.
+// Whether SIGINT, SIGTERM or SIGHUP has come since the handlers were installed.
 bool interruptRequested();
 
 // Whether a verb that runs until stopped goes on: no signal has come, and the seconds given (0: no limit)

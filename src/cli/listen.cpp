@@ -4,6 +4,7 @@
 #include "cli/verbs.h"
 
 #include "bus/report.h"
+#include "serial/devicepath.h"
 #include "serial/receiveport.h"
 
 #include <QDateTime>
@@ -21,7 +22,7 @@ const char *const HelpText =
     "  --port N        a COM port number, 1 to 16 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
     "  --device PATH   a device path, such as /dev/ttyUSB0\n"
     "  --baud B        4800 (default) or 38400\n"
-    "  --seconds S     stop after S seconds (default: at Ctrl-C)\n"
+    "  --seconds S     stop after S seconds (default: at Ctrl-C, or when the output closes)\n"
     "  --json          one JSON object per sentence, and a summary object at the end\n"
     "  -h, --help      shows this help\n"
     "\n"
@@ -82,7 +83,8 @@ int listen(const QStringList &arguments, Io &io)
         return Failed;
     }
     const bool live = io.outIsTerminal && !o->json;
-    io.err << "listening on " << device << " at " << o->baud << " baud, 8N1; " << endText(o->seconds) << '\n'
+    io.err << "listening on " << serial::shownDevice(device) << " at " << o->baud << " baud, 8N1; "
+           << endText(o->seconds) << '\n'
            << Qt::flush;
 
     bus::Monitor monitor([&](const bus::Sentence &s) {
@@ -93,11 +95,11 @@ int listen(const QStringList &arguments, Io &io)
     clock.start();
     qint64 drawn = -1000;
     const auto elapsedSeconds = [&] { return int(clock.elapsed() / 1000); };
-    // A short wait per read keeps the clock, the redraw and a signal within a tenth of a second, whatever the
-    // bus sends or fails to send.
+    // A short wait per read keeps the clock, the redraw, a signal and a closed output within a tenth of a
+    // second, whatever the bus sends or fails to send.
     while (goOn(clock, o->seconds)) {
         monitor.feed(port.read(100));
-        if (port.failed())
+        if (port.failed() || outputClosed(io.out))
             break;
         if (live && clock.elapsed() - drawn >= 1000) {
             drawn = clock.elapsed();

@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include "serial/devicepath.h"
 #include "serial/portmap.h"
 
 namespace cli {
@@ -21,7 +22,7 @@ void Options::parse(const QStringList &arguments, int maxPositional)
 {
     // The parser takes the program's name first; the verb stands in for it.
     if (!m_parser.parse(QStringList{m_verb} + arguments)) {
-        QString text = m_parser.errorText();
+        QString text = serial::printable(m_parser.errorText());
         if (text.endsWith(QLatin1Char('.')))
             text.chop(1);
         throw UsageError{QStringLiteral("%1: %2; valid options: %3").arg(m_verb, text, validOptions())};
@@ -45,7 +46,7 @@ void Options::parse(const QStringList &arguments, int maxPositional)
             throw UsageError{QStringLiteral("%1 is given %2 times (%3); give it once; valid values: %4")
                                  .arg(name)
                                  .arg(values.size())
-                                 .arg(values.join(QStringLiteral(", ")), m_valid[i])};
+                                 .arg(serial::printable(values.join(QStringLiteral(", "))), m_valid[i])};
         }
         if (values.size() == 1 && values.first().trimmed().isEmpty())
             throw UsageError{QStringLiteral("%1 has an empty value; valid values: %2").arg(name, m_valid[i])};
@@ -53,7 +54,7 @@ void Options::parse(const QStringList &arguments, int maxPositional)
     const QStringList rest = m_parser.positionalArguments();
     if (rest.size() > maxPositional) {
         throw UsageError{QStringLiteral("%1: unexpected argument \"%2\"; valid options: %3")
-                             .arg(m_verb, rest.value(maxPositional), validOptions())};
+                             .arg(m_verb, serial::printable(rest.value(maxPositional)), validOptions())};
     }
 }
 
@@ -113,8 +114,8 @@ int Options::number(const QString &name, int low, int high) const
 
 void Options::unknownValue(const QString &name, const QString &valid) const
 {
-    throw UsageError{
-        QStringLiteral("%1: unknown value \"%2\"; valid values: %3").arg(name, value(name), valid)};
+    throw UsageError{QStringLiteral("%1: unknown value \"%2\"; valid values: %3")
+                         .arg(name, serial::printable(value(name)), valid)};
 }
 
 void Options::missing(const QString &name, const QString &valid) const

@@ -4,6 +4,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QTextStream>
 
 namespace cli {
 
@@ -13,5 +14,9 @@ QString jsonLine(const QJsonObject &o);
 QString bar(int done, int total, int width);
 // "for S s", or "Ctrl-C ends" when seconds is 0.
 QString endText(int seconds);
+// Whether no one reads the output any more: a write to it failed (a closed pipe), or the pipe or socket it
+// goes to has lost its reader, seen without writing. A verb that runs until stopped ends then, as "| head"
+// expects; a send does not, it finishes the bytes it began.
+bool outputClosed(QTextStream &out);
 
 } // namespace cli

@@ -4,12 +4,14 @@
 #include "cli/sentence.h"
 #include "cli/verbs.h"
 #include "plan/plansend.h"
+#include "serial/devicepath.h"
 #include "serial/qtserialport.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cmath>
 
 namespace cli {
@@ -64,7 +66,8 @@ const char *const HelpText =
     "         product, a location the plan already has, and anything but a regular file\n"
     "\n"
     "Exit status: 0 done (check: the plan is clean); 1 a send failed or export could not write; 2 bad\n"
-    "arguments or a plan with faults (nothing is sent).\n";
+    "arguments, a plan with faults, or a FILE that is no regular file or is larger than 1 MB (nothing is\n"
+    "sent).\n";
 
 const QStringList Verbs = {"check", "frames", "send", "export"};
 
@@ -85,12 +88,14 @@ bool helped(const Options &o, Io &io)
     return o.helpAsked();
 }
 
-// Reads the plan; on faults prints each and returns nothing.
+// Reads the plan; on faults prints them (the first few and how many more) and returns nothing.
 std::optional<plan::Plan> readClean(const QString &path, Io &io)
 {
     const plan::ReadResult r = plan::readPlan(path);
-    for (const plan::Fault &f : r.faults)
+    for (const plan::Fault &f : r.faults.first(std::min(r.faults.size(), qsizetype(plan::MaxFaultsShown))))
         io.err << f.text() << '\n';
+    if (r.faults.size() > plan::MaxFaultsShown)
+        io.err << "... and " << r.faults.size() - plan::MaxFaultsShown << " more faults\n";
     if (!r.faults.isEmpty())
         return std::nullopt;
     return r.plan;
@@ -114,12 +119,16 @@ int planCheck(const QStringList &arguments, Io &io)
     const std::optional<plan::Plan> p = readClean(path, io);
     if (!p) {
         if (QFileInfo(path).isFile())
-            io.err << "mdconfig-cli: " << path
+            io.err << "mdconfig-cli: " << serial::printable(path)
                    << " has faults; nothing in it can be sent until they are mended\n";
         return Usage;
     }
-    io.out << path << ": a clean plan for product " << p->product << " (" << plan::productCaption(p->product)
-           << "), locations " << locationList(*p) << '\n';
+    io.out << serial::printable(path) << ": a clean plan for product " << p->product << " ("
+           << plan::productCaption(p->product) << "), ";
+    if (p->locations.isEmpty())
+        io.out << "no location yet; add them with mdconfig-cli plan export or as [location.N] tables\n";
+    else
+        io.out << "locations " << locationList(*p) << '\n';
     return Ok;
 }
 
@@ -134,6 +143,8 @@ int planFrames(const QStringList &arguments, Io &io)
     const std::optional<plan::Plan> p = readClean(path, io);
     if (!p)
         return Usage;
+    if (p->locations.isEmpty())
+        io.err << "mdconfig-cli: " << serial::printable(path) << " has no location yet, so no frames\n";
     bool firstBlock = true;
     for (const plan::Location &l : p->locations) {
         const QList<QByteArray> all = plan::frames(p->product, l);
@@ -187,9 +198,12 @@ int planSend(const QStringList &arguments, Io &io)
     // The whole plan is checked before the port is even looked at: a faulty plan sends nothing.
     const std::optional<plan::Plan> p = readClean(path, io);
     if (!p) {
-        io.err << "mdconfig-cli: " << path << " has faults; nothing was sent\n";
+        io.err << "mdconfig-cli: " << serial::printable(path) << " has faults; nothing was sent\n";
         return Usage;
     }
+    if (p->locations.isEmpty())
+        throw UsageError{
+            QStringLiteral("%1 has no location yet; nothing was sent").arg(serial::printable(path))};
     int toSend = 0;
     for (const plan::Location &l : p->locations)
         toSend += l.number >= options.from ? 1 : 0;
@@ -281,11 +295,14 @@ int planExport(const QStringList &arguments, Io &io)
                              .arg(product)
                              .arg(plan::productCaption(product), plan::iconProducts())};
 
-    if (const std::optional<QString> failure = plan::appendLocation(path, l, product)) {
+    bool notAPlanFile = false;
+    if (const std::optional<QString> failure = plan::appendLocation(path, l, product, &notAPlanFile)) {
         io.err << "mdconfig-cli: " << *failure << '\n';
-        return Failed;
+        // A FILE that can hold no plan is refused as plan check refuses it.
+        return notAPlanFile ? Usage : Failed;
     }
-    io.out << "location " << l.number << " (" << plan::shows(l, product) << ") added to " << path << '\n';
+    io.out << "location " << l.number << " (" << plan::shows(l, product) << ") added to "
+           << serial::printable(path) << '\n';
     return Ok;
 }
 
@@ -312,7 +329,7 @@ int plan(const QStringList &arguments, Io &io)
     if (verb == QLatin1String("export"))
         return planExport(rest, io);
     throw UsageError{QStringLiteral("plan: unknown verb \"%1\"; valid verbs: %2")
-                         .arg(verb, Verbs.join(QStringLiteral(", ")))};
+                         .arg(serial::printable(verb), Verbs.join(QStringLiteral(", ")))};
 }
 
 } // namespace cli

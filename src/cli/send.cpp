@@ -60,7 +60,8 @@ int send(const QStringList &arguments, Io &io)
         return Failed;
     }
     if (stopped) {
-        io.err << "mdconfig-cli: the sentence was not sent: " << *stopped << '\n';
+        io.err << "mdconfig-cli: the sentence was not sent: "
+               << frame::failedAfter(*stopped, transmitter.repetitionsSent()) << '\n';
         return Failed;
     }
     port.close();

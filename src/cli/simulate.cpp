@@ -35,7 +35,8 @@ const char *const HelpText =
     "a\n"
     "                 directory, a FIFO or a device. 10-byte frames are sent alike to products 0 and 1:\n"
     "                 product 0 is then written, with a comment saying so, unless --product says otherwise\n"
-    "--seconds S      stop after S seconds, a whole number, 1 or more (default: at Ctrl-C or SIGTERM)\n"
+    "--seconds S      stop after S seconds, a whole number, 1 or more (default: at Ctrl-C, SIGTERM or\n"
+    "                 SIGHUP, or once the output is closed, as by | head)\n"
     "--product P      the display's product: 0 (MD20/MD40), 1 (MD90 Ver 1.0, 1.1, 1.2), 2 (MD90 Ver 1.3 +)\n"
     "                 or its caption; frames of the other length are then rejected. Without it the first\n"
     "                 send taken decides (11-byte frames: product 2; 10-byte frames: 0 or 1)\n"
@@ -55,7 +56,8 @@ const char *const HelpText =
     "taken send (a repetition that does not count, a check byte of the wrong kind for its place, a missing "
     "or\n"
     "extra repetition) is a warning. A send where no repetition counts, or where they disagree, is\n"
-    "rejected: \"send N rejected: why\".\n"
+    "rejected: \"send N rejected: why\". So is a stream longer than any send (more than 220 bytes before a\n"
+    "second of silence): it is counted, not kept, and rejected once as not a display's configuration.\n"
     "\n"
     "Exit status: 0 every send heard was taken; 1 a send was rejected, the device would not open or went\n"
     "away, or the plan could not be written; 2 bad arguments.\n";
@@ -157,14 +159,15 @@ int simulate(const QStringList &arguments, Io &io)
 
     QElapsedTimer clock;
     clock.start();
-    // Short reads keep the clock, a silence that ends a send and a signal within a twentieth of a second.
+    // Short reads keep the clock, a silence that ends a send, a signal and a closed output within a
+    // twentieth of a second.
     while (goOn(clock, seconds)) {
         const QByteArray bytes = port->read(50);
         const sim::Micros now = elapsed(clock);
         if (!bytes.isEmpty())
             simulated.receive(bytes, now);
         simulated.advanceTo(now);
-        if (port->failed())
+        if (port->failed() || outputClosed(io.out))
             break;
     }
     port->close();

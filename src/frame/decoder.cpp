@@ -1,6 +1,7 @@
 #include "frame/decoder.h"
 
 #include "frame/sentencebytes.h"
+#include "serial/devicepath.h"
 #include "vocabulary/products.h"
 #include "vocabulary/vocabulary.h"
 
@@ -251,7 +252,7 @@ QByteArray parseHex(const QString &text, QString *error)
                 *error =
                     QStringLiteral("\"%1\" is not a hexadecimal digit; give bytes as 0-9 and A-F, such as "
                                    "\"24 32 47 50\"")
-                        .arg(c);
+                        .arg(serial::printable(QString(c)));
             return {};
         }
         digits.append(c.toLatin1());

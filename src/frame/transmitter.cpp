@@ -17,6 +17,7 @@ std::optional<QString> Transmitter::TransmitSentence(SentenceBytes &s, const Pro
 {
     fillCheckBytes(s);
     m_sent = 0;
+    m_repetitions = 0;
     m_total = Repetitions * int(repetition(s, 1).size()); // every repetition is as long as the first
     int value = 0;
     for (int r = 1; r <= Repetitions; ++r) {
@@ -36,6 +37,7 @@ std::optional<QString> Transmitter::TransmitSentence(SentenceBytes &s, const Pro
             }
             ++m_sent;
         }
+        ++m_repetitions;
         value = value + 1 > 9 ? 0 : value + 1;
         if (progress)
             progress(value);
@@ -47,6 +49,19 @@ std::optional<QString> Transmitter::TransmitSentence(SentenceBytes &s, const Pro
         return reason.isEmpty() ? QStringLiteral("the port closed during the send.") : reason;
     }
     return std::nullopt;
+}
+
+QString failedAfter(const QString &why, int repetitions)
+{
+    if (repetitions <= 0)
+        return why;
+    QString reason = why.trimmed();
+    while (reason.endsWith(QLatin1Char('.')))
+        reason.chop(1);
+    return QStringLiteral("%1 after %2 of %3 repetitions; the display may have taken the location")
+        .arg(reason)
+        .arg(repetitions)
+        .arg(Repetitions);
 }
 
 } // namespace frame

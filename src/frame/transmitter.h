@@ -40,6 +40,8 @@ public:
     // How many bytes the last send wrote, and how many it had to write.
     int bytesSent() const { return m_sent; }
     int bytesTotal() const { return m_total; }
+    // How many repetitions of the last send went out whole.
+    int repetitionsSent() const { return m_repetitions; }
 
 private:
     bool SendByte(const std::uint8_t &CharOne);
@@ -49,6 +51,11 @@ private:
     StopRequested m_stop;
     int m_sent = 0;
     int m_total = 0;
+    int m_repetitions = 0;
 };
+
+// Why a send failed, and how far it got: "<why> after 4 of 10 repetitions; the display may have taken the
+// location", since one whole repetition can be enough. Only the reason while no repetition went out.
+QString failedAfter(const QString &why, int repetitions);
 
 } // namespace frame

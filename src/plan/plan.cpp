@@ -1,16 +1,17 @@
 #include "plan/plan.h"
 
+#include "file/regularfile.h"
 #include "frame/composer.h"
+#include "serial/devicepath.h"
 #include "vocabulary/vocabulary.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
+#include <QRegularExpression>
 
 #include <toml++/toml.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace plan {
 namespace {
@@ -72,6 +73,160 @@ const char *keyName(Value kind)
     return "";
 }
 
+// A value or key from the plan as a fault message shows it: quoted, with anything but printable ASCII
+// escaped, so that no byte of the file reaches the terminal as a control and no look-alike passes for a valid
+// text.
+QString shownText(const QString &text)
+{
+    return QLatin1Char('"') + serial::printableAscii(text).replace(QLatin1Char('"'), QStringLiteral("\\\"")) +
+           QLatin1Char('"');
+}
+
+// Where the text first crosses a plan's limits, and why; nothing when it keeps within them. The parser
+// recurses once per level of a key or header and once per table or array around it, so depth is counted
+// here first, in one pass that knows strings and comments and keeps nothing but counters.
+struct Overrun {
+    toml::source_position at;
+    QString message;
+};
+
+std::optional<Overrun> overLimits(const QByteArray &text)
+{
+    toml::source_position at{1, 1};
+    const auto advance = [&](char c) {
+        if (c == '\n') {
+            ++at.line;
+            at.column = 1;
+        } else if ((quint8(c) & 0xC0) != 0x80) { // columns count characters, not UTF-8 bytes
+            ++at.column;
+        }
+    };
+    if (text.size() > MaxPlanBytes) {
+        for (qsizetype i = 0; i < MaxPlanBytes; ++i)
+            advance(text[i]);
+        return Overrun{at,
+                       QStringLiteral("the plan goes on past %1 bytes (1 MB) here; a plan is at most that "
+                                      "long, and a whole display takes under 1 KB")
+                           .arg(MaxPlanBytes)};
+    }
+
+    const auto nested = [](const toml::source_position &where) {
+        return Overrun{where,
+                       QStringLiteral("keys, tables and arrays nest more than %1 deep here; a plan needs "
+                                      "three ([location.1] and its keys)")
+                           .arg(MaxKeyDepth)};
+    };
+    enum class Mode { Key, Value, Header };
+    Mode mode = Mode::Key;
+    bool lineStart = true;      // nothing but blanks before, on this line
+    int dots = 0;               // in the key or header being read
+    int headerDepth = 0;        // of the last table header, under which the keys that follow stand
+    char open[MaxKeyDepth + 1]; // the arrays ('[') and inline tables ('{') around the position
+    int nesting = 0;
+    const auto tooDeep = [&] {
+        return (mode == Mode::Header ? dots + 1 : headerDepth + nesting + dots + 1) > MaxKeyDepth;
+    };
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = text[i];
+        const toml::source_position here = at;
+        if (c == '"' || c == '\'') {
+            // A string is skipped whole: dots and brackets inside it count for nothing.
+            const bool multiLine = i + 2 < size && text[i + 1] == c && text[i + 2] == c;
+            for (int k = multiLine ? 3 : 1; k > 0; --k)
+                advance(text[i++]);
+            while (i < size) {
+                if (multiLine && i + 2 < size && text[i] == c && text[i + 1] == c && text[i + 2] == c) {
+                    for (int k = 0; k < 3; ++k)
+                        advance(text[i++]);
+                    break;
+                }
+                if (!multiLine && text[i] == c) {
+                    advance(text[i++]);
+                    break;
+                }
+                if (!multiLine && text[i] == '\n')
+                    break; // unterminated: the parser says so
+                if (c == '"' && text[i] == '\\' && i + 1 < size)
+                    advance(text[i++]);
+                advance(text[i++]);
+            }
+            --i;
+            lineStart = false;
+            continue;
+        }
+        advance(c);
+        if (c == '#') {
+            while (i + 1 < size && text[i + 1] != '\n')
+                advance(text[++i]);
+            continue;
+        }
+        if (c == '\n') {
+            lineStart = true;
+            if (nesting == 0) {
+                mode = Mode::Key;
+                dots = 0;
+            }
+            continue;
+        }
+        if (c == ' ' || c == '\t' || c == '\r')
+            continue;
+        const bool first = std::exchange(lineStart, false);
+        switch (c) {
+        case '=':
+            if (mode == Mode::Key) {
+                mode = Mode::Value;
+                dots = 0;
+            }
+            break;
+        case '.':
+            if (mode != Mode::Value && (++dots, tooDeep()))
+                return nested(here);
+            break;
+        case '[':
+        case '{':
+            if (c == '[' && mode == Mode::Key && first && nesting == 0) {
+                mode = Mode::Header;
+                dots = 0;
+                if (i + 1 < size && text[i + 1] == '[')
+                    advance(text[++i]);
+            } else if (mode == Mode::Value) {
+                open[nesting++] = c;
+                if (c == '{') {
+                    mode = Mode::Key;
+                    dots = 0;
+                }
+                if (tooDeep()) // before the array can overflow: each level adds one to the depth
+                    return nested(here);
+            }
+            break;
+        case ']':
+            if (mode == Mode::Header) {
+                headerDepth = dots + 1;
+                mode = Mode::Value; // the rest of the line holds nothing that counts
+            } else if (nesting > 0 && open[nesting - 1] == '[') {
+                --nesting;
+            }
+            break;
+        case '}':
+            if (nesting > 0 && open[nesting - 1] == '{') {
+                --nesting;
+                mode = Mode::Value;
+            }
+            break;
+        case ',':
+            if (nesting > 0) {
+                mode = open[nesting - 1] == '{' ? Mode::Key : Mode::Value;
+                dots = 0;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    return std::nullopt;
+}
+
 // toml++ keeps a table's keys sorted by name; faults and "first given at" read in the file's order.
 std::vector<std::pair<const toml::key *, const toml::node *>> inFileOrder(const toml::table &table)
 {
@@ -91,13 +246,21 @@ public:
 
     ReadResult read(const QByteArray &text)
     {
+        if (const std::optional<Overrun> over = overLimits(text)) {
+            fault(over->at, over->message);
+            return finish();
+        }
         toml::table root;
         try {
             root = toml::parse(std::string_view(text.constData(), std::size_t(text.size())),
                                m_file.toStdString());
         } catch (const toml::parse_error &e) {
-            QString message = QStringLiteral("TOML syntax error: ") + qs(e.description());
-            if (message.contains(QLatin1String("redefine")))
+            const QString description = qs(e.description());
+            QString message = QStringLiteral("TOML syntax error: ") + serial::printableAscii(description);
+            // The parser names what is redefined: 'location', 'location.3' or another key.
+            static const QRegularExpression redefinedLocation(
+                QStringLiteral("redefine .*'location(\\.[^.']*)?'"));
+            if (redefinedLocation.match(description).hasMatch())
                 message += QStringLiteral("; each location is given at most once");
             fault(e.source().begin, message);
             return finish();
@@ -113,14 +276,12 @@ public:
             else if (name == QLatin1String("location"))
                 readLocations(key, node);
             else
-                fault(key.source().begin, QStringLiteral("unknown key \"%1\"; valid keys here: product, "
+                fault(key.source().begin, QStringLiteral("unknown key %1; valid keys here: product, "
                                                          "[location.N] tables")
-                                              .arg(name));
+                                              .arg(shownText(name)));
         }
         if (!root.contains("product"))
             fault(top, QStringLiteral("product is missing; valid values: ") + validValues(Value::Product));
-        if (!root.contains("location"))
-            fault(top, QStringLiteral("the plan has no location; add tables [location.1] to [location.10]"));
         if (!showsIcons(m_result.plan.product) && m_result.plan.product >= 0) {
             for (const auto &[position, location] : m_icons)
                 fault(position,
@@ -161,7 +322,8 @@ private:
             fault(node.source().begin,
                   QStringLiteral("%1%2: %3 is not valid; valid values: %4")
                       .arg(where, QString::fromLatin1(keyName(kind)),
-                           text ? quoted(*text) : QStringLiteral("this kind of value"), validValues(kind)));
+                           text ? shownText(*text) : QStringLiteral("this kind of value"),
+                           validValues(kind)));
         }
         return found;
     }
@@ -187,9 +349,9 @@ private:
             const std::optional<int> n = number(name, FirstLocation, LastLocation);
             if (!n) {
                 fault(locationKey.source().begin,
-                      QStringLiteral("location \"%1\" is out of range; valid locations: "
+                      QStringLiteral("location %1 is out of range; valid locations: "
                                      "1 to 10")
-                          .arg(name));
+                          .arg(shownText(name)));
                 continue;
             }
             const toml::table *fields = entry.as_table();
@@ -260,10 +422,9 @@ private:
                     m_icons.push_back({node.source().begin, n});
             } else {
                 ok = false;
-                fault(key.source().begin,
-                      QStringLiteral("%1unknown key \"%2\"; valid keys: talker, sentence, "
-                                     "field, type (XDR only), icon, or instrument, icon")
-                          .arg(where, name));
+                fault(key.source().begin, QStringLiteral("%1unknown key %2; valid keys: talker, sentence, "
+                                                         "field, type (XDR only), icon, or instrument, icon")
+                                              .arg(where, shownText(name)));
             }
         }
 
@@ -328,8 +489,8 @@ private:
 QString Fault::text() const
 {
     if (line <= 0)
-        return QStringLiteral("%1: %2").arg(file, message);
-    return QStringLiteral("%1:%2:%3: %4").arg(file).arg(line).arg(column).arg(message);
+        return QStringLiteral("%1: %2").arg(serial::printable(file), message);
+    return QStringLiteral("%1:%2:%3: %4").arg(serial::printable(file)).arg(line).arg(column).arg(message);
 }
 
 ReadResult parsePlan(const QByteArray &text, const QString &fileName)
@@ -339,21 +500,17 @@ ReadResult parsePlan(const QByteArray &text, const QString &fileName)
 
 ReadResult readPlan(const QString &path)
 {
-    const QFileInfo info(path);
-    QString problem;
-    if (!info.exists())
-        problem = QStringLiteral("no such file");
-    else if (!info.isFile())
-        problem = QStringLiteral("not a regular file; give a plan file");
-    QFile file(path);
-    if (problem.isEmpty() && !file.open(QIODevice::ReadOnly))
-        problem = file.errorString();
-    if (!problem.isEmpty()) {
+    const file::Contents c = file::read(path, MaxPlanBytes);
+    if (!c.ok()) {
+        QString problem = c.problem == file::Problem::Missing ? QStringLiteral("no such file")
+                                                              : QStringLiteral("it ") + c.failure;
+        if (c.problem == file::Problem::NotRegular)
+            problem += QStringLiteral("; give a plan file");
         ReadResult r;
         r.faults << Fault{path, 0, 0, QStringLiteral("cannot read the plan: ") + problem};
         return r;
     }
-    return parsePlan(file.readAll(), path);
+    return parsePlan(c.bytes, path);
 }
 
 QString productCaption(int product)
@@ -524,21 +681,19 @@ QString locationText(const Location &l, int product)
     return t;
 }
 
-std::optional<QString> appendLocation(const QString &path, const Location &location, int product)
+std::optional<QString> appendLocation(const QString &path, const Location &location, int product,
+                                      bool *notAPlanFile)
 {
-    const QFileInfo info(path);
-    if (info.isSymLink())
-        return QStringLiteral("%1 is a symbolic link; give the plan file itself").arg(path);
-    QByteArray text;
-    // An empty file (made with touch, say) is taken as a new plan.
-    if (info.exists() && (!info.isFile() || info.size() > 0)) {
-        if (!info.isFile())
-            return QStringLiteral("%1 is not a regular file (a directory, FIFO or device); give a plan file")
-                .arg(path);
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        text = file.readAll();
+    // Held from the read to the replacement, so that an append made meanwhile is read, not written over.
+    file::Change change(path, MaxPlanBytes);
+    if (notAPlanFile)
+        *notAPlanFile =
+            change.problem() == file::Problem::NotRegular || change.problem() == file::Problem::TooLarge;
+    if (!change.ok())
+        return QStringLiteral("%1 %2; nothing was added").arg(path, change.failure());
+    QByteArray text = change.bytes();
+    // An empty file (made with touch, say, or just now for this location) is taken as a new plan.
+    if (!text.isEmpty()) {
         const ReadResult existing = parsePlan(text, path);
         if (!existing.faults.isEmpty()) {
             return QStringLiteral("%1 is not a clean plan, so nothing was added (%2 fault(s); the first: %3)")
@@ -561,7 +716,7 @@ std::optional<QString> appendLocation(const QString &path, const Location &locat
                     .arg(l.number)
                     .arg(l.line);
         }
-        if (!text.isEmpty() && !text.endsWith('\n'))
+        if (!text.endsWith('\n'))
             text += '\n';
     } else {
         text = productText(product).toUtf8();
@@ -572,14 +727,18 @@ std::optional<QString> appendLocation(const QString &path, const Location &locat
     if (!written.faults.isEmpty())
         return QStringLiteral("the new plan would not be clean (%1); nothing was added")
             .arg(written.faults.first().text());
-    return replaceFile(path, text);
+    if (const std::optional<QString> failed = change.commit(text)) {
+        if (notAPlanFile)
+            *notAPlanFile = change.problem() == file::Problem::NotRegular;
+        return QStringLiteral("%1 %2; nothing was added").arg(path, *failed);
+    }
+    return std::nullopt;
 }
 
 std::optional<QString> replaceFile(const QString &path, const QByteArray &text)
 {
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit())
-        return QStringLiteral("cannot write %1: %2").arg(path, out.errorString());
+    if (const std::optional<QString> failed = file::replace(path, text))
+        return QStringLiteral("%1 %2; it was left as it was").arg(path, *failed);
     return std::nullopt;
 }
 

@@ -20,6 +20,14 @@ inline constexpr int ProductCount = vocabulary::ProductCount;
 inline constexpr int FirstLocation = 1;
 inline constexpr int LastLocation = vocabulary::MemoryLocationCount;
 
+// Limits a plan is checked against before it is parsed, so that no file can exhaust memory or the stack: a
+// whole display takes under 1 KB and nests keys three deep ([location.1] and its keys).
+inline constexpr qsizetype MaxPlanBytes = 1024 * 1024;
+inline constexpr int MaxKeyDepth =
+    32; // dotted parts of a key or header, plus the tables and arrays around it
+// Faults shown of one plan; the rest are counted ("... and N more faults").
+inline constexpr int MaxFaultsShown = 50;
+
 // What one memory location is to show: either a standard sentence (list positions) or an instrument.
 struct Location {
     int number = 0; // memory location, 1 to 10
@@ -36,7 +44,7 @@ struct Location {
 
 struct Plan {
     int product = -1;
-    QList<Location> locations; // in location order
+    QList<Location> locations; // in location order; none yet in a fresh plan (its product line alone)
 };
 
 // One fault of a plan file, where it is and what is valid there.
@@ -46,7 +54,7 @@ struct Fault {
     int column = 0;
     QString message;
 
-    QString text() const; // "helm.toml:3:9: ..."
+    QString text() const; // "helm.toml:3:9: ...", with the file name made printable
 };
 
 struct ReadResult {
@@ -54,8 +62,10 @@ struct ReadResult {
     QList<Fault> faults; // in file order; the plan is to be used only when there are none
 };
 
+// Checks the text as a whole: a text over the limits is one fault where it crosses them, and is not parsed.
 ReadResult parsePlan(const QByteArray &text, const QString &fileName);
-// Reads and checks the file; a file that cannot be read is one fault at line 0.
+// Reads and checks the file; a file that cannot be read is one fault at line 0, and so is anything but a
+// regular file (a link is not followed, a FIFO not waited on) and a file larger than MaxPlanBytes.
 ReadResult readPlan(const QString &path);
 
 // The values a plan and the command line take, as the window's lists show them (any case). Each returns
@@ -82,11 +92,15 @@ QString locationText(const Location &location, int product);
 
 // Appends the location to the plan file, creating it with the product line. Refuses (and leaves the file
 // as it was) a path that is not a regular file, a file that is not a clean plan, a plan for another
-// product, and a location the plan already has. Returns why it refused or failed, nothing when written.
-std::optional<QString> appendLocation(const QString &path, const Location &location, int product);
+// product, and a location the plan already has. Appends made at the same time, by this program or
+// another run of it, follow one another, each reading what the one before wrote. Returns why it refused
+// or failed, nothing when written; notAPlanFile tells a path that can hold no plan (anything but a regular
+// file, or a file larger than MaxPlanBytes) from the other refusals.
+std::optional<QString> appendLocation(const QString &path, const Location &location, int product,
+                                      bool *notAPlanFile = nullptr);
 
-// Replaces the file with text in one step, so a failure leaves the old plan whole. Returns why it failed,
-// nothing when written.
+// Replaces the file with text in one step, so a failure leaves the old plan whole, with its owner and
+// mode; anything but a regular file is left alone. Returns why it failed, nothing when written.
 std::optional<QString> replaceFile(const QString &path, const QByteArray &text);
 
 } // namespace plan

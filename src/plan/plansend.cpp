@@ -57,8 +57,12 @@ SendReport sendPlan(const Plan &plan, serial::SerialPort &port, const QString &d
             if (events.repetition)
                 events.repetition(l, repetitions);
         });
-        if (failure)
-            return stopAt(i, QStringLiteral("location %1 failed: %2").arg(l.number).arg(*failure));
+        if (failure) {
+            // A stop asked for says how many bytes went out; a failure says how many whole repetitions.
+            const QString why =
+                stopped() ? *failure : frame::failedAfter(*failure, transmitter.repetitionsSent());
+            return stopAt(i, QStringLiteral("location %1 failed: %2").arg(l.number).arg(why));
+        }
         report.sent << l.number;
         if (events.sent)
             events.sent(l);

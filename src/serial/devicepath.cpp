@@ -44,11 +44,35 @@ QString shownDevice(const QString &name)
     return QStringLiteral("%1 (%2)").arg(printable(resolved), printable(node));
 }
 
-QString printable(const QString &text)
+namespace {
+
+// Characters a reader cannot see or tell from others: format characters (zero-width, bidi controls),
+// separators other than the plain space, and code points with no character behind them.
+bool invisible(char32_t u)
+{
+    switch (QChar::category(u)) {
+    case QChar::Other_Format:
+    case QChar::Other_Surrogate:
+    case QChar::Other_PrivateUse:
+    case QChar::Other_NotAssigned:
+    case QChar::Separator_Space:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return u != ' ';
+    default:
+        return false;
+    }
+}
+
+QString escaped(const QString &text, bool asciiOnly)
 {
     QString shown;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t u = text.at(i).unicode();
+        if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            u = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
+            ++i;
+        }
         if (u == '\\')
             shown += QLatin1String("\\\\");
         else if (u == '\n')
@@ -59,10 +83,26 @@ QString printable(const QString &text)
             shown += QLatin1String("\\e");
         else if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0))
             shown += QStringLiteral("\\x%1").arg(unsigned(u), 2, 16, QLatin1Char('0'));
+        else if (u > 0xffff && (asciiOnly || invisible(u)))
+            shown += QStringLiteral("\\U%1").arg(unsigned(u), 8, 16, QLatin1Char('0'));
+        else if ((asciiOnly && u > 0x7f) || invisible(u))
+            shown += QStringLiteral("\\u%1").arg(unsigned(u), 4, 16, QLatin1Char('0'));
         else
-            shown += c;
+            shown += QString::fromUcs4(&u, 1);
     }
     return shown;
+}
+
+} // namespace
+
+QString printable(const QString &text)
+{
+    return escaped(text, false);
+}
+
+QString printableAscii(const QString &text)
+{
+    return escaped(text, true);
 }
 
 DeviceUse probeDevice(const QString &node)

@@ -18,8 +18,13 @@ QString deviceNode(const QString &name);
 QString shownDevice(const QString &name);
 
 // Text from outside the program (the environment, arguments) fit for a terminal or a message box: control
-// characters become \n, \t, \e or \xNN, and a backslash is doubled so the result reads back unambiguously.
+// characters become \n, \t, \e or \xNN, characters that cannot be seen or are not what they look like
+// (zero-width and bidi controls, spaces other than the plain one) \uXXXX, and a backslash is doubled so the
+// result reads back unambiguously.
 QString printable(const QString &text);
+// The same for text that is meant to be ASCII, such as a plan's keys and values: every other character
+// becomes \uXXXX, so a look-alike letter ("\u0420" for a Cyrillic P) shows what it is.
+QString printableAscii(const QString &text);
 
 // What a second opening of a device would meet.
 enum class DeviceUse { Free, Busy, Denied, Missing, Other };

@@ -1,21 +1,13 @@
 #include "settings/settings.h"
 
+#include "file/regularfile.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStandardPaths>
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace settings {
 namespace {
@@ -160,61 +152,11 @@ Location locate(const QString &programDir, const QString &fileName)
                   userConfigFolder(), fileName);
 }
 
-std::optional<QString> notARegularFile(const QString &path)
-{
-#ifdef Q_OS_UNIX
-    struct stat st {};
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
-        return std::nullopt; // nothing there yet: the file is created
-    if (S_ISREG(st.st_mode))
-        return std::nullopt;
-    if (S_ISLNK(st.st_mode))
-        return QStringLiteral("it is a symbolic link, not a regular file; it was left as it is.");
-    if (S_ISDIR(st.st_mode))
-        return QStringLiteral("it is a folder, not a regular file; it was left as it is.");
-    if (S_ISFIFO(st.st_mode))
-        return QStringLiteral("it is a FIFO (named pipe), not a regular file; it was left as it is.");
-    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
-        return QStringLiteral("it is a device, not a regular file; it was left as it is.");
-    return QStringLiteral("it is not a regular file; it was left as it is.");
-#else
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
-        return std::nullopt;
-    if (info.isSymLink() || info.isShortcut())
-        return QStringLiteral("it is a link, not a regular file; it was left as it is.");
-    if (!info.isFile())
-        return QStringLiteral("it is not a regular file; it was left as it is.");
-    return std::nullopt;
-#endif
-}
-
 Settings LoadSettings(const QString &path)
 {
-#ifdef Q_OS_UNIX
     // Never through a link, never blocking on a FIFO or a terminal: only a regular file is read.
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return {};
-    }
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return {};
-    }
-#else
-    if (notARegularFile(path))
-        return {};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-#endif
-    return parseSettings(file.read(ReadLimit));
+    const file::Contents c = file::read(path, ReadLimit, file::OverLimit::ReadThePrefix);
+    return c.ok() ? parseSettings(c.bytes) : Settings{};
 }
 
 std::optional<QString> SaveSettings(const QString &path, const Settings &s)
@@ -224,29 +166,10 @@ std::optional<QString> SaveSettings(const QString &path, const Settings &s)
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder))
         return QStringLiteral("the folder %1 could not be created").arg(folder);
-    // QSaveFile would write through a link to its target and straight into a device or FIFO; whatever is
-    // not our own regular file is left alone.
-    if (const std::optional<QString> refused = notARegularFile(path))
-        return refused;
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    // Unbuffered: a buffered write that fails only when the buffer is flushed at commit goes unnoticed by
-    // QSaveFile, which would then put a cut-off line in place of the former file.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return file.errorString();
-    const QByteArray line = formatSettings(s);
-    if (file.write(line) != line.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return reason;
-    }
-    // A link or other thing put in the file's place while it was written is not replaced either.
-    if (const std::optional<QString> refused = notARegularFile(path)) {
-        file.cancelWriting();
-        return refused;
-    }
-    if (!file.commit())
-        return file.errorString();
+    // Whatever is not our own regular file (a link, a folder, a FIFO, a device) is left alone, and so is one
+    // put in the file's place while it was written.
+    if (const std::optional<QString> failed = file::replace(path, formatSettings(s)))
+        return QStringLiteral("it %1; it was left as it is.").arg(*failed);
     return std::nullopt;
 }
 

@@ -43,10 +43,6 @@ bool isSystemFolder(const QString &folder, const QString &installBinDir);
 // The user's configuration folder for this program; a relative XDG_CONFIG_HOME counts as unset.
 QString userConfigFolder();
 
-// Why what is at path is not a regular file the program may replace (a link, a folder, a FIFO, a device);
-// nothing when it is one, or when nothing is there.
-std::optional<QString> notARegularFile(const QString &path);
-
 // Reads the file; a missing or unreadable file, or anything there but a regular file, gives the defaults.
 // Never follows a link and never blocks.
 Settings LoadSettings(const QString &path);

@@ -1,5 +1,6 @@
 #include "sim/display.h"
 
+#include "file/regularfile.h"
 #include "frame/sentencebytes.h"
 #include "plan/plan.h"
 #include "vocabulary/vocabulary.h"
@@ -73,6 +74,16 @@ Verdict Display::take(const Send &send)
 {
     Verdict v;
     v.send = ++m_sends;
+    if (send.flood) {
+        // Nothing of it was kept to judge: one rejection says what it was, whatever its length.
+        v.start = send.flood->start;
+        v.frames << send.flood->first;
+        v.rejection = send.flood->text();
+        ++m_rejected;
+        if (m_report)
+            m_report(v);
+        return v;
+    }
     v.repetitions = int(send.repetitions.size());
     if (!send.repetitions.isEmpty())
         v.start = send.repetitions.first().start;
@@ -278,12 +289,9 @@ QString Display::planText() const
 
 std::optional<QString> Display::refusePlanPath(const QString &path)
 {
+    if (const std::optional<QString> refused = file::notARegularFile(path))
+        return QStringLiteral("%1 %2; give a plan file").arg(path, *refused);
     const QFileInfo info(path);
-    if (info.isSymLink())
-        return QStringLiteral("%1 is a symbolic link; give a plan file itself").arg(path);
-    if (info.exists() && !info.isFile())
-        return QStringLiteral("%1 is not a regular file (a directory, FIFO or device); give a plan file")
-            .arg(path);
     // The file is replaced through a new file beside it: its folder must be there and writable.
     const QFileInfo folder(info.absolutePath());
     if (!folder.isDir())

@@ -8,7 +8,8 @@
 // it). A send is taken when at least one repetition counts, all that count carry the same configuration, and
 // the frame's length fits the display's product. Everything else that is wrong with it (a repetition that
 // does not count, a check byte of the wrong kind for its place, a missing or extra repetition) is a warning.
-// A send where no repetition counts, or where they disagree, is rejected.
+// A send where no repetition counts, or where they disagree, is rejected; so is a flood, more bytes than a
+// send can hold before the silence that ends one.
 #pragma once
 
 #include "frame/decoder.h"
@@ -42,7 +43,7 @@ struct Verdict {
     bool accepted = false;
     frame::DecodedFrame configuration; // a repetition that counted; location 0 when none did
     int repetitions = 0;
-    QList<QByteArray> frames; // every repetition as received
+    QList<QByteArray> frames; // every repetition as received; for a flood, its first bytes
     QList<Finding> findings;  // warnings when accepted; the faults behind the rejection otherwise
     QString rejection;        // why the send was rejected; empty when accepted
     Micros start{};           // arrival of its first byte

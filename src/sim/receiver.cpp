@@ -55,12 +55,31 @@ QStringList Repetition::problems() const
                  .arg(ms(e.gap))
                  .arg(ms(Slot));
     }
+    if (moreEarlyBytes > 0) {
+        p << QStringLiteral("%1 more bytes came closer than the display's %2 ms to the one before")
+                 .arg(moreEarlyBytes)
+                 .arg(ms(Slot));
+    }
     return p;
+}
+
+QString Flood::text() const
+{
+    const QString heard =
+        paused ? QStringLiteral("%1 bytes in %2 s without the %3 s of silence that ends a send")
+                     .arg(bytes)
+                     .arg(QString::number(double(ms(end - start)) / 1000, 'f', 1))
+                     .arg(std::chrono::duration_cast<std::chrono::seconds>(SendGap).count())
+               : QStringLiteral("%1 bytes without the %2 ms pause").arg(bytes).arg(ms(Pause));
+    return QStringLiteral("this is not a display's configuration: %1 (a send is %2 bytes at most); is this a "
+                          "bus rather than a sender?")
+        .arg(heard)
+        .arg(LongestSend);
 }
 
 QStringList Send::problems() const
 {
-    if (repetitions.size() == RepetitionsPerSend)
+    if (flood || repetitions.size() == RepetitionsPerSend) // a flood says what it is itself
         return {};
     return {
         QStringLiteral("%1 repetitions where a send has %2").arg(repetitions.size()).arg(RepetitionsPerSend)};
@@ -80,8 +99,17 @@ void Receiver::receive(std::uint8_t byte, Micros at)
             closeSend();
         }
     }
-    m_chunk.append({byte, at, gap});
     m_lastArrival = at;
+    if (m_send.flood) {
+        Flood &f = *m_send.flood;
+        ++f.bytes;
+        f.end = at;
+        f.paused = f.paused || gap >= RepetitionGap;
+        return;
+    }
+    m_chunk.append({byte, at, gap});
+    if (m_sendBytes + m_chunk.size() > FloodBytes)
+        startFlood();
 }
 
 void Receiver::receive(const QByteArray &bytes, Micros at)
@@ -120,6 +148,7 @@ void Receiver::closeChunk()
     // Early bytes: short by more than the tolerance, and not explained by a late read of the byte before
     // (which would have lengthened the gap before that byte by as much).
     QList<Repetition::EarlyByte> early;
+    early.reserve(m_chunk.size());
     for (qsizetype k = 1; k < m_chunk.size(); ++k) {
         const Micros g = gap(k);
         if (g >= Slot - Tolerance)
@@ -151,8 +180,12 @@ void Receiver::closeChunk()
         r.gapBefore = gap(from);
         r.withoutPause = pauseShort(from);
         for (const Repetition::EarlyByte &e : early) {
-            if (e.index > from && e.index < to)
+            if (e.index <= from || e.index >= to)
+                continue;
+            if (r.earlyBytes.size() < EarlyBytesListed)
                 r.earlyBytes.append({int(e.index - from), e.gap});
+            else
+                ++r.moreEarlyBytes;
         }
         deliver(r);
     }
@@ -181,6 +214,7 @@ void Receiver::deliver(Repetition r)
     }
     m_sendOpen = true;
     r.number = int(m_send.repetitions.size()) + 1;
+    m_sendBytes += r.bytes.size();
     m_send.repetitions.append(r);
     if (m_consumer.repetition)
         m_consumer.repetition(r);
@@ -192,9 +226,32 @@ void Receiver::closeSend()
         return;
     const Send done = m_send;
     m_send = Send{};
+    m_sendBytes = 0;
     m_sendOpen = false;
+    if (done.flood)
+        m_previousSlotGap = Micros(-1); // no repetition was kept to be the one before
     if (m_consumer.send)
         m_consumer.send(done);
+}
+
+void Receiver::startFlood()
+{
+    // What was kept of the send so far is counted and dropped, the first bytes aside.
+    Flood f;
+    f.bytes = m_sendBytes + m_chunk.size();
+    f.paused = !m_send.repetitions.isEmpty(); // a pause closed each repetition kept
+    f.start = m_send.repetitions.isEmpty() ? m_chunk.first().at : m_send.repetitions.first().start;
+    f.end = m_chunk.last().at;
+    for (const Repetition &r : std::as_const(m_send.repetitions))
+        f.first += r.bytes;
+    for (qsizetype k = 0; k < m_chunk.size() && f.first.size() < Flood::FirstBytes; ++k)
+        f.first += char(m_chunk[k].byte);
+    f.first.truncate(Flood::FirstBytes);
+    m_send = Send{};
+    m_send.flood = f;
+    m_sendBytes = 0;
+    m_sendOpen = true;
+    m_chunk = {};
 }
 
 } // namespace sim

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace sim {
 
@@ -38,6 +39,14 @@ inline constexpr Micros SendGap = 1s;
 
 inline constexpr int RepetitionsPerSend = frame::Repetitions;
 inline constexpr std::uint8_t Header = frame::FrameStart;
+// The longest send a sender makes: ten repetitions of the longest frame.
+inline constexpr int LongestSend = RepetitionsPerSend * frame::IconFrameLength;
+// More bytes than this before the silence that ends a send cannot be a configuration: a bus, or a sender
+// that never stops. The slack keeps a send with a few repetitions too many, or two unpaced sends heard as
+// one, for the display to judge.
+inline constexpr int FloodBytes = 2 * LongestSend;
+// Early bytes listed one by one in a repetition; a frame has no more gaps than this.
+inline constexpr int EarlyBytesListed = frame::IconFrameLength - 1;
 
 struct Repetition {
     int number = 0;   // 1 to 10 within its send (more when a send has too many)
@@ -49,9 +58,10 @@ struct Repetition {
         Micros gap;
         bool operator==(const EarlyByte &) const = default;
     };
-    QList<EarlyByte> earlyBytes;
-    bool withoutPause = false; // its first byte came without the 100 ms pause before it
-    Micros gapBefore{-1};      // silence before its first byte; negative for the first byte heard
+    QList<EarlyByte> earlyBytes; // the first EarlyBytesListed of them
+    int moreEarlyBytes = 0;      // the rest, counted
+    bool withoutPause = false;   // its first byte came without the 100 ms pause before it
+    Micros gapBefore{-1};        // silence before its first byte; negative for the first byte heard
     bool wrongLength() const
     {
         return bytes.size() != frame::FrameLength && bytes.size() != frame::IconFrameLength;
@@ -61,15 +71,30 @@ struct Repetition {
     QStringList problems() const;
 };
 
+// A stream that cannot be a send: more than FloodBytes before the silence that ends a send. Its bytes are
+// counted, not kept, so a bus on the line costs no memory however long it talks.
+struct Flood {
+    qint64 bytes = 0;
+    bool paused = false; // a 100 ms pause came somewhere in it
+    Micros start{};      // arrival of its first byte
+    Micros end{};        // and of its last
+    QByteArray first;    // its first bytes, as received, to show what it was
+    static constexpr int FirstBytes = 32;
+    // "this is not a display's configuration: N bytes without the 100 ms pause; ..."
+    QString text() const;
+};
+
 struct Send {
-    QList<Repetition> repetitions;
+    QList<Repetition> repetitions; // empty for a flood
+    std::optional<Flood> flood;
     bool fewerThanTen() const { return repetitions.size() < RepetitionsPerSend; }
     bool moreThanTen() const { return repetitions.size() > RepetitionsPerSend; }
-    QStringList problems() const; // the count only; each repetition tells its own
+    QStringList problems() const; // the count only; each repetition tells its own, a flood its text()
 };
 
 // Feed bytes in arrival order; each repetition is handed over once a gap has closed it, each send once the
-// next send has begun, a silence has ended it, or finish() is called.
+// next send has begun, a silence has ended it, or finish() is called. A flood is handed over once, as a send
+// with no repetitions, when the silence or finish() ends it.
 class Receiver {
 public:
     struct Consumer {
@@ -94,6 +119,7 @@ private:
     void closeChunk();
     void deliver(Repetition r);
     void closeSend();
+    void startFlood();
 
     Consumer m_consumer;
     QList<Timed> m_chunk; // bytes with no repetition gap between them
@@ -101,6 +127,7 @@ private:
     Micros m_chunkGapBefore{-1};  // gap from the previous chunk's last byte; negative for the first
     Micros m_previousSlotGap{-1}; // the last in-chunk gap of the previous chunk, for the late-read test
     Send m_send;
+    qsizetype m_sendBytes = 0; // in m_send's repetitions
     bool m_sendOpen = false;
 };
 

@@ -401,7 +401,7 @@ void MainWindow::TransmitSentence()
             QStringLiteral("Sentence not sent"),
             QStringLiteral("The sentence was not sent: the serial port failed during the transfer.\r\n\r\n%1"
                            "\r\n\r\nCheck the cable and the serial adapter, then press Send again.")
-                .arg(*failure),
+                .arg(frame::failedAfter(*failure, transmitter.repetitionsSent())),
             true);
     }
 }

@@ -93,6 +93,7 @@ private slots:
     void signalStopsAfterTheCurrentByte_data();
     void signalStopsAfterTheCurrentByte();
     void namesFromOutsideAreShownSafely();
+    void deviceGoneMidSendSaysHowFarItGot();
 };
 
 void tst_Cli::frames_data()
@@ -412,6 +413,7 @@ void tst_Cli::signalStopsAfterTheCurrentByte_data()
     QTest::addColumn<int>("signal");
     QTest::newRow("Ctrl-C") << int(SIGINT);
     QTest::newRow("termination request") << int(SIGTERM);
+    QTest::newRow("a closed terminal") << int(SIGHUP);
 }
 
 void tst_Cli::signalStopsAfterTheCurrentByte()
@@ -452,6 +454,26 @@ void tst_Cli::namesFromOutsideAreShownSafely()
     const Result relative = run(Rpm + QStringList{"--device", "mdconfig-no-such-device"});
     QCOMPARE(relative.exitCode, 1);
     QVERIFY2(relative.err.contains("/dev/mdconfig-no-such-device: no such device"), relative.err.constData());
+}
+
+void tst_Cli::deviceGoneMidSendSaysHowFarItGot()
+{
+    // Once a whole repetition is out the display may have taken the location: the message says how many.
+    PtyPair pty;
+    QVERIFY(pty.start());
+    QProcess send;
+    send.start(QStringLiteral(MDCONFIG_CLI), Rpm + QStringList{"--device", pty.sendEnd()});
+    QVERIFY(pty.waitFor(12, 10000));
+    pty.killSocat();
+    QVERIFY(send.waitForFinished(30000));
+    QCOMPARE(send.exitCode(), 1);
+    const QByteArray err = send.readAllStandardError();
+    static const QRegularExpression said(QStringLiteral(
+        "^mdconfig-cli: the sentence was not sent: .+ after (\\d+) of 10 repetitions; the display may have "
+        "taken the location\n$"));
+    const QRegularExpressionMatch m = said.match(QString::fromUtf8(err));
+    QVERIFY2(m.hasMatch(), err.constData());
+    QVERIFY2(m.captured(1).toInt() >= 1 && m.captured(1).toInt() < 10, err.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)

@@ -89,7 +89,10 @@ class tst_Listen : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void mixedCaptureAsJson_data();
     void mixedCaptureAsJson();
+    void closedOutputEndsIt_data();
+    void closedOutputEndsIt();
     void wrongSpeed();
     void liveTableOnATerminal();
     void portGoesAway();
@@ -106,8 +109,16 @@ void tst_Listen::initTestCase()
         QFAIL("socat is needed: apt-get install socat");
 }
 
+void tst_Listen::mixedCaptureAsJson_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("Ctrl-C") << int(SIGINT);
+    QTest::newRow("a closed terminal") << int(SIGHUP);
+}
+
 void tst_Listen::mixedCaptureAsJson()
 {
+    QFETCH(int, signal);
     Bus bus;
     QVERIFY(bus.start());
     QProcess listen;
@@ -117,7 +128,7 @@ void tst_Listen::mixedCaptureAsJson()
     QByteArray out;
     readUntil(
         listen, out, [](const QByteArray &s) { return s.count('\n') >= 15; }, 10000);
-    ::kill(pid_t(listen.processId()), SIGINT);
+    ::kill(pid_t(listen.processId()), signal);
     QVERIFY(listen.waitForFinished(10000));
     QCOMPARE(listen.exitStatus(), QProcess::NormalExit);
     QCOMPARE(listen.exitCode(), 0);
@@ -173,6 +184,40 @@ void tst_Listen::mixedCaptureAsJson()
     QCOMPARE(summary.value("garbled").toInt(), 2);
     QCOMPARE(summary.value("noiseBytes").toInt(), 16);
     QCOMPARE(summary.value("wrongSpeed").toBool(), false);
+}
+
+void tst_Listen::closedOutputEndsIt_data()
+{
+    QTest::addColumn<QString>("reader"); // what reads listen's output in a shell's pipe, and goes away
+    QTest::addColumn<bool>("busTalks");
+    QTest::newRow("| head -1") << "head -n 1" << true;
+    QTest::newRow("a reader gone before anything was heard") << "true" << false;
+}
+
+void tst_Listen::closedOutputEndsIt()
+{
+    QFETCH(QString, reader);
+    QFETCH(bool, busTalks);
+    Bus bus;
+    QVERIFY(bus.start());
+    // The shell's pipe, not one this test holds open: the pipeline ends when listen does.
+    QProcess pipeline;
+    const QStringList args{
+        "-c", QStringLiteral("\"$0\" listen --device \"$1\" --json | %1; exit ${PIPESTATUS[0]}").arg(reader),
+        QStringLiteral(MDCONFIG_CLI), bus.pcEnd()};
+    pipeline.start(QStringLiteral("bash"), args);
+    if (busTalks) {
+        QByteArray err;
+        readUntil(pipeline, err, "listening on", 10000, QProcess::StandardError);
+        bus.talk(readData(QStringLiteral("listen/mixed-bus.nmea")));
+    }
+    QVERIFY2(pipeline.state() == QProcess::NotRunning || pipeline.waitForFinished(10000),
+             "listen went on with no one reading");
+    QCOMPARE(pipeline.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(pipeline.exitCode(), 0); // listen's own
+    const QByteArray got = pipeline.readAllStandardOutput();
+    QCOMPARE(got.count('\n'), busTalks ? 1 : 0);
+    QVERIFY2(!busTalks || got.startsWith("{\""), got.constData());
 }
 
 void tst_Listen::wrongSpeed()

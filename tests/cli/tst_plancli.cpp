@@ -14,6 +14,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <sys/resource.h>
+
 namespace {
 
 struct Result {
@@ -28,6 +35,27 @@ Result run(const QStringList &args, int timeoutMs = 30000)
     p.setStandardInputFile(QProcess::nullDevice());
     p.start(QStringLiteral(MDCONFIG_CLI), args);
     p.waitForFinished(timeoutMs);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+// Runs mdconfig-cli as a plan from another boat is to be run: under a memory limit, and killed if it takes
+// longer than a generous time. A crash or a kill shows as exit code -1.
+constexpr rlim_t MemoryLimit = 512 * 1024 * 1024;
+
+Result runLimited(const QStringList &args)
+{
+    QProcess p;
+    p.setStandardInputFile(QProcess::nullDevice());
+    p.setChildProcessModifier([] {
+        const rlimit limit{MemoryLimit, MemoryLimit};
+        ::setrlimit(RLIMIT_AS, &limit);
+    });
+    p.start(QStringLiteral(MDCONFIG_CLI), args);
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+    }
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
             p.readAllStandardError()};
 }
@@ -71,8 +99,19 @@ private slots:
     void sendFailures_data();
     void sendFailures();
     void ctrlCAtTheConfirmPrompt();
+    void killAtTheConfirmPromptOnAPipe_data();
     void killAtTheConfirmPromptOnAPipe();
     void exportBuildsAPlan();
+    void concurrentExportsAllLand();
+    void noPlanFile_data();
+    void noPlanFile();
+    void exportKeepsOwnerAndMode();
+    void hostilePlans_data();
+    void hostilePlans();
+    void faultsShownAreLimited();
+    void inputIsEscaped_data();
+    void inputIsEscaped();
+    void freshPlan();
     void usageErrors_data();
     void usageErrors();
     void help();
@@ -256,9 +295,18 @@ void tst_PlanCli::ctrlCAtTheConfirmPrompt()
     QCOMPARE(pty.received().size(), 0);
 }
 
-// A script's pipe that never brings the Enter: SIGTERM still ends the wait, as Ctrl-C does on a terminal.
+void tst_PlanCli::killAtTheConfirmPromptOnAPipe_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("termination request") << int(SIGTERM);
+    QTest::newRow("a closed terminal") << int(SIGHUP);
+}
+
+// A script's pipe that never brings the Enter: a kill or a hangup still ends the wait, as Ctrl-C does on a
+// terminal.
 void tst_PlanCli::killAtTheConfirmPromptOnAPipe()
 {
+    QFETCH(int, signal);
     if (!PtyPair::available())
         QFAIL("socat is needed: apt-get install socat");
     PtyPair pty;
@@ -270,7 +318,7 @@ void tst_PlanCli::killAtTheConfirmPromptOnAPipe()
     QByteArray said;
     readUntil(send, said, "press Enter", 10000);
     QVERIFY2(said.contains("press Enter to send location 1"), said.constData());
-    send.terminate();
+    ::kill(pid_t(send.processId()), signal);
     QVERIFY2(send.waitForFinished(10000), "a kill left the prompt waiting");
     QCOMPARE(send.exitStatus(), QProcess::NormalExit);
     QCOMPARE(send.exitCode(), 1);
@@ -304,6 +352,277 @@ void tst_PlanCli::exportBuildsAPlan()
     QCOMPARE(lines[12], QByteArray("location 3: GP RMC field 5, icon KT"));
     QCOMPARE(lines[13], QByteArray("24 32 47 50 52 4D 43 05 35 04 7F"));
     QCOMPARE(lines[14], QByteArray("24 32 47 50 52 4D 43 05 35 04 5F"));
+}
+
+// Ten exports to one file at once: each that says "added" has its location in the file.
+void tst_PlanCli::concurrentExportsAllLand()
+{
+    const QString path = m_dir.filePath("shared.toml");
+    std::vector<std::unique_ptr<QProcess>> exports;
+    for (int n = 1; n <= 10; ++n) {
+        exports.push_back(std::make_unique<QProcess>());
+        exports.back()->setStandardInputFile(QProcess::nullDevice());
+        exports.back()->start(QStringLiteral(MDCONFIG_CLI),
+                              {"plan", "export", path, "proprietary", "--instrument", QString::number(n),
+                               "--memory", QString::number(n), "--product", "0"});
+    }
+    QList<int> added;
+    for (int n = 1; n <= 10; ++n) {
+        QProcess &p = *exports[n - 1];
+        QVERIFY2(p.waitForFinished(120000), "an export did not end");
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        if (p.exitCode() == 0) {
+            added << n;
+            QVERIFY(p.readAllStandardOutput().contains("added to"));
+        } else {
+            QVERIFY2(p.readAllStandardError().startsWith("mdconfig-cli: "), "refused without a reason");
+        }
+    }
+    const QByteArray written = readAll(path);
+    for (int n : added)
+        QVERIFY2(
+            written.contains(QStringLiteral("[location.%1]\n").arg(n).toUtf8()),
+            qPrintable(QStringLiteral("location %1 was said to be added but is not in the file").arg(n)));
+    QCOMPARE(written.count("[location."), added.size());
+    QCOMPARE(run({"plan", "check", path}).exitCode, 0);
+    // They wait for one another, each adding to what the one before wrote, so none is refused.
+    QCOMPARE(added.size(), 10);
+}
+
+void tst_PlanCli::noPlanFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("FIFO: nothing waits for a writer") << "fifo"
+                                                      << "is a FIFO (named pipe), not a regular file";
+    QTest::newRow("link to a clean plan") << "link"
+                                          << "is a symbolic link, not a regular file";
+    QTest::newRow("folder") << "folder"
+                            << "is a folder, not a regular file";
+    QTest::newRow("larger than a plan can be") << "large"
+                                               << "is larger than 1 MB";
+}
+
+// plan check and plan export end at once with the reason and exit 2, leaving what is there as it is.
+void tst_PlanCli::noPlanFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("plan.toml");
+    const QByteArray name = QFile::encodeName(path);
+    if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+    } else if (kind == QLatin1String("link")) {
+        QVERIFY(QFile::link(m_plan, path));
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkdir(path));
+    } else {
+        QByteArray large = TenLocations;
+        while (large.size() <= 1024 * 1024)
+            large += "# a comment line to make the plan larger than any plan\n";
+        QVERIFY(writeAll(path, large));
+    }
+    struct stat before {};
+    QCOMPARE(::lstat(name.constData(), &before), 0);
+    const QByteArray planBefore = readAll(m_plan);
+
+    for (const QStringList &args : {QStringList{"plan", "check", path},
+                                    QStringList{"plan", "export", path, "proprietary", "--instrument", "1",
+                                                "--memory", "1", "--product", "0"}}) {
+        QProcess p;
+        p.setStandardInputFile(QProcess::nullDevice());
+        p.start(QStringLiteral(MDCONFIG_CLI), args);
+        if (!p.waitForFinished(20000)) {
+            ::close(::open(name.constData(), O_WRONLY | O_NONBLOCK)); // an end of file for a waiting reader
+            QFAIL(qPrintable(args.mid(0, 2).join(' ') + QStringLiteral(" waited on the file")));
+        }
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 2);
+        const QByteArray err = p.readAllStandardError();
+        QVERIFY2(err.contains(says.toUtf8()), err.constData());
+    }
+    struct stat after {};
+    QCOMPARE(::lstat(name.constData(), &after), 0);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_size, before.st_size);
+    QCOMPARE(readAll(m_plan), planBefore); // nothing written through the link
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+             QStringList{"plan.toml"});
+}
+
+// Root adding to a user's plan leaves the file the user's, with its mode.
+void tst_PlanCli::exportKeepsOwnerAndMode()
+{
+    if (::geteuid() != 0)
+        QSKIP("giving a file to another user needs root");
+    const QString path = m_dir.filePath("users.toml");
+    QVERIFY(writeAll(path, "product = 0\n[location.2]\ninstrument = 2\n"));
+    const QByteArray name = QFile::encodeName(path);
+    QCOMPARE(::chown(name.constData(), 1234, 2345), 0);
+    QCOMPARE(::chmod(name.constData(), 0640), 0);
+    const Result r =
+        run({"plan", "export", path, "proprietary", "--instrument", "1", "--memory", "1", "--product", "0"});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(readAll(path).contains("[location.1]\n"));
+    struct stat st {};
+    QCOMPARE(::lstat(name.constData(), &st), 0);
+    QCOMPARE(st.st_uid, uid_t(1234));
+    QCOMPARE(st.st_gid, gid_t(2345));
+    QCOMPARE(st.st_mode & 07777, mode_t(0640));
+}
+
+void tst_PlanCli::hostilePlans_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("args"); // FILE stands for the plan
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("err"); // the first line of standard error; FILE stands for the plan
+
+    const QByteArray deep = "product = 0\n[" + QByteArray("a.").repeated(35000) + "a]\n";
+    const QByteArray deepFault =
+        "FILE:2:65: keys, tables and arrays nest more than 32 deep here; a plan needs "
+        "three ([location.1] and its keys)";
+    const QStringList exportArgs = {"plan",     "export",     "FILE",      "standard", "--talker",
+                                    "GP",       "--sentence", "RMC",       "--field",  "5",
+                                    "--memory", "3",          "--product", "0"};
+    QTest::newRow("deep header: check") << deep << QStringList{"plan", "check", "FILE"} << 2 << deepFault;
+    QTest::newRow("deep header: frames") << deep << QStringList{"plan", "frames", "FILE"} << 2 << deepFault;
+    QTest::newRow("deep header: send")
+        << deep << QStringList{"plan", "send", "FILE", "--device", "/dev/null"} << 2 << deepFault;
+    QTest::newRow("deep header: export")
+        << deep << exportArgs << 1
+        << "mdconfig-cli: FILE is not a clean plan, so nothing was added (1 fault(s); the first: " +
+               deepFault + ")";
+    QByteArray huge = "product = 0\n[location.1]\ninstrument = 1\n"; // then a fault a line
+    for (int i = 0; huge.size() < 50 * 1024 * 1024; ++i)
+        huge += "key" + QByteArray::number(i) + " = 1\n";
+    const QByteArray hugeFault =
+        "FILE:81515:4: the plan goes on past 1048576 bytes (1 MB) here; a plan is at "
+        "most that long, and a whole display takes under 1 KB";
+    QTest::newRow("50 MB: check") << huge << QStringList{"plan", "check", "FILE"} << 2 << hugeFault;
+    QTest::newRow("50 MB: export")
+        << huge << exportArgs << 1
+        << "mdconfig-cli: FILE is not a clean plan, so nothing was added (1 fault(s); the first: " +
+               hugeFault + ")";
+}
+
+void tst_PlanCli::hostilePlans()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, err);
+    const QString path = m_dir.filePath("hostile.toml");
+    QVERIFY(writeAll(path, text));
+    args.replace(args.indexOf("FILE"), path);
+    const Result r = runLimited(args);
+    QCOMPARE(r.exitCode, exitCode);
+    QCOMPARE(r.err.left(r.err.indexOf('\n')), err.replace("FILE", QFile::encodeName(path)));
+    QCOMPARE(readAll(path), text); // export wrote nothing
+}
+
+void tst_PlanCli::faultsShownAreLimited()
+{
+    QByteArray text = "product = 0\n[location.1]\ninstrument = 1\n";
+    for (int i = 0; i < 2000; ++i)
+        text += "x" + QByteArray::number(i) + " = 1\n";
+    const QString path = m_dir.filePath("many.toml");
+    QVERIFY(writeAll(path, text));
+    const Result r = runLimited({"plan", "check", path});
+    QCOMPARE(r.exitCode, 2);
+    const QList<QByteArray> lines = r.err.split('\n');
+    QCOMPARE(lines.size(), 53); // 50 faults, the rest counted, the verdict and the last line's end
+    QVERIFY(lines[49].startsWith(QFile::encodeName(path) + ":53:1: location 1: unknown key \"x49\""));
+    QCOMPARE(lines[50], QByteArray("... and 1950 more faults"));
+    QVERIFY(lines[51].endsWith("has faults; nothing in it can be sent until they are mended"));
+}
+
+void tst_PlanCli::inputIsEscaped_data()
+{
+    QTest::addColumn<QString>("name");     // the plan file's name; none for no file
+    QTest::addColumn<QByteArray>("text");  // the plan
+    QTest::addColumn<QStringList>("args"); // FILE stands for the plan
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err"); // the bytes written; DIR stands for the folder
+
+    const QByteArray clean = "product = 0\n[location.1]\ninstrument = 1\n";
+    QTest::newRow("a plan file name that sets the window title")
+        << "a\x1b]0;owned\x07.toml" << clean << QStringList{"plan", "check", "FILE"}
+        << QByteArray("DIR/a\\e]0;owned\\x07.toml: a clean plan for product 0 (MD20/MD40), locations 1\n")
+        << QByteArray();
+    QTest::newRow("a plan file name with a right-to-left override")
+        << QString::fromUtf8("evil\u202elmot.toml") << QByteArray("product = 0\n")
+        << QStringList{"plan", "check", "FILE"}
+        << QByteArray(
+               "DIR/evil\\u202elmot.toml: a clean plan for product 0 (MD20/MD40), no location yet; add "
+               "them with mdconfig-cli plan export or as [location.N] tables\n")
+        << QByteArray();
+    QTest::newRow("a value that clears the screen and fakes a clean plan")
+        << "p.toml"
+        << QByteArray("product = \"\\u001b[2J\\rp.toml: a clean plan\"\n[location.1]\ninstrument = 1\n")
+        << QStringList{"plan", "check", "FILE"} << QByteArray()
+        << QByteArray(
+               "DIR/p.toml:1:11: product: \"\\e[2J\\x0dp.toml: a clean plan\" is not valid; valid values: "
+               "0 (MD20/MD40), 1 (MD90  Ver 1.0,  1.1,  1.2), 2 (MD90  Ver 1.3 +), or the caption\n"
+               "mdconfig-cli: DIR/p.toml has faults; nothing in it can be sent until they are mended\n");
+    QTest::newRow("decode: an escape among the digits")
+        << QString() << QByteArray() << QStringList{"decode", "24\x1b[2J"} << QByteArray()
+        << QByteArray(
+               "mdconfig-cli: decode: \"\\e\" is not a hexadecimal digit; give bytes as 0-9 and A-F, such "
+               "as \"24 32 47 50\"\n");
+    QTest::newRow("decode: a zero-width space among the digits")
+        << QString() << QByteArray() << QStringList{"decode", QString::fromUtf8("24\u200b32")} << QByteArray()
+        << QByteArray(
+               "mdconfig-cli: decode: \"\\u200b\" is not a hexadecimal digit; give bytes as 0-9 and A-F, "
+               "such as \"24 32 47 50\"\n");
+    QTest::newRow("an unknown command")
+        << QString() << QByteArray() << QStringList{"\x1b[2Jplan"} << QByteArray()
+        << QByteArray(
+               "mdconfig-cli: unknown command \"\\e[2Jplan\"; valid commands: frames, send, ports, plan, "
+               "decode, listen, simulate\n");
+    QTest::newRow("an unknown plan verb")
+        << QString() << QByteArray() << QStringList{"plan", QChar(0x9b) + QString("2J")} << QByteArray()
+        << QByteArray(
+               "mdconfig-cli: plan: unknown verb \"\\x9b2J\"; valid verbs: check, frames, send, export\n");
+}
+
+void tst_PlanCli::inputIsEscaped()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    if (!name.isEmpty())
+        QVERIFY(writeAll(path, text));
+    if (const qsizetype at = args.indexOf("FILE"); at >= 0)
+        args[at] = path;
+    const Result r = run(args);
+    const QByteArray folder = QFile::encodeName(dir.path());
+    QCOMPARE(r.out, out.replace("DIR", folder));
+    QCOMPARE(r.err, err.replace("DIR", folder));
+}
+
+void tst_PlanCli::freshPlan()
+{
+    // A plan with its product line alone, as a user starts one by hand: clean, and export adds to it.
+    const QString path = m_dir.filePath("fresh.toml");
+    QVERIFY(writeAll(path, "product = 2\n"));
+    Result r = run({"plan", "check", path});
+    QCOMPARE(r.exitCode, 0);
+    r = run({"plan", "send", path, "--device", "/dev/null"});
+    QCOMPARE(r.exitCode, 2);
+    QCOMPARE(r.err, "mdconfig-cli: " + QFile::encodeName(path) + " has no location yet; nothing was sent\n");
+    r = run({"plan", "export", path, "proprietary", "--instrument", "NX20/40 ENGINE RPM", "--memory", "4",
+             "--product", "2"});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(readAll(path), QByteArray("product = 2\n\n[location.4]\ninstrument = \"NX20/40 ENGINE RPM\"\n"));
+    r = run({"plan", "check", path});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(r.out.endsWith("a clean plan for product 2 (MD90  Ver 1.3 +), locations 4\n"));
 }
 
 void tst_PlanCli::usageErrors_data()

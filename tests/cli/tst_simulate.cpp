@@ -11,11 +11,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -87,7 +89,11 @@ class tst_Simulate : public QObject {
 private slots:
     void initTestCase();
     void realSendOnATerminal();
+    void unpacedBurstRejectedAsJson_data();
     void unpacedBurstRejectedAsJson();
+    void floodRejectedOnceInBoundedMemory_data();
+    void floodRejectedOnceInBoundedMemory();
+    void closedOutputEndsIt();
     void deviceGoesAway();
     void deviceWillNotOpen();
     void planPathRefusedFirst();
@@ -147,8 +153,16 @@ void tst_Simulate::realSendOnATerminal()
     QVERIFY2(summary.contains("1 send(s) taken, 0 rejected"), summary.constData());
 }
 
+void tst_Simulate::unpacedBurstRejectedAsJson_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("Ctrl-C") << int(SIGINT);
+    QTest::newRow("a closed terminal") << int(SIGHUP);
+}
+
 void tst_Simulate::unpacedBurstRejectedAsJson()
 {
+    QFETCH(int, signal);
     QProcess simulate;
     simulate.start(Cli, {"simulate", "--pty", "--json"});
     QByteArray err;
@@ -163,7 +177,7 @@ void tst_Simulate::unpacedBurstRejectedAsJson()
     QCOMPARE(far.write(burst), burst.size());
     QByteArray out;
     readUntil(simulate, out, "\"rejected\":true", 15000);
-    ::kill(pid_t(simulate.processId()), SIGINT);
+    ::kill(pid_t(simulate.processId()), signal);
     QVERIFY(simulate.waitForFinished(10000));
     out += simulate.readAllStandardOutput();
     QCOMPARE(simulate.exitCode(), 1);
@@ -180,6 +194,79 @@ void tst_Simulate::unpacedBurstRejectedAsJson()
     const QJsonObject summary = objects[1].value("summary").toObject();
     QCOMPARE(summary.value("rejected").toInt(), 1);
     QCOMPARE(summary.value("accepted").toInt(), 0);
+}
+
+void tst_Simulate::floodRejectedOnceInBoundedMemory_data()
+{
+    QTest::addColumn<QByteArray>("stream");
+    QFile capture(QStringLiteral(TEST_DATA_DIR "/captures/chartplotter-bus.nmea"));
+    QVERIFY(capture.open(QIODevice::ReadOnly));
+    QByteArray noise(1 << 20, '\0');
+    QRandomGenerator(17).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+    QTest::newRow("1 MB of noise") << noise;
+    QTest::newRow("a minute of a chartplotter's bus at 4800 baud") << capture.read(60 * 480);
+}
+
+// A bus on the display's line costs neither memory nor screen: one rejection, then the summary.
+void tst_Simulate::floodRejectedOnceInBoundedMemory()
+{
+    QFETCH(QByteArray, stream);
+    QProcess simulate;
+    // Address space for the program and its libraries, far below what keeping every byte took.
+    simulate.setChildProcessModifier([] {
+        const rlimit limit{256 << 20, 256 << 20};
+        ::setrlimit(RLIMIT_AS, &limit);
+    });
+    simulate.start(Cli, {"simulate", "--pty", "--json", "--seconds", "120"});
+    QByteArray err;
+    readLine(simulate, err, 10000, QProcess::StandardError);
+    const QString path = ptyPath(err);
+    QVERIFY2(path.startsWith(QLatin1String("/dev/")), err.constData());
+
+    QFile far(path);
+    QVERIFY(far.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    QByteArray out;
+    for (qsizetype at = 0; at < stream.size() && simulate.state() == QProcess::Running; at += 4096) {
+        far.write(stream.mid(at, 4096));
+        simulate.waitForReadyRead(0);
+        out += simulate.readAllStandardOutput();
+        QVERIFY2(out.size() < 100000, "simulate printed a line for every byte");
+    }
+    far.close();
+    // The second of silence ends the flood and brings its one report.
+    readUntil(simulate, out, "\"rejected\":true", 30000);
+    QVERIFY2(simulate.state() == QProcess::Running, "simulate died: out of memory?");
+    ::kill(pid_t(simulate.processId()), SIGINT);
+    QVERIFY(simulate.waitForFinished(30000));
+    out += simulate.readAllStandardOutput();
+    err += simulate.readAllStandardError();
+    QCOMPARE(simulate.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(simulate.exitCode(), 1);
+    QCOMPARE(err.count('\n'), 1); // the line that gave the path, nothing more
+
+    const QList<QJsonObject> objects = jsonLines(out);
+    QCOMPARE(objects.size(), 2); // the one rejection and the summary
+    const QString reason = objects[0].value("reason").toString();
+    QVERIFY2(reason.startsWith("this is not a display's configuration: ") &&
+                 reason.endsWith("is this a bus rather than a sender?"),
+             qPrintable(reason));
+    QVERIFY2(reason.contains(QStringLiteral("%1 bytes").arg(stream.size())), qPrintable(reason));
+    const QJsonObject summary = objects[1].value("summary").toObject();
+    QCOMPARE(summary.value("sends").toInt(), 1);
+    QCOMPARE(summary.value("rejected").toInt(), 1);
+}
+
+// No one reads the output any more ("| head" has had its line): simulate ends at once, by its own status.
+void tst_Simulate::closedOutputEndsIt()
+{
+    QProcess simulate, reader;
+    simulate.setStandardOutputProcess(&reader);
+    reader.start(QStringLiteral("true"));
+    QVERIFY(reader.waitForFinished(10000));
+    simulate.start(Cli, {"simulate", "--pty", "--json"});
+    QVERIFY2(simulate.waitForFinished(10000), "simulate went on with no one reading");
+    QCOMPARE(simulate.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(simulate.exitCode(), 0); // nothing heard, nothing rejected
 }
 
 void tst_Simulate::deviceGoesAway()
@@ -222,7 +309,7 @@ void tst_Simulate::planPathRefusedFirst()
     QCOMPARE(simulate.exitCode(), 1);
     const QByteArray err = simulate.readAllStandardError();
     QCOMPARE(err.count('\n'), 1);
-    QVERIFY2(err.contains("is not a regular file"), err.constData());
+    QVERIFY2(err.contains("is a folder, not a regular file"), err.constData());
 }
 
 void tst_Simulate::badArguments_data()

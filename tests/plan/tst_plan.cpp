@@ -93,6 +93,10 @@ private slots:
     void faults_data();
     void faults();
     void everyFaultIsReported();
+    void exactFaults_data();
+    void exactFaults();
+    void limitsLetAPlanThrough_data();
+    void limitsLetAPlanThrough();
     void cleanPlan();
     void workedExamples_data();
     void workedExamples();
@@ -100,6 +104,7 @@ private slots:
     void unreadableFile();
     void shippedExampleIsClean();
     void appendCreatesAndGrows();
+    void appendToAProductLine();
     void appendRefuses_data();
     void appendRefuses();
     void appendRefusesWhatIsNotAFile();
@@ -193,7 +198,6 @@ void tst_Plan::faults_data()
                                << "plan.toml:1:11: product: \"3\" is not valid; valid values: 0 (MD20/MD40)";
     QTest::newRow("product missing") << QByteArray("\n[location.5]\ninstrument = 1\n")
                                      << "plan.toml:1:1: product is missing";
-    QTest::newRow("no location") << QByteArray("product = 1\n") << "plan.toml:1:1: the plan has no location";
     QTest::newRow("location as a value")
         << QByteArray("product = 1\nlocation = 3\n") << "plan.toml:2:1: location is a group of tables";
 }
@@ -224,6 +228,100 @@ void tst_Plan::everyFaultIsReported()
     for (const plan::Fault &f : r.faults)
         where << QStringLiteral("%1:%2").arg(f.line).arg(f.column);
     QCOMPARE(where, QStringList({"3:10", "5:9", "6:11", "10:8"}));
+}
+
+void tst_Plan::exactFaults_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("fault"); // the first fault, whole
+    const QString deep =
+        "keys, tables and arrays nest more than 32 deep here; a plan needs three ([location.1] "
+        "and its keys)";
+    QTest::newRow("product twice: no word of locations")
+        << QByteArray("product = 0\nproduct = 1\n")
+        << "plan.toml:2:11: TOML syntax error: Error while parsing key-value pair: cannot redefine existing "
+           "integer 'product'";
+    QTest::newRow("35,000 dotted parts in a header")
+        << QByteArray("product = 0\n[" + QByteArray("a.").repeated(35000) + "a]\n")
+        << "plan.toml:2:65: " + deep;
+    QTest::newRow("deep dotted key under a header: the header counts")
+        << QByteArray("[location.1]\n" + QByteArray("a.").repeated(40) + "b = 1\n")
+        << "plan.toml:2:60: " + deep;
+    QTest::newRow("nested inline tables")
+        << QByteArray("product = 0\nx = " + QByteArray("{a = ").repeated(40000) + "\n")
+        << "plan.toml:2:160: " + deep;
+    QTest::newRow("nested arrays") << QByteArray("product = 0\nx = " + QByteArray("[").repeated(40000) + "\n")
+                                   << "plan.toml:2:36: " + deep;
+    QTest::newRow("over 1 MB: where it crosses the limit")
+        << QByteArray("# x\n" + QByteArray(plan::MaxPlanBytes, 'x'))
+        << "plan.toml:2:1048573: the plan goes on past 1048576 bytes (1 MB) here; a plan is at most that "
+           "long, and a whole display takes under 1 KB";
+    QTest::newRow("escape sequence in a value")
+        << QByteArray("product = 0\n[location.1]\ninstrument = \"\\u001b]0;x\\u0007\\u001b[2J\"\n")
+        << "plan.toml:3:14: location 1: instrument: \"\\e]0;x\\x07\\e[2J\" is not valid; valid values: 1 to "
+           "12, or one of: ";
+    QTest::newRow("line break and quote in a key")
+        << QByteArray("product = 0\n\"a\\n\\\"b\" = 1\n[location.1]\ninstrument = 1\n")
+        << "plan.toml:2:1: unknown key \"a\\n\\\"b\"; valid keys here: product, [location.N] tables";
+    QTest::newRow("zero-width space in a key")
+        << QByteArray("product = 0\n[location.1]\ninstrument = 1\n\"icon\xe2\x80\x8b\" = \"KT\"\n")
+        << "plan.toml:4:1: location 1: unknown key \"icon\\u200b\"; valid keys: talker, sentence, field, "
+           "type "
+           "(XDR only), icon, or instrument, icon";
+    QTest::newRow("right-to-left override in a location name")
+        << QByteArray("product = 0\n[location.\"1\\u202e\"]\ninstrument = 1\n")
+        << "plan.toml:2:11: location \"1\\u202e\" is out of range; valid locations: 1 to 10";
+    QTest::newRow("Cyrillic look-alike letter in a talker")
+        << QByteArray("product = 0\n[location.1]\ntalker = \"G\xd0\xa0\"\nsentence = \"RMC\"\nfield = 5\n")
+        << "plan.toml:3:10: location 1: talker: \"G\\u0420\" is not valid; valid values: ";
+    QTest::newRow("control character in a syntax error: the parser's escapes shown as they are")
+        << QByteArray("product = 0\n[\"a\\u001b[2J\"]\n[\"a\\u001b[2J\"]\n")
+        << "plan.toml:3:1: TOML syntax error: Error while parsing table header: cannot redefine existing "
+           "table "
+           "'\"a\\\\a\\\\u001b[2J\"'";
+}
+
+void tst_Plan::exactFaults()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, fault);
+    const plan::ReadResult r = plan::parsePlan(text, "plan.toml");
+    QVERIFY(!r.faults.isEmpty());
+    const QString first = r.faults.first().text();
+    // Rows that end in "valid values: " leave out the list, which other rows check.
+    QCOMPARE(fault.endsWith(": ") ? first.left(fault.size()) : first, fault);
+}
+
+void tst_Plan::limitsLetAPlanThrough_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>(
+        "fault"); // the start of the first fault, one not about the limits; none when clean
+    const QByteArray loc = "[location.1]\ninstrument = 1\n";
+    QTest::newRow("product line alone: a fresh plan") << QByteArray("product = 1\n") << QString();
+    QTest::newRow("header 32 deep reaches the parser")
+        << QByteArray("product = 0\n" + loc + "[" + QByteArray("a.").repeated(31) + "a]\n")
+        << "plan.toml:4:2: unknown key \"a\"";
+    QTest::newRow("dots, brackets and braces in strings and comments count for nothing")
+        << QByteArray("product = 0 # [[[[.....{{{{\n" + loc + "icon = \"" + QByteArray("{[.").repeated(100) +
+                      "\"\nx = '''\n" + QByteArray("a.[").repeated(100) + "\n'''\n")
+        << "plan.toml:4:8: location 1: icon: \"{[.{[.";
+    QTest::newRow("1 MB to the byte")
+        << QByteArray("product = 0\n" + loc + "#" + QByteArray(plan::MaxPlanBytes - 42, 'x') + "\n")
+        << QString();
+}
+
+void tst_Plan::limitsLetAPlanThrough()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, fault);
+    const plan::ReadResult r = plan::parsePlan(text, "plan.toml");
+    if (fault.isEmpty()) {
+        QVERIFY2(r.faults.isEmpty(), qPrintable(r.faults.value(0).text()));
+        return;
+    }
+    QVERIFY(!r.faults.isEmpty());
+    QVERIFY2(r.faults.first().text().startsWith(fault), qPrintable(r.faults.first().text()));
 }
 
 void tst_Plan::cleanPlan()
@@ -345,6 +443,19 @@ void tst_Plan::appendCreatesAndGrows()
     QCOMPARE(started.plan.product, 1);
 }
 
+void tst_Plan::appendToAProductLine()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("fresh.toml");
+    QVERIFY(writeAll(path, plan::productText(2).toUtf8()));
+    const plan::Plan source = ::cleanPlan("product = 2\n[location.4]\ninstrument = 3\n");
+    QCOMPARE(plan::appendLocation(path, source.locations.first(), 2), std::nullopt);
+    const plan::ReadResult back = plan::readPlan(path);
+    QVERIFY(back.faults.isEmpty());
+    QCOMPARE(back.plan.locations.size(), 1);
+    QCOMPARE(back.plan.locations.first().number, 4);
+}
+
 void tst_Plan::appendRefuses_data()
 {
     QTest::addColumn<QByteArray>("existing");
@@ -417,14 +528,16 @@ void tst_Plan::farEndVanishesAtLocationFour()
 {
     const plan::Plan p = ::cleanPlan(TenLocations);
     RecordingPort port;
-    port.failAfter = 3 * 100 + 4; // the fourth location's fifth byte fails
+    port.failAfter = 3 * 100 + 34; // the fourth location's fifth byte of its fourth repetition fails
     const plan::SendReport r = plan::sendPlan(p, port, "dev", quick());
     QVERIFY(!r.complete());
     QCOMPARE(r.sent, QList<int>({1, 2, 3}));
     QCOMPARE(r.notSent, QList<int>({4, 5, 6, 7, 8, 9, 10}));
     QVERIFY2(r.failure.contains("location 4") && r.failure.contains("removed"), qPrintable(r.failure));
+    QVERIFY2(r.failure.endsWith("after 3 of 10 repetitions; the display may have taken the location"),
+             qPrintable(r.failure));
     QCOMPARE(port.written.left(300), firstThreeLocations());
-    QCOMPARE(port.written.size(), 304);
+    QCOMPARE(port.written.size(), 334);
     QVERIFY(!port.isOpen());
 }
 

@@ -13,6 +13,8 @@ private slots:
     void resolve();
     void printable_data();
     void printable();
+    void printableAscii_data();
+    void printableAscii();
     void linksAreShownWithTheirDevice();
 };
 
@@ -68,6 +70,13 @@ void tst_DevicePath::printable_data()
                                                                  << "a\\\\e";
     QTest::newRow("C1 control") << QString(QChar(0x9b)) + "31m"
                                 << "\\x9b31m";
+    QTest::newRow("zero-width space made visible") << QString::fromUtf8("a\u200bb") << "a\\u200bb";
+    QTest::newRow("right-to-left override made visible")
+        << QString::fromUtf8("evil\u202elmot.toml") << "evil\\u202elmot.toml";
+    QTest::newRow("no-break space is not a space") << QString::fromUtf8("a\u00a0b") << "a\\u00a0b";
+    QTest::newRow("invisible tag letter beyond the first plane")
+        << QString::fromUtf8("a\U000e0041") << "a\\U000e0041";
+    QTest::newRow("a half of a character pair alone") << QString(QChar(0xd800)) << "\\ud800";
     QTest::newRow("letters beyond ASCII kept")
         << QString::fromUtf8("/dev/\xc3\xa5") << QString::fromUtf8("/dev/\xc3\xa5");
 }
@@ -77,6 +86,25 @@ void tst_DevicePath::printable()
     QFETCH(QString, text);
     QFETCH(QString, shown);
     QCOMPARE(serial::printable(text), shown);
+}
+
+void tst_DevicePath::printableAscii_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("ASCII untouched") << "GP RMC"
+                                     << "GP RMC";
+    QTest::newRow("Cyrillic look-alike shown for what it is") << QString::fromUtf8("G\u0420") << "G\\u0420";
+    QTest::newRow("controls as in any text") << "\x1b[2J\\"
+                                             << "\\e[2J\\\\";
+    QTest::newRow("an emoji beyond the first plane") << QString::fromUtf8("\U0001f600") << "\\U0001f600";
+}
+
+void tst_DevicePath::printableAscii()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    QCOMPARE(serial::printableAscii(text), shown);
 }
 
 void tst_DevicePath::linksAreShownWithTheirDevice()

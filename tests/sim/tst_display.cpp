@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using sim::Micros;
@@ -72,6 +73,7 @@ private slots:
     void tenByteFramesSayProductIsAssumed();
     void planPathRefused_data();
     void planPathRefused();
+    void planOutKeepsOwnerAndMode();
 };
 
 void tst_Display::soundSends_data()
@@ -415,6 +417,30 @@ void tst_Display::planPathRefused()
     QCOMPARE(kept.readAll(), QByteArray("kept\n")); // nothing written through the link
     if (kind == QLatin1String("link") || kind == QLatin1String("dangling"))
         QVERIFY(QFileInfo(path).isSymLink()); // the link itself left in place
+}
+
+// simulate run as root, writing a user's plan, leaves the file the user's, with its mode.
+void tst_Display::planOutKeepsOwnerAndMode()
+{
+    if (::geteuid() != 0)
+        QSKIP("giving a file to another user needs root");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("received.toml"));
+    const QByteArray name = QFile::encodeName(path);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    QCOMPARE(::chown(name.constData(), 1234, 2345), 0);
+    QCOMPARE(::chmod(name.constData(), 0604), 0);
+    sim::Display display;
+    hear(display, paced(tenOf(First, Repeat)));
+    QCOMPARE(display.writePlan(path), std::nullopt);
+    QCOMPARE(plan::readPlan(path).plan.locations.size(), 1);
+    struct stat st {};
+    QCOMPARE(::lstat(name.constData(), &st), 0);
+    QCOMPARE(st.st_uid, uid_t(1234));
+    QCOMPARE(st.st_gid, gid_t(2345));
+    QCOMPARE(st.st_mode & 07777, mode_t(0604));
 }
 
 QTEST_GUILESS_MAIN(tst_Display)

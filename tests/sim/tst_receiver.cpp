@@ -64,6 +64,8 @@ private slots:
     void earlyByte();
     void silenceClosesRepetitionAndSend();
     void bytesReadTogether();
+    void floods_data();
+    void floods();
 };
 
 void tst_Receiver::goodSends_data()
@@ -256,6 +258,76 @@ void tst_Receiver::bytesReadTogether()
     QCOMPARE(h.repetitions.size(), 1);
     QCOMPARE(h.repetitions[0].bytes, First);
     QCOMPARE(h.repetitions[0].earlyBytes.size(), 9);
+}
+
+// Bytes from a bus, with when each came: count bytes spaced by gap, in bursts of burst bytes (0: one), each
+// burst after a silence of silence.
+Stream bus(int count, Micros gap, int burst = 0, Micros silence = 0ms, Micros start = 0ms)
+{
+    Stream s;
+    Micros t = start;
+    for (int i = 0; i < count; ++i) {
+        if (burst > 0 && i > 0 && i % burst == 0)
+            t += silence;
+        s.append({std::uint8_t("$GPRMC,1,2*7F\r\n\xff"[i % 16]), t});
+        t += gap;
+    }
+    return s;
+}
+
+void tst_Receiver::floods_data()
+{
+    QTest::addColumn<Stream>("stream");
+    QTest::addColumn<QList<qint64>>("floodBytes"); // per send heard: its bytes if a flood, else 0
+    QTest::addColumn<QString>("firstText");        // what the first send's flood says, in part
+
+    // 4800 baud brings a byte every 2 ms.
+    QTest::newRow("noise read all at once")
+        << bus(1 << 20, 0ms) << QList<qint64>{1 << 20} << "1048576 bytes without the 100 ms pause";
+    QTest::newRow("a bus at full speed")
+        << bus(28800, 2ms) << QList<qint64>{28800} << "28800 bytes without the 100 ms pause";
+    QTest::newRow("a bus in bursts, 400 ms apart")
+        << bus(3000, 2ms, 300, 400ms) << QList<qint64>{3000}
+        << "3000 bytes in 9.6 s without the 1 s of silence that ends a send";
+    QTest::newRow("sends of ten after one another, never a silence")
+        << paced(tenOf(First, Repeat) + tenOf(First, Repeat) + tenOf(First, Repeat)) << QList<qint64>{0, 0, 0}
+        << QString();
+    QTest::newRow("the longest send unpaced, twice")
+        << bus(2 * sim::LongestSend, 0ms) << QList<qint64>{0} << QString();
+    QTest::newRow("one byte more") << bus(2 * sim::LongestSend + 1, 0ms) << QList<qint64>{221}
+                                   << "221 bytes without the 100 ms pause (a send is 110 bytes at most)";
+    Stream after = bus(500, 2ms);
+    after += paced(tenOf(First, Repeat), after.last().at + sim::SendGap);
+    QTest::newRow("a send after the bus falls silent")
+        << after << QList<qint64>{500, 0} << "500 bytes without the 100 ms pause";
+}
+
+void tst_Receiver::floods()
+{
+    QFETCH(Stream, stream);
+    QFETCH(QList<qint64>, floodBytes);
+    QFETCH(QString, firstText);
+    const Heard h = hear(stream);
+    QList<qint64> got;
+    int kept = 0;
+    for (const sim::Send &s : h.sends) {
+        got << (s.flood ? s.flood->bytes : 0);
+        QVERIFY(!s.flood || s.repetitions.isEmpty());
+        for (const sim::Repetition &r : s.repetitions) {
+            kept += int(r.bytes.size());
+            QVERIFY2(r.problems().size() <= 3 + sim::EarlyBytesListed + 1,
+                     qPrintable(r.problems().join('\n')));
+        }
+    }
+    QCOMPARE(got, floodBytes);
+    QVERIFY(kept <= 2 * sim::LongestSend * int(h.sends.size()));
+    if (!firstText.isEmpty()) {
+        const sim::Flood &f = *h.sends.first().flood;
+        QVERIFY2(f.text().contains(firstText), qPrintable(f.text()));
+        QVERIFY2(f.text().endsWith("is this a bus rather than a sender?"), qPrintable(f.text()));
+        QCOMPARE(f.first.size(), sim::Flood::FirstBytes);
+        QCOMPARE(f.first.front(), '$');
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_Receiver)
