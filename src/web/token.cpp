@@ -1,5 +1,7 @@
 #include "web/token.h"
 
+#include "file/regularfile.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -55,44 +57,29 @@ std::optional<QByteArray> newToken()
 
 std::optional<QByteArray> readPrivateFile(const QString &path, QString *failure)
 {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        *failure = errno == ELOOP ? QStringLiteral("%1 is a link; it is not followed").arg(path)
-                                  : QStringLiteral("%1: %2").arg(path, errnoText());
+    // The shared unit reads only a regular file, never through a link or blocking; what it read must also
+    // be the user's own and closed to others, or anyone who could write it could hand out their own token.
+    const file::Contents c = file::read(path, MaxPrivateFile);
+    if (!c.ok()) {
+        *failure = QStringLiteral("%1 %2").arg(path, c.failure);
         return std::nullopt;
     }
     struct stat st {};
-    QByteArray bytes;
-    if (::fstat(fd, &st) != 0) {
-        *failure = QStringLiteral("%1: %2").arg(path, errnoText());
-    } else if (!S_ISREG(st.st_mode)) {
-        *failure = QStringLiteral("%1 is not a regular file").arg(path);
-    } else if (st.st_uid != ::geteuid() && ::geteuid() != 0) { // root may read a service's token
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        *failure = QStringLiteral("%1 changed while it was read").arg(path);
+        return std::nullopt;
+    }
+    if (st.st_uid != ::geteuid() && ::geteuid() != 0) { // root may read a service's token
         *failure = QStringLiteral("%1 belongs to another user").arg(path);
-    } else if ((st.st_mode & 077) != 0) {
+        return std::nullopt;
+    }
+    if ((st.st_mode & 077) != 0) {
         *failure = QStringLiteral("%1 can be read by others (mode %2); remove it or make it 600")
                        .arg(path)
                        .arg(st.st_mode & 0777, 3, 8, QLatin1Char('0'));
-    } else if (st.st_size > MaxPrivateFile) {
-        *failure = QStringLiteral("%1 is too large to be ours").arg(path);
-    } else {
-        bytes.resize(st.st_size);
-        qint64 done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            done += n;
-        }
-        bytes.truncate(done);
-        ::close(fd);
-        return bytes;
+        return std::nullopt;
     }
-    ::close(fd);
-    return std::nullopt;
+    return c.bytes;
 }
 
 std::optional<QString> writePrivateFile(const QString &path, const QByteArray &bytes)
@@ -100,32 +87,21 @@ std::optional<QString> writePrivateFile(const QString &path, const QByteArray &b
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
         return QStringLiteral("cannot make the folder %1").arg(info.absolutePath());
-    struct stat st {};
+    if (const std::optional<QString> why = file::notARegularFile(path))
+        return QStringLiteral("%1: %2; it is left as it is").arg(path, *why);
+    // The shared unit replaces a file keeping its mode: a file of mode 600 is made first when none is
+    // there, and one open to others is removed and made again, so the token is never readable by others.
     const QByteArray name = QFile::encodeName(path);
-    if (::lstat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode))
-        return QStringLiteral("%1 is not a regular file; it is left as it is").arg(path);
-    // A new file of mode 600 beside it, then one rename: the old file stays whole until the new one is.
-    const QByteArray temporary = name + ".new-" + QByteArray::number(::getpid());
-    ::unlink(temporary.constData());
-    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
+    struct stat st {};
+    if (::lstat(name.constData(), &st) == 0 && (st.st_mode & 077) != 0 && ::unlink(name.constData()) != 0)
+        return QStringLiteral("cannot replace %1: %2").arg(path, errnoText());
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+    else if (errno != EEXIST)
         return QStringLiteral("cannot write %1: %2").arg(path, errnoText());
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    const bool ok = done == bytes.size() && ::fsync(fd) == 0;
-    ::close(fd);
-    if (!ok || ::rename(temporary.constData(), name.constData()) != 0) {
-        const QString why = errnoText();
-        ::unlink(temporary.constData());
-        return QStringLiteral("cannot write %1: %2").arg(path, why);
-    }
+    if (const std::optional<QString> failure = file::replace(path, bytes))
+        return QStringLiteral("%1 %2").arg(path, *failure);
     return std::nullopt;
 }
 
