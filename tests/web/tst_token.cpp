@@ -45,7 +45,7 @@ void tst_Token::refused_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("reason");
     QTest::newRow("a link to a token") << "link"
-                                       << "is a link";
+                                       << "symbolic link";
     QTest::newRow("a directory") << "directory"
                                  << "not a regular file";
     QTest::newRow("a FIFO") << "fifo"
