@@ -163,6 +163,12 @@ def main():
         assert [(t["accepted"], t["location"]) for t in sends] == [(True, 2), (True, 5)], sends
         assert sends[0]["shows"] == "GP RMC field 7", sends[0]
         assert sends[1]["instrument"] == "NX20/40 ENGINE RPM", sends[1]
+        # Each command is logged with the address it came from.
+        serve.send_signal(signal.SIGTERM)
+        _, log = serve.communicate(timeout=60)
+        log = log.decode()
+        assert "POST /api/send from 127.0.0.1: 202" in log, log
+        assert log.count("POST /api/continue from 127.0.0.1: 200") == 2, log
         print(f"ok: the page sent locations 2 and 5 at 390x844; first load {first} bytes; "
               f"screenshot in {out_dir}/page-390x844.png")
     finally:
