@@ -4,6 +4,7 @@
 #include "cli/sentence.h"
 #include "cli/verbs.h"
 #include "serial/devicepath.h"
+#include "serial/portmap.h"
 
 #include <QCommandLineParser>
 
@@ -15,7 +16,9 @@ const QList<Verb> &verbs()
     static const QList<Verb> table = {
         {"frames", frames, "prints the ten frames of a send, one a line, as hexadecimal bytes"},
         {"send", send, "sends them at 4800 baud, 8 data bits, no parity, 1 stop bit, one byte every 50 ms"},
-        {"ports", ports, "lists the COM port numbers 1 to 16 that name a device on this computer"},
+        {"ports", ports,
+         QStringLiteral("lists the COM port numbers 1 to %1 that name a device on this computer")
+             .arg(serial::MaxPortNumber)},
         {"plan", plan, "checks, shows, sends or extends a display plan: a whole display in one file"},
         {"decode", decode, "says what a captured frame configures and whether its check byte is right"},
         {"listen", listen, "shows which talkers, sentences and fields the NMEA bus carries"},
@@ -47,11 +50,12 @@ QString usageText()
         "  mdconfig-cli --help | --version\n"
         "\n");
     for (const Verb &verb : verbs())
-        text += QString::fromLatin1(verb.name).leftJustified(9) + QString::fromLatin1(verb.summary) + '\n';
+        text += QString::fromLatin1(verb.name).leftJustified(9) + verb.summary + '\n';
     text += '\n' + sentenceOptionsHelp() +
-            QStringLiteral("--port                a COM port number, 1 to 16 (see ports; MDCONFIG_COM<n> "
-                           "overrides)\n"
-                           "--device              a device path, such as /dev/ttyUSB0\n"
+            QStringLiteral("--port                a COM port number, 1 to %1 (see ports; MDCONFIG_COM<n> "
+                           "overrides)\n")
+                .arg(serial::MaxPortNumber) +
+            QStringLiteral("--device              a device path, such as /dev/ttyUSB0\n"
                            "\n"
                            "Each option is given once. Exit status: 0 done, 1 the send failed, 2 bad "
                            "arguments.\n");

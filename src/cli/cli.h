@@ -5,13 +5,14 @@
 #include "cli/command.h"
 
 #include <QList>
+#include <QString>
 
 namespace cli {
 
 struct Verb {
     const char *name;
     Command command;
-    const char *summary; // one line for --help
+    QString summary; // one line for --help
 };
 
 // Every verb the command line knows, in the order --help lists them.

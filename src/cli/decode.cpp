@@ -5,6 +5,7 @@
 #include "frame/decoder.h"
 #include "frame/sentencebytes.h"
 #include "plan/plan.h"
+#include "vocabulary/products.h"
 #include "vocabulary/vocabulary.h"
 
 #include <QJsonArray>
@@ -51,7 +52,7 @@ QString productsText(const QList<int> &products)
 {
     QStringList names;
     for (int p : products)
-        names << QStringLiteral("%1 (%2)").arg(p).arg(plan::productCaption(p));
+        names << QStringLiteral("%1 (%2)").arg(p).arg(vocabulary::productCaption(p));
     return names.join(QStringLiteral(" or "));
 }
 

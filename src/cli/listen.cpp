@@ -5,7 +5,9 @@
 
 #include "bus/report.h"
 #include "serial/devicepath.h"
+#include "serial/portmap.h"
 #include "serial/receiveport.h"
+#include "serial/serialport.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -19,7 +21,7 @@ const char *const HelpText =
     "Shows which talker IDs, sentences and fields the NMEA 0183 bus carries. Field N is the value after the\n"
     "Nth comma: the number to choose in \"Commas\".\n"
     "\n"
-    "  --port N        a COM port number, 1 to 16 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
+    "  --port N        a COM port number, 1 to %1 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
     "  --device PATH   a device path, such as /dev/ttyUSB0\n"
     "  --baud B        4800 (default) or 38400\n"
     "  --seconds S     stop after S seconds (default: at Ctrl-C, or when the output closes)\n"
@@ -30,7 +32,7 @@ const char *const HelpText =
 
 struct Listening {
     Target target;
-    int baud = 4800;
+    int baud = serial::LineBaud;
     int seconds = 0; // 0: until stopped
     bool json = false;
 };
@@ -48,7 +50,7 @@ std::optional<Listening> parse(const QStringList &arguments, Io &io)
                                                        QStringLiteral("one JSON object per sentence"))});
     p.parse(arguments, 0);
     if (p.helpAsked()) {
-        io.out << HelpText << Qt::flush;
+        io.out << QString::fromLatin1(HelpText).arg(serial::MaxPortNumber) << Qt::flush;
         return std::nullopt;
     }
     Listening o;

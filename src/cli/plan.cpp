@@ -5,7 +5,9 @@
 #include "cli/verbs.h"
 #include "plan/plansend.h"
 #include "serial/devicepath.h"
+#include "serial/portmap.h"
 #include "serial/qtserialport.h"
+#include "vocabulary/products.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -55,7 +57,7 @@ const char *const HelpText =
     "send     checks the plan and sends nothing unless it is clean; then sends location after location at\n"
     "         4800 baud, one byte every 50 ms, ten repetitions each, and says which were sent; Ctrl-C\n"
     "         stops it after the byte on the wire\n"
-    "  --port N        a COM port number, 1 to 16 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
+    "  --port N        a COM port number, 1 to %1 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
     "  --device PATH   a device path, such as /dev/ttyUSB0\n"
     "  --gap SECONDS   pause between two locations (default 1; 0 for none)\n"
     "  --confirm       wait for Enter before each location, for a display that must be put back into\n"
@@ -84,7 +86,7 @@ QString fileArgument(const QString &verb, const Options &o)
 bool helped(const Options &o, Io &io)
 {
     if (o.helpAsked())
-        io.out << HelpText;
+        io.out << QString::fromLatin1(HelpText).arg(serial::MaxPortNumber);
     return o.helpAsked();
 }
 
@@ -124,7 +126,7 @@ int planCheck(const QStringList &arguments, Io &io)
         return Usage;
     }
     io.out << serial::printable(path) << ": a clean plan for product " << p->product << " ("
-           << plan::productCaption(p->product) << "), ";
+           << vocabulary::productCaption(p->product) << "), ";
     if (p->locations.isEmpty())
         io.out << "no location yet; add them with mdconfig-cli plan export or as [location.N] tables\n";
     else
@@ -293,7 +295,7 @@ int planExport(const QStringList &arguments, Io &io)
     if (iconLeftOut(d))
         throw UsageError{QStringLiteral("--icon: product %1 (%2) shows no icon; icons are for product %3")
                              .arg(product)
-                             .arg(plan::productCaption(product), plan::iconProducts())};
+                             .arg(vocabulary::productCaption(product), vocabulary::iconProducts())};
 
     bool notAPlanFile = false;
     if (const std::optional<QString> failure = plan::appendLocation(path, l, product, &notAPlanFile)) {
@@ -316,7 +318,7 @@ int plan(const QStringList &arguments, Io &io)
         if (verb.isEmpty())
             throw UsageError{QStringLiteral("plan: a verb is missing; valid verbs: ") +
                              Verbs.join(QStringLiteral(", "))};
-        io.out << HelpText;
+        io.out << QString::fromLatin1(HelpText).arg(serial::MaxPortNumber);
         return Ok;
     }
     const QStringList rest = arguments.mid(1);

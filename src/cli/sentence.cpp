@@ -59,7 +59,7 @@ bool typeLeftOut(const plan::Location &l)
 
 bool iconLeftOut(const Described &d)
 {
-    return d.location.icon != 0 && !plan::showsIcons(d.product);
+    return d.location.icon != 0 && !vocabulary::showsIcons(d.product);
 }
 
 frame::SentenceBytes composeFromOptions(const Options &o, QTextStream &err)
@@ -68,8 +68,8 @@ frame::SentenceBytes composeFromOptions(const Options &o, QTextStream &err)
     // As in the window, these go unsent; the user who typed them is told so.
     if (iconLeftOut(d))
         err << "mdconfig-cli: note: --icon is not sent: product " << d.product << " ("
-            << plan::productCaption(d.product) << ") shows no icon; icons are for product "
-            << plan::iconProducts() << '\n';
+            << vocabulary::productCaption(d.product) << ") shows no icon; icons are for product "
+            << vocabulary::iconProducts() << '\n';
     if (o.has(QStringLiteral("--type")) && typeLeftOut(d.location))
         err << "mdconfig-cli: note: --type is not sent: it applies to XDR sentences only\n";
     err.flush();

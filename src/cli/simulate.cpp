@@ -5,6 +5,7 @@
 #include "plan/plan.h"
 #include "serial/pseudoterminal.h"
 #include "serial/receiveport.h"
+#include "serial/serialport.h"
 #include "sim/display.h"
 
 #include <QDateTime>
@@ -121,7 +122,7 @@ int simulate(const QStringList &arguments, Io &io)
     } else {
         auto device = std::make_unique<serial::QtReceivePort>();
         where = o.value(QStringLiteral("--device"));
-        if (!device->open(where, 4800)) {
+        if (!device->open(where, serial::LineBaud)) {
             io.err << "mdconfig-cli: cannot open " << device->errorString() << '\n' << Qt::flush;
             return Failed;
         }

@@ -8,6 +8,11 @@ namespace frame {
 
 using Clock = std::chrono::steady_clock;
 
+// The display's pacing, for sending and for the simulated display alike: each byte has a 50 ms slot from the
+// start of its write, and each repetition is preceded by 100 ms of silence.
+inline constexpr std::chrono::microseconds ByteSlot = std::chrono::milliseconds(50);
+inline constexpr std::chrono::microseconds RepetitionPause = std::chrono::milliseconds(100);
+
 // Processes events until the clock reaches the deadline; never returns before it.
 void waitUntil(Clock::time_point deadline);
 

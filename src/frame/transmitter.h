@@ -12,8 +12,8 @@
 namespace frame {
 
 struct Pacing {
-    std::chrono::microseconds pause{100'000}; // before each repetition
-    std::chrono::microseconds slot{50'000};   // per byte, from the start of its write
+    std::chrono::microseconds pause = RepetitionPause; // before each repetition
+    std::chrono::microseconds slot = ByteSlot;         // per byte, from the start of its write
     // The clock the waits are measured on, and the wait itself: the steady clock and the event loop, or a
     // test's own clock, on which the schedule can be checked to the microsecond.
     std::function<Clock::time_point()> now = &Clock::now;

@@ -3,6 +3,7 @@
 #include "file/regularfile.h"
 #include "frame/composer.h"
 #include "serial/devicepath.h"
+#include "vocabulary/products.h"
 #include "vocabulary/vocabulary.h"
 
 #include <QHash>
@@ -14,6 +15,11 @@
 #include <utility>
 
 namespace plan {
+
+using vocabulary::iconProducts;
+using vocabulary::productCaption;
+using vocabulary::showsIcons;
+
 namespace {
 
 using vocabulary::List;
@@ -511,28 +517,6 @@ ReadResult readPlan(const QString &path)
         return r;
     }
     return parsePlan(c.bytes, path);
-}
-
-QString productCaption(int product)
-{
-    return product >= 0 && product < ProductCount ? QString::fromLatin1(vocabulary::product(product).caption)
-                                                  : QString();
-}
-
-bool showsIcons(int product)
-{
-    return product >= 0 && product < ProductCount && vocabulary::product(product).sendsIconByte;
-}
-
-// "2 (MD90  Ver 1.3 +)": the products whose frames carry an icon byte, for messages.
-QString iconProducts()
-{
-    QStringList shown;
-    for (int p = 0; p < ProductCount; ++p) {
-        if (showsIcons(p))
-            shown << QStringLiteral("%1 (%2)").arg(p).arg(productCaption(p));
-    }
-    return shown.join(QStringLiteral(", "));
 }
 
 QString validValues(Value kind)

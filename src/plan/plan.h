@@ -73,10 +73,6 @@ ReadResult readPlan(const QString &path);
 enum class Value { Product, Talker, Sentence, Field, Type, Instrument, Icon, Location };
 std::optional<int> lookup(Value kind, const QString &text, QString *valid);
 QString validValues(Value kind);
-QString productCaption(int product);
-// Whether the product's frames carry an icon byte, and those products for a message: "2 (MD90  Ver 1.3 +)".
-bool showsIcons(int product);
-QString iconProducts();
 
 // What the location shows: "GP RMC field 7, icon KT", "II XDR field 3 type C - Temperature, Degrees C".
 QString shows(const Location &location, int product);

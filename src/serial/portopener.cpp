@@ -1,8 +1,7 @@
 #include "serial/portopener.h"
 
 #include "serial/portmap.h"
-
-#include <QRegularExpression>
+#include "vocabulary/number.h"
 
 #include <cmath>
 
@@ -44,13 +43,9 @@ std::optional<std::int16_t> parseAnswer(const QString &answer)
         if (c != QLatin1Char(' ') && c != QLatin1Char('\t'))
             compact += c;
     }
-    static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)"));
-    const QRegularExpressionMatch match = number.match(compact);
-    double value = 0;
-    if (match.hasMatch())
-        value = match.captured(0).toDouble();
-    // Half to the even neighbour: 4.5 gives 4, 5.5 gives 6.
-    const double rounded = std::nearbyint(value);
+    // No number at the start reads as 0, "None".
+    const std::optional<vocabulary::LeadingNumber> number = vocabulary::leadingNumber(compact);
+    const double rounded = number ? number->value : 0;
     if (!std::isfinite(rounded) || rounded < 0 || rounded > MaxPortNumber)
         return std::nullopt;
     return std::int16_t(rounded);

@@ -1,6 +1,7 @@
 #include "serial/qtserialport.h"
 
 #include "serial/devicepath.h"
+#include "serial/lockfile.h"
 
 #include <QFileInfo>
 #include <QMetaObject>
@@ -63,13 +64,18 @@ QString busyMessage(const QString &shown)
 
 } // namespace
 
-std::optional<QString> openExclusive(QSerialPort &port, const QString &device, QIODevice::OpenMode mode)
+std::optional<QString> openExclusive(QSerialPort &port, const QString &device, QIODevice::OpenMode mode,
+                                     const QString &lockDirectory)
 {
     const QString shown = shownDevice(device);
     // Open the device node itself, so that every name for one device meets the same lock file.
     const QString node = deviceNode(device);
     if (node.isEmpty())
         return describeOpenError(QSerialPort::DeviceNotFoundError, device, systemError(ENOENT), shown);
+    // Qt's serial port would take over a lock file of another running program and name no file it cannot
+    // read, so the lock file is judged first.
+    if (const std::optional<QString> locked = checkLockFile(node, shown, lockDirectory))
+        return locked;
     port.setPortName(node);
     if (!port.open(mode)) {
         const QSerialPort::SerialPortError error = port.error();
@@ -150,12 +156,13 @@ bool QtSerialPort::open(const QString &device)
     }
     m_opening = true;
     m_port.setReadBufferSize(4096);
-    if (const std::optional<QString> refused = openExclusive(m_port, device, QIODevice::ReadWrite)) {
+    if (const std::optional<QString> refused =
+            openExclusive(m_port, device, QIODevice::ReadWrite, m_lockDirectory)) {
         m_error = *refused;
         m_opening = false;
         return false;
     }
-    if (const std::optional<QString> refused = setLine(m_port, QSerialPort::Baud4800, m_shown)) {
+    if (const std::optional<QString> refused = setLine(m_port, LineBaud, m_shown)) {
         m_error = *refused;
         m_opening = false;
         return false;

@@ -8,6 +8,10 @@
 
 namespace serial {
 
+// The display's line in programming mode, for sending, listening and the simulated display; the other line
+// settings (8 data bits, no parity, 1 stop bit, no flow control) go with it wherever a port is opened.
+inline constexpr int LineBaud = 4800;
+
 class SerialPort {
 public:
     virtual ~SerialPort();

@@ -1,10 +1,11 @@
 #include "settings/settings.h"
 
 #include "file/regularfile.h"
+#include "serial/portmap.h"
+#include "vocabulary/number.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <cmath>
@@ -48,14 +49,11 @@ QList<QByteArray> numbers(const QByteArray &content, int wanted)
 // A whole decimal number in range, rounded half to even as the number rules of the file's format have it.
 std::optional<long> readNumber(const QByteArray &token, long low, long high)
 {
-    static const QRegularExpression decimal(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)$"));
     const QString text = QString::fromLatin1(token).trimmed();
-    if (!decimal.match(text).hasMatch())
+    const std::optional<vocabulary::LeadingNumber> n = vocabulary::leadingNumber(text);
+    if (!n || n->length != text.size() || !std::isfinite(n->value) || n->value < low || n->value > high)
         return std::nullopt;
-    const double value = std::nearbyint(text.toDouble());
-    if (!std::isfinite(value) || value < low || value > high)
-        return std::nullopt;
-    return long(value);
+    return long(n->value);
 }
 
 } // namespace
@@ -71,7 +69,7 @@ Settings parseSettings(const QByteArray &content)
         }
     }
     if (values.size() > 1) {
-        if (const auto port = readNumber(values[1], 0, 16))
+        if (const auto port = readNumber(values[1], 0, serial::MaxPortNumber))
             s.ComPortNumber = std::int16_t(*port);
     }
     return s;

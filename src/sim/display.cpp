@@ -3,6 +3,7 @@
 #include "file/regularfile.h"
 #include "frame/sentencebytes.h"
 #include "plan/plan.h"
+#include "vocabulary/products.h"
 #include "vocabulary/vocabulary.h"
 
 #include <QFileInfo>
@@ -19,6 +20,20 @@ QString frameLengthText(bool iconByte)
 {
     return iconByte ? QStringLiteral("11-byte frames (with an icon byte)")
                     : QStringLiteral("10-byte frames (no icon byte)");
+}
+
+// "10-byte frames": the frames of a product, as long as those of the products sent alike.
+QString alikeFrames(int product)
+{
+    const bool iconByte = vocabulary::showsIcons(product);
+    return QStringLiteral("%1-byte frames").arg(iconByte ? frame::IconFrameLength : frame::FrameLength);
+}
+
+// "0 and 1": the products whose frames are those of this product.
+QString alikeProducts(int product, const char *conjunction)
+{
+    return vocabulary::productNumbers(vocabulary::productsSentAlike(vocabulary::showsIcons(product)),
+                                      QString::fromLatin1(conjunction));
 }
 
 plan::Location toLocation(const frame::DecodedFrame &d)
@@ -136,12 +151,12 @@ Verdict Display::take(const Send &send)
     }
 
     const bool iconByte = v.configuration.hasIconByte;
-    if (v.rejection.isEmpty() && m_product >= 0 && plan::showsIcons(m_product) != iconByte) {
+    if (v.rejection.isEmpty() && m_product >= 0 && vocabulary::showsIcons(m_product) != iconByte) {
         if (m_productGiven) {
             v.rejection = QStringLiteral("%1 are not for product %2 (%3), which this display is")
                               .arg(frameLengthText(iconByte))
                               .arg(m_product)
-                              .arg(plan::productCaption(m_product));
+                              .arg(vocabulary::productCaption(m_product));
         } else {
             v.rejection = QStringLiteral("%1 after sends of %2: one display is one product (give --product "
                                          "to say which)")
@@ -154,7 +169,8 @@ Verdict Display::take(const Send &send)
         ++m_accepted;
         if (m_product < 0) {
             m_product = v.configuration.products.value(0, -1); // the first the frame's length fits
-            m_productAssumed = !iconByte;                      // products 0 and 1 are sent alike
+            // Frames of this length may be sent alike to more than one product.
+            m_productAssumed = vocabulary::productsSentAlike(iconByte).size() > 1;
         }
         std::optional<LocationState> &state = m_locations[std::size_t(v.configuration.location - 1)];
         const int sends = state ? state->sends : 0;
@@ -176,9 +192,10 @@ QString Display::table() const
     if (m_product < 0)
         product = QStringLiteral("product not known until a send is taken");
     else if (m_productAssumed)
-        product = QStringLiteral("10-byte frames: product 0 or 1");
+        product =
+            QStringLiteral("%1: product %2").arg(alikeFrames(m_product), alikeProducts(m_product, "or"));
     else
-        product = QStringLiteral("product %1 (%2)").arg(m_product).arg(plan::productCaption(m_product));
+        product = QStringLiteral("product %1 (%2)").arg(m_product).arg(vocabulary::productCaption(m_product));
     QString t = QStringLiteral("Simulated display, %1\n").arg(product);
     t += QStringLiteral("loc  ") + QStringLiteral("shows").leftJustified(ShowsWidth) +
          QStringLiteral(" sends\n");
@@ -275,9 +292,15 @@ QString Display::planText() const
         return {};
     QString t = QStringLiteral("# What a simulated display took (mdconfig-cli simulate).\n");
     if (m_productAssumed) {
-        t += QStringLiteral("# 10-byte frames are sent alike to products 0 and 1: product 0 is assumed; "
-                            "write 1 for an %1.\n")
-                 .arg(vocabulary::productName(1));
+        QStringList others;
+        for (int p : vocabulary::productsSentAlike(vocabulary::showsIcons(m_product))) {
+            if (p != m_product)
+                others << QStringLiteral("write %1 for an %2")
+                              .arg(QString::number(p), vocabulary::productName(p));
+        }
+        t += QStringLiteral("# %1 are sent alike to products %2: product %3 is assumed; %4.\n")
+                 .arg(alikeFrames(m_product), alikeProducts(m_product, "and"), QString::number(m_product),
+                      others.join(QStringLiteral(", or ")));
     }
     t += plan::productText(m_product);
     for (const std::optional<LocationState> &state : m_locations) {

@@ -4,6 +4,7 @@
 // is handed each repetition's bytes.
 #pragma once
 
+#include "frame/pacing.h"
 #include "frame/sentencebytes.h"
 
 #include <QByteArray>
@@ -23,8 +24,8 @@ using namespace std::chrono_literals;
 
 // The display's pacing: bytes one 50 ms slot apart, and a pause of 100 ms before each repetition, so the
 // first byte of a repetition starts 150 ms after the last byte of the previous one.
-inline constexpr Micros Slot = 50ms;
-inline constexpr Micros Pause = 100ms;
+inline constexpr Micros Slot = frame::ByteSlot;
+inline constexpr Micros Pause = frame::RepetitionPause;
 // A gap this long ends a repetition that has its ten bytes: halfway between a slot (50 ms) and a slot with
 // its pause (150 ms). Before the tenth byte only a gap of a slot and a pause, less the tolerance, ends it,
 // so a byte read up to 60 ms late does not cut its repetition in two.

@@ -21,14 +21,14 @@ const QList<ControlSpec> &portDialogLayout()
         struct Row {
             int left, top, width, height, tab;
         };
-        const Row rows[16] = {
+        const Row rows[serial::MaxPortNumber] = {
             {2415, 210, 1170, 225, 1},  {2400, 630, 1170, 225, 2},  {2400, 1050, 1170, 225, 3},
             {2400, 1460, 1170, 225, 4}, {3500, 210, 1170, 200, 5},  {3500, 630, 1170, 200, 6},
             {3500, 1050, 1170, 200, 7}, {3500, 1460, 1170, 200, 8}, {4585, 210, 1050, 225, 18},
             {4585, 630, 1050, 225, 17}, {4585, 1050, 930, 225, 16}, {4585, 1460, 930, 225, 15},
             {5665, 210, 1170, 200, 14}, {5665, 630, 1170, 200, 13}, {5665, 1050, 1170, 200, 12},
             {5665, 1460, 1170, 200, 11}};
-        for (int n = 1; n <= 16; ++n) {
+        for (int n = 1; n <= serial::MaxPortNumber; ++n) {
             const Row &r = rows[n - 1];
             t.append({QStringLiteral("optComm(%1)").arg(n),
                       Kind::OptionButton,

@@ -2,7 +2,9 @@
 // settings file, the program values and the command line. Adding a product is one row here.
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
@@ -38,6 +40,16 @@ static_assert(settingsValuesDistinct(), "two products would be stored alike");
 const Product &product(int index);
 // The option index of the product stored as value; -1 when no product is.
 int productForSettingsValue(int value);
+// The caption at an option index; empty for a number that names no product.
+QString productCaption(int index);
+// Whether the product's frames carry the icon byte; false for a number that names no product.
+bool showsIcons(int index);
+// "2 (MD90  Ver 1.3 +)": the products whose frames carry an icon byte, for messages.
+QString iconProducts();
+// The products whose frames are sent alike: those that send the icon byte, or those that do not.
+QList<int> productsSentAlike(bool iconByte);
+// Product numbers for a message: "0", "0 and 1", "0, 1 and 2" (with "or" for conjunction "or").
+QString productNumbers(const QList<int> &products, const QString &conjunction);
 // The caption with its runs of blanks made single, for one-line messages: "MD90 Ver 1.0, 1.1, 1.2".
 QString productName(int index);
 
