@@ -149,8 +149,8 @@ QJsonObject listsJson()
     QJsonArray products;
     for (int p = 0; p < plan::ProductCount; ++p)
         products.append(QJsonObject{{QStringLiteral("index"), p},
-                                    {QStringLiteral("caption"), plan::productCaption(p)},
-                                    {QStringLiteral("icons"), plan::showsIcons(p)}});
+                                    {QStringLiteral("caption"), vocabulary::productCaption(p)},
+                                    {QStringLiteral("icons"), vocabulary::showsIcons(p)}});
     QJsonArray xdrLetters;
     for (int i = 0; i < vocabulary::TransducerCount; ++i)
         xdrLetters.append(vocabulary::xdrCode(i).value_or(QString()));
