@@ -1,6 +1,6 @@
 // Sends one send of each frame length through a socat pseudo-terminal pair with the real pacing and prints
 // how long it took against its floor, how far apart the receiver saw the bytes, and the sender's CPU time.
-#include "frame/composer.h"
+#include "frame/configuration.h"
 #include "frame/transmitter.h"
 #include "serial/qtserialport.h"
 #include "support/ptypair.h"
@@ -36,8 +36,7 @@ bool measure(bool md90v13)
         return false;
     }
     frame::SentenceBytes s;
-    std::int16_t icon = 9;
-    frame::composeStandard({15, 59, 4, 0, 2}, vocabulary::Products[md90v13 ? 2 : 0], icon, s);
+    frame::encode({3, frame::Standard{15, 59, 5}, 9}, vocabulary::Products[md90v13 ? 2 : 0], s);
     const int frameLength = md90v13 ? 11 : 10;
 
     const double cpuBefore = threadCpuSeconds();

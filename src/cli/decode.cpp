@@ -30,7 +30,7 @@ const char *const HelpText =
     "          \"24 32 47 50 52 4D 43 05 35 7B\"; spaces are optional, and several arguments are joined.\n"
     "          A captured stream of several frames is split into its frames.\n"
     "--json    one JSON object per frame: frame, bytes, location, kind, talker, sentence, sentCode, field,\n"
-    "          type, instrument, icon, products, check (first, repeat or wrong), valid, problems\n"
+    "          type, instrument, icon, shows, products, check (first, repeat or wrong), valid, problems\n"
     "\n"
     "Exit status: 0 every frame is valid, 1 a frame is not valid (what is wrong is said), 2 the input is\n"
     "not hexadecimal or no bytes were given.\n";
@@ -56,32 +56,14 @@ QString productsText(const QList<int> &products)
     return names.join(QStringLiteral(" or "));
 }
 
-QJsonValue entryOrNull(List list, int position)
-{
-    return position >= 0 ? QJsonValue(vocabulary::entries(list).at(position)) : QJsonValue();
-}
-
 QJsonObject toJson(const frame::DecodedFrame &d, int number)
 {
-    QJsonObject o;
+    QJsonObject o = d.configurationJson();
     o.insert(QStringLiteral("frame"), number);
     o.insert(QStringLiteral("bytes"), frame::toHex(d.bytes));
-    o.insert(QStringLiteral("location"), d.location > 0 ? QJsonValue(d.location) : QJsonValue());
-    o.insert(QStringLiteral("kind"), frame::kindName(d.kind));
     const bool standard = d.kind == frame::FrameKind::Standard || d.kind == frame::FrameKind::Xdr;
-    o.insert(QStringLiteral("talker"), standard ? entryOrNull(List::Talker, d.talker) : QJsonValue());
-    o.insert(QStringLiteral("sentence"),
-             standard ? entryOrNull(List::Identifier, d.identifier) : QJsonValue());
     o.insert(QStringLiteral("sentCode"),
              standard ? QJsonValue(QString::fromLatin1(d.bytes.mid(4, 3))) : QJsonValue());
-    o.insert(QStringLiteral("field"), standard && d.field > 0 ? QJsonValue(d.field) : QJsonValue());
-    o.insert(QStringLiteral("type"),
-             d.kind == frame::FrameKind::Xdr ? entryOrNull(List::Xdr, d.xdr) : QJsonValue());
-    o.insert(QStringLiteral("instrument"), d.kind == frame::FrameKind::Proprietary
-                                               ? entryOrNull(List::Instrument, d.instrument)
-                                               : QJsonValue());
-    o.insert(QStringLiteral("icon"),
-             d.icon >= 0 ? QJsonValue(frame::iconCaptions().at(d.icon)) : QJsonValue());
     QJsonArray products;
     for (int p : d.products)
         products.append(p);
@@ -95,13 +77,13 @@ QJsonObject toJson(const frame::DecodedFrame &d, int number)
 void printText(QTextStream &out, const frame::DecodedFrame &d, int number)
 {
     out << "frame " << number << ": " << frame::toHex(d.bytes) << '\n';
-    if (d.location > 0)
-        out << "  memory location: " << d.location << '\n';
+    if (d.configuration.location > 0)
+        out << "  memory location: " << d.configuration.location << '\n';
     if (d.kind != frame::FrameKind::Unknown) {
         out << "  shows: " << d.shows();
         const QString sent = QString::fromLatin1(d.bytes.mid(4, 3));
-        if (d.kind != frame::FrameKind::Proprietary && d.identifier >= 0 &&
-            vocabulary::entries(List::Identifier).at(d.identifier) != sent)
+        const frame::Standard *st = d.configuration.standard();
+        if (st && st->sentence >= 0 && vocabulary::entries(List::Identifier).at(st->sentence) != sent)
             out << " (sent as " << sent << ")";
         out << '\n';
     }

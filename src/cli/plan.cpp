@@ -53,7 +53,8 @@ const char *const HelpText =
     "what\n"
     "         is valid there\n"
     "frames   prints the ten frames of every location, in location order, each block headed by the location\n"
-    "         and what it shows; --json gives one JSON object per location (location, shows, frames)\n"
+    "         and what it shows; --json gives one JSON object per location (location, shows, kind,\n"
+    "         talker, sentence, field, type, instrument, icon, frames)\n"
     "send     checks the plan and sends nothing unless it is clean; then sends location after location at\n"
     "         4800 baud, one byte every 50 ms, ten repetitions each, and says which were sent; Ctrl-C\n"
     "         stops it after the byte on the wire\n"
@@ -107,7 +108,7 @@ QString locationList(const plan::Plan &p)
 {
     QList<int> numbers;
     for (const plan::Location &l : p.locations)
-        numbers << l.number;
+        numbers << l.location;
     return plan::locationRanges(numbers);
 }
 
@@ -147,6 +148,7 @@ int planFrames(const QStringList &arguments, Io &io)
         return Usage;
     if (p->locations.isEmpty())
         io.err << "mdconfig-cli: " << serial::printable(path) << " has no location yet, so no frames\n";
+    const vocabulary::Product &product = vocabulary::product(p->product);
     bool firstBlock = true;
     for (const plan::Location &l : p->locations) {
         const QList<QByteArray> all = plan::frames(p->product, l);
@@ -154,16 +156,15 @@ int planFrames(const QStringList &arguments, Io &io)
             QJsonArray hex;
             for (const QByteArray &f : all)
                 hex.append(frame::toHex(f));
-            const QJsonObject line{{QStringLiteral("location"), l.number},
-                                   {QStringLiteral("shows"), plan::shows(l, p->product)},
-                                   {QStringLiteral("frames"), hex}};
+            QJsonObject line = frame::toJson(l, product.sendsIconByte);
+            line.insert(QStringLiteral("frames"), hex);
             io.out << jsonLine(line) << '\n';
             continue;
         }
         if (!firstBlock)
             io.out << '\n';
         firstBlock = false;
-        io.out << "location " << l.number << ": " << plan::shows(l, p->product) << '\n';
+        io.out << "location " << l.location << ": " << frame::shows(l, product) << '\n';
         for (const QByteArray &f : all)
             io.out << frame::toHex(f) << '\n';
     }
@@ -208,7 +209,7 @@ int planSend(const QStringList &arguments, Io &io)
             QStringLiteral("%1 has no location yet; nothing was sent").arg(serial::printable(path))};
     int toSend = 0;
     for (const plan::Location &l : p->locations)
-        toSend += l.number >= options.from ? 1 : 0;
+        toSend += l.location >= options.from ? 1 : 0;
     if (toSend == 0)
         throw UsageError{QStringLiteral("--from: the plan has no location from %1 on; its locations: %2")
                              .arg(options.from)
@@ -228,12 +229,12 @@ int planSend(const QStringList &arguments, Io &io)
         events.confirm = [&](const plan::Location &l) {
             io.out << "Put the display into programming mode (hold UP and DOWN until it shows \"rdY\"), then "
                       "press Enter to send location "
-                   << l.number << "..." << Qt::endl;
+                   << l.location << "..." << Qt::endl;
             switch (readInputLine()) {
             case InputLine::Read:
                 return true;
             case InputLine::Ended:
-                io.err << "mdconfig-cli: standard input ended: no Enter for location " << l.number << '\n';
+                io.err << "mdconfig-cli: standard input ended: no Enter for location " << l.location << '\n';
                 return false;
             case InputLine::Interrupted:
                 return false;
@@ -242,7 +243,9 @@ int planSend(const QStringList &arguments, Io &io)
         };
     }
     events.starting = [&](const plan::Location &l) {
-        io.out << "location " << l.number << ": " << plan::shows(l, p->product) << '\n' << Qt::flush;
+        io.out << "location " << l.location << ": " << frame::shows(l, vocabulary::product(p->product))
+               << '\n'
+               << Qt::flush;
     };
     events.repetition = [&](const plan::Location &, int r) {
         ++repetitionsDone;
@@ -256,7 +259,7 @@ int planSend(const QStringList &arguments, Io &io)
     events.sent = [&](const plan::Location &l) {
         if (io.outIsTerminal)
             io.out << '\n';
-        io.out << "location " << l.number << " sent\n" << Qt::flush;
+        io.out << "location " << l.location << " sent\n" << Qt::flush;
     };
 
     serial::QtSerialPort port;
@@ -303,8 +306,8 @@ int planExport(const QStringList &arguments, Io &io)
         // A FILE that can hold no plan is refused as plan check refuses it.
         return notAPlanFile ? Usage : Failed;
     }
-    io.out << "location " << l.number << " (" << plan::shows(l, product) << ") added to "
-           << serial::printable(path) << '\n';
+    io.out << "location " << l.location << " (" << frame::shows(l, vocabulary::product(product))
+           << ") added to " << serial::printable(path) << '\n';
     return Ok;
 }
 

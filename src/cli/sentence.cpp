@@ -1,6 +1,5 @@
 #include "cli/sentence.h"
 
-#include "frame/composer.h"
 #include "vocabulary/products.h"
 
 namespace cli {
@@ -33,20 +32,21 @@ Described describedByOptions(const Options &o, const QString &kind)
     plan::Location &l = d.location;
     if (kind == QLatin1String("standard")) {
         o.refuse(ProprietaryOnly, QStringLiteral("to a standard sentence"));
-        l.talker = o.lookup(QStringLiteral("--talker"), Value::Talker);
-        l.identifier = o.lookup(QStringLiteral("--sentence"), Value::Sentence);
-        l.field = o.lookup(QStringLiteral("--field"), Value::Field);
-        l.xdr = o.lookupIfGiven(QStringLiteral("--type"), Value::Type).value_or(0);
+        frame::Standard st;
+        st.talker = o.lookup(QStringLiteral("--talker"), Value::Talker);
+        st.sentence = o.lookup(QStringLiteral("--sentence"), Value::Sentence);
+        st.field = o.lookup(QStringLiteral("--field"), Value::Field);
+        st.type = o.lookupIfGiven(QStringLiteral("--type"), Value::Type).value_or(0);
+        l.what = st;
     } else if (kind == QLatin1String("proprietary")) {
         o.refuse(StandardOnly, QStringLiteral("to a proprietary sentence"));
-        l.proprietary = true;
-        l.instrument = o.lookup(QStringLiteral("--instrument"), Value::Instrument);
+        l.what = frame::Instrument{o.lookup(QStringLiteral("--instrument"), Value::Instrument)};
     } else {
         throw UsageError{QStringLiteral("the kind of sentence is missing or unknown (\"%1\"); valid values: "
                                         "standard, proprietary")
                              .arg(kind)};
     }
-    l.number = o.lookup(QStringLiteral("--memory"), Value::Location);
+    l.location = o.lookup(QStringLiteral("--memory"), Value::Location);
     l.icon = o.lookupIfGiven(QStringLiteral("--icon"), Value::Icon).value_or(0);
     d.product = o.lookup(QStringLiteral("--product"), Value::Product);
     return d;
@@ -54,7 +54,7 @@ Described describedByOptions(const Options &o, const QString &kind)
 
 bool typeLeftOut(const plan::Location &l)
 {
-    return !l.proprietary && l.identifier != vocabulary::XdrPosition;
+    return l.standard() && !l.isXdr();
 }
 
 bool iconLeftOut(const Described &d)

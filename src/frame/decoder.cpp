@@ -41,11 +41,12 @@ void decodeStandard(DecodedFrame &d, const QByteArray &b)
 {
     const QString talker = text(b, 2, 2);
     const QString code = text(b, 4, 3);
-    d.talker = vocabulary::findTalkerCode(talker);
-    if (d.talker < 0)
+    Standard st;
+    st.talker = vocabulary::findTalkerCode(talker);
+    if (st.talker < 0)
         d.problems << QStringLiteral("the talker %1 is not in the Talker ID list").arg(quotedText(b, 2, 2));
-    d.identifier = vocabulary::findSentenceIDCode(code);
-    if (d.identifier < 0) {
+    st.sentence = vocabulary::findSentenceIDCode(code);
+    if (st.sentence < 0) {
         QString problem =
             QStringLiteral("the sentence code %1 is not sent for any entry of the Indentifier list")
                 .arg(quotedText(b, 4, 3));
@@ -58,73 +59,58 @@ void decodeStandard(DecodedFrame &d, const QByteArray &b)
     }
     const std::uint8_t six = std::uint8_t(b[7]);
     const std::uint8_t seven = std::uint8_t(b[8]);
-    const int n = int(seven) - 48;
-    d.kind = d.identifier == vocabulary::XdrPosition ? FrameKind::Xdr : FrameKind::Standard;
+    const int n = int(seven) - '0';
+    d.kind = st.sentence == vocabulary::XdrPosition ? FrameKind::Xdr : FrameKind::Standard;
     if (n >= 1 && n <= vocabulary::CommaCount)
-        d.field = n;
+        st.field = n;
     else
         d.problems << QStringLiteral(
                           "the field byte %1 names no field position (31 to 49 for fields 1 to 25)")
                           .arg(hexByte(seven));
     if (d.kind == FrameKind::Xdr) {
-        d.xdr = vocabulary::findXdrCode(QString(QChar::fromLatin1(char(six))));
-        if (d.xdr < 0)
+        st.type = vocabulary::findXdrCode(QString(QChar::fromLatin1(char(six))));
+        if (st.type < 0)
             d.problems << QStringLiteral("the transducer type byte %1 is not one of the type letters")
                               .arg(hexByte(six));
-    } else if (d.field != 0 && six != d.field) {
+    } else if (st.field != 0 && six != st.field) {
         d.problems << QStringLiteral(
                           "the comma count byte %1 does not match the field byte %2 (field %3 sends %4)")
                           .arg(hexByte(six), hexByte(seven))
-                          .arg(d.field)
-                          .arg(hexByte(std::uint8_t(d.field)));
+                          .arg(st.field)
+                          .arg(hexByte(std::uint8_t(st.field)));
     }
+    d.configuration.what = st;
 }
 
 void decodeProprietary(DecodedFrame &d, const QByteArray &b)
 {
     d.kind = FrameKind::Proprietary;
     const vocabulary::Instrument values{std::uint8_t(b[6]), std::uint8_t(b[7]), std::uint8_t(b[8])};
-    d.instrument = vocabulary::findInstrument(values);
-    if (d.instrument < 0)
+    const int instrument = vocabulary::findInstrument(values);
+    d.configuration.what = Instrument{instrument};
+    if (instrument < 0)
         d.problems << QStringLiteral("the values %1 %2 %3 belong to no Velmora instrument")
                           .arg(hexByte(values.first), hexByte(values.second), hexByte(values.third));
 }
 
 } // namespace
 
-QString kindName(FrameKind kind)
-{
-    static const char *const names[] = {"unknown", "standard", "xdr", "proprietary"};
-    return QString::fromLatin1(names[int(kind)]);
-}
-
 QString DecodedFrame::shows() const
 {
-    QString what;
-    const auto entry = [](List list, int p) {
-        return p >= 0 ? vocabulary::entries(list).at(p) : QStringLiteral("?");
-    };
-    switch (kind) {
-    case FrameKind::Unknown:
+    if (kind == FrameKind::Unknown)
         return QStringLiteral("nothing recognisable");
-    case FrameKind::Standard:
-        what = QStringLiteral("%1 %2 field %3")
-                   .arg(entry(List::Talker, talker), entry(List::Identifier, identifier))
-                   .arg(field);
-        break;
-    case FrameKind::Xdr:
-        what = QStringLiteral("%1 %2 field %3 type %4")
-                   .arg(entry(List::Talker, talker), entry(List::Identifier, identifier))
-                   .arg(field)
-                   .arg(entry(List::Xdr, xdr));
-        break;
-    case FrameKind::Proprietary:
-        what = entry(List::Instrument, instrument);
-        break;
-    }
-    if (hasIconByte)
-        what += QStringLiteral(", icon ") + (icon >= 0 ? iconCaptions().at(icon) : QStringLiteral("?"));
-    return what;
+    return frame::shows(configuration, hasIconByte);
+}
+
+QJsonObject DecodedFrame::configurationJson() const
+{
+    if (kind != FrameKind::Unknown)
+        return toJson(configuration, hasIconByte);
+    // Only the location can be known; a blank standard sentence gives null for every other entry.
+    QJsonObject o = toJson(Configuration{configuration.location, Standard{}, 0}, false);
+    o.insert(QStringLiteral("kind"), kindName(kind));
+    o.insert(QStringLiteral("shows"), shows());
+    return o;
 }
 
 DecodedFrame decodeFrame(const QByteArray &b)
@@ -144,7 +130,7 @@ DecodedFrame decodeFrame(const QByteArray &b)
     }
     const std::uint8_t memory = std::uint8_t(b[1]);
     if (memory >= '0' && memory < '0' + vocabulary::MemoryLocationCount)
-        d.location = memory - '0' + 1;
+        d.configuration.location = memory - '0' + 1;
     else
         d.problems << QStringLiteral("the memory byte %1 names no location (30 to 39 for locations 1 to 10)")
                           .arg(hexByte(memory));
@@ -160,15 +146,16 @@ DecodedFrame decodeFrame(const QByteArray &b)
             d.products << p;
     }
     if (d.hasIconByte) {
-        d.icon = findIconCode(std::uint8_t(b[9]));
-        if (d.icon < 0)
+        d.configuration.icon = findIconCode(std::uint8_t(b[9]));
+        if (d.configuration.icon < 0)
             d.problems << QStringLiteral("the icon byte %1 activates no icon").arg(hexByte(b[9]));
     }
 
     // The check bytes the sender computes for this body, by the sender's own rule.
     SentenceBytes sent;
     sent.MemoryChar = std::uint8_t(b[1]);
-    sent.MemoryKey = d.location != 0 ? memoryKey(d.location - 1) : 0;
+    const int location = d.configuration.location;
+    sent.MemoryKey = location != 0 ? memoryKey(location - 1) : 0;
     sent.Body1 = std::uint8_t(b[2]);
     sent.Body2 = std::uint8_t(b[3]);
     sent.Body3 = std::uint8_t(b[4]);
@@ -180,7 +167,7 @@ DecodedFrame decodeFrame(const QByteArray &b)
     const CheckBytes expected = checkBytes(sent);
     d.expectedFirst = expected.first;
     const std::uint8_t check = std::uint8_t(b[b.size() - 1]);
-    if (d.location != 0) {
+    if (location != 0) {
         d.expectedRepeat = expected.repeat;
         if (check == d.expectedFirst)
             d.check = CheckMatch::First;

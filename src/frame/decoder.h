@@ -2,7 +2,10 @@
 // Bytes in, a plain result out, so the command line, tests and a simulated display can all use it.
 #pragma once
 
+#include "frame/configuration.h"
+
 #include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -11,24 +14,16 @@
 
 namespace frame {
 
-enum class FrameKind { Unknown, Standard, Xdr, Proprietary };
-// The kind as scripts read it: "unknown", "standard", "xdr", "proprietary".
-QString kindName(FrameKind kind);
 // Which repetition the check byte fits: the first of a send, the nine that follow it, or neither.
 enum class CheckMatch { None, First, Repeat };
 
 struct DecodedFrame {
     QByteArray bytes;
-    FrameKind kind = FrameKind::Unknown;
-    int location = 0; // memory location 1 to 10; 0 when the memory character names none
-    // Standard and XDR frames: list positions (-1 when the code is in no list) and what they show.
-    int talker = -1;
-    int identifier = -1;
-    int field = 0;       // 1 to 25; 0 when the field byte names none
-    int xdr = -1;        // XDR frames only
-    int instrument = -1; // proprietary frames only
+    FrameKind kind = FrameKind::Unknown; // Unknown when the frame is too damaged to read what it shows
+    // What the frame shows, as far as it can be read: a location, field or entry the bytes name none of is
+    // 0 or -1, an icon byte that names no icon is icon -1.
+    Configuration configuration;
     bool hasIconByte = false;
-    int icon = -1; // index of the icon, -1 when there is no icon byte or it names no icon
     // The products such a frame is for: those that send the icon byte, or those that do not.
     QList<int> products;
     CheckMatch check = CheckMatch::None;
@@ -38,8 +33,11 @@ struct DecodedFrame {
 
     bool valid() const { return problems.isEmpty(); }
     // What the frame configures, as the lists show it: "GP RMC field 5", "II XDR field 3 type C", an
-    // instrument's name; with ", icon KT" when it carries an icon.
+    // instrument's name; with ", icon KT" when it carries an icon; "nothing recognisable" for an unknown
+    // kind.
     QString shows() const;
+    // The configuration's JSON object (see toJson); every key null but kind "unknown" for an unknown kind.
+    QJsonObject configurationJson() const;
 };
 
 // One frame: 10 bytes, or 11 with an icon byte. Any other length is decoded as far as it goes and named

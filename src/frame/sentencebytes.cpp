@@ -32,16 +32,6 @@ int findIcon(const QString &caption)
     return -1;
 }
 
-void applyIconRule(SentenceBytes &s, const vocabulary::Product &product, std::int16_t &iconIndex)
-{
-    if (product.sendsIconByte) {
-        s.IconCode = iconCode(iconIndex);
-    } else {
-        iconIndex = 0;
-        s.IconCode = 0;
-    }
-}
-
 CheckBytes checkBytes(const SentenceBytes &s)
 {
     std::uint8_t first = s.Body1 ^ s.Body2 ^ s.Body3 ^ s.Body4 ^ s.Body5 ^ s.Body6 ^ s.Body7;

@@ -1,4 +1,4 @@
-// The configuration frame a display learns one memory location from: the record both composers fill,
+// The configuration frame a display learns one memory location from: the record encode() fills,
 // the icon byte the MD90 from version 1.3 takes, the two check bytes and the ten repetitions of a send.
 #pragma once
 
@@ -65,10 +65,6 @@ const QStringList &iconCaptions();
 std::uint8_t iconCode(int iconIndex);
 // Index of the icon whose caption equals the text, ignoring case; -1 when none does.
 int findIcon(const QString &caption);
-
-// Applies the icon byte rule: for a product that takes an icon byte the chosen icon's code, otherwise no icon
-// byte and the chosen icon falls back to "None".
-void applyIconRule(SentenceBytes &s, const vocabulary::Product &product, std::int16_t &iconIndex);
 
 struct CheckBytes {
     std::uint8_t first;

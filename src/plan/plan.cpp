@@ -1,7 +1,6 @@
 #include "plan/plan.h"
 
 #include "file/regularfile.h"
-#include "frame/composer.h"
 #include "serial/devicepath.h"
 #include "vocabulary/products.h"
 #include "vocabulary/vocabulary.h"
@@ -312,7 +311,7 @@ private:
             return a.line != b.line ? a.line < b.line : a.column < b.column;
         });
         std::sort(m_result.plan.locations.begin(), m_result.plan.locations.end(),
-                  [](const Location &a, const Location &b) { return a.number < b.number; });
+                  [](const Location &a, const Location &b) { return a.location < b.location; });
         return m_result;
     }
 
@@ -382,7 +381,9 @@ private:
     void readLocation(int n, const toml::key &header, const toml::table &fields)
     {
         Location l;
-        l.number = n;
+        l.location = n;
+        frame::Standard standard;
+        int instrument = -1;
         l.line = int(header.source().begin.line);
         l.column = int(header.source().begin.column);
         const QString where = QStringLiteral("location %1: ").arg(n);
@@ -402,17 +403,17 @@ private:
                 hasTalker = true;
                 standardKey = standardKey ? standardKey : &key;
                 ok = (v = value(Value::Talker, node, where)) && ok;
-                l.talker = v.value_or(-1);
+                standard.talker = v.value_or(-1);
             } else if (name == QLatin1String("sentence")) {
                 hasSentence = true;
                 standardKey = standardKey ? standardKey : &key;
                 ok = (v = value(Value::Sentence, node, where)) && ok;
-                l.identifier = v.value_or(-1);
+                standard.sentence = v.value_or(-1);
             } else if (name == QLatin1String("field")) {
                 hasField = true;
                 standardKey = standardKey ? standardKey : &key;
                 ok = (v = value(Value::Field, node, where)) && ok;
-                l.field = v.value_or(0);
+                standard.field = v.value_or(0);
             } else if (name == QLatin1String("type")) {
                 standardKey = standardKey ? standardKey : &key;
                 typeNode = &node;
@@ -420,7 +421,7 @@ private:
             } else if (name == QLatin1String("instrument")) {
                 instrumentKey = &key;
                 ok = (v = value(Value::Instrument, node, where)) && ok;
-                l.instrument = v.value_or(-1);
+                instrument = v.value_or(-1);
             } else if (name == QLatin1String("icon")) {
                 ok = (v = value(Value::Icon, node, where)) && ok;
                 l.icon = v.value_or(0);
@@ -449,7 +450,7 @@ private:
             return;
         }
         if (instrumentKey) {
-            l.proprietary = true;
+            l.what = frame::Instrument{instrument};
         } else {
             if (!hasTalker && !hasSentence && !hasField && !typeNode) {
                 fault(at, QStringLiteral("%1shows nothing; give talker, sentence and field, or instrument")
@@ -466,19 +467,20 @@ private:
             missing(hasTalker, Value::Talker);
             missing(hasSentence, Value::Sentence);
             missing(hasField, Value::Field);
-            const bool xdr = l.identifier == vocabulary::XdrPosition;
-            if (typeNode && hasSentence && l.identifier >= 0 && !xdr) {
+            const bool xdr = standard.sentence == vocabulary::XdrPosition;
+            if (typeNode && hasSentence && standard.sentence >= 0 && !xdr) {
                 ok = false;
                 fault(typeKey->source().begin,
                       QStringLiteral("%1type applies only to the sentence XDR, not %2")
-                          .arg(where, vocabulary::entries(List::Identifier).at(l.identifier)));
+                          .arg(where, vocabulary::entries(List::Identifier).at(standard.sentence)));
             } else if (typeNode) {
                 const std::optional<int> v = value(Value::Type, *typeNode, where);
                 ok = v && ok;
-                l.xdr = v.value_or(-1);
+                standard.type = v.value_or(-1);
             } else if (xdr) {
                 missing(false, Value::Type);
             }
+            l.what = standard;
         }
         if (ok)
             m_result.plan.locations << l;
@@ -595,40 +597,10 @@ std::optional<int> lookup(Value kind, const QString &raw, QString *valid)
     return found;
 }
 
-QString shows(const Location &l, int product)
-{
-    QString what;
-    if (l.proprietary) {
-        what = vocabulary::entries(List::Instrument).value(l.instrument);
-    } else {
-        what = QStringLiteral("%1 %2 field %3")
-                   .arg(vocabulary::entries(List::Talker).value(l.talker),
-                        vocabulary::entries(List::Identifier).value(l.identifier))
-                   .arg(l.field);
-        if (l.identifier == vocabulary::XdrPosition)
-            what += QStringLiteral(" type ") + vocabulary::entries(List::Xdr).value(l.xdr);
-    }
-    if (showsIcons(product))
-        what += QStringLiteral(", icon ") + frame::iconCaptions().value(l.icon);
-    return what;
-}
-
 frame::SentenceBytes compose(int product, const Location &l)
 {
     frame::SentenceBytes s;
-    std::int16_t icon = std::int16_t(l.icon);
-    const vocabulary::Product &shown = vocabulary::product(product);
-    if (l.proprietary) {
-        frame::composeProprietary({l.instrument, l.number - 1}, shown, icon, s);
-    } else {
-        frame::StandardChoices c;
-        c.talker = l.talker;
-        c.identifier = l.identifier;
-        c.commas = l.field - 1;
-        c.xdr = std::max(l.xdr, 0);
-        c.memory = l.number - 1;
-        frame::composeStandard(c, shown, icon, s);
-    }
+    frame::encode(l, vocabulary::product(product), s);
     frame::fillCheckBytes(s);
     return s;
 }
@@ -648,17 +620,18 @@ QString productText(int product)
 
 QString locationText(const Location &l, int product)
 {
-    QString t = QStringLiteral("[location.%1]\n").arg(l.number);
-    if (l.proprietary) {
+    QString t = QStringLiteral("[location.%1]\n").arg(l.location);
+    if (const frame::Instrument *in = l.instrument()) {
         t += QStringLiteral("instrument = %1\n")
-                 .arg(quoted(vocabulary::entries(List::Instrument).value(l.instrument)));
+                 .arg(quoted(vocabulary::entries(List::Instrument).value(in->instrument)));
     } else {
-        t += QStringLiteral("talker = %1\n").arg(quoted(vocabulary::entries(List::Talker).value(l.talker)));
+        const frame::Standard &st = *l.standard();
+        t += QStringLiteral("talker = %1\n").arg(quoted(vocabulary::entries(List::Talker).value(st.talker)));
         t += QStringLiteral("sentence = %1\n")
-                 .arg(quoted(vocabulary::entries(List::Identifier).value(l.identifier)));
-        t += QStringLiteral("field = %1\n").arg(l.field);
-        if (l.identifier == vocabulary::XdrPosition)
-            t += QStringLiteral("type = %1\n").arg(quoted(*vocabulary::xdrCode(l.xdr)));
+                 .arg(quoted(vocabulary::entries(List::Identifier).value(st.sentence)));
+        t += QStringLiteral("field = %1\n").arg(st.field);
+        if (l.isXdr())
+            t += QStringLiteral("type = %1\n").arg(quoted(vocabulary::xdrCode(st.type).value_or(QString())));
     }
     if (showsIcons(product) && l.icon != 0)
         t += QStringLiteral("icon = %1\n").arg(quoted(frame::iconCaptions().value(l.icon)));
@@ -694,10 +667,10 @@ std::optional<QString> appendLocation(const QString &path, const Location &locat
                 .arg(productCaption(product));
         }
         for (const Location &l : existing.plan.locations) {
-            if (l.number == location.number)
+            if (l.location == location.location)
                 return QStringLiteral("%1 already has location %2 (line %3); nothing was added")
                     .arg(path)
-                    .arg(l.number)
+                    .arg(l.location)
                     .arg(l.line);
         }
         if (!text.endsWith('\n'))

@@ -2,7 +2,7 @@
 // as a whole before anything is sent, turned into frames and written back as plan text.
 #pragma once
 
-#include "frame/sentencebytes.h"
+#include "frame/configuration.h"
 
 #include "vocabulary/products.h"
 #include "vocabulary/vocabulary.h"
@@ -28,17 +28,10 @@ inline constexpr int MaxKeyDepth =
 // Faults shown of one plan; the rest are counted ("... and N more faults").
 inline constexpr int MaxFaultsShown = 50;
 
-// What one memory location is to show: either a standard sentence (list positions) or an instrument.
-struct Location {
-    int number = 0; // memory location, 1 to 10
-    bool proprietary = false;
-    int talker = -1;
-    int identifier = -1;
-    int field = 0;       // 1 to 25
-    int xdr = -1;        // transducer type position, only for XDR
-    int instrument = -1; // instrument position
-    int icon = 0;        // icon index; "None" unless the product takes an icon
-    int line = 0;        // where the location's table starts in its file
+// One location of a plan: what it shows (its icon "None" unless the product takes an icon), and where its
+// table starts in its file.
+struct Location : frame::Configuration {
+    int line = 0;
     int column = 0;
 };
 
@@ -74,10 +67,8 @@ enum class Value { Product, Talker, Sentence, Field, Type, Instrument, Icon, Loc
 std::optional<int> lookup(Value kind, const QString &text, QString *valid);
 QString validValues(Value kind);
 
-// What the location shows: "GP RMC field 7, icon KT", "II XDR field 3 type C - Temperature, Degrees C".
-QString shows(const Location &location, int product);
-
-// The frame record of one location for the plan's product: the one place the composers are called.
+// The frame record of one location for the plan's product, check bytes included. A clean plan's location
+// always encodes.
 frame::SentenceBytes compose(int product, const Location &location);
 // The ten repetitions as they go on the wire.
 QList<QByteArray> frames(int product, const Location &location);

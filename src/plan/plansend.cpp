@@ -10,14 +10,14 @@ SendReport sendPlan(const Plan &plan, serial::SerialPort &port, const QString &d
     SendReport report;
     QList<Location> toSend;
     for (const Location &l : plan.locations) {
-        if (l.number < options.from)
-            report.skipped << l.number;
+        if (l.location < options.from)
+            report.skipped << l.location;
         else
             toSend << l;
     }
     const auto stopAt = [&](qsizetype index, const QString &why) {
         for (qsizetype i = index; i < toSend.size(); ++i)
-            report.notSent << toSend[i].number;
+            report.notSent << toSend[i].location;
         report.failure = why;
         port.close();
         return report;
@@ -41,13 +41,13 @@ SendReport sendPlan(const Plan &plan, serial::SerialPort &port, const QString &d
                 pacing.wait(std::min(end, pacing.now() + std::chrono::milliseconds(50)));
         }
         if (stopped())
-            return stopAt(i, QStringLiteral("interrupted before location %1").arg(l.number));
+            return stopAt(i, QStringLiteral("interrupted before location %1").arg(l.location));
         const bool confirmed = !events.confirm || events.confirm(l);
         if (stopped()) // while the user was asked
-            return stopAt(i, QStringLiteral("interrupted before location %1").arg(l.number));
+            return stopAt(i, QStringLiteral("interrupted before location %1").arg(l.location));
         if (!confirmed)
             return stopAt(i,
-                          QStringLiteral("stopped before location %1: it was not confirmed").arg(l.number));
+                          QStringLiteral("stopped before location %1: it was not confirmed").arg(l.location));
         if (events.starting)
             events.starting(l);
         frame::SentenceBytes s = compose(plan.product, l);
@@ -61,9 +61,9 @@ SendReport sendPlan(const Plan &plan, serial::SerialPort &port, const QString &d
             // A stop asked for says how many bytes went out; a failure says how many whole repetitions.
             const QString why =
                 stopped() ? *failure : frame::failedAfter(*failure, transmitter.repetitionsSent());
-            return stopAt(i, QStringLiteral("location %1 failed: %2").arg(l.number).arg(why));
+            return stopAt(i, QStringLiteral("location %1 failed: %2").arg(l.location).arg(why));
         }
-        report.sent << l.number;
+        report.sent << l.location;
         if (events.sent)
             events.sent(l);
     }

@@ -12,8 +12,6 @@
 namespace sim {
 namespace {
 
-using vocabulary::List;
-
 using frame::hexByte;
 
 QString frameLengthText(bool iconByte)
@@ -34,25 +32,6 @@ QString alikeProducts(int product, const char *conjunction)
 {
     return vocabulary::productNumbers(vocabulary::productsSentAlike(vocabulary::showsIcons(product)),
                                       QString::fromLatin1(conjunction));
-}
-
-plan::Location toLocation(const frame::DecodedFrame &d)
-{
-    plan::Location l;
-    l.number = d.location;
-    l.proprietary = d.kind == frame::FrameKind::Proprietary;
-    l.talker = d.talker;
-    l.identifier = d.identifier;
-    l.field = d.field;
-    l.xdr = d.xdr;
-    l.instrument = d.instrument;
-    l.icon = d.hasIconByte ? d.icon : 0;
-    return l;
-}
-
-QJsonValue entryOrNull(List list, int position, bool applies)
-{
-    return applies && position >= 0 ? QJsonValue(vocabulary::entries(list).at(position)) : QJsonValue();
 }
 
 QString findingText(const Verdict &v, const Finding &f)
@@ -116,7 +95,7 @@ Verdict Display::take(const Send &send)
             counts = counts && d.valid();
             const std::uint8_t check = std::uint8_t(r.bytes.back());
             // The check byte fits, but not its place: a warning, the frame itself is sound.
-            if (d.location == 0) {
+            if (d.configuration.location == 0) {
                 // No location, no repeat check byte to compare with: the decoder has said what is wrong.
             } else if (d.check == frame::CheckMatch::First && r.number != 1) {
                 problems << QStringLiteral("ends with the first frame's check byte %1 where repetitions 2 to "
@@ -172,7 +151,8 @@ Verdict Display::take(const Send &send)
             // Frames of this length may be sent alike to more than one product.
             m_productAssumed = vocabulary::productsSentAlike(iconByte).size() > 1;
         }
-        std::optional<LocationState> &state = m_locations[std::size_t(v.configuration.location - 1)];
+        std::optional<LocationState> &state =
+            m_locations[std::size_t(v.configuration.configuration.location - 1)];
         const int sends = state ? state->sends : 0;
         state = LocationState{v.configuration, sends + 1};
     } else {
@@ -219,7 +199,9 @@ QStringList Display::lines(const Verdict &v)
     for (const Finding &f : v.findings)
         l << QStringLiteral("warning: ") + findingText(v, f);
     if (v.accepted)
-        l << QStringLiteral("location %1: %2").arg(v.configuration.location).arg(v.configuration.shows());
+        l << QStringLiteral("location %1: %2")
+                 .arg(v.configuration.configuration.location)
+                 .arg(v.configuration.shows());
     else
         l << QStringLiteral("send %1 rejected: %2").arg(v.send).arg(v.rejection);
     return l;
@@ -234,23 +216,16 @@ QJsonObject Display::toJson(const Verdict &v)
     o.insert(QStringLiteral("send"), v.send);
     o.insert(QStringLiteral("repetitions"), v.repetitions);
     const frame::DecodedFrame &d = v.configuration;
-    o.insert(QStringLiteral("location"), d.location > 0 ? QJsonValue(d.location) : QJsonValue());
+    const int location = d.configuration.location;
+    o.insert(QStringLiteral("location"), location > 0 ? QJsonValue(location) : QJsonValue());
     QStringList findings;
     for (const Finding &f : v.findings)
         findings << (f.repetition > 0 ? QStringLiteral("repetition %1: %2").arg(f.repetition).arg(f.text)
                                       : f.text);
     if (v.accepted) {
-        const bool standard = d.kind == frame::FrameKind::Standard || d.kind == frame::FrameKind::Xdr;
-        o.insert(QStringLiteral("shows"), d.shows());
-        o.insert(QStringLiteral("kind"), frame::kindName(d.kind));
-        o.insert(QStringLiteral("talker"), entryOrNull(List::Talker, d.talker, standard));
-        o.insert(QStringLiteral("sentence"), entryOrNull(List::Identifier, d.identifier, standard));
-        o.insert(QStringLiteral("field"), standard ? QJsonValue(d.field) : QJsonValue());
-        o.insert(QStringLiteral("type"), entryOrNull(List::Xdr, d.xdr, d.kind == frame::FrameKind::Xdr));
-        o.insert(QStringLiteral("instrument"),
-                 entryOrNull(List::Instrument, d.instrument, d.kind == frame::FrameKind::Proprietary));
-        o.insert(QStringLiteral("icon"),
-                 d.hasIconByte ? QJsonValue(frame::iconCaptions().at(d.icon)) : QJsonValue());
+        const QJsonObject configuration = d.configurationJson();
+        for (auto i = configuration.begin(); i != configuration.end(); ++i)
+            o.insert(i.key(), i.value());
         // What the ten repetitions share: every byte but the check byte, which differs after the first.
         o.insert(QStringLiteral("body"), frame::toHex(d.bytes.chopped(1)));
         o.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(findings));
@@ -305,7 +280,7 @@ QString Display::planText() const
     t += plan::productText(m_product);
     for (const std::optional<LocationState> &state : m_locations) {
         if (state)
-            t += QLatin1Char('\n') + plan::locationText(toLocation(state->configuration), m_product);
+            t += QLatin1Char('\n') + plan::locationText({state->configuration.configuration}, m_product);
     }
     return t;
 }

@@ -1,7 +1,7 @@
 #include "ui/mainwindow.h"
 
 #include "app/texts.h"
-#include "frame/composer.h"
+#include "frame/configuration.h"
 #include "serial/portopener.h"
 #include "ui/accessibility.h"
 #include "ui/choicecombo.h"
@@ -285,23 +285,20 @@ void MainWindow::cmdSend2_Click()
     send(Sentence::Proprietary);
 }
 
-frame::ComposeError MainWindow::compose(Sentence kind, const vocabulary::Product &product,
-                                        std::int16_t &iconIndex, frame::SentenceBytes &s) const
+frame::Configuration MainWindow::readConfiguration(Sentence kind, int icon) const
 {
+    frame::Configuration c;
+    c.icon = icon;
     if (kind == Sentence::Standard) {
-        frame::StandardChoices c;
-        c.talker = m_cmbNmeaTalker->currentIndex();
-        c.identifier = m_cmbNmeaID->currentIndex();
-        c.commas = m_cmbNmeaCommas->currentIndex();
-        c.memory = m_cboMemoryLocation1->currentIndex();
-        if (c.identifier == vocabulary::XdrPosition)
-            c.xdr = m_cboXDR->currentIndex();
-        return frame::composeStandard(c, product, iconIndex, s);
+        c.location = vocabulary::shownNumber(List::MemoryLocation1, m_cboMemoryLocation1->currentIndex());
+        c.what = frame::Standard{m_cmbNmeaTalker->currentIndex(), m_cmbNmeaID->currentIndex(),
+                                 vocabulary::shownNumber(List::Commas, m_cmbNmeaCommas->currentIndex()),
+                                 m_cboXDR->currentIndex()};
+    } else {
+        c.location = vocabulary::shownNumber(List::MemoryLocation2, m_cboMemoryLocation2->currentIndex());
+        c.what = frame::Instrument{m_cboVmInstrumentID->currentIndex()};
     }
-    frame::ProprietaryChoices c;
-    c.instrument = m_cboVmInstrumentID->currentIndex();
-    c.memory = m_cboMemoryLocation2->currentIndex();
-    return frame::composeProprietary(c, product, iconIndex, s);
+    return c;
 }
 
 void MainWindow::send(Sentence kind)
@@ -320,9 +317,9 @@ void MainWindow::send(Sentence kind)
 
     placeDialogs();
     runIconStep();
-    const frame::ComposeError missing =
-        compose(kind, chosenProduct(), m_program.IconIndex, m_program.SentenceBytes);
-    if (missing) {
+    const vocabulary::Product &product = chosenProduct();
+    const frame::Configuration configuration = readConfiguration(kind, m_program.IconIndex);
+    if (const frame::EncodeError missing = frame::encode(configuration, product, m_program.SentenceBytes)) {
         showText(QStringLiteral("Nothing sent"),
                  QStringLiteral(
                      "No entry is chosen in the \"%1\" list.\r\n\r\nPlease choose one of its entries and "
@@ -331,6 +328,7 @@ void MainWindow::send(Sentence kind)
                  true);
         return;
     }
+    m_program.IconIndex = std::int16_t(frame::iconSent(configuration, product));
     TransmitSentence();
 }
 
@@ -495,8 +493,8 @@ void MainWindow::updatePreviews()
     for (Sentence kind : {Sentence::Standard, Sentence::Proprietary}) {
         // A copy of everything a send would touch: the preview changes no program-wide value.
         frame::SentenceBytes s;
-        std::int16_t icon = std::int16_t(qMax(0, m_frmIcons->selectedIndex()));
-        const frame::ComposeError missing = compose(kind, product, icon, s);
+        const frame::Configuration c = readConfiguration(kind, qMax(0, m_frmIcons->selectedIndex()));
+        const frame::EncodeError missing = frame::encode(c, product, s);
         const QString tip =
             missing ? QStringLiteral("Choose an entry in the \"%1\" list to send.")
                           .arg(vocabulary::listCaption(*missing))

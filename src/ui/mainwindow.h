@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/program.h"
-#include "frame/composer.h"
+#include "frame/configuration.h"
 #include "ui/icondialog.h"
 #include "ui/layout.h"
 #include "ui/optiongroup.h"
@@ -68,8 +68,8 @@ private:
     int selectedProduct() const;
     const vocabulary::Product &chosenProduct() const;
     void setComPortNumber(std::int16_t number);
-    frame::ComposeError compose(Sentence kind, const vocabulary::Product &product, std::int16_t &iconIndex,
-                                frame::SentenceBytes &s) const;
+    // What the standard or the proprietary frame's lists have chosen, with the given icon.
+    frame::Configuration readConfiguration(Sentence kind, int icon) const;
     void updatePreviews();
     void showText(const QString &title, const QString &text, bool warning = false);
     void endProgram();

@@ -75,6 +75,11 @@ const QStringList &entries(List list)
     return locations;
 }
 
+int shownNumber(List list, int position)
+{
+    return entries(list).value(position).toInt();
+}
+
 QString listCaption(List list)
 {
     switch (list) {

@@ -117,7 +117,7 @@ constexpr bool lettersFit()
 }
 } // namespace detail
 
-// "XDR" in the identifier list: the composer and the transducer list's visibility key on this position.
+// "XDR" in the identifier list: the encoder and the transducer list's visibility key on this position.
 inline constexpr int XdrPosition = detail::positionOf("XDR");
 static_assert(XdrPosition >= 0, "the identifier list must hold XDR");
 static_assert(detail::lettersFit(), "a code does not fit the letters a frame carries for it");
@@ -132,6 +132,10 @@ inline constexpr int ListCount = 7;
 
 // Entries as shown, in the order they are added; position p is entry p (0-based).
 const QStringList &entries(List list);
+
+// The number the entry at a position of a numbered list (Commas, the two Memory Location lists) shows, as
+// users count; 0 when the position names no entry.
+int shownNumber(List list, int position);
 
 // How a message names a list to the user: the caption the window shows beside it.
 QString listCaption(List list);

@@ -137,8 +137,9 @@ void tst_Simulate::realSendOnATerminal()
     QVERIFY2(written.faults.isEmpty(), qPrintable(written.faults.value(0).text()));
     QCOMPARE(written.plan.product, 2);
     QCOMPARE(written.plan.locations.size(), 1);
-    QCOMPARE(plan::shows(written.plan.locations[0], 2), QStringLiteral("GP RMC field 5, icon KT"));
-    QCOMPARE(written.plan.locations[0].number, 3);
+    QCOMPARE(frame::shows(written.plan.locations[0], vocabulary::product(2)),
+             QStringLiteral("GP RMC field 5, icon KT"));
+    QCOMPARE(written.plan.locations[0].location, 3);
 
     const pid_t simulate = childOf(term.processId());
     QVERIFY(simulate > 0);

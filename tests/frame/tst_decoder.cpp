@@ -82,7 +82,7 @@ void tst_Decoder::workedExamples()
     QFETCH(CheckMatch, check);
     const DecodedFrame d = frame::decodeFrame(bytes);
     QVERIFY2(d.valid(), qPrintable(d.problems.join("; ")));
-    QCOMPARE(d.location, location);
+    QCOMPARE(d.configuration.location, location);
     QCOMPARE(d.kind, kind);
     QCOMPARE(d.shows(), shows);
     QCOMPARE(d.hasIconByte, iconByte);
@@ -154,7 +154,8 @@ void tst_Decoder::sentCodesMapBack()
     f.append(char(check));
     const DecodedFrame d = frame::decodeFrame(f);
     QVERIFY2(d.valid(), qPrintable(d.problems.join("; ")));
-    QCOMPARE(vocabulary::entries(vocabulary::List::Identifier).at(d.identifier), shown);
+    QCOMPARE(vocabulary::entries(vocabulary::List::Identifier).at(d.configuration.standard()->sentence),
+             shown);
 }
 
 void tst_Decoder::stream()
@@ -168,7 +169,7 @@ void tst_Decoder::stream()
     for (int i = 1; i < 10; ++i) {
         QVERIFY(frames[i].valid());
         QCOMPARE(frames[i].check, CheckMatch::Repeat);
-        QCOMPARE(frames[i].location, 2);
+        QCOMPARE(frames[i].configuration.location, 2);
     }
 }
 

@@ -1,4 +1,4 @@
-#include "frame/sentencebytes.h"
+#include "frame/configuration.h"
 
 #include <QTest>
 
@@ -92,10 +92,11 @@ void tst_SentenceBytes::iconRule()
     QFETCH(int, iconIndexAfter);
     SentenceBytes s;
     s.IconCode = 0x77;
-    std::int16_t iconIndex = std::int16_t(iconIndexBefore);
-    frame::applyIconRule(s, vocabulary::Products[md90v13 ? 2 : 0], iconIndex);
+    const frame::Configuration c{3, frame::Standard{15, 59, 5}, iconIndexBefore}; // GP RMC field 5
+    const vocabulary::Product &product = vocabulary::Products[md90v13 ? 2 : 0];
+    QCOMPARE(frame::encode(c, product, s), std::nullopt);
     QCOMPARE(int(s.IconCode), iconCode);
-    QCOMPARE(int(iconIndex), iconIndexAfter);
+    QCOMPARE(frame::iconSent(c, product), iconIndexAfter);
 }
 
 void tst_SentenceBytes::iconCodeTable()

@@ -1,4 +1,4 @@
-#include "frame/composer.h"
+#include "frame/configuration.h"
 #include "frame/transmitter.h"
 #include "support/recordingport.h"
 
@@ -14,9 +14,8 @@ namespace {
 SentenceBytes composed(bool md90v13)
 {
     SentenceBytes s;
-    std::int16_t icon = 9;
-    frame::StandardChoices c{15, 59, 4, 0, 2}; // GP RMC, 5 commas, location 3
-    frame::composeStandard(c, vocabulary::Products[md90v13 ? 2 : 0], icon, s);
+    const frame::Configuration c{3, frame::Standard{15, 59, 5}, 9}; // GP RMC field 5, location 3, KT
+    frame::encode(c, vocabulary::Products[md90v13 ? 2 : 0], s);
     return s;
 }
 

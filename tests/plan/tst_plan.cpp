@@ -331,13 +331,13 @@ void tst_Plan::cleanPlan()
     QCOMPARE(r.plan.product, 0);
     QCOMPARE(r.plan.locations.size(), 10);
     for (int i = 0; i < 10; ++i)
-        QCOMPARE(r.plan.locations[i].number, i + 1);
+        QCOMPARE(r.plan.locations[i].location, i + 1);
     // Locations come out in location order whatever order the file gives them in.
     const plan::Plan shuffled =
         ::cleanPlan("product = 1\n[location.7]\ninstrument = 2\n[location.2]\ninstrument = 3\n");
     QCOMPARE(shuffled.locations.size(), 2);
-    QCOMPARE(shuffled.locations[0].number, 2);
-    QCOMPARE(shuffled.locations[1].number, 7);
+    QCOMPARE(shuffled.locations[0].location, 2);
+    QCOMPARE(shuffled.locations[1].location, 7);
 }
 
 void tst_Plan::workedExamples_data()
@@ -382,10 +382,13 @@ void tst_Plan::workedExamples()
 void tst_Plan::valuesAsTheListsShowThem()
 {
     const plan::Plan p = ::cleanPlan(TenLocations);
-    QCOMPARE(plan::shows(p.locations[0], 0), QString("II XDR field 3 type C - Temperature, Degrees C"));
-    QCOMPARE(plan::shows(p.locations[4], 0), QString("GP GGA field 10"));
-    QCOMPARE(plan::shows(p.locations[6], 0), QString("II XDR field 25 type V - Volume, Cubic Meters"));
-    QCOMPARE(plan::shows(p.locations[7], 0), QString("MX20/40 TEMPERATURE DEG. FAHRENHEIT"));
+    QCOMPARE(frame::shows(p.locations[0], vocabulary::product(0)),
+             QString("II XDR field 3 type C - Temperature, Degrees C"));
+    QCOMPARE(frame::shows(p.locations[4], vocabulary::product(0)), QString("GP GGA field 10"));
+    QCOMPARE(frame::shows(p.locations[6], vocabulary::product(0)),
+             QString("II XDR field 25 type V - Volume, Cubic Meters"));
+    QCOMPARE(frame::shows(p.locations[7], vocabulary::product(0)),
+             QString("MX20/40 TEMPERATURE DEG. FAHRENHEIT"));
     // GGA is chosen as shown and sent as CGA; field 10 is the byte 0x0A and ":".
     QCOMPARE(plan::frames(0, p.locations[4]).first().mid(2, 7), QByteArray("GPCGA\x0A:"));
 }
@@ -453,7 +456,7 @@ void tst_Plan::appendToAProductLine()
     const plan::ReadResult back = plan::readPlan(path);
     QVERIFY(back.faults.isEmpty());
     QCOMPARE(back.plan.locations.size(), 1);
-    QCOMPARE(back.plan.locations.first().number, 4);
+    QCOMPARE(back.plan.locations.first().location, 4);
 }
 
 void tst_Plan::appendRefuses_data()
@@ -511,7 +514,7 @@ void tst_Plan::sendAll()
     QList<int> started;
     int repetitions = 0;
     plan::SendEvents events;
-    events.starting = [&](const plan::Location &l) { started << l.number; };
+    events.starting = [&](const plan::Location &l) { started << l.location; };
     events.repetition = [&](const plan::Location &, int) { ++repetitions; };
     const plan::SendReport r = plan::sendPlan(p, port, "dev", quick(), events);
     QVERIFY(r.complete());
@@ -574,8 +577,8 @@ void tst_Plan::confirmDeclined()
     QList<int> asked;
     plan::SendEvents events;
     events.confirm = [&](const plan::Location &l) {
-        asked << l.number;
-        return l.number < 3; // the user gives up before location 3
+        asked << l.location;
+        return l.location < 3; // the user gives up before location 3
     };
     const plan::SendReport r = plan::sendPlan(p, port, "dev", quick(), events);
     QCOMPARE(asked, QList<int>({1, 2, 3}));
@@ -657,7 +660,7 @@ void tst_Plan::stopWhileTheUserIsAsked()
     o.stopRequested = [&] { return stop; };
     plan::SendEvents events;
     events.confirm = [&](const plan::Location &l) {
-        stop = l.number == 2; // Ctrl-C at the prompt, then Enter
+        stop = l.location == 2; // Ctrl-C at the prompt, then Enter
         return true;
     };
     const plan::SendReport r = plan::sendPlan(p, port, "dev", o, events);

@@ -1,5 +1,5 @@
 // Real bytes through a real pseudo-terminal pair, on the serial port the program uses.
-#include "frame/composer.h"
+#include "frame/configuration.h"
 #include "frame/transmitter.h"
 #include "serial/devicepath.h"
 #include "serial/portopener.h"
@@ -24,8 +24,8 @@ namespace {
 frame::SentenceBytes gpRmc(bool md90v13)
 {
     frame::SentenceBytes s;
-    std::int16_t icon = 9; // KT
-    frame::composeStandard({15, 59, 4, 0, 2}, vocabulary::Products[md90v13 ? 2 : 0], icon, s);
+    // GP RMC field 5 at location 3, with KT
+    frame::encode({3, frame::Standard{15, 59, 5}, 9}, vocabulary::Products[md90v13 ? 2 : 0], s);
     return s;
 }
 

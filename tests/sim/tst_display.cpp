@@ -223,11 +223,8 @@ void tst_Display::tableFitsEightyColumns()
 {
     // The longest text a location can show: XDR, field 25, the longest transducer type, the longest icon.
     plan::Location l;
-    l.number = 10;
-    l.talker = 0;
-    l.identifier = vocabulary::XdrPosition;
-    l.field = 25;
-    l.xdr = 0;
+    l.location = 10;
+    l.what = frame::Standard{0, vocabulary::XdrPosition, 25, 0};
     l.icon = frame::findIcon(QStringLiteral("MILES"));
     sim::Display display;
     hear(display, paced(plan::frames(2, l)));
@@ -343,8 +340,9 @@ void tst_Display::planComesBack()
     for (int i = 0; i < original.plan.locations.size(); ++i) {
         const plan::Location &a = original.plan.locations[i];
         const plan::Location &b = back.plan.locations[i];
-        QCOMPARE(b.number, a.number);
-        QCOMPARE(plan::shows(b, back.plan.product), plan::shows(a, original.plan.product));
+        QCOMPARE(b.location, a.location);
+        QCOMPARE(frame::shows(b, vocabulary::product(back.plan.product)),
+                 frame::shows(a, vocabulary::product(original.plan.product)));
         QCOMPARE(plan::frames(back.plan.product, b), plan::frames(original.plan.product, a));
     }
 }
