@@ -73,7 +73,7 @@ bool throughPage()
     }
     server.start();
     const int port = server.port();
-    const QByteArray body = R"({"product": 0, "locations": [{"number": 3, "kind": "standard", "talker": "GP",
+    const QByteArray body = R"({"product": 0, "locations": [{"location": 3, "talker": "GP",
         "sentence": "RMC", "field": 5}]})";
     const QByteArray post =
         "POST /api/send HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer " + Token +

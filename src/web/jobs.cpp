@@ -53,7 +53,7 @@ bool Jobs::start(const JobRequest &request)
         m_thread->wait(); // the last job's thread has ended its work; only its end is waited for
     int count = 0;
     for (const plan::Location &l : request.plan.locations)
-        count += l.number >= request.from ? 1 : 0;
+        count += l.location >= request.from ? 1 : 0;
     setState([&](QJsonObject &s) {
         s = {{QStringLiteral("state"), QStringLiteral("sending")},
              {QStringLiteral("count"), count},
@@ -116,7 +116,7 @@ void Jobs::run(JobRequest request)
         events.confirm = [&](const plan::Location &l) {
             setState([&](QJsonObject &s) {
                 s[QStringLiteral("state")] = QStringLiteral("waiting");
-                s[QStringLiteral("location")] = l.number;
+                s[QStringLiteral("location")] = l.location;
             });
             std::unique_lock lock(m_mutex);
             m_waiting = true;
@@ -131,10 +131,10 @@ void Jobs::run(JobRequest request)
         ++index;
         setState([&](QJsonObject &s) {
             s[QStringLiteral("state")] = QStringLiteral("sending");
-            s[QStringLiteral("location")] = l.number;
+            s[QStringLiteral("location")] = l.location;
             s[QStringLiteral("index")] = index;
             s[QStringLiteral("repetition")] = 0;
-            s[QStringLiteral("shows")] = plan::shows(l, request.plan.product);
+            s[QStringLiteral("shows")] = frame::shows(l, vocabulary::product(request.plan.product));
         });
     };
     events.repetition = [&](const plan::Location &, int r) {
@@ -145,7 +145,7 @@ void Jobs::run(JobRequest request)
         });
     };
     events.sent = [&](const plan::Location &l) {
-        sent.append(l.number);
+        sent.append(l.location);
         setState([&](QJsonObject &s) { s[QStringLiteral("sent")] = sent; });
     };
 

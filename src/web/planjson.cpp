@@ -59,13 +59,12 @@ QByteArray planText(const QJsonObject &page)
     const QJsonArray rows = page.value(QStringLiteral("locations")).toArray();
     for (const QJsonValue &rowValue : rows) {
         const QJsonObject row = rowValue.toObject();
-        const QString kind = row.value(QStringLiteral("kind")).toString();
-        if (kind != QLatin1String("standard") && kind != QLatin1String("instrument"))
-            continue;
-        text += "\n[location." + QByteArray::number(row.value(QStringLiteral("number")).toInt()) + "]\n";
-        const QStringList keys = kind == QLatin1String("standard")
-                                     ? QStringList{"talker", "sentence", "field", "type", "icon"}
-                                     : QStringList{"instrument", "icon"};
+        text += "\n[location." + QByteArray::number(row.value(QStringLiteral("location")).toInt()) + "]\n";
+        // The configuration's own keys: an instrument when one is named, else a standard sentence.
+        const bool instrument = row.value(QStringLiteral("instrument")).isString() &&
+                                !row.value(QStringLiteral("instrument")).toString().isEmpty();
+        const QStringList keys = instrument ? QStringList{"instrument", "icon"}
+                                            : QStringList{"talker", "sentence", "field", "type", "icon"};
         for (const QString &key : keys) {
             const QJsonValue v = row.value(key);
             if (v.isUndefined() || v.isNull() || (v.isString() && v.toString().isEmpty()))
@@ -111,36 +110,10 @@ QJsonObject pageOf(const QByteArray &text, const QString &fileName)
             faults.append(f.text());
         return {{QStringLiteral("faults"), faults}};
     }
-    QJsonArray rows;
-    for (int n = plan::FirstLocation; n <= plan::LastLocation; ++n) {
-        QJsonObject row{{QStringLiteral("number"), n}, {QStringLiteral("kind"), QStringLiteral("unused")}};
-        for (const plan::Location &l : r.plan.locations) {
-            if (l.number != n)
-                continue;
-            const QString icon = frame::iconCaptions().value(l.icon);
-            if (l.proprietary) {
-                row = {{QStringLiteral("number"), n},
-                       {QStringLiteral("kind"), QStringLiteral("instrument")},
-                       {QStringLiteral("instrument"),
-                        vocabulary::entries(vocabulary::List::Instrument).value(l.instrument)},
-                       {QStringLiteral("icon"), icon}};
-            } else {
-                row = {
-                    {QStringLiteral("number"), n},
-                    {QStringLiteral("kind"), QStringLiteral("standard")},
-                    {QStringLiteral("talker"), vocabulary::entries(vocabulary::List::Talker).value(l.talker)},
-                    {QStringLiteral("sentence"),
-                     vocabulary::entries(vocabulary::List::Identifier).value(l.identifier)},
-                    {QStringLiteral("field"), l.field},
-                    {QStringLiteral("type"),
-                     l.xdr >= 0 ? vocabulary::entries(vocabulary::List::Xdr).value(l.xdr) : QString()},
-                    {QStringLiteral("icon"), icon}};
-            }
-            row.insert(QStringLiteral("shows"), plan::shows(l, r.plan.product));
-        }
-        rows.append(row);
-    }
-    return {{QStringLiteral("product"), r.plan.product}, {QStringLiteral("locations"), rows}};
+    QJsonArray locations;
+    for (const plan::Location &l : r.plan.locations)
+        locations.append(frame::toJson(l, vocabulary::showsIcons(r.plan.product)));
+    return {{QStringLiteral("product"), r.plan.product}, {QStringLiteral("locations"), locations}};
 }
 
 QJsonObject listsJson()

@@ -9,9 +9,9 @@
 
 namespace web {
 
-// {"product": 2, "locations": [{"number": 1, "kind": "standard", "talker": "GP", "sentence": "RMC",
-//   "field": 7, "type": "", "icon": "KT"}, {"number": 5, "kind": "instrument", "instrument": "..."},
-//   {"number": 2, "kind": "unused"}]} -> plan text. Strings are escaped; unknown kinds are left out.
+// {"product": 2, "locations": [{"location": 1, "talker": "GP", "sentence": "RMC", "field": 7, "icon": "KT"},
+//   {"location": 5, "instrument": "..."}]}, each location with the keys frame::toJson gives, -> plan text.
+// Strings are escaped, so no value can add a key or a table.
 QByteArray planText(const QJsonObject &page);
 
 struct PageCheck {
@@ -22,7 +22,8 @@ struct PageCheck {
 };
 PageCheck checkPage(const QJsonObject &page);
 
-// A plan file's text as the page's rows (every location 1 to 10, unused ones included), or its faults.
+// A plan file's text as the page's plan: its product and its locations as frame::toJson gives them, or
+// its faults.
 QJsonObject pageOf(const QByteArray &text, const QString &fileName);
 
 // The lists and products the page offers: the window's own entries.

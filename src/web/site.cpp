@@ -148,7 +148,8 @@ Reply PageSite::answer(const QByteArray &method, const QByteArray &path, const Q
         QJsonObject shows;
         if (check.clean())
             for (const plan::Location &l : check.plan.locations)
-                shows.insert(QString::number(l.number), plan::shows(l, check.plan.product));
+                shows.insert(QString::number(l.location),
+                             frame::shows(l, vocabulary::product(check.plan.product)));
         return json(200, {{QStringLiteral("clean"), check.clean()},
                           {QStringLiteral("faults"), check.faults},
                           {QStringLiteral("shows"), shows},
@@ -186,14 +187,14 @@ Reply PageSite::send(const QJsonObject &request)
     if (only != 0) {
         QList<plan::Location> one;
         for (const plan::Location &l : job.plan.locations)
-            if (l.number == only)
+            if (l.location == only)
                 one << l;
         job.plan.locations = one;
         job.from = only;
     }
     int toSend = 0;
     for (const plan::Location &l : job.plan.locations)
-        toSend += l.number >= job.from ? 1 : 0;
+        toSend += l.location >= job.from ? 1 : 0;
     if (toSend == 0)
         return error(422, QStringLiteral("no used location to send from location %1 on").arg(job.from));
     if (!m_jobs.start(job))

@@ -96,7 +96,7 @@ QByteArray post(const QByteArray &path, const QByteArray &body, const QByteArray
 
 const QByteArray Auth = "Authorization: Bearer " + Token + "\r\n";
 
-const QByteArray OnePlan = R"({"product": 0, "locations": [{"number": 4, "kind": "standard", "talker": "GP",
+const QByteArray OnePlan = R"({"product": 0, "locations": [{"location": 4, "talker": "GP",
     "sentence": "RMC", "field": 7}]})";
 
 long residentKiB()

@@ -147,14 +147,24 @@ function showRow(row) {
   if (row.kind === 'unused') v.shows.textContent = 'Not used.';
 }
 
+// The plan as the board takes it: each used location with the keys every front end shares (location, talker,
+// sentence, field, type, instrument, icon); unused locations are left out.
 function page() {
   const icons = productShowsIcons();
   return {
     product: Number($('product').value),
-    locations: state.rows.map((r) => ({
-      number: r.number, kind: r.kind, talker: r.talker, sentence: r.sentence, field: r.field,
-      type: r.sentence === 'XDR' ? r.type : '', instrument: r.instrument, icon: icons ? r.icon : 'None',
-    })),
+    locations: state.rows.filter((r) => r.kind !== 'unused').map((r) => {
+      const standard = r.kind === 'standard';
+      return {
+        location: r.number,
+        talker: standard ? r.talker : null,
+        sentence: standard ? r.sentence : null,
+        field: standard ? r.field : null,
+        type: standard && r.sentence === 'XDR' ? r.type : null,
+        instrument: standard ? null : r.instrument,
+        icon: icons ? r.icon : null,
+      };
+    }),
   };
 }
 
@@ -297,13 +307,16 @@ async function loadFile() {
   const { status, data } = await api('POST', '/api/plan/load', { text, name: file.name });
   if (status !== 200) { $('filestatus').textContent = 'Not loaded: ' + (data.faults || [data.error]).join(' '); return; }
   $('product').value = String(data.product);
-  data.locations.forEach((l, i) => {
-    const row = state.rows[i];
-    Object.assign(row, { kind: l.kind }, l.kind === 'unused' ? {} : l);
-    row.view.shows.textContent = l.shows ? 'Shows: ' + l.shows : '';
+  for (const row of state.rows) {
+    const l = data.locations.find((x) => x.location === row.number);
+    if (l && l.instrument) Object.assign(row, { kind: 'instrument', instrument: l.instrument });
+    else if (l) Object.assign(row, { kind: 'standard', talker: l.talker, sentence: l.sentence, field: l.field, type: l.type || '' });
+    else row.kind = 'unused';
+    if (l) row.icon = l.icon || 'None';
+    row.view.shows.textContent = l ? 'Shows: ' + l.shows : '';
     row.view.fault.textContent = '';
     showRow(row);
-  });
+  }
   $('filestatus').textContent = 'Loaded ' + file.name + '.';
 }
 
