@@ -163,6 +163,19 @@ def main():
         assert [(t["accepted"], t["location"]) for t in sends] == [(True, 2), (True, 5)], sends
         assert sends[0]["shows"] == "GP RMC field 7", sends[0]
         assert sends[1]["instrument"] == "NX20/40 ENGINE RPM", sends[1]
+        # A plan file loaded from the phone fills the rows through the plan reader.
+        plan_file = os.path.join(home, "helm.toml")
+        with open(plan_file, "w") as f:
+            f.write('product = 2\n[location.3]\ntalker = "II"\nsentence = "XDR"\nfield = 3\ntype = "C"\n'
+                    'icon = "DegC"\n[location.8]\ninstrument = 11\n')
+        driver.find_element(By.ID, "load").send_keys(plan_file)
+        wait.until(lambda d: d.find_element(By.ID, "filestatus").text == "Loaded helm.toml.")
+        assert Select(driver.find_element(By.ID, "kind-2")).first_selected_option.get_attribute("value") == "unused"
+        assert Select(driver.find_element(By.ID, "sentence-3")).first_selected_option.text == "XDR"
+        assert Select(driver.find_element(By.ID, "type-3")).first_selected_option.text.startswith("C ")
+        assert Select(driver.find_element(By.ID, "icon-3")).first_selected_option.text == "DegC"
+        assert Select(driver.find_element(By.ID, "kind-8")).first_selected_option.get_attribute("value") == "instrument"
+
         # Each command is logged with the address it came from.
         serve.send_signal(signal.SIGTERM)
         _, log = serve.communicate(timeout=60)
