@@ -642,25 +642,27 @@ std::optional<QString> appendLocation(const QString &path, const Location &locat
                                       bool *notAPlanFile)
 {
     // Held from the read to the replacement, so that an append made meanwhile is read, not written over.
+    // The name as it may be printed: a file name can carry escape sequences.
+    const QString shownPath = serial::printable(path);
     file::Change change(path, MaxPlanBytes);
     if (notAPlanFile)
         *notAPlanFile =
             change.problem() == file::Problem::NotRegular || change.problem() == file::Problem::TooLarge;
     if (!change.ok())
-        return QStringLiteral("%1 %2; nothing was added").arg(path, change.failure());
+        return QStringLiteral("%1 %2; nothing was added").arg(shownPath, change.failure());
     QByteArray text = change.bytes();
     // An empty file (made with touch, say, or just now for this location) is taken as a new plan.
     if (!text.isEmpty()) {
         const ReadResult existing = parsePlan(text, path);
         if (!existing.faults.isEmpty()) {
             return QStringLiteral("%1 is not a clean plan, so nothing was added (%2 fault(s); the first: %3)")
-                .arg(path)
+                .arg(shownPath)
                 .arg(existing.faults.size())
                 .arg(existing.faults.first().text());
         }
         if (existing.plan.product != product) {
             return QStringLiteral("%1 is a plan for product %2 (%3), not %4 (%5); nothing was added")
-                .arg(path)
+                .arg(shownPath)
                 .arg(existing.plan.product)
                 .arg(productCaption(existing.plan.product))
                 .arg(product)
@@ -669,7 +671,7 @@ std::optional<QString> appendLocation(const QString &path, const Location &locat
         for (const Location &l : existing.plan.locations) {
             if (l.location == location.location)
                 return QStringLiteral("%1 already has location %2 (line %3); nothing was added")
-                    .arg(path)
+                    .arg(shownPath)
                     .arg(l.location)
                     .arg(l.line);
         }
@@ -687,7 +689,7 @@ std::optional<QString> appendLocation(const QString &path, const Location &locat
     if (const std::optional<QString> failed = change.commit(text)) {
         if (notAPlanFile)
             *notAPlanFile = change.problem() == file::Problem::NotRegular;
-        return QStringLiteral("%1 %2; nothing was added").arg(path, *failed);
+        return QStringLiteral("%1 %2; nothing was added").arg(shownPath, *failed);
     }
     return std::nullopt;
 }
@@ -695,7 +697,7 @@ std::optional<QString> appendLocation(const QString &path, const Location &locat
 std::optional<QString> replaceFile(const QString &path, const QByteArray &text)
 {
     if (const std::optional<QString> failed = file::replace(path, text))
-        return QStringLiteral("%1 %2; it was left as it was").arg(path, *failed);
+        return QStringLiteral("%1 %2; it was left as it was").arg(serial::printable(path), *failed);
     return std::nullopt;
 }
 

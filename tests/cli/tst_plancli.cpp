@@ -17,9 +17,9 @@
 #include <csignal>
 #include <fcntl.h>
 #include <memory>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <sys/resource.h>
 
 namespace {
 
@@ -497,14 +497,11 @@ void tst_PlanCli::hostilePlans_data()
     QByteArray huge = "product = 0\n[location.1]\ninstrument = 1\n"; // then a fault a line
     for (int i = 0; huge.size() < 50 * 1024 * 1024; ++i)
         huge += "key" + QByteArray::number(i) + " = 1\n";
-    const QByteArray hugeFault =
-        "FILE:81515:4: the plan goes on past 1048576 bytes (1 MB) here; a plan is at "
-        "most that long, and a whole display takes under 1 KB";
-    QTest::newRow("50 MB: check") << huge << QStringList{"plan", "check", "FILE"} << 2 << hugeFault;
-    QTest::newRow("50 MB: export")
-        << huge << exportArgs << 1
-        << "mdconfig-cli: FILE is not a clean plan, so nothing was added (1 fault(s); the first: " +
-               hugeFault + ")";
+    // A plan over the size limit is refused as a file before a byte of it is parsed.
+    QTest::newRow("50 MB: check") << huge << QStringList{"plan", "check", "FILE"} << 2
+                                  << QByteArray("FILE: cannot read the plan: it is larger than 1 MB");
+    QTest::newRow("50 MB: export") << huge << exportArgs << 2
+                                   << QByteArray("mdconfig-cli: FILE is larger than 1 MB; nothing was added");
 }
 
 void tst_PlanCli::hostilePlans()
@@ -566,6 +563,13 @@ void tst_PlanCli::inputIsEscaped_data()
                "DIR/p.toml:1:11: product: \"\\e[2J\\x0dp.toml: a clean plan\" is not valid; valid values: "
                "0 (MD20/MD40), 1 (MD90  Ver 1.0,  1.1,  1.2), 2 (MD90  Ver 1.3 +), or the caption\n"
                "mdconfig-cli: DIR/p.toml has faults; nothing in it can be sent until they are mended\n");
+    QTest::newRow("export refused by a plan whose name sets the window title")
+        << "b\x1b]0;owned\x07.toml" << clean
+        << QStringList{"plan", "export",   "FILE", "proprietary", "--instrument",
+                       "2",    "--memory", "1",    "--product",   "0"}
+        << QByteArray()
+        << QByteArray("mdconfig-cli: DIR/b\\e]0;owned\\x07.toml already has location 1 (line 2); nothing was "
+                      "added\n");
     QTest::newRow("decode: an escape among the digits")
         << QString() << QByteArray() << QStringList{"decode", "24\x1b[2J"} << QByteArray()
         << QByteArray(
