@@ -102,6 +102,7 @@ BusListener::~BusListener()
 
 bool BusListener::start(int baud, QString *failure)
 {
+    const std::lock_guard control(m_control);
     stop();
     m_baud = baud;
     m_quit = false;
@@ -131,6 +132,7 @@ bool BusListener::start(int baud, QString *failure)
 
 void BusListener::stop()
 {
+    const std::lock_guard control(m_control);
     m_quit = true;
     if (m_thread) {
         m_thread->wait();
@@ -142,6 +144,7 @@ void BusListener::stop()
 
 void BusListener::pause()
 {
+    const std::lock_guard control(m_control);
     if (!m_running)
         return;
     stop();
@@ -152,6 +155,7 @@ void BusListener::pause()
 
 void BusListener::resume()
 {
+    const std::lock_guard control(m_control);
     if (!m_paused)
         return;
     QString failure;
@@ -163,7 +167,7 @@ QJsonObject BusListener::toJson() const
     const std::lock_guard lock(m_mutex);
     QJsonObject o = m_table.toJson();
     o.insert(QStringLiteral("listening"), m_running.load());
-    o.insert(QStringLiteral("paused"), m_paused);
+    o.insert(QStringLiteral("paused"), m_paused.load());
     o.insert(QStringLiteral("baud"), m_baud);
     o.insert(QStringLiteral("failure"), m_failure);
     o.insert(QStringLiteral("wrongSpeed"), m_wrongSpeed);

@@ -68,10 +68,12 @@ private:
     int m_baud = 4800;
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_quit{false};
-    bool m_paused = false;
+    std::atomic<bool> m_paused{false};
     QString m_failure;
     bool m_wrongSpeed = false;
     mutable std::mutex m_mutex;
+    // Start, stop, pause and resume come from the threads that answer requests and from the send's own.
+    std::recursive_mutex m_control;
     BusTable m_table;
     std::unique_ptr<QThread> m_thread;
 };

@@ -6,6 +6,7 @@
 #include "web/server.h"
 #include "web/site.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QTest>
 
@@ -122,6 +123,7 @@ private slots:
     void oneJobAtATime();
     void noMemoryGrowth();
     void streamEndsWithTheServer();
+    void sendsFromALocation();
 
 private:
     void startServer(Limits limits = {});
@@ -349,6 +351,30 @@ void tst_Server::streamEndsWithTheServer()
     stopper.join();
     QVERIFY2(rest.size() < 4096, qPrintable(QStringLiteral("%1 bytes after the stop").arg(rest.size())));
     ::close(fd);
+}
+
+void tst_Server::sendsFromALocation()
+{
+    startServer();
+    const QByteArray plan = R"({"product": 0, "from": 4, "locations": [
+        {"location": 1, "instrument": "NX20/40 ENGINE RPM"},
+        {"location": 4, "talker": "GP", "sentence": "RMC", "field": 7}]})";
+    QCOMPARE(statusOf(exchange(m_port, post("/api/send", plan))), 202);
+    QJsonObject job;
+    for (int i = 0; i < 300 && job.value(QStringLiteral("state")).toString() != QLatin1String("done"); ++i) {
+        QTest::qWait(100);
+        const QByteArray answer = exchange(m_port, get("/api/status", Auth));
+        job = QJsonDocument::fromJson(answer.mid(answer.indexOf("\r\n\r\n") + 4))
+                  .object()
+                  .value(QStringLiteral("job"))
+                  .toObject();
+    }
+    QCOMPARE(job.value(QStringLiteral("state")).toString(), QStringLiteral("done"));
+    QCOMPARE(job.value(QStringLiteral("skipped")).toArray(), QJsonArray{1});
+    QCOMPARE(job.value(QStringLiteral("sent")).toArray(), QJsonArray{4});
+    QVERIFY(m_pty->waitFor(100, 5000));
+    QCOMPARE(m_pty->received().size(), 100);
+    QCOMPARE(m_pty->received().at(1), '3'); // location 4's memory character: the one location sent
 }
 
 QTEST_GUILESS_MAIN(tst_Server)
