@@ -176,6 +176,8 @@ expect_completion() { # expected-replies-one-a-line words...
 expect_completion frames fr
 expect_completion "$(printf 'send\nserve')" se
 expect_completion serve ser
+expect_completion lo serve --listen lo
+expect_completion --no-qr serve --listen lo --no
 expect_completion "$(printf -- '--help\n--version')" --
 expect_completion proprietary frames p
 expect_completion XDR frames standard --sentence XD
