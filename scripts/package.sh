@@ -11,7 +11,8 @@ PACKAGE_BUILD_DIR="${PACKAGE_BUILD_DIR:-$ROOT/build-package}"
 # protector, PIE).
 export DEB_BUILD_MAINT_OPTIONS="hardening=+all"
 # The prefix the package installs into, so what names the installed program (the service's ExecStart, the
-# settings' install folder) names /usr/bin. Given on the command line: CMake reads CXXFLAGS and LDFLAGS from the environment on the first run only.
+# settings' install folder) names /usr/bin. The flags are given on the command line: CMake reads CXXFLAGS
+# and LDFLAGS from the environment on the first run only.
 cmake -S "$ROOT" -B "$PACKAGE_BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
     -DCMAKE_INSTALL_PREFIX=/usr -DMDCONFIG_SYSTEMD_UNIT_DIR=/lib/systemd/system \
     -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
