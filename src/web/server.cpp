@@ -404,16 +404,20 @@ private:
             return refuse(503, "too many open streams");
         }
         auto cursor = std::make_shared<quint64>(0);
+        // A phone that sleeps leaves its stream open where TCP does not notice for many minutes; a stream
+        // therefore ends after a while, and the browser opens a new one at once (the retry below), so old
+        // ones never hold the places of the streams allowed.
+        const SteadyClock::time_point end = SteadyClock::now() + m_limits.streamLifetime;
         res.set_chunked_content_provider(
             "text/event-stream",
-            [this, cursor](size_t, httplib::DataSink &sink) {
-                if (m_stopping)
+            [this, cursor, end](size_t offset, httplib::DataSink &sink) {
+                if (m_stopping || SteadyClock::now() >= end)
                     return false;
                 const std::optional<QByteArray> next =
                     m_site.nextEvents(*cursor, std::chrono::milliseconds(1000));
                 if (!next)
                     return false;
-                QByteArray events = *next;
+                QByteArray events = offset == 0 ? "retry: 1000\n\n" + *next : *next;
                 if (events.isEmpty())
                     events = ": still here\n\n"; // a comment, so a dead reader is noticed
                 return sink.write(events.constData(), size_t(events.size()));

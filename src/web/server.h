@@ -39,6 +39,7 @@ struct Limits {
     int workers = 8; // connections served at once
     int queued = 16; // accepted connections waiting for a worker; past them, 503
     int streams = 4; // push streams open at once; past them, 503
+    std::chrono::milliseconds streamLifetime{120'000}; // then the browser opens a new one at once
     std::chrono::milliseconds requestDeadline{10'000}; // the whole request must arrive within it
     std::chrono::milliseconds writeTimeout{5'000};     // a reader that takes nothing for this long is dropped
 };

@@ -124,6 +124,7 @@ private slots:
     void noMemoryGrowth();
     void streamEndsWithTheServer();
     void sendsFromALocation();
+    void streamEndsAfterItsLifetime();
 
 private:
     void startServer(Limits limits = {});
@@ -375,6 +376,31 @@ void tst_Server::sendsFromALocation()
     QVERIFY(m_pty->waitFor(100, 5000));
     QCOMPARE(m_pty->received().size(), 100);
     QCOMPARE(m_pty->received().at(1), '3'); // location 4's memory character: the one location sent
+}
+
+void tst_Server::streamEndsAfterItsLifetime()
+{
+    Limits limits;
+    limits.streamLifetime = 2000ms;
+    startServer(limits);
+    const int fd = connectTo(m_port);
+    sendAll(fd, get("/api/events?token=" + Token));
+    QByteArray got;
+    bool ended = false;
+    char buffer[4096];
+    // Far longer than the lifetime: the server ends the stream itself, telling the browser to come back.
+    for (int i = 0; i < 300 && !ended; ++i) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0)
+            continue;
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        ended = n <= 0;
+        if (n > 0)
+            got.append(buffer, n);
+    }
+    ::close(fd);
+    QVERIFY(ended);
+    QVERIFY(got.contains("retry: 1000\n\nevent: job\n"));
 }
 
 QTEST_GUILESS_MAIN(tst_Server)
