@@ -36,4 +36,23 @@ std::optional<QString> quitProgram(Program &p, int selectedProduct, serial::Seri
     return failure;
 }
 
+frame::EncodeError composeSentence(Program &p, const frame::Configuration &c,
+                                   const vocabulary::Product &product)
+{
+    if (const frame::EncodeError missing = frame::encode(c, product, p.SentenceBytes))
+        return missing;
+    p.IconIndex = std::int16_t(frame::iconSent(c, product));
+    return std::nullopt;
+}
+
+frame::SendReport transmitSentence(Program &p, serial::SerialPort &port, frame::SendEvents events)
+{
+    events.portChanged = [&p, told = std::move(events.portChanged)](std::int16_t number) {
+        p.ComPortNumber = number;
+        if (told)
+            told(number);
+    };
+    return frame::send(port, frame::ComPort{p.ComPortNumber}, p.SentenceBytes, events, p.pacing);
+}
+
 } // namespace app

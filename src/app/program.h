@@ -1,9 +1,9 @@
-// The program-wide values of one run, and the parts of start-up and Quit that need no window.
+// The program-wide values of one run, and the parts of start-up, a Send and Quit that need no window.
 #pragma once
 
 #include "app/version.h"
-#include "frame/sentencebytes.h"
-#include "frame/transmitter.h"
+#include "frame/configuration.h"
+#include "frame/sendstep.h"
 #include "serial/serialport.h"
 #include "settings/settings.h"
 
@@ -41,5 +41,14 @@ void loadProgram(Program &p, const QString &programDir);
 // Quit without the windows: stores the selected product (when one is selected, -1 otherwise) and the port,
 // then closes the port whatever the write did. Returns why the settings could not be written, if so.
 std::optional<QString> quitProgram(Program &p, int selectedProduct, serial::SerialPort &port);
+
+// A Send's composer step: fills SentenceBytes with what the configuration shows on the product and keeps the
+// icon the product is sent in IconIndex. A list left without an entry is returned and nothing changes.
+frame::EncodeError composeSentence(Program &p, const frame::Configuration &c,
+                                   const vocabulary::Product &product);
+
+// A Send's transmit step: the send step on the program's COM port with its record and pacing. A number
+// answered at the port prompt becomes the program's port number before events.portChanged hears of it.
+frame::SendReport transmitSentence(Program &p, serial::SerialPort &port, frame::SendEvents events);
 
 } // namespace app

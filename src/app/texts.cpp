@@ -49,4 +49,34 @@ QString aboutText(const QString &programVersion)
     return lines.join(QStringLiteral("\r\n"));
 }
 
+QString nothingSentText(vocabulary::List missing)
+{
+    return QStringLiteral(
+               "No entry is chosen in the \"%1\" list.\r\n\r\nPlease choose one of its entries and "
+               "press Send again.")
+        .arg(vocabulary::listCaption(missing));
+}
+
+QString sendPreview(const frame::Configuration &c, const vocabulary::Product &product)
+{
+    frame::SentenceBytes s;
+    if (const frame::EncodeError missing = frame::encode(c, product, s))
+        return QStringLiteral("Choose an entry in the \"%1\" list to send.")
+            .arg(vocabulary::listCaption(*missing));
+    return QStringLiteral("Sends ten times: %1").arg(frame::toHex(frame::sendFrames(s).first()));
+}
+
+QString notSentText(const QString &failure)
+{
+    return QStringLiteral("The sentence was not sent: the serial port failed during the transfer.\r\n\r\n%1"
+                          "\r\n\r\nCheck the cable and the serial adapter, then press Send again.")
+        .arg(failure);
+}
+
+QString notSavedText(const QString &path, const QString &failure)
+{
+    return QStringLiteral("The product and COM port could not be saved to\r\n%1\r\n\r\n%2")
+        .arg(path, failure);
+}
+
 } // namespace app

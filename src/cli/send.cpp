@@ -4,7 +4,7 @@
 #include "cli/output.h"
 #include "cli/sentence.h"
 #include "cli/verbs.h"
-#include "frame/transmitter.h"
+#include "frame/sendstep.h"
 #include "serial/devicepath.h"
 #include "serial/qtserialport.h"
 
@@ -36,36 +36,39 @@ int send(const QStringList &arguments, Io &io)
         return Failed;
     }
 
-    serial::QtSerialPort port;
-    if (!port.open(device)) {
-        io.err << "mdconfig-cli: cannot open " << port.errorString() << '\n';
-        return Failed;
-    }
-    frame::Transmitter transmitter(port);
-    transmitter.setStopRequested(interruptRequested);
-    int done = 0;
-    if (io.outIsTerminal)
-        io.out << progressLine(0) << Qt::flush;
-    const std::optional<QString> stopped = transmitter.TransmitSentence(s, [&](int) {
-        ++done;
+    // The bar's line stands from the moment the port is open and ends before any message on the other
+    // stream.
+    const auto show = [&](const frame::SendProgress &p) {
         if (io.outIsTerminal)
-            io.out << progressLine(done) << Qt::flush;
-        else
-            io.out << "repetition " << done << " of 10 sent\n" << Qt::flush;
-    });
-    if (io.outIsTerminal)
-        io.out << '\n' << Qt::flush; // the bar's line ends before any message on the other stream
-    if (stopped && interruptRequested()) {
-        io.err << "mdconfig-cli: " << *stopped << "; the display may hold a part frame, send it again\n";
+            io.out << progressLine(p.repetitions) << Qt::flush;
+        else if (p.repetitions > 0)
+            io.out << "repetition " << p.repetitions << " of 10 sent\n" << Qt::flush;
+    };
+    frame::SendEvents events;
+    events.started = show;
+    events.progress = show;
+    events.stopRequested = interruptRequested;
+    serial::QtSerialPort port;
+    const frame::SendReport report = frame::send(port, frame::Device{device}, s, events);
+    if (io.outIsTerminal && report.bytesTotal > 0)
+        io.out << '\n' << Qt::flush;
+    switch (report.outcome) {
+    case frame::SendOutcome::Sent:
+        break;
+    case frame::SendOutcome::Incomplete:
+    case frame::SendOutcome::NotOpened:
+        io.err << "mdconfig-cli: " << report.failure() << '\n';
         return Failed;
-    }
-    if (stopped) {
-        io.err << "mdconfig-cli: the sentence was not sent: "
-               << frame::failedAfter(*stopped, transmitter.repetitionsSent()) << '\n';
+    case frame::SendOutcome::Stopped:
+        io.err << "mdconfig-cli: " << report.failure()
+               << "; the display may hold a part frame, send it again\n";
+        return Failed;
+    case frame::SendOutcome::Failed:
+        io.err << "mdconfig-cli: the sentence was not sent: " << report.failure() << '\n';
         return Failed;
     }
     port.close();
-    io.out << "sent " << transmitter.bytesSent() << " bytes to " << serial::shownDevice(device) << '\n';
+    io.out << "sent " << report.bytes << " bytes to " << serial::shownDevice(device) << '\n';
     return Ok;
 }
 

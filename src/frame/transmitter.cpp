@@ -18,6 +18,7 @@ std::optional<QString> Transmitter::TransmitSentence(SentenceBytes &s, const Pro
     fillCheckBytes(s);
     m_sent = 0;
     m_repetitions = 0;
+    m_stopped = false;
     m_total = Repetitions * int(repetition(s, 1).size()); // every repetition is as long as the first
     int value = 0;
     for (int r = 1; r <= Repetitions; ++r) {
@@ -25,6 +26,7 @@ std::optional<QString> Transmitter::TransmitSentence(SentenceBytes &s, const Pro
         const QByteArray bytes = repetition(s, r);
         for (char c : bytes) {
             if (m_stop && m_stop()) {
+                m_stopped = true;
                 m_port.close();
                 return QStringLiteral("interrupted after %1 of %2 bytes").arg(m_sent).arg(m_total);
             }

@@ -1,5 +1,5 @@
 // The paced transmitter: ten repetitions of the frame, 0.1 s of silence before each, one byte per 0.05 s
-// slot. It needs no window; it reports progress to whoever drives it (the progress window, the command line).
+// slot. It needs no window; the send step drives it for every front end and hears its progress.
 #pragma once
 
 #include "frame/pacing.h"
@@ -42,6 +42,8 @@ public:
     int bytesTotal() const { return m_total; }
     // How many repetitions of the last send went out whole.
     int repetitionsSent() const { return m_repetitions; }
+    // Whether the last send ended because a stop was asked for, rather than by a failed write.
+    bool stopped() const { return m_stopped; }
 
 private:
     bool SendByte(const std::uint8_t &CharOne);
@@ -52,6 +54,7 @@ private:
     int m_sent = 0;
     int m_total = 0;
     int m_repetitions = 0;
+    bool m_stopped = false;
 };
 
 // Why a send failed, and how far it got: "<why> after 4 of 10 repetitions; the display may have taken the

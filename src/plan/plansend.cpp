@@ -24,11 +24,9 @@ SendReport sendPlan(const Plan &plan, serial::SerialPort &port, const QString &d
     };
     if (toSend.isEmpty())
         return report;
-    if (!port.open(device))
-        return stopAt(0, QStringLiteral("cannot open %1").arg(port.errorString()));
+    if (const std::optional<QString> why = frame::open(port, frame::Device{device}))
+        return stopAt(0, *why);
 
-    frame::Transmitter transmitter(port, options.pacing);
-    transmitter.setStopRequested(options.stopRequested);
     const auto stopped = [&] { return options.stopRequested && options.stopRequested(); };
     for (qsizetype i = 0; i < toSend.size(); ++i) {
         const Location &l = toSend[i];
@@ -51,18 +49,15 @@ SendReport sendPlan(const Plan &plan, serial::SerialPort &port, const QString &d
         if (events.starting)
             events.starting(l);
         frame::SentenceBytes s = compose(plan.product, l);
-        int repetitions = 0;
-        const std::optional<QString> failure = transmitter.TransmitSentence(s, [&](int) {
-            ++repetitions;
+        frame::SendEvents step;
+        step.stopRequested = options.stopRequested;
+        step.progress = [&](const frame::SendProgress &p) {
             if (events.repetition)
-                events.repetition(l, repetitions);
-        });
-        if (failure) {
-            // A stop asked for says how many bytes went out; a failure says how many whole repetitions.
-            const QString why =
-                stopped() ? *failure : frame::failedAfter(*failure, transmitter.repetitionsSent());
-            return stopAt(i, QStringLiteral("location %1 failed: %2").arg(l.location).arg(why));
-        }
+                events.repetition(l, p.repetitions);
+        };
+        const frame::SendReport sent = frame::transmit(port, s, step, options.pacing);
+        if (!sent.sent())
+            return stopAt(i, QStringLiteral("location %1 failed: %2").arg(l.location).arg(sent.failure()));
         report.sent << l.location;
         if (events.sent)
             events.sent(l);

@@ -2,7 +2,7 @@
 // between them, stopping at the first failure and telling which locations reached the display.
 #pragma once
 
-#include "frame/transmitter.h"
+#include "frame/sendstep.h"
 #include "plan/plan.h"
 #include "serial/serialport.h"
 
@@ -16,7 +16,7 @@ struct SendOptions {
     std::chrono::milliseconds gap{1000}; // between two locations, not before the first
     int from = FirstLocation;            // locations below this one are skipped
     // Asked before every byte and during the gap: true stops the send after the byte on the wire (Ctrl-C).
-    frame::Transmitter::StopRequested stopRequested;
+    std::function<bool()> stopRequested;
 };
 
 struct SendEvents {

@@ -51,7 +51,8 @@ std::optional<std::int16_t> parseAnswer(const QString &answer)
     return std::int16_t(rounded);
 }
 
-bool OpenComPort(SerialPort &port, std::int16_t comPortNumber, const AskPort &ask, const PortChanged &changed)
+bool OpenComPort(SerialPort &port, std::int16_t comPortNumber, const AskPort &ask, const PortChanged &changed,
+                 QString *failure)
 {
     for (;;) {
         if (port.isOpen())
@@ -60,8 +61,12 @@ bool OpenComPort(SerialPort &port, std::int16_t comPortNumber, const AskPort &as
         if (!device.isEmpty() && port.open(device))
             return true;
 
-        const QString prompt = openErrorPrompt(comPortNumber) + QStringLiteral("\r\n\r\n") +
-                               openFailureDetail(comPortNumber, device, port.errorString());
+        const QString detail = openFailureDetail(comPortNumber, device, port.errorString());
+        if (failure)
+            *failure = detail;
+        if (!ask)
+            return false;
+        const QString prompt = openErrorPrompt(comPortNumber) + QStringLiteral("\r\n\r\n") + detail;
         std::optional<std::int16_t> number;
         QString asked = prompt;
         while (!number) {

@@ -32,8 +32,9 @@ using AskPort = std::function<std::optional<QString>(const QString &prompt)>;
 using PortChanged = std::function<void(std::int16_t comPortNumber)>;
 
 // Closes the port if open and opens comPortNumber; on failure asks for another number and tries again until
-// the port opens (true) or the user gives up (false, the port closed).
-bool OpenComPort(SerialPort &port, std::int16_t comPortNumber, const AskPort &ask,
-                 const PortChanged &changed);
+// the port opens (true) or the user gives up (false, the port closed). No ask gives up at the first failure.
+// When given, failure receives why the last number tried did not open (the line beneath the prompt).
+bool OpenComPort(SerialPort &port, std::int16_t comPortNumber, const AskPort &ask, const PortChanged &changed,
+                 QString *failure = nullptr);
 
 } // namespace serial

@@ -73,4 +73,15 @@ void ChoiceCombo::onTextEdited(const QString &text)
     }
 }
 
+void fillList(QComboBox *combo, vocabulary::List list)
+{
+    {
+        const QSignalBlocker blocker(combo);
+        combo->clear();
+        combo->addItems(vocabulary::entries(list));
+        combo->setCurrentIndex(-1);
+    }
+    combo->setCurrentIndex(0);
+}
+
 } // namespace ui

@@ -2,6 +2,8 @@
 // entry; any other text leaves the list without a choice, which a Send then reports instead of guessing.
 #pragma once
 
+#include "vocabulary/vocabulary.h"
+
 #include <QComboBox>
 
 namespace ui {
@@ -24,5 +26,9 @@ private:
 
     bool m_typing = false;
 };
+
+// Fills a list with its entries and chooses the first; the choice is made only once every entry is in, so
+// a handler of the choice sees the whole list.
+void fillList(QComboBox *combo, vocabulary::List list);
 
 } // namespace ui

@@ -5,8 +5,7 @@
 #include "app/program.h"
 #include "frame/configuration.h"
 #include "ui/icondialog.h"
-#include "ui/layout.h"
-#include "ui/optiongroup.h"
+#include "ui/mainlayout.h"
 #include "ui/portdialog.h"
 #include "ui/progresswindow.h"
 
@@ -15,15 +14,7 @@
 
 #include <memory>
 
-class QAction;
-class QComboBox;
-class QLabel;
-class QPushButton;
-class QRadioButton;
-
 namespace ui {
-
-const QList<ControlSpec> &mainWindowLayout();
 
 // The port label's text: "COM Port = " and the number with its sign position, "COM Port =  3".
 QString portLabel(int comPortNumber);
@@ -61,17 +52,13 @@ private:
     void runIconStep();
     void cmdIconsContinue_Click();
     void cmdCommsAccept_Click();
-    bool OpenComPort();
     void TransmitSentence();
-    void fillLists();
     void refreshPortLabel();
-    int selectedProduct() const;
     const vocabulary::Product &chosenProduct() const;
     void setComPortNumber(std::int16_t number);
     // What the standard or the proprietary frame's lists have chosen, with the given icon.
     frame::Configuration readConfiguration(Sentence kind, int icon) const;
     void updatePreviews();
-    void showText(const QString &title, const QString &text, bool warning = false);
     void endProgram();
 
     app::Program &m_program;
@@ -81,19 +68,7 @@ private:
     std::unique_ptr<ProgressWindow> m_frmProgress;
     bool m_busy = false;
 
-    QList<QRadioButton *> m_optProduct;
-    OptionGroup *m_productGroup = nullptr;
-    QLabel *m_lblCommsPort = nullptr;
-    QComboBox *m_cmbNmeaTalker = nullptr;
-    QComboBox *m_cmbNmeaID = nullptr;
-    QComboBox *m_cmbNmeaCommas = nullptr;
-    QComboBox *m_cboMemoryLocation1 = nullptr;
-    QComboBox *m_cboXDR = nullptr;
-    QComboBox *m_cboVmInstrumentID = nullptr;
-    QComboBox *m_cboMemoryLocation2 = nullptr;
-    QPushButton *m_cmdSend1 = nullptr;
-    QPushButton *m_cmdSend2 = nullptr;
-    QPushButton *m_cmdQuit = nullptr;
+    MainForm m_form;
     QPointer<QWidget> m_focusBeforePort;
 };
 

@@ -30,4 +30,16 @@ ProgressWindow::ProgressWindow() : SecondaryWindow(QStringLiteral("Transferring 
     moveTwips(this, 4680, 5700);
 }
 
+void ProgressWindow::startSend()
+{
+    m_progressBar1->setValue(0);
+    setWindowTitle(QStringLiteral("Sending new sentence..."));
+    show();
+}
+
+void ProgressWindow::showProgress(const frame::SendProgress &progress)
+{
+    m_progressBar1->setValue(progress.barValue());
+}
+
 } // namespace ui

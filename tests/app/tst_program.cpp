@@ -1,6 +1,7 @@
 #include "app/program.h"
 #include "app/texts.h"
 #include "support/files.h"
+#include "support/goldenframes.h"
 #include "support/recordingport.h"
 
 #include <QCoreApplication>
@@ -26,6 +27,9 @@ private slots:
     void titleAndAboutFollowTheVersion();
     void helpTexts_data();
     void helpTexts();
+    void composeSentence_data();
+    void composeSentence();
+    void promptAnswerIsTheProgramsPortBeforeTheWindowHears();
 
 private:
     QString m_cwd;
@@ -188,6 +192,58 @@ void tst_Program::helpTexts()
     QCOMPARE(text, expected);
     QCOMPARE(text.count("\r\n"), 14);
     QVERIFY(text.endsWith("\r\n  "));
+}
+
+void tst_Program::composeSentence_data()
+{
+    QTest::addColumn<int>("product");
+    QTest::addColumn<int>("talker"); // -1: no entry chosen
+    QTest::addColumn<int>("golden"); // the row the record's first frame must match; -1: untouched
+    QTest::addColumn<int>("iconIndex");
+    // GP RMC field 5 at location 3 with KT (9) chosen in the icon dialog; IconIndex was 7 before.
+    QTest::newRow("MD90 1.3 keeps the chosen icon") << 2 << 15 << 2 << 9;
+    QTest::newRow("MD20/MD40 is sent no icon: IconIndex None") << 0 << 15 << 1 << 0;
+    QTest::newRow("no talker: neither record nor icon changes") << 2 << -1 << -1 << 7;
+}
+
+void tst_Program::composeSentence()
+{
+    QFETCH(int, product);
+    QFETCH(int, talker);
+    QFETCH(int, golden);
+    app::Program p;
+    p.IconIndex = 7;
+    const frame::SentenceBytes before = p.SentenceBytes;
+    const frame::Configuration c{3, frame::Standard{talker, 59, 5}, 9};
+    const frame::EncodeError missing = app::composeSentence(p, c, vocabulary::Products[std::size_t(product)]);
+    QCOMPARE(missing.has_value(), golden < 0);
+    if (golden < 0)
+        QCOMPARE(p.SentenceBytes, before);
+    else
+        QCOMPARE(frame::sendFrames(p.SentenceBytes).first(), GoldenFrames[std::size_t(golden)].first());
+    QTEST(int(p.IconIndex), "iconIndex");
+}
+
+void tst_Program::promptAnswerIsTheProgramsPortBeforeTheWindowHears()
+{
+    qputenv("MDCONFIG_COM3", "/dev/fake3");
+    qputenv("MDCONFIG_COM5", "/dev/fake5");
+    app::Program p;
+    p.ComPortNumber = 3;
+    p.pacing.wait = [](frame::Clock::time_point) {}; // no real time: the schedule is not what is tested here
+    RecordingPort port;
+    port.refused << "/dev/fake3";
+    QList<int> heard; // the program's port number when the window hears of the change
+    frame::SendEvents events;
+    events.askPort = [](const QString &) { return std::optional<QString>("5"); };
+    events.portChanged = [&](std::int16_t) { heard << p.ComPortNumber; };
+    const frame::SendReport report = app::transmitSentence(p, port, events);
+    qunsetenv("MDCONFIG_COM3");
+    qunsetenv("MDCONFIG_COM5");
+    QVERIFY(report.sent());
+    QCOMPARE(heard, QList<int>{5});
+    QCOMPARE(p.ComPortNumber, std::int16_t(5));
+    QCOMPARE(port.opened, (QStringList{"/dev/fake3", "/dev/fake5"}));
 }
 
 QTEST_GUILESS_MAIN(tst_Program)
