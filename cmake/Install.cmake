@@ -66,6 +66,14 @@ if(UNIX AND NOT APPLE)
             RENAME ${MDCONFIG_APP_ID}.png)
     install(FILES ${MDCONFIG_COMPLETION} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 
+    # The page for phones as a hardened service, shipped but not enabled: the README tells how.
+    configure_file(packaging/linux/mdconfig-serve@.service.in ${MDCONFIG_PACKAGING_DIR}/mdconfig-serve@.service
+                   @ONLY)
+    # Under the prefix by default; Debian 12's own packages put units in /lib/systemd/system, which the
+    # package build gives here.
+    set(MDCONFIG_SYSTEMD_UNIT_DIR lib/systemd/system CACHE STRING "Where the systemd unit is installed")
+    install(FILES ${MDCONFIG_PACKAGING_DIR}/mdconfig-serve@.service DESTINATION ${MDCONFIG_SYSTEMD_UNIT_DIR})
+
     # What Debian expects of every package's documentation folder.
     set(MDCONFIG_MAINTAINER "mdconfig maintainers <mdconfig@velmora.example>"
         CACHE STRING "Name and e-mail address of whoever maintains the package")

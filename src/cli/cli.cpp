@@ -23,6 +23,7 @@ const QList<Verb> &verbs()
         {"decode", decode, "says what a captured frame configures and whether its check byte is right"},
         {"listen", listen, "shows which talkers, sentences and fields the NMEA bus carries"},
         {"simulate", simulate, "plays a display: says what each send configures and what is wrong with it"},
+        {"serve", serve, "serves a page for a phone on the boat's network to plan, send and see the bus"},
     };
     return table;
 }
@@ -42,6 +43,10 @@ QString usageText()
         "  mdconfig-cli listen (--port N | --device PATH) [--baud 4800|38400] [--seconds S] [--json]\n"
         "  mdconfig-cli simulate (--device PATH | --pty) [--json] [--plan-out FILE] [--seconds S] [--product "
         "P]\n"
+        "  mdconfig-cli serve --listen ADDRESS|INTERFACE[:PORT] (--port N | --device PATH) [--allow-host "
+        "NAME]...\n"
+        "                     [--no-qr] [--new-token] [--print-url] [--seconds S]   (see mdconfig-cli serve "
+        "--help)\n"
         "  mdconfig-cli --help | --version\n"
         "\n");
     for (const Verb &verb : verbs())

@@ -18,5 +18,7 @@ int listen(const QStringList &arguments, Io &io);
 // plays a display in programming mode on a serial device or a pseudo-terminal, says what each send
 // configures and what is wrong with it, and can keep what it took as a display plan
 int simulate(const QStringList &arguments, Io &io);
+// serves a page for a phone on the boat's network: plans, sends and the bus, behind a token
+int serve(const QStringList &arguments, Io &io);
 
 } // namespace cli

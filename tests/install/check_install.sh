@@ -39,10 +39,11 @@ METAINFO=$SHARE/metainfo/$APP_ID.metainfo.xml
 COMPLETION=$SHARE/bash-completion/completions/mdconfig-cli
 MIMEXML=$SHARE/mime/packages/$APP_ID.xml
 PLAN_TYPE=application/x-mdconfig-plan
+UNIT=$PREFIX/lib/systemd/system/mdconfig-serve@.service
 for f in "$BIN/mdconfig" "$BIN/mdconfig-cli" "$DESKTOP" "$METAINFO" "$COMPLETION" "$MIMEXML" \
     "$SHARE/icons/hicolor/scalable/apps/$APP_ID.svg" \
     "$SHARE/man/man1/mdconfig.1.gz" "$SHARE/man/man1/mdconfig-cli.1.gz" \
-    "$SHARE/doc/mdconfig/copyright" "$SHARE/doc/mdconfig/changelog.gz"; do
+    "$SHARE/doc/mdconfig/copyright" "$SHARE/doc/mdconfig/changelog.gz" "$UNIT"; do
     [ -f "$f" ] || fail "not installed: ${f#"$PREFIX"/}"
 done
 # Nothing of the build folder may leak into the installed programs.
@@ -135,6 +136,27 @@ grep -q "<launchable type=\"desktop-id\">$APP_ID.desktop</launchable>" "$METAINF
     fail "the metainfo does not launch $APP_ID.desktop"
 grep -q "<screenshot" "$METAINFO" || fail "the metainfo has no screenshot"
 
+# The service: it verifies as systemd would load it (as an instance, with its program where this test
+# installed it and the manual page it names), it is hardened, and nothing enables it.
+if command -v systemd-analyze >/dev/null && [ -f "$UNIT" ]; then
+    mkdir -p "$WORK/units"
+    sed "s|^ExecStart=[^ ]*/mdconfig-cli |ExecStart=$BIN/mdconfig-cli |" "$UNIT" >"$WORK/units/mdconfig-serve@wlan0.service"
+    out=$(cd "$WORK/units" && MANPATH=$SHARE/man: systemd-analyze verify "$WORK/units/mdconfig-serve@wlan0.service" 2>&1)
+    rc=$?
+    if [ $rc -ne 0 ] || [ -n "$out" ]; then
+        fail "systemd-analyze verify mdconfig-serve@wlan0.service: $out"
+    else
+        pass "systemd-analyze verify accepts mdconfig-serve@wlan0.service"
+    fi
+    for setting in NoNewPrivileges=yes ProtectSystem=strict PrivateTmp=yes SupplementaryGroups=dialout \
+        StateDirectory=mdconfig; do
+        grep -q -x -F "$setting" "$UNIT" || fail "the service is not hardened with $setting"
+    done
+    [ -z "$(find "$PREFIX" -path '*wants*' -name 'mdconfig-serve*')" ] || fail "the service is enabled by install"
+else
+    echo "skip: systemd-analyze is not installed"
+fi
+
 # The manual pages render without a warning, show this version, and name every command and option that
 # `mdconfig-cli --help` names, so a new verb without its page is caught.
 if command -v man >/dev/null; then
@@ -198,8 +220,11 @@ expect_completion() { # expected-replies-one-a-line words...
     fi
 }
 expect_completion frames fr
-expect_completion send se
+expect_completion "$(printf 'send\nserve')" se
+expect_completion serve ser
 expect_completion test plan t
+expect_completion lo serve --listen lo
+expect_completion --no-qr serve --listen lo --no
 expect_completion "$(printf -- '--help\n--version')" --
 expect_completion proprietary frames p
 expect_completion XDR frames standard --sentence XD
