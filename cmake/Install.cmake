@@ -58,11 +58,21 @@ if(UNIX AND NOT APPLE)
     install(FILES ${MDCONFIG_PACKAGING_DIR}/${MDCONFIG_APP_ID}.metainfo.xml
             DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
     install(FILES packaging/linux/${MDCONFIG_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    # The plan files' own type, which the menu entry opens.
+    install(FILES packaging/linux/${MDCONFIG_APP_ID}.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
     install(FILES resources/mdconfig.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
             RENAME ${MDCONFIG_APP_ID}.svg)
     install(FILES resources/mdconfig.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps
             RENAME ${MDCONFIG_APP_ID}.png)
     install(FILES ${MDCONFIG_COMPLETION} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+
+    # The page for phones as a hardened service, shipped but not enabled: the README tells how.
+    configure_file(packaging/linux/mdconfig-serve@.service.in ${MDCONFIG_PACKAGING_DIR}/mdconfig-serve@.service
+                   @ONLY)
+    # Under the prefix by default; Debian 12's own packages put units in /lib/systemd/system, which the
+    # package build gives here.
+    set(MDCONFIG_SYSTEMD_UNIT_DIR lib/systemd/system CACHE STRING "Where the systemd unit is installed")
+    install(FILES ${MDCONFIG_PACKAGING_DIR}/mdconfig-serve@.service DESTINATION ${MDCONFIG_SYSTEMD_UNIT_DIR})
 
     # What Debian expects of every package's documentation folder.
     set(MDCONFIG_MAINTAINER "mdconfig maintainers <mdconfig@velmora.example>"
@@ -74,4 +84,6 @@ if(UNIX AND NOT APPLE)
     mdconfig_gzip(${MDCONFIG_PACKAGING_DIR}/doc/changelog ${MDCONFIG_PACKAGING_DIR}/doc/changelog.gz)
     install(FILES ${MDCONFIG_PACKAGING_DIR}/doc/changelog.gz packaging/debian/copyright
             DESTINATION ${CMAKE_INSTALL_DOCDIR})
+    # The example plans, where Debian keeps a package's examples.
+    install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples FILES_MATCHING PATTERN "*.mdplan.toml")
 endif()

@@ -38,9 +38,13 @@ ensure_packages() {
     fi
 }
 
-BUILD_PACKAGES=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev libtomlplusplus-dev fonts-dejavu-core)
+# cpp-httplib carries the page for phones, libqrencode draws its address as a QR code.
+BUILD_PACKAGES=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev libtomlplusplus-dev fonts-dejavu-core
+    libcpp-httplib-dev libqrencode-dev)
 # The install test validates and renders what is installed; package.sh builds and checks the Debian package.
-INSTALL_TEST_PACKAGES=(desktop-file-utils appstream man-db groff-base bash-completion)
+INSTALL_TEST_PACKAGES=(desktop-file-utils appstream man-db groff-base bash-completion shared-mime-info libxml2-utils systemd)
+# The page's tests: a real headless browser at phone size, and a QR reader for the printed code.
+WEB_TEST_PACKAGES=(chromium chromium-driver python3-selenium zbar-tools)
 PACKAGE_PACKAGES=(dpkg-dev fakeroot lintian file)
 
 build_project() {

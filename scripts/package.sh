@@ -10,8 +10,11 @@ PACKAGE_BUILD_DIR="${PACKAGE_BUILD_DIR:-$ROOT/build-package}"
 # The flags Debian packages are built with, with every hardening option (relro, bindnow, fortify, stack
 # protector, PIE).
 export DEB_BUILD_MAINT_OPTIONS="hardening=+all"
-# Given on the command line: CMake reads CXXFLAGS and LDFLAGS from the environment on the first run only.
+# The prefix the package installs into, so what names the installed program (the service's ExecStart, the
+# settings' install folder) names /usr/bin. The flags are given on the command line: CMake reads CXXFLAGS
+# and LDFLAGS from the environment on the first run only.
 cmake -S "$ROOT" -B "$PACKAGE_BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+    -DCMAKE_INSTALL_PREFIX=/usr -DMDCONFIG_SYSTEMD_UNIT_DIR=/lib/systemd/system \
     -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
     -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
 cmake --build "$PACKAGE_BUILD_DIR" -j "$(nproc)"

@@ -218,7 +218,12 @@ QString variantOf(const Sentence &s)
         return transducers.join(QStringLiteral(", "));
     }
     const KindField *kind = kindFieldOf(s);
-    return kind ? s.field(kind->field).value_or(QString()) : QString();
+    if (!kind)
+        return {};
+    QString label = s.field(kind->field).value_or(QString());
+    if (kind->secondField > 0)
+        label += s.field(kind->secondField).value_or(QString());
+    return label;
 }
 
 Monitor::Monitor(SentenceSeen seen)

@@ -110,12 +110,17 @@ struct KindField {
     const char *identifier;
     int field;           // as "Commas" counts
     const char *meaning; // what the field's value says
+    int secondField = 0; // a second field that goes with it, or 0
 };
 inline constexpr std::array KindFields{
-    KindField{"MWV", 2, "R relative, T true"}, KindField{"GSV", 2, "message number"},
-    KindField{"RTE", 2, "message number"},     KindField{"ALM", 2, "message number"},
-    KindField{"TXT", 2, "message number"},     KindField{"VDM", 2, "fragment number"},
+    KindField{"MWV", 2, "R relative, T true"},
+    KindField{"GSV", 2, "message number"},
+    KindField{"RTE", 2, "message number"},
+    KindField{"ALM", 2, "message number"},
+    KindField{"TXT", 2, "message number"},
+    KindField{"VDM", 2, "fragment number"},
     KindField{"VDO", 2, "fragment number"},
+    KindField{"RPM", 1, "S shaft or E engine, with its number in field 2", 2},
 };
 // The kind field of a sentence, or nothing for a sentence that has none.
 const KindField *kindFieldOf(const Sentence &s);

@@ -24,6 +24,7 @@ const QList<Verb> &verbs()
         {"listen", listen, "shows which talkers, sentences and fields the NMEA bus carries"},
         {"simulate", simulate, "plays a display: says what each send configures and what is wrong with it"},
         {"replay", replay, "plays a recording of a bus onto a serial line, paced as it was heard"},
+        {"serve", serve, "serves a page for a phone on the boat's network to plan, send and see the bus"},
     };
     return table;
 }
@@ -38,13 +39,17 @@ QString usageText()
         "  mdconfig-cli frames proprietary --instrument NAME|N --memory N --product P [--icon NAME]\n"
         "  mdconfig-cli send standard|proprietary <the same options> (--port N | --device PATH)\n"
         "  mdconfig-cli ports [--json]\n"
-        "  mdconfig-cli plan check|frames|send|export ...   (see mdconfig-cli plan --help)\n"
+        "  mdconfig-cli plan check|frames|send|export|test ...   (see mdconfig-cli plan --help)\n"
         "  mdconfig-cli decode [--json] HEX...               (see mdconfig-cli decode --help)\n"
         "  mdconfig-cli listen (--port N | --device PATH) [--baud 4800|38400] [--seconds S] [--json]\n"
         "               [--fields NAME] [--log FILE [--log-limit SIZE] [--timestamps]]\n"
         "  mdconfig-cli simulate (--device PATH | --pty) [--json] [--plan-out FILE] [--seconds S] [--product "
         "P]\n"
         "  mdconfig-cli replay FILE (--device PATH | --pty) [--speed X] [--json]\n"
+        "  mdconfig-cli serve --listen ADDRESS|INTERFACE[:PORT] (--port N | --device PATH) [--allow-host "
+        "NAME]...\n"
+        "                     [--no-qr] [--new-token] [--print-url] [--seconds S]   (see mdconfig-cli serve "
+        "--help)\n"
         "  mdconfig-cli --help | --version\n"
         "\n");
     for (const Verb &verb : verbs())

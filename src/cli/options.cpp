@@ -86,10 +86,11 @@ QString Options::validOptions() const
 int Options::lookup(const QString &name, plan::Value kind) const
 {
     if (!has(name))
-        missing(name, plan::validValues(kind));
+        missing(name, plan::briefValues(kind));
     const std::optional<int> found = plan::lookup(kind, value(name), nullptr);
     if (!found)
-        unknownValue(name, plan::validValues(kind));
+        throw UsageError{QStringLiteral("%1: unknown value \"%2\"; %3")
+                             .arg(name, value(name), plan::notValidHint(kind, value(name)))};
     return *found;
 }
 

@@ -4,10 +4,13 @@
 #include "cli/sentence.h"
 #include "cli/verbs.h"
 #include "plan/plansend.h"
+#include "plan/testpattern.h"
 #include "serial/devicepath.h"
 #include "serial/portmap.h"
 #include "serial/qtserialport.h"
 #include "vocabulary/products.h"
+
+#include <QElapsedTimer>
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -27,6 +30,7 @@ const char *const HelpText =
     "  mdconfig-cli plan export FILE standard --talker ID --sentence ID --field N [--type T] --memory N\n"
     "                           --product P [--icon NAME]\n"
     "  mdconfig-cli plan export FILE proprietary --instrument NAME|N --memory N --product P [--icon NAME]\n"
+    "  mdconfig-cli plan test FILE (--port N | --device PATH) [--seconds S] [--json]\n"
     "\n"
     "A plan is a TOML file that says what every memory location of one display is to show:\n"
     "\n"
@@ -36,6 +40,7 @@ const char *const HelpText =
     "    sentence = \"RMC\"\n"
     "    field = 7\n"
     "    icon = \"KT\"                 # only with product 2; default \"None\"\n"
+    "    note = \"speed over ground\"  # what you call it: kept in the file, shown by check\n"
     "    [location.2]\n"
     "    talker = \"II\"\n"
     "    sentence = \"XDR\"\n"
@@ -51,7 +56,7 @@ const char *const HelpText =
     "\n"
     "check    reads and checks the whole plan; prints each fault as FILE:LINE:COLUMN: what is wrong and "
     "what\n"
-    "         is valid there\n"
+    "         is valid there; a clean plan is listed location by location, with its notes\n"
     "frames   prints the ten frames of every location, in location order, each block headed by the location\n"
     "         and what it shows; --json gives one JSON object per location (location, shows, kind,\n"
     "         talker, sentence, field, type, instrument, icon, frames)\n"
@@ -67,12 +72,20 @@ const char *const HelpText =
     "export   appends the location the options describe (those of mdconfig-cli frames) to FILE, creating\n"
     "         it with the product line; refuses a file that is not a clean plan, a plan for another\n"
     "         product, a location the plan already has, and anything but a regular file\n"
+    "test     sends a test pattern to a display in normal use (after the plan is sent): standard NMEA 0183\n"
+    "         sentences at 4800 baud, 8N1, about once a second each, in which every standard location's\n"
+    "         field holds a value made from its number (location 3 shows 3.3); lists the locations it "
+    "cannot\n"
+    "         cover and why; runs until Ctrl-C or SIGTERM, or for --seconds S; --json gives one object per\n"
+    "         location and a summary\n"
+    "\n"
+    "Plan files take the ending .mdplan.toml, which the desktop opens in the plan window; any name is read.\n"
     "\n"
     "Exit status: 0 done (check: the plan is clean); 1 a send failed or export could not write; 2 bad\n"
     "arguments, a plan with faults, or a FILE that is no regular file or is larger than 1 MB (nothing is\n"
     "sent).\n";
 
-const QStringList Verbs = {"check", "frames", "send", "export"};
+const QStringList Verbs = {"check", "frames", "send", "export", "test"};
 
 // The plan FILE: the first positional argument, the only one unless the verb takes more.
 QString fileArgument(const QString &verb, const Options &o)
@@ -132,6 +145,12 @@ int planCheck(const QStringList &arguments, Io &io)
         io.out << "no location yet; add them with mdconfig-cli plan export or as [location.N] tables\n";
     else
         io.out << "locations " << locationList(*p) << '\n';
+    for (const plan::Location &l : p->locations) {
+        io.out << "  location " << l.location << ": " << frame::shows(l, vocabulary::product(p->product));
+        if (!l.note.isEmpty())
+            io.out << "  (" << l.note << ')';
+        io.out << '\n';
+    }
     return Ok;
 }
 
@@ -158,13 +177,18 @@ int planFrames(const QStringList &arguments, Io &io)
                 hex.append(frame::toHex(f));
             QJsonObject line = frame::toJson(l, product.sendsIconByte);
             line.insert(QStringLiteral("frames"), hex);
+            if (!l.note.isEmpty())
+                line.insert(QStringLiteral("note"), l.note);
             io.out << jsonLine(line) << '\n';
             continue;
         }
         if (!firstBlock)
             io.out << '\n';
         firstBlock = false;
-        io.out << "location " << l.location << ": " << frame::shows(l, product) << '\n';
+        io.out << "location " << l.location << ": " << frame::shows(l, product);
+        if (!l.note.isEmpty())
+            io.out << "  (" << l.note << ')';
+        io.out << '\n';
         for (const QByteArray &f : all)
             io.out << frame::toHex(f) << '\n';
     }
@@ -314,6 +338,92 @@ int planExport(const QStringList &arguments, Io &io)
     return Ok;
 }
 
+int planTest(const QStringList &arguments, Io &io)
+{
+    Options o(QStringLiteral("plan test"),
+              targetOptions() + QList<QCommandLineOption>{
+                                    secondsOption(), QCommandLineOption(QStringLiteral("json"),
+                                                                        QStringLiteral("one JSON object "
+                                                                                       "per location"))});
+    o.parse(arguments, 1);
+    if (helped(o, io))
+        return Ok;
+    const QString path = fileArgument(QStringLiteral("test"), o);
+    const Target target = targetOf(o);
+    const int seconds = secondsOf(o);
+    const bool json = o.has(QStringLiteral("--json"));
+    const std::optional<plan::Plan> p = readClean(path, io);
+    if (!p) {
+        io.err << "mdconfig-cli: " << path << " has faults; nothing was sent\n";
+        return Usage;
+    }
+    const plan::TestPattern pattern = plan::makeTestPattern(*p);
+    for (const plan::Location &l : p->locations) {
+        const auto covered = std::find_if(pattern.covered.begin(), pattern.covered.end(),
+                                          [&](const plan::Covered &c) { return c.location == l.location; });
+        const auto notCovered =
+            std::find_if(pattern.notCovered.begin(), pattern.notCovered.end(),
+                         [&](const plan::NotCovered &c) { return c.location == l.location; });
+        if (json) {
+            QJsonObject line = frame::toJson(l, vocabulary::showsIcons(p->product));
+            line.insert(QStringLiteral("covered"), covered != pattern.covered.end());
+            if (covered != pattern.covered.end()) {
+                line.insert(QStringLiteral("sentence"), covered->sentence);
+                line.insert(QStringLiteral("field"), covered->field);
+                line.insert(QStringLiteral("value"), covered->value);
+            } else if (notCovered != pattern.notCovered.end()) {
+                line.insert(QStringLiteral("reason"), notCovered->reason);
+            }
+            io.out << jsonLine(line) << '\n';
+        } else if (covered != pattern.covered.end()) {
+            io.out << "location " << l.location << ": shows " << covered->value << " (" << covered->sentence
+                   << " field " << covered->field << ")\n";
+        } else if (notCovered != pattern.notCovered.end()) {
+            io.out << "location " << l.location << ": not covered: " << notCovered->reason << '\n';
+        }
+    }
+    io.out << Qt::flush;
+    if (pattern.sentences.isEmpty()) {
+        io.err << "mdconfig-cli: " << path
+               << " has no location the test pattern can cover; nothing was sent\n";
+        return Failed;
+    }
+    QString failure;
+    const QString device = deviceOf(target, &failure);
+    if (device.isEmpty()) {
+        io.err << "mdconfig-cli: " << failure << "; nothing was sent\n";
+        return Failed;
+    }
+    io.err << "sending the test pattern on " << device << " at 4800 baud, 8N1, " << pattern.sentences.size()
+           << " sentence(s) a second; " << endText(seconds) << '\n'
+           << Qt::flush;
+
+    QElapsedTimer clock;
+    clock.start();
+    serial::QtSerialPort port;
+    const plan::TestRun run = plan::runTestPattern(
+        pattern, port, device, frame::Pacing{}, [&] { return !goOn(clock, seconds); },
+        [&](int round) {
+            if (io.outIsTerminal && !json)
+                io.out << "\r  " << round << " round(s) sent" << Qt::flush;
+        });
+    if (io.outIsTerminal && !json && run.rounds > 0)
+        io.out << '\n';
+    if (json)
+        io.out << jsonLine({{QStringLiteral("rounds"), run.rounds},
+                            {QStringLiteral("sentences"), int(pattern.sentences.size())},
+                            {QStringLiteral("stopped"), run.failure.isEmpty()}})
+               << '\n';
+    else
+        io.out << run.rounds << " round(s) of " << pattern.sentences.size() << " sentence(s) sent\n";
+    io.out << Qt::flush;
+    if (!run.failure.isEmpty()) {
+        io.err << "mdconfig-cli: the test pattern stopped: " << run.failure << '\n' << Qt::flush;
+        return Failed;
+    }
+    return Ok;
+}
+
 } // namespace
 
 int plan(const QStringList &arguments, Io &io)
@@ -336,6 +446,8 @@ int plan(const QStringList &arguments, Io &io)
         return planSend(rest, io);
     if (verb == QLatin1String("export"))
         return planExport(rest, io);
+    if (verb == QLatin1String("test"))
+        return planTest(rest, io);
     throw UsageError{QStringLiteral("plan: unknown verb \"%1\"; valid verbs: %2")
                          .arg(serial::printable(verb), Verbs.join(QStringLiteral(", ")))};
 }

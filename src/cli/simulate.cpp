@@ -31,11 +31,15 @@ const char *const HelpText =
     "--json           one JSON object a line: each send taken (\"accepted\": true, location, shows, ...,\n"
     "                 warnings), each send rejected (\"accepted\": false, \"rejected\": true, reason,\n"
     "                 problems, frames), and a summary object at the end\n"
-    "--plan-out FILE  keeps what the display took as a display plan (see mdconfig-cli plan --help),\n"
-    "                 replacing FILE whole after each send taken, so Ctrl-C loses nothing; refuses a link, "
-    "a\n"
-    "                 directory, a FIFO or a device. 10-byte frames are sent alike to products 0 and 1:\n"
-    "                 product 0 is then written, with a comment saying so, unless --product says otherwise\n"
+    "--plan-out FILE  keeps what the display took as a display plan (see mdconfig-cli plan --help): after\n"
+    "                 each send taken, the location taken replaces that location of FILE and the others\n"
+    "                 stay, so Ctrl-C loses nothing; a missing or empty FILE is made. Refused before "
+    "anything\n"
+    "                 is heard: a FILE that is not a clean plan for this product, a link, a directory, a "
+    "FIFO\n"
+    "                 or a device. Without --product an existing plan's product is the display's. 10-byte\n"
+    "                 frames are sent alike to products 0 and 1: a new plan then says product 0, with a\n"
+    "                 comment saying so, unless --product says otherwise\n"
     "--seconds S      stop after S seconds, a whole number, 1 or more (default: at Ctrl-C, SIGTERM or\n"
     "                 SIGHUP, or once the output is closed, as by | head)\n"
     "--product P      the display's product: 0 (MD20/MD40), 1 (MD90 Ver 1.0, 1.1, 1.2), 2 (MD90 Ver 1.3 +)\n"
@@ -95,16 +99,24 @@ int simulate(const QStringList &arguments, Io &io)
                                       : QStringLiteral("--device or --pty is missing"))};
     }
     const int seconds = secondsOf(o);
-    const int product = o.lookupIfGiven(QStringLiteral("--product"), plan::Value::Product).value_or(-1);
+    int product = o.lookupIfGiven(QStringLiteral("--product"), plan::Value::Product).value_or(-1);
     const bool json = o.has(QStringLiteral("--json"));
     const QString planOut = o.value(QStringLiteral("--plan-out"));
 
     // A plan path that cannot be written is refused before anything is heard, not after the first send.
+    // So is a file that is not a clean plan for this product; a plan's own product is the display's when
+    // --product does not say.
     if (!planOut.isEmpty()) {
-        if (const std::optional<QString> refused = sim::Display::refusePlanPath(planOut)) {
+        int planProduct = -1;
+        std::optional<QString> refused = sim::Display::refusePlanPath(planOut);
+        if (!refused)
+            refused = plan::refusePlanFile(planOut, product, &planProduct);
+        if (refused) {
             io.err << "mdconfig-cli: simulate: " << *refused << '\n' << Qt::flush;
             return Failed;
         }
+        if (product < 0)
+            product = planProduct;
     }
 
     std::unique_ptr<serial::ReceivePort> port;

@@ -20,5 +20,7 @@ int listen(const QStringList &arguments, Io &io);
 int simulate(const QStringList &arguments, Io &io);
 // plays a recording of a bus onto a serial device or a pseudo-terminal, paced as it was heard
 int replay(const QStringList &arguments, Io &io);
+// serves a page for a phone on the boat's network: plans, sends and the bus, behind a token
+int serve(const QStringList &arguments, Io &io);
 
 } // namespace cli

@@ -1,6 +1,7 @@
 #include "plan/plan.h"
 
 #include "file/regularfile.h"
+#include "plan/wording.h"
 #include "serial/devicepath.h"
 #include "vocabulary/products.h"
 #include "vocabulary/vocabulary.h"
@@ -47,11 +48,19 @@ std::optional<int> number(const QString &text, int first, int last)
     return n;
 }
 
+// A TOML basic string: quotes and backslashes escaped, and any control character as \uXXXX, so whatever
+// the text holds reads back as it was.
 QString quoted(const QString &text)
 {
-    QString escaped = text;
-    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
-        .replace(QLatin1Char('"'), QStringLiteral("\\\""));
+    QString escaped;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('"'))
+            escaped += QLatin1Char('\\') + c;
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            escaped += QStringLiteral("\\u%1").arg(uint(c.unicode()), 4, 16, QLatin1Char('0'));
+        else
+            escaped += c;
+    }
     return QLatin1Char('"') + escaped + QLatin1Char('"');
 }
 
@@ -261,12 +270,18 @@ public:
                                m_file.toStdString());
         } catch (const toml::parse_error &e) {
             const QString description = qs(e.description());
-            QString message = QStringLiteral("TOML syntax error: ") + serial::printableAscii(description);
+            QString message =
+                QStringLiteral("TOML syntax error: ") + serial::printableAscii(plainSyntaxError(description));
             // The parser names what is redefined: 'location', 'location.3' or another key.
             static const QRegularExpression redefinedLocation(
                 QStringLiteral("redefine .*'location(\\.[^.']*)?'"));
-            if (redefinedLocation.match(description).hasMatch())
-                message += QStringLiteral("; each location is given at most once");
+            if (redefinedLocation.match(description).hasMatch()) {
+                if (message.endsWith(QLatin1String("give each table once")))
+                    message.chop(int(qstrlen("give each table once")));
+                else
+                    message += QStringLiteral("; ");
+                message += QStringLiteral("each location is given at most once");
+            }
             fault(e.source().begin, message);
             return finish();
         }
@@ -325,10 +340,11 @@ private:
             found = lookup(kind, *text, &valid);
         if (!found) {
             fault(node.source().begin,
-                  QStringLiteral("%1%2: %3 is not valid; valid values: %4")
+                  QStringLiteral("%1%2: %3 is not valid; %4")
                       .arg(where, QString::fromLatin1(keyName(kind)),
                            text ? shownText(*text) : QStringLiteral("this kind of value"),
-                           validValues(kind)));
+                           text ? notValidHint(kind, *text)
+                                : QStringLiteral("valid values: ") + briefValues(kind)));
         }
         return found;
     }
@@ -422,6 +438,17 @@ private:
                 instrumentKey = &key;
                 ok = (v = value(Value::Instrument, node, where)) && ok;
                 instrument = v.value_or(-1);
+            } else if (name == QLatin1String("note")) {
+                const auto *text = node.as_string();
+                const std::optional<QString> problem =
+                    text ? noteProblem(qs(text->get()))
+                         : std::optional<QString>(QStringLiteral("a note is text in quotes"));
+                if (problem) {
+                    ok = false;
+                    fault(node.source().begin, QStringLiteral("%1note: %2").arg(where, *problem));
+                } else {
+                    l.note = qs(text->get());
+                }
             } else if (name == QLatin1String("icon")) {
                 ok = (v = value(Value::Icon, node, where)) && ok;
                 l.icon = v.value_or(0);
@@ -429,9 +456,11 @@ private:
                     m_icons.push_back({node.source().begin, n});
             } else {
                 ok = false;
-                fault(key.source().begin, QStringLiteral("%1unknown key %2; valid keys: talker, sentence, "
-                                                         "field, type (XDR only), icon, or instrument, icon")
-                                              .arg(where, shownText(name)));
+                fault(key.source().begin,
+                      QStringLiteral(
+                          "%1unknown key %2; valid keys: talker, sentence, field, type (XDR only), icon, "
+                          "note, or instrument, icon, note")
+                          .arg(where, shownText(name)));
             }
         }
 
@@ -453,6 +482,7 @@ private:
             l.what = frame::Instrument{instrument};
         } else {
             if (!hasTalker && !hasSentence && !hasField && !typeNode) {
+                // A note alone names a location but shows nothing on it.
                 fault(at, QStringLiteral("%1shows nothing; give talker, sentence and field, or instrument")
                               .arg(where));
                 return;
@@ -461,7 +491,7 @@ private:
                 if (!has) {
                     ok = false;
                     fault(at, QStringLiteral("%1%2 is missing; valid values: %3")
-                                  .arg(where, QString::fromLatin1(keyName(kind)), validValues(kind)));
+                                  .arg(where, QString::fromLatin1(keyName(kind)), briefValues(kind)));
                 }
             };
             missing(hasTalker, Value::Talker);
@@ -550,6 +580,58 @@ QString validValues(Value kind)
     return {};
 }
 
+QString briefValues(Value kind)
+{
+    const auto ends = [](List list, const char *what) {
+        const QStringList &all = vocabulary::entries(list);
+        return QStringLiteral("one of the %1 %2 of the window's list, %3 to %4")
+            .arg(all.size())
+            .arg(QLatin1String(what), all.first(), all.last());
+    };
+    switch (kind) {
+    case Value::Talker:
+        return ends(List::Talker, "talker IDs");
+    case Value::Sentence:
+        return ends(List::Identifier, "sentence identifiers");
+    case Value::Instrument:
+        return QStringLiteral("1 to %1, or an instrument's name as the window's list shows it")
+            .arg(vocabulary::InstrumentCount);
+    default:
+        return validValues(kind);
+    }
+}
+
+QString notValidHint(Value kind, const QString &text)
+{
+    QStringList entries;
+    switch (kind) {
+    case Value::Talker:
+        entries = vocabulary::entries(List::Talker);
+        break;
+    case Value::Sentence:
+        entries = vocabulary::entries(List::Identifier);
+        break;
+    case Value::Instrument:
+        entries = vocabulary::entries(List::Instrument);
+        break;
+    case Value::Type:
+        entries = vocabulary::entries(List::Xdr);
+        break;
+    case Value::Icon:
+        entries = frame::iconCaptions();
+        break;
+    default:
+        break;
+    }
+    const QString near = didYouMean(text, entries);
+    if (near.isEmpty())
+        return QStringLiteral("valid values: ") + briefValues(kind);
+    // A short list is still given whole after the guess; a long one would bury it.
+    if (kind == Value::Type || kind == Value::Icon)
+        return near + QStringLiteral(" valid values: ") + validValues(kind);
+    return near;
+}
+
 std::optional<int> lookup(Value kind, const QString &raw, QString *valid)
 {
     const QString text = raw.trimmed();
@@ -621,6 +703,8 @@ QString productText(int product)
 QString locationText(const Location &l, int product)
 {
     QString t = QStringLiteral("[location.%1]\n").arg(l.location);
+    if (!l.note.isEmpty())
+        t += QStringLiteral("note = %1\n").arg(quoted(l.note));
     if (const frame::Instrument *in = l.instrument()) {
         t += QStringLiteral("instrument = %1\n")
                  .arg(quoted(vocabulary::entries(List::Instrument).value(in->instrument)));
@@ -636,6 +720,78 @@ QString locationText(const Location &l, int product)
     if (showsIcons(product) && l.icon != 0)
         t += QStringLiteral("icon = %1\n").arg(quoted(frame::iconCaptions().value(l.icon)));
     return t;
+}
+
+QByteArray planText(const Plan &plan)
+{
+    QString t = productText(plan.product);
+    QList<Location> sorted = plan.locations;
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Location &a, const Location &b) { return a.location < b.location; });
+    for (const Location &l : sorted)
+        t += QLatin1Char('\n') + locationText(l, plan.product);
+    return t.toUtf8();
+}
+
+std::optional<QString> noteProblem(const QString &note)
+{
+    for (const QChar c : note) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return QStringLiteral("a note is one line of text, without line breaks or control characters");
+    }
+    if (note.size() > MaxNoteLength)
+        return QStringLiteral("a note is at most %1 characters; this one has %2")
+            .arg(MaxNoteLength)
+            .arg(note.size());
+    return std::nullopt;
+}
+
+QStringList comments(const QByteArray &text)
+{
+    // A '#' starts a comment only outside strings; strings may span lines when their quotes are tripled.
+    QStringList found;
+    const QString t = QString::fromUtf8(text);
+    QString open; // the quotes of the string being read, empty outside one
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        const QChar c = t[i];
+        if (!open.isEmpty()) {
+            if (c == QLatin1Char('\\') && open.startsWith(QLatin1Char('"'))) {
+                ++i; // the escaped character cannot end the string
+            } else if (QStringView(t).mid(i).startsWith(open)) {
+                i += open.size() - 1;
+                open.clear();
+            } else if (c == QLatin1Char('\n') && open.size() == 1) {
+                open.clear(); // an unended one-line string; the reader reports it
+            }
+            continue;
+        }
+        if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+            const QString triple(3, c);
+            open = QStringView(t).mid(i).startsWith(triple) ? triple : QString(c);
+            i += open.size() - 1;
+        } else if (c == QLatin1Char('#')) {
+            qsizetype end = t.indexOf(QLatin1Char('\n'), i);
+            if (end < 0)
+                end = t.size();
+            found << t.mid(i + 1, end - i - 1).trimmed();
+            i = end;
+        }
+    }
+    return found;
+}
+
+QStringList droppedComments(const QByteArray &existing, const QByteArray &replacement)
+{
+    QStringList kept = comments(replacement);
+    QStringList dropped;
+    for (const QString &c : comments(existing)) {
+        if (c.isEmpty())
+            continue;
+        // Each comment of the new text accounts for one alike in the old.
+        if (!kept.removeOne(c))
+            dropped << c;
+    }
+    return dropped;
 }
 
 std::optional<QString> appendLocation(const QString &path, const Location &location, int product,
@@ -691,6 +847,145 @@ std::optional<QString> appendLocation(const QString &path, const Location &locat
             *notAPlanFile = change.problem() == file::Problem::NotRegular;
         return QStringLiteral("%1 %2; nothing was added").arg(shownPath, *failed);
     }
+    return std::nullopt;
+}
+
+QByteArray mergedText(const QByteArray &text, const Plan &existing, const QList<Location> &taken)
+{
+    QList<QByteArray> lines = text.split('\n');
+    // Where each table of the text starts and ends: from its header to its last key, so comment lines and
+    // blank lines before the next table stay with what follows.
+    const auto isKeyLine = [](const QByteArray &line) {
+        const QByteArray t = line.trimmed();
+        return !t.isEmpty() && !t.startsWith('#');
+    };
+    QList<int> headers; // 0-based line of each location's header, in file order
+    for (const Location &l : existing.locations)
+        headers << l.line - 1;
+    std::sort(headers.begin(), headers.end());
+    const auto spanEnd = [&](int header) {
+        int next = int(lines.size());
+        for (int h : headers) {
+            if (h > header) {
+                next = h;
+                break;
+            }
+        }
+        int last = header;
+        for (int i = header + 1; i < next; ++i) {
+            if (isKeyLine(lines[i]))
+                last = i;
+        }
+        return last;
+    };
+    QList<Location> added;
+    // Replaced from the end of the text backwards, so the lines of tables not yet replaced keep their place.
+    QList<QPair<int, Location>> replaced;
+    for (const Location &t : taken) {
+        const auto found = std::find_if(existing.locations.begin(), existing.locations.end(),
+                                        [&](const Location &e) { return e.location == t.location; });
+        Location l = t;
+        if (found == existing.locations.end()) {
+            added << l;
+            continue;
+        }
+        if (l.note.isEmpty())
+            l.note = found->note;
+        // A location given by dotted keys rather than its own [location.N] table has no span to replace.
+        if (!lines.value(found->line - 1).trimmed().startsWith("[location")) {
+            added.clear();
+            Plan whole = existing;
+            for (const Location &n : taken) {
+                Location kept = n;
+                for (const Location &e : existing.locations)
+                    if (e.location == n.location && kept.note.isEmpty())
+                        kept.note = e.note;
+                whole.locations.removeIf([&](const Location &e) { return e.location == n.location; });
+                whole.locations << kept;
+            }
+            return planText(whole);
+        }
+        replaced.append({found->line - 1, l});
+    }
+    std::sort(replaced.begin(), replaced.end(),
+              [](const auto &a, const auto &b) { return a.first > b.first; });
+    for (const auto &[header, l] : replaced) {
+        const int last = spanEnd(header);
+        QList<QByteArray> table = locationText(l, existing.product).toUtf8().split('\n');
+        if (table.last().isEmpty())
+            table.removeLast();
+        lines.remove(header, last - header + 1);
+        for (int i = 0; i < table.size(); ++i)
+            lines.insert(header + i, table[i]);
+    }
+    QByteArray merged = lines.join('\n');
+    std::sort(added.begin(), added.end(),
+              [](const Location &a, const Location &b) { return a.location < b.location; });
+    for (const Location &l : added) {
+        if (!merged.endsWith('\n'))
+            merged += '\n';
+        merged += '\n' + locationText(l, existing.product).toUtf8();
+    }
+    return merged;
+}
+
+std::optional<QString> refusePlanFile(const QString &path, int product, int *planProduct)
+{
+    const file::Contents c = file::read(path, MaxPlanBytes);
+    if (c.problem == file::Problem::Missing || (c.ok() && c.bytes.trimmed().isEmpty()))
+        return std::nullopt;
+    const QString shown = serial::printable(path);
+    if (!c.ok())
+        return QStringLiteral("%1 %2; give a plan file").arg(shown, c.failure);
+    const ReadResult r = parsePlan(c.bytes, path);
+    if (!r.faults.isEmpty())
+        return QStringLiteral("%1 is not a clean plan (%2 fault(s); the first: %3); nothing is written to it")
+            .arg(shown)
+            .arg(r.faults.size())
+            .arg(r.faults.first().text());
+    if (planProduct)
+        *planProduct = r.plan.product;
+    if (product >= 0 && r.plan.product != product)
+        return QStringLiteral("%1 is a plan for product %2 (%3), not %4 (%5); nothing is written to it")
+            .arg(shown)
+            .arg(r.plan.product)
+            .arg(productCaption(r.plan.product))
+            .arg(product)
+            .arg(productCaption(product));
+    return std::nullopt;
+}
+
+std::optional<QString> mergeLocations(const QString &path, const QList<Location> &taken, int product,
+                                      const QString &header)
+{
+    const QString shown = serial::printable(path);
+    file::Change change(path, MaxPlanBytes);
+    if (!change.ok())
+        return QStringLiteral("%1 %2; it was left as it was").arg(shown, change.failure());
+    QByteArray text;
+    if (change.bytes().trimmed().isEmpty()) {
+        Plan fresh{product, taken};
+        text = header.toUtf8() + planText(fresh);
+    } else {
+        const ReadResult existing = parsePlan(change.bytes(), path);
+        if (!existing.faults.isEmpty())
+            return QStringLiteral("%1 is not a clean plan (%2); it was left as it was")
+                .arg(shown, existing.faults.first().text());
+        if (existing.plan.product != product)
+            return QStringLiteral("%1 is a plan for product %2 (%3), not %4 (%5); it was left as it was")
+                .arg(shown)
+                .arg(existing.plan.product)
+                .arg(productCaption(existing.plan.product))
+                .arg(product)
+                .arg(productCaption(product));
+        text = mergedText(change.bytes(), existing.plan, taken);
+    }
+    const ReadResult written = parsePlan(text, path);
+    if (!written.faults.isEmpty())
+        return QStringLiteral("the merged plan would not be clean (%1); %2 was left as it was")
+            .arg(written.faults.first().text(), shown);
+    if (const std::optional<QString> failed = change.commit(text))
+        return QStringLiteral("%1 %2; it was left as it was").arg(shown, *failed);
     return std::nullopt;
 }
 

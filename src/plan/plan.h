@@ -27,10 +27,13 @@ inline constexpr int MaxKeyDepth =
     32; // dotted parts of a key or header, plus the tables and arrays around it
 // Faults shown of one plan; the rest are counted ("... and N more faults").
 inline constexpr int MaxFaultsShown = 50;
+// A note is a name for people, not a document: one line of at most this many characters.
+inline constexpr int MaxNoteLength = 200;
 
 // One location of a plan: what it shows (its icon "None" unless the product takes an icon), and where its
 // table starts in its file.
 struct Location : frame::Configuration {
+    QString note; // what the user calls it ("speed over ground"); one line, kept in the file
     int line = 0;
     int column = 0;
 };
@@ -66,6 +69,11 @@ ReadResult readPlan(const QString &path);
 enum class Value { Product, Talker, Sentence, Field, Type, Instrument, Icon, Location };
 std::optional<int> lookup(Value kind, const QString &text, QString *valid);
 QString validValues(Value kind);
+// What is valid, short enough for one line of a message: a long list by its size and its ends.
+QString briefValues(Value kind);
+// What to say after a value that names nothing: the nearest entries ("did you mean RMC?"), else what is
+// valid.
+QString notValidHint(Value kind, const QString &text);
 
 // The frame record of one location for the plan's product, check bytes included. A clean plan's location
 // always encodes.
@@ -76,6 +84,16 @@ QList<QByteArray> frames(int product, const Location &location);
 // Plan text: the product line a new file starts with, and one location's table.
 QString productText(int product);
 QString locationText(const Location &location, int product);
+// The whole plan as the writer keeps it: the product line, then each location's table in location order.
+// Comments other than the writer's own are not kept.
+QByteArray planText(const Plan &plan);
+// Why a note cannot be kept as it is (a line break or another control character, or too long); nothing
+// when it can.
+std::optional<QString> noteProblem(const QString &note);
+// The comments of a plan text ("# engine room" and the like), in file order, as written after the '#'.
+QStringList comments(const QByteArray &text);
+// The comments of `existing` that `replacement` no longer holds: what a save over the file would drop.
+QStringList droppedComments(const QByteArray &existing, const QByteArray &replacement);
 
 // Appends the location to the plan file, creating it with the product line. Refuses (and leaves the file
 // as it was) a path that is not a regular file, a file that is not a clean plan, a plan for another
@@ -85,6 +103,20 @@ QString locationText(const Location &location, int product);
 // file, or a file larger than MaxPlanBytes) from the other refusals.
 std::optional<QString> appendLocation(const QString &path, const Location &location, int product,
                                       bool *notAPlanFile = nullptr);
+
+// The plan text with the given locations in it: a location the text already has is put in the place of
+// its table, keeping its note when the new one has none, and the others are added at the end; the rest of
+// the text, comments included, stays as it is. `existing` is the text's plan, read clean.
+QByteArray mergedText(const QByteArray &text, const Plan &existing, const QList<Location> &taken);
+// Merges the locations into the plan file, under the same lock as appendLocation: a missing or empty file
+// is made with `header` (comment lines) and the product line. Refuses a file that is not a clean plan for
+// this product, leaving it as it was. Returns why, nothing when written.
+std::optional<QString> mergeLocations(const QString &path, const QList<Location> &taken, int product,
+                                      const QString &header = {});
+// Why a file cannot take a plan for the product (-1: any product) before anything is written to it: not a
+// regular file, not a clean plan, a plan for another product. A missing or empty file can. When it is a
+// plan, its product is put in planProduct.
+std::optional<QString> refusePlanFile(const QString &path, int product, int *planProduct = nullptr);
 
 // Replaces the file with text in one step, so a failure leaves the old plan whole, with its owner and
 // mode; anything but a regular file is left alone. Returns why it failed, nothing when written.

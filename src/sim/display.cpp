@@ -261,10 +261,8 @@ QJsonObject Display::summaryJson() const
     return QJsonObject{{QStringLiteral("summary"), s}};
 }
 
-QString Display::planText() const
+QString Display::planHeader() const
 {
-    if (m_accepted == 0 || m_product < 0)
-        return {};
     QString t = QStringLiteral("# What a simulated display took (mdconfig-cli simulate).\n");
     if (m_productAssumed) {
         QStringList others;
@@ -277,11 +275,26 @@ QString Display::planText() const
                  .arg(alikeFrames(m_product), alikeProducts(m_product, "and"), QString::number(m_product),
                       others.join(QStringLiteral(", or ")));
     }
-    t += plan::productText(m_product);
+    return t;
+}
+
+QList<plan::Location> Display::takenLocations() const
+{
+    QList<plan::Location> taken;
     for (const std::optional<LocationState> &state : m_locations) {
         if (state)
-            t += QLatin1Char('\n') + plan::locationText({state->configuration.configuration}, m_product);
+            taken << plan::Location{state->configuration.configuration};
     }
+    return taken;
+}
+
+QString Display::planText() const
+{
+    if (m_accepted == 0 || m_product < 0)
+        return {};
+    QString t = planHeader() + plan::productText(m_product);
+    for (const plan::Location &l : takenLocations())
+        t += QLatin1Char('\n') + plan::locationText(l, m_product);
     return t;
 }
 
@@ -304,15 +317,10 @@ std::optional<QString> Display::writePlan(const QString &path) const
 {
     if (const std::optional<QString> refused = refusePlanPath(path))
         return refused;
-    const QByteArray text = planText().toUtf8();
-    if (text.isEmpty())
+    if (m_accepted == 0 || m_product < 0)
         return QStringLiteral("no send was taken, so there is no plan to write");
-    // What is written must read back as a clean plan.
-    const plan::ReadResult back = plan::parsePlan(text, path);
-    if (!back.faults.isEmpty())
-        return QStringLiteral("the plan would not be clean (%1); %2 was left as it was")
-            .arg(back.faults.first().text(), path);
-    return plan::replaceFile(path, text);
+    // Into what the file holds: a location taken replaces that location, the others stay.
+    return plan::mergeLocations(path, takenLocations(), m_product, planHeader());
 }
 
 } // namespace sim

@@ -13,6 +13,7 @@
 #pragma once
 
 #include "frame/decoder.h"
+#include "plan/plan.h"
 #include "sim/receiver.h"
 #include "vocabulary/vocabulary.h"
 
@@ -91,12 +92,18 @@ public:
 
     // What the locations show as plan text, in the plans' TOML format; empty while no send was taken.
     QString planText() const;
-    // Replaces the file with planText(), whole or not at all. Returns why it did not, nothing when written.
+    // Merges the locations taken into the plan file (a location taken replaces that location, the others
+    // stay), or makes it with planText() when it is missing or empty; whole or not at all. A file that is not
+    // a clean plan for this product is left as it is. Returns why it did not write, nothing when written.
     std::optional<QString> writePlan(const QString &path) const;
     // Why a path cannot take a plan: a symbolic link, a directory, a FIFO or a device; nothing when it can.
     static std::optional<QString> refusePlanPath(const QString &path);
 
 private:
+    // The comment lines a plan written from nothing starts with.
+    QString planHeader() const;
+    QList<plan::Location> takenLocations() const;
+
     Receiver m_receiver;
     Report m_report;
     int m_product = -1;

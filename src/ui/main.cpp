@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <cstdlib>
@@ -61,6 +62,9 @@ bool answeredWithoutDisplay(int argc, char *argv[])
                        "a terminal."));
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("PLAN"),
+                                 QStringLiteral("a display plan (.mdplan.toml) to open in the plan window"),
+                                 QStringLiteral("[PLAN]"));
     parser.process(core); // prints and exits for --help and --version
     return true;
 }
@@ -89,7 +93,16 @@ int main(int argc, char *argv[])
     app::Program program;
     serial::QtSerialPort port;
     ui::MainWindow frmMain(program, port);
+    // A plan named on the command line (as the file manager names one) opens in the plan window. Start-up
+    // makes the program's folder the current one, so a relative name is made whole first.
+    const QStringList arguments = QApplication::arguments().mid(1);
+    const QString planFile =
+        arguments.isEmpty() ? QString() : QFileInfo(arguments.first()).absoluteFilePath();
     frmMain.Form_Load(QApplication::applicationDirPath());
     frmMain.show();
+    if (!planFile.isEmpty()) {
+        frmMain.Plan_Click();
+        frmMain.frmPlan()->openFile(planFile);
+    }
     return application.exec();
 }

@@ -147,6 +147,10 @@ void MainForm::setupUi(QMainWindow *window)
     };
     QMenu *edit = menu(QStringLiteral("Edit"));
     ComsPort = item(edit, QStringLiteral("COM Port"), QStringLiteral("ComsPort"));
+    // The whole display: a menu of its own after "Edit", so the original menus keep their items and order.
+    QMenu *display = menu(QStringLiteral("Display"));
+    Plan = item(display, QStringLiteral("Plan…"), QStringLiteral("Plan"));
+    BusMonitor = item(display, QStringLiteral("Bus monitor…"), QStringLiteral("BusMonitor"));
     QMenu *help = menu(QStringLiteral("Help"));
     Help_MD20_40 = item(help, QStringLiteral("MD20/40"), QStringLiteral("Help_MD20_40"));
     Help_MD90 = item(help, QStringLiteral("MD90"), QStringLiteral("Help_MD90"));

@@ -39,6 +39,8 @@ struct MainForm {
     QAction *Help_MD20_40 = nullptr;
     QAction *Help_MD90 = nullptr;
     QAction *About = nullptr;
+    QAction *Plan = nullptr;       // Display > Plan…: the plan window
+    QAction *BusMonitor = nullptr; // Display > Bus monitor…: what the bus carries
     // Each list with the entries it holds, in the order start-up fills them.
     QList<QPair<QComboBox *, vocabulary::List>> lists;
 

@@ -39,18 +39,8 @@ MainWindow::MainWindow(app::Program &program, serial::SerialPort &port) : m_prog
     connect(m_form.Help_MD20_40, &QAction::triggered, this, &MainWindow::Help_MD20_40_Click);
     connect(m_form.Help_MD90, &QAction::triggered, this, &MainWindow::Help_MD90_Click);
     connect(m_form.About, &QAction::triggered, this, &MainWindow::About_Click);
-    // The bus monitor stands in the "Display" menu after "Edit"; the menu is made here when no other window
-    // of that menu has made it.
-    auto *display = menuBar()->findChild<QMenu *>(QStringLiteral("Display"), Qt::FindDirectChildrenOnly);
-    if (!display) {
-        display = new QMenu(QStringLiteral("Display"), menuBar());
-        display->setObjectName(QStringLiteral("Display"));
-        const QList<QAction *> menus = menuBar()->actions();
-        menuBar()->insertMenu(menus.size() > 1 ? menus.at(1) : nullptr, display);
-    }
-    QAction *busMonitor = display->addAction(QStringLiteral("Bus monitor…"));
-    busMonitor->setObjectName(QStringLiteral("BusMonitor"));
-    connect(busMonitor, &QAction::triggered, this, &MainWindow::BusMonitor_Click);
+    connect(m_form.Plan, &QAction::triggered, this, &MainWindow::Plan_Click);
+    connect(m_form.BusMonitor, &QAction::triggered, this, &MainWindow::BusMonitor_Click);
     connect(m_form.cmdSend1, &QPushButton::clicked, this, &MainWindow::cmdSend1_Click);
     connect(m_form.cmdSend2, &QPushButton::clicked, this, &MainWindow::cmdSend2_Click);
     connect(m_form.cmdQuit, &QPushButton::clicked, this, &MainWindow::cmdQuit_Click);
@@ -142,6 +132,12 @@ void MainWindow::BusMonitor_Click()
         };
         host.sending = [this] { return m_busy; };
         host.useInMainWindow = [this](const frame::Standard &s) { showStandard(s); };
+        host.planOpen = [this] { return m_frmPlan && m_frmPlan->isVisible(); };
+        host.useInPlanRow = [this](int location, const frame::Standard &s) -> std::optional<QString> {
+            if (!m_frmPlan || !m_frmPlan->isVisible())
+                return QStringLiteral("no plan window is open");
+            return m_frmPlan->takeStandard(location, s);
+        };
         m_frmBusMonitor = std::make_unique<BusMonitor>(std::move(host));
         m_frmBusMonitor->setOwner(this);
         const QPoint corner = positionTwips(this);
@@ -191,14 +187,19 @@ frame::Configuration MainWindow::readConfiguration(Sentence kind, int icon) cons
 void MainWindow::send(Sentence kind)
 {
     // The window is disabled while a send runs; this also holds for a press that reaches us another way.
-    if (m_busy || !m_frmComms)
+    if (m_busy || !m_frmComms || (m_frmPlan && m_frmPlan->isBusy()))
         return;
     m_busy = true;
+    // The plan window sends through the same port: it waits until this send is over.
+    if (m_frmPlan)
+        m_frmPlan->setEnabled(false);
     // Whatever the outcome, the keyboard is back on the button that was pressed, never on an option that
     // one Space would select.
     QPushButton *pressed = kind == Sentence::Standard ? m_form.cmdSend1 : m_form.cmdSend2;
     const auto idle = qScopeGuard([this, pressed] {
         m_busy = false;
+        if (m_frmPlan)
+            m_frmPlan->setEnabled(true);
         takeFocus(this, pressed);
     });
 
@@ -285,6 +286,9 @@ void MainWindow::cmdCommsAccept_Click()
 
 void MainWindow::cmdQuit_Click()
 {
+    // A plan with unsaved changes is asked about first; Cancel there keeps the program running.
+    if (m_frmPlan && m_frmPlan->isVisible() && !m_frmPlan->close())
+        return;
     const int selected = m_form.productGroup->checkedId();
     const std::optional<QString> failure = app::quitProgram(m_program, selected, m_port);
     refreshPortLabel();
@@ -299,8 +303,9 @@ void MainWindow::endProgram()
 {
     if (m_frmBusMonitor)
         m_frmBusMonitor->stop();
-    for (QWidget *w : std::initializer_list<QWidget *>{m_frmProgress.get(), m_frmIcons.get(),
-                                                       m_frmComms.get(), m_frmBusMonitor.get()}) {
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{m_frmProgress.get(), m_frmIcons.get(), m_frmComms.get(),
+                                          m_frmPlan.get(), m_frmBusMonitor.get()}) {
         if (w)
             w->hide();
     }
@@ -311,7 +316,7 @@ void MainWindow::endProgram()
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // A disabled window is still closed by a window manager's request unless the request is refused.
-    if (!isEnabled() || m_busy) {
+    if (!isEnabled() || m_busy || (m_frmPlan && m_frmPlan->isVisible() && !m_frmPlan->close())) {
         event->ignore();
         return;
     }
@@ -332,6 +337,28 @@ void MainWindow::Help_MD90_Click()
 void MainWindow::About_Click()
 {
     showText(this, app::AboutTitle, app::aboutText(m_program.ProgramVersion));
+}
+
+void MainWindow::Plan_Click()
+{
+    if (!m_frmPlan) {
+        m_frmPlan = std::make_unique<PlanWindow>(
+            m_program, m_port, [this](plan::RowKind kind) { return chosenConfiguration(kind); });
+        m_frmPlan->startNew(std::max(m_form.productGroup->checkedId(), 0));
+        // While the plan window sends, this window takes no command: the port is in use.
+        connect(m_frmPlan.get(), &PlanWindow::busyChanged, this, [this](bool busy) { setEnabled(!busy); });
+        const QPoint corner = positionTwips(this);
+        moveTwips(m_frmPlan.get(), corner.x() + 1000, corner.y() + 1000);
+    }
+    m_frmPlan->show();
+    m_frmPlan->raise();
+    m_frmPlan->activateWindow();
+}
+
+frame::Configuration MainWindow::chosenConfiguration(plan::RowKind kind) const
+{
+    return readConfiguration(kind == plan::RowKind::Instrument ? Sentence::Proprietary : Sentence::Standard,
+                             std::max(m_frmIcons ? m_frmIcons->selectedIndex() : 0, 0));
 }
 
 void MainWindow::updatePreviews()

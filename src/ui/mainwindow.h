@@ -7,6 +7,7 @@
 #include "ui/busmonitor.h"
 #include "ui/icondialog.h"
 #include "ui/mainlayout.h"
+#include "ui/planwindow.h"
 #include "ui/portdialog.h"
 #include "ui/progresswindow.h"
 
@@ -32,6 +33,8 @@ public:
     PortDialog *frmComms() const { return m_frmComms.get(); }
     IconDialog *frmIcons() const { return m_frmIcons.get(); }
     ProgressWindow *frmProgress() const { return m_frmProgress.get(); }
+    // The plan window, made the first time "Plan…" is chosen.
+    PlanWindow *frmPlan() const { return m_frmPlan.get(); }
     bool isSending() const { return m_busy; }
 
     // Sets talker, sentence, "Commas" and, for XDR, the transducer type, as the bus monitor picks a field;
@@ -49,6 +52,9 @@ public:
     // Display > Bus monitor…: the bus on the receive line of this window's port.
     void BusMonitor_Click();
     BusMonitor *frmBusMonitor() const { return m_frmBusMonitor.get(); }
+    void Plan_Click();
+    // What the lists of one frame and the icon dialog choose now, for a row of the plan window.
+    frame::Configuration chosenConfiguration(plan::RowKind kind) const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -75,6 +81,7 @@ private:
     std::unique_ptr<IconDialog> m_frmIcons;
     std::unique_ptr<ProgressWindow> m_frmProgress;
     std::unique_ptr<BusMonitor> m_frmBusMonitor;
+    std::unique_ptr<PlanWindow> m_frmPlan;
     bool m_busy = false;
 
     MainForm m_form;

@@ -158,8 +158,12 @@ void tst_Cli::badArguments_data()
         a[a.indexOf(option) + 1] = value;
         return a;
     };
-    QTest::newRow("unknown talker") << replaced("--talker", "XX")
-                                    << "--talker: unknown value \"XX\"; valid values: AG";
+    QTest::newRow("unknown talker: the nearest, not all 49")
+        << replaced("--talker", "XX") << "--talker: unknown value \"XX\"; did you mean CX or YX?";
+    QTest::newRow("unknown sentence near none")
+        << replaced("--sentence", "QQQQQ")
+        << "--sentence: unknown value \"QQQQQ\"; valid values: one of the 120 sentence identifiers of the "
+           "window's list, AAM to ZZU";
     QTest::newRow("unknown sentence") << replaced("--sentence", "RMCX") << "--sentence";
     QTest::newRow("field 26") << replaced("--field", "26")
                               << "--field: unknown value \"26\"; valid values: 1 to 25";

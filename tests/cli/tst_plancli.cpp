@@ -1,5 +1,6 @@
 // mdconfig-cli plan and decode, run as an installer runs them: real files, real exit codes, real bytes
 // through a socat pseudo-terminal pair.
+#include "bus/sentence.h"
 #include "support/files.h"
 #include "support/output.h"
 #include "support/ptypair.h"
@@ -96,6 +97,8 @@ private slots:
     void framesText();
     void framesJson();
     void tenLocationsThroughAPseudoTerminal();
+    void testPatternThroughAPseudoTerminal();
+    void testPatternEndsOnSigterm();
     void sendFailures_data();
     void sendFailures();
     void ctrlCAtTheConfirmPrompt();
@@ -546,7 +549,8 @@ void tst_PlanCli::inputIsEscaped_data()
     const QByteArray clean = "product = 0\n[location.1]\ninstrument = 1\n";
     QTest::newRow("a plan file name that sets the window title")
         << "a\x1b]0;owned\x07.toml" << clean << QStringList{"plan", "check", "FILE"}
-        << QByteArray("DIR/a\\e]0;owned\\x07.toml: a clean plan for product 0 (MD20/MD40), locations 1\n")
+        << QByteArray("DIR/a\\e]0;owned\\x07.toml: a clean plan for product 0 (MD20/MD40), locations 1\n"
+                      "  location 1: WX20/40 WINDLASS BATTERY VOLTAGE\n")
         << QByteArray();
     QTest::newRow("a plan file name with a right-to-left override")
         << QString::fromUtf8("evil\u202elmot.toml") << QByteArray("product = 0\n")
@@ -584,11 +588,11 @@ void tst_PlanCli::inputIsEscaped_data()
         << QString() << QByteArray() << QStringList{"\x1b[2Jplan"} << QByteArray()
         << QByteArray(
                "mdconfig-cli: unknown command \"\\e[2Jplan\"; valid commands: frames, send, ports, plan, "
-               "decode, listen, simulate, replay\n");
+               "decode, listen, simulate, replay, serve\n");
     QTest::newRow("an unknown plan verb")
         << QString() << QByteArray() << QStringList{"plan", QChar(0x9b) + QString("2J")} << QByteArray()
-        << QByteArray(
-               "mdconfig-cli: plan: unknown verb \"\\x9b2J\"; valid verbs: check, frames, send, export\n");
+        << QByteArray("mdconfig-cli: plan: unknown verb \"\\x9b2J\"; valid verbs: check, frames, send, "
+                      "export, test\n");
 }
 
 void tst_PlanCli::inputIsEscaped()
@@ -626,7 +630,7 @@ void tst_PlanCli::freshPlan()
     QCOMPARE(readAll(path), QByteArray("product = 2\n\n[location.4]\ninstrument = \"NX20/40 ENGINE RPM\"\n"));
     r = run({"plan", "check", path});
     QCOMPARE(r.exitCode, 0);
-    QVERIFY(r.out.endsWith("a clean plan for product 2 (MD90  Ver 1.3 +), locations 4\n"));
+    QVERIFY(r.out.contains("a clean plan for product 2 (MD90  Ver 1.3 +), locations 4\n"));
 }
 
 void tst_PlanCli::usageErrors_data()
@@ -647,7 +651,7 @@ void tst_PlanCli::usageErrors_data()
     QTest::newRow("export: unknown talker")
         << QStringList{"plan", "export",  "x.toml", "standard", "--talker", "XX",        "--sentence",
                        "RMC",  "--field", "1",      "--memory", "1",        "--product", "0"}
-        << "--talker: unknown value \"XX\"; valid values: AG, AP";
+        << "--talker: unknown value \"XX\"; did you mean CX or YX?";
     QTest::newRow("export: icon on an MD20/40")
         << QStringList{"plan",     "export", "x.toml",    "proprietary", "--instrument", "1",
                        "--memory", "1",      "--product", "0",           "--icon",       "KT"}
@@ -720,6 +724,68 @@ void tst_PlanCli::usageErrors()
     QCOMPARE(r.err.count('\n'), 1);
     QVERIFY2(r.err.startsWith("mdconfig-cli: ") && r.err.contains(says.toUtf8()), r.err.constData());
     QVERIFY(!QFile::exists(m_dir.filePath("x.toml")));
+}
+
+void tst_PlanCli::testPatternThroughAPseudoTerminal()
+{
+    if (!PtyPair::available())
+        QFAIL("socat is needed: apt-get install socat");
+    PtyPair pty;
+    QVERIFY(pty.start());
+    // The ten-location plan: locations 2, 4 and 8 are instruments and location 1 an XDR unit field; the rest
+    // are shown.
+    const Result r = run({"plan", "test", m_plan, "--device", pty.sendEnd(), "--seconds", "3"});
+    QCOMPARE(r.exitCode, 0);
+    for (int n : {1, 2, 4, 7, 8})
+        QVERIFY2(r.out.contains(QByteArray("location ") + QByteArray::number(n) + ": not covered: "),
+                 r.out.constData());
+    QVERIFY2(r.out.contains("location 3: shows 3.3 (GPRMC field 5)"), r.out.constData());
+    QVERIFY(pty.waitFor(200, 3000));
+
+    // What went over the line, read back as a listener reads the bus.
+    QHash<QString, int> heard;
+    QHash<QString, bus::Sentence> last;
+    for (const QByteArray &line : pty.received().split('\n')) {
+        if (!line.endsWith('\r'))
+            continue; // the cut-off tail
+        const std::optional<bus::Sentence> s = bus::parseSentence(line.chopped(1));
+        QVERIFY2(s, line.constData());
+        QCOMPARE(s->checksum, bus::Checksum::Ok);
+        ++heard[s->key()];
+        last.insert(s->key(), *s);
+    }
+    QCOMPARE(QSet<QString>(heard.keyBegin(), heard.keyEnd()),
+             (QSet<QString>{"GPRMC", "GPGGA", "SDDBT", "HCHDG", "ZVZZU"}));
+    // About once a second each, for three seconds.
+    for (int times : heard)
+        QVERIFY2(times >= 2 && times <= 4, qPrintable(QString::number(times)));
+    QCOMPARE(*last["GPRMC"].field(5), QStringLiteral("3.3"));
+    QCOMPARE(*last["GPRMC"].field(2), QStringLiteral("A")); // the status a display needs
+    QCOMPARE(*last["GPGGA"].field(10), QStringLiteral("5.5"));
+    QCOMPARE(*last["SDDBT"].field(1), QStringLiteral("6.6"));
+    QCOMPARE(*last["HCHDG"].field(1), QStringLiteral("9.9"));
+    QCOMPARE(*last["ZVZZU"].field(25), QStringLiteral("10.10"));
+}
+
+void tst_PlanCli::testPatternEndsOnSigterm()
+{
+    if (!PtyPair::available())
+        QFAIL("socat is needed: apt-get install socat");
+    PtyPair pty;
+    QVERIFY(pty.start());
+    QProcess p;
+    p.start(QStringLiteral(MDCONFIG_CLI), {"plan", "test", m_plan, "--device", pty.sendEnd(), "--json"});
+    QVERIFY(p.waitForStarted());
+    QVERIFY(pty.waitFor(100, 10000)); // running until stopped
+    p.terminate();
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitCode(), 0);
+    const QList<QByteArray> lines = p.readAllStandardOutput().trimmed().split('\n');
+    QCOMPARE(lines.size(), 11); // one object per location and the summary
+    const QJsonObject summary = QJsonDocument::fromJson(lines.last()).object();
+    QVERIFY(summary.value("rounds").toInt() >= 1);
+    QCOMPARE(summary.value("stopped").toBool(), true);
+    QCOMPARE(QJsonDocument::fromJson(lines[1]).object().value("covered").toBool(), false);
 }
 
 void tst_PlanCli::help()

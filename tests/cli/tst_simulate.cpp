@@ -2,6 +2,7 @@
 // comes out as the location it configures and a plan file written before Ctrl-C, an unpaced burst is
 // rejected in JSON, a vanishing device and bad arguments end it with the right status and one line.
 #include "plan/plan.h"
+#include "support/files.h"
 #include "support/output.h"
 #include "support/sends.h"
 
@@ -96,6 +97,7 @@ private slots:
     void closedOutputEndsIt();
     void deviceGoesAway();
     void deviceWillNotOpen();
+    void planPathRefusedFirst_data();
     void planPathRefusedFirst();
     void badArguments_data();
     void badArguments();
@@ -300,17 +302,41 @@ void tst_Simulate::deviceWillNotOpen()
     QVERIFY2(err.startsWith("mdconfig-cli: cannot open /nonexistent/ttyUSB7"), err.constData());
 }
 
+void tst_Simulate::planPathRefusedFirst_data()
+{
+    QTest::addColumn<QByteArray>("content"); // what the plan path holds; "folder" for a folder
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("a folder") << QByteArray("folder") << QStringList{} << "is a folder, not a regular file";
+    QTest::newRow("a file that is no plan")
+        << QByteArray("# Notes\nSee the manual.\nfield 5\n") << QStringList{} << "is not a clean plan";
+    QTest::newRow("a plan for another product")
+        << QByteArray("product = 2\n[location.1]\ninstrument = 1\n") << QStringList{"--product", "0"}
+        << "is a plan for product 2 (MD90  Ver 1.3 +), not 0 (MD20/MD40)";
+}
+
 void tst_Simulate::planPathRefusedFirst()
 {
-    // A directory where the plan is to go is refused before the device is even opened.
+    // Refused before the device is even opened, and left as it was.
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, options);
+    QFETCH(QString, says);
     QTemporaryDir dir;
+    QString path = dir.path();
+    if (content != "folder") {
+        path = dir.filePath(QStringLiteral("plan.mdplan.toml"));
+        QVERIFY(writeAll(path, content));
+    }
     QProcess simulate;
-    simulate.start(Cli, {"simulate", "--device", "/nonexistent/ttyUSB7", "--plan-out", dir.path()});
+    simulate.start(Cli,
+                   QStringList{"simulate", "--device", "/nonexistent/ttyUSB7", "--plan-out", path} + options);
     QVERIFY(simulate.waitForFinished(10000));
     QCOMPARE(simulate.exitCode(), 1);
     const QByteArray err = simulate.readAllStandardError();
     QCOMPARE(err.count('\n'), 1);
-    QVERIFY2(err.contains("is a folder, not a regular file"), err.constData());
+    QVERIFY2(err.contains(says.toUtf8()), err.constData());
+    if (content != "folder")
+        QCOMPARE(readAll(path), content);
 }
 
 void tst_Simulate::badArguments_data()

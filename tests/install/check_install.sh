@@ -37,10 +37,13 @@ SHARE=$PREFIX/share
 DESKTOP=$SHARE/applications/$APP_ID.desktop
 METAINFO=$SHARE/metainfo/$APP_ID.metainfo.xml
 COMPLETION=$SHARE/bash-completion/completions/mdconfig-cli
-for f in "$BIN/mdconfig" "$BIN/mdconfig-cli" "$DESKTOP" "$METAINFO" "$COMPLETION" \
+MIMEXML=$SHARE/mime/packages/$APP_ID.xml
+PLAN_TYPE=application/x-mdconfig-plan
+UNIT=$PREFIX/lib/systemd/system/mdconfig-serve@.service
+for f in "$BIN/mdconfig" "$BIN/mdconfig-cli" "$DESKTOP" "$METAINFO" "$COMPLETION" "$MIMEXML" \
     "$SHARE/icons/hicolor/scalable/apps/$APP_ID.svg" \
     "$SHARE/man/man1/mdconfig.1.gz" "$SHARE/man/man1/mdconfig-cli.1.gz" \
-    "$SHARE/doc/mdconfig/copyright" "$SHARE/doc/mdconfig/changelog.gz"; do
+    "$SHARE/doc/mdconfig/copyright" "$SHARE/doc/mdconfig/changelog.gz" "$UNIT"; do
     [ -f "$f" ] || fail "not installed: ${f#"$PREFIX"/}"
 done
 # Nothing of the build folder may leak into the installed programs.
@@ -78,6 +81,50 @@ icon_name=$(sed -n 's/^Icon=//p' "$DESKTOP")
 [ -f "$SHARE/icons/hicolor/scalable/apps/$icon_name.svg" ] ||
     fail "the menu entry's icon \"$icon_name\" is not in the icon theme"
 
+# Plan files: the menu entry opens them, and their type matches plan files and no other TOML file.
+grep -q -x "MimeType=$PLAN_TYPE;" "$DESKTOP" || fail "the menu entry does not open $PLAN_TYPE"
+grep -q -E '^Exec=[^ ]+ %[fF]$' "$DESKTOP" || fail "the menu entry does not pass the file it opens"
+if command -v xmllint >/dev/null; then
+    out=$(xmllint --noout "$MIMEXML" 2>&1) || fail "the MIME type is not well-formed XML: $out"
+else
+    echo "skip: xmllint is not installed"
+fi
+if command -v update-mime-database >/dev/null; then
+    # A database of the system's types and ours alone, built as a desktop builds its own.
+    MIMEDB=$WORK/mimedb/mime
+    mkdir -p "$MIMEDB/packages"
+    cp "$MIMEXML" "$MIMEDB/packages/"
+    [ -f /usr/share/mime/packages/freedesktop.org.xml ] && cp /usr/share/mime/packages/freedesktop.org.xml "$MIMEDB/packages/"
+    out=$(update-mime-database -V "$MIMEDB" 2>&1) || fail "update-mime-database refuses the MIME type: $out"
+    grep -i -E 'warn|error|invalid|unknown' <<<"$out" | grep -v -F freedesktop.org.xml | grep -q . &&
+        fail "update-mime-database warns about the MIME type: $out"
+    globs=$(grep -F ":$PLAN_TYPE:" "$MIMEDB/globs2" | cut -d: -f3 | sort -u)
+    [ "$globs" = "*.mdplan.toml" ] || fail "the plan type matches [$(echo $globs)], expected [*.mdplan.toml]"
+    if command -v gio >/dev/null; then
+        mkdir -p "$WORK/files"
+        printf 'product = 0\n' >"$WORK/files/boat.mdplan.toml"
+        printf 'title = "x"\n' >"$WORK/files/Cargo.toml"
+        for pair in "boat.mdplan.toml=$PLAN_TYPE" "Cargo.toml=application/toml"; do
+            file=${pair%%=*} expected=${pair#*=}
+            type=$(XDG_DATA_HOME=$WORK/mimedb XDG_DATA_DIRS=$WORK/mimedb gio info -a standard::content-type \
+                "$WORK/files/$file" 2>/dev/null | sed -n 's/.*standard::content-type: //p')
+            [ "$type" = "$expected" ] || fail "$file is taken as \"$type\", expected $expected"
+        done
+        pass "plan files are $PLAN_TYPE, other TOML files are not"
+    else
+        echo "skip: gio is not installed; the glob alone was checked"
+    fi
+else
+    echo "skip: update-mime-database is not installed"
+fi
+
+# The example plans come with the package, each one clean.
+examples=$(ls "$SHARE/doc/mdconfig/examples/"*.mdplan.toml 2>/dev/null)
+[ -n "$examples" ] || fail "no example plan is installed in share/doc/mdconfig/examples"
+for example in $examples; do
+    out=$("$BIN/mdconfig-cli" plan check "$example" 2>&1) || fail "the example $(basename "$example") is not clean: $out"
+done
+
 # The metainfo: valid, naming this version and the installed menu entry.
 if command -v appstreamcli >/dev/null; then
     out=$(appstreamcli validate --no-net --pedantic "$METAINFO" 2>&1) || fail "appstreamcli validate: $out"
@@ -88,6 +135,27 @@ grep -q "<release version=\"$VERSION\"" "$METAINFO" || fail "the metainfo has no
 grep -q "<launchable type=\"desktop-id\">$APP_ID.desktop</launchable>" "$METAINFO" ||
     fail "the metainfo does not launch $APP_ID.desktop"
 grep -q "<screenshot" "$METAINFO" || fail "the metainfo has no screenshot"
+
+# The service: it verifies as systemd would load it (as an instance, with its program where this test
+# installed it and the manual page it names), it is hardened, and nothing enables it.
+if command -v systemd-analyze >/dev/null && [ -f "$UNIT" ]; then
+    mkdir -p "$WORK/units"
+    sed "s|^ExecStart=[^ ]*/mdconfig-cli |ExecStart=$BIN/mdconfig-cli |" "$UNIT" >"$WORK/units/mdconfig-serve@wlan0.service"
+    out=$(cd "$WORK/units" && MANPATH=$SHARE/man: systemd-analyze verify "$WORK/units/mdconfig-serve@wlan0.service" 2>&1)
+    rc=$?
+    if [ $rc -ne 0 ] || [ -n "$out" ]; then
+        fail "systemd-analyze verify mdconfig-serve@wlan0.service: $out"
+    else
+        pass "systemd-analyze verify accepts mdconfig-serve@wlan0.service"
+    fi
+    for setting in NoNewPrivileges=yes ProtectSystem=strict PrivateTmp=yes SupplementaryGroups=dialout \
+        StateDirectory=mdconfig; do
+        grep -q -x -F "$setting" "$UNIT" || fail "the service is not hardened with $setting"
+    done
+    [ -z "$(find "$PREFIX" -path '*wants*' -name 'mdconfig-serve*')" ] || fail "the service is enabled by install"
+else
+    echo "skip: systemd-analyze is not installed"
+fi
 
 # The manual pages render without a warning, show this version, and name every command and option that
 # `mdconfig-cli --help` names, so a new verb without its page is caught.
@@ -152,7 +220,11 @@ expect_completion() { # expected-replies-one-a-line words...
     fi
 }
 expect_completion frames fr
-expect_completion send se
+expect_completion "$(printf 'send\nserve')" se
+expect_completion serve ser
+expect_completion test plan t
+expect_completion lo serve --listen lo
+expect_completion --no-qr serve --listen lo --no
 expect_completion "$(printf -- '--help\n--version')" --
 expect_completion proprietary frames p
 expect_completion XDR frames standard --sentence XD

@@ -133,9 +133,8 @@ void tst_Plan::faults_data()
         << QByteArray("product = 0\n[location.1]\ntalker = \"GP\n") << "plan.toml:3:13: TOML syntax error";
     QTest::newRow("TOML syntax: same table twice")
         << QByteArray("product = 0\n[location.1]\n" + gp + "[location.1]\n")
-        << "plan.toml:6:1: TOML syntax error: Error while parsing table header: cannot redefine existing "
-           "table "
-           "'location.1'; each location is given at most once";
+        << "plan.toml:6:1: TOML syntax error: [location.1] is given twice; each location is given at most "
+           "once";
     QTest::newRow("unknown key at the top")
         << QByteArray("product = 0\ncolour = \"red\"\n[location.1]\n" + gp)
         << "plan.toml:2:1: unknown key \"colour\"; valid keys here: product, [location.N] tables";
@@ -171,7 +170,10 @@ void tst_Plan::faults_data()
         << "plan.toml:2:11: location 3: shows nothing";
     QTest::newRow("talker not in its list")
         << QByteArray("product = 0\n[location.1]\ntalker = \"XX\"\nsentence = \"RMC\"\nfield = 5\n")
-        << "plan.toml:3:10: location 1: talker: \"XX\" is not valid; valid values: AG, AP";
+        << "plan.toml:3:10: location 1: talker: \"XX\" is not valid; did you mean CX or YX?";
+    QTest::newRow("sentence and talker run together")
+        << QByteArray("product = 0\n[location.1]\ntalker = \"GP\"\nsentence = \"GPRMC\"\nfield = 5\n")
+        << "plan.toml:4:12: location 1: sentence: \"GPRMC\" is not valid; did you mean RMC?";
     QTest::newRow("sentence code instead of the shown identifier")
         << QByteArray("product = 0\n[location.1]\ntalker = \"GP\"\nsentence = \"CGA\"\nfield = 5\n")
         << "plan.toml:4:12: location 1: sentence: \"CGA\" is not valid";
@@ -239,8 +241,7 @@ void tst_Plan::exactFaults_data()
         "and its keys)";
     QTest::newRow("product twice: no word of locations")
         << QByteArray("product = 0\nproduct = 1\n")
-        << "plan.toml:2:11: TOML syntax error: Error while parsing key-value pair: cannot redefine existing "
-           "integer 'product'";
+        << "plan.toml:2:11: TOML syntax error: product is given twice; give each key once in its table";
     QTest::newRow("35,000 dotted parts in a header")
         << QByteArray("product = 0\n[" + QByteArray("a.").repeated(35000) + "a]\n")
         << "plan.toml:2:65: " + deep;
@@ -259,26 +260,23 @@ void tst_Plan::exactFaults_data()
     QTest::newRow("escape sequence in a value")
         << QByteArray("product = 0\n[location.1]\ninstrument = \"\\u001b]0;x\\u0007\\u001b[2J\"\n")
         << "plan.toml:3:14: location 1: instrument: \"\\e]0;x\\x07\\e[2J\" is not valid; valid values: 1 to "
-           "12, or one of: ";
+           "12, or an instrument's name as the window's list shows it";
     QTest::newRow("line break and quote in a key")
         << QByteArray("product = 0\n\"a\\n\\\"b\" = 1\n[location.1]\ninstrument = 1\n")
         << "plan.toml:2:1: unknown key \"a\\n\\\"b\"; valid keys here: product, [location.N] tables";
     QTest::newRow("zero-width space in a key")
         << QByteArray("product = 0\n[location.1]\ninstrument = 1\n\"icon\xe2\x80\x8b\" = \"KT\"\n")
         << "plan.toml:4:1: location 1: unknown key \"icon\\u200b\"; valid keys: talker, sentence, field, "
-           "type "
-           "(XDR only), icon, or instrument, icon";
+           "type (XDR only), icon, note, or instrument, icon, note";
     QTest::newRow("right-to-left override in a location name")
         << QByteArray("product = 0\n[location.\"1\\u202e\"]\ninstrument = 1\n")
         << "plan.toml:2:11: location \"1\\u202e\" is out of range; valid locations: 1 to 10";
     QTest::newRow("Cyrillic look-alike letter in a talker")
         << QByteArray("product = 0\n[location.1]\ntalker = \"G\xd0\xa0\"\nsentence = \"RMC\"\nfield = 5\n")
-        << "plan.toml:3:10: location 1: talker: \"G\\u0420\" is not valid; valid values: ";
+        << "plan.toml:3:10: location 1: talker: \"G\\u0420\" is not valid; did you mean GP?";
     QTest::newRow("control character in a syntax error: the parser's escapes shown as they are")
         << QByteArray("product = 0\n[\"a\\u001b[2J\"]\n[\"a\\u001b[2J\"]\n")
-        << "plan.toml:3:1: TOML syntax error: Error while parsing table header: cannot redefine existing "
-           "table "
-           "'\"a\\\\a\\\\u001b[2J\"'";
+        << "plan.toml:3:1: TOML syntax error: [\"a\\\\a\\\\u001b[2J\"] is given twice; give each table once";
 }
 
 void tst_Plan::exactFaults()
@@ -406,7 +404,7 @@ void tst_Plan::unreadableFile()
 
 void tst_Plan::shippedExampleIsClean()
 {
-    const plan::ReadResult r = plan::readPlan(QStringLiteral(MDCONFIG_EXAMPLES "/helm-md90.toml"));
+    const plan::ReadResult r = plan::readPlan(QStringLiteral(MDCONFIG_EXAMPLES "/helm-md90.mdplan.toml"));
     QVERIFY2(r.faults.isEmpty(), qPrintable(r.faults.value(0).text()));
     QCOMPARE(r.plan.product, 2);
     QVERIFY(!r.plan.locations.isEmpty());

@@ -74,6 +74,8 @@ private slots:
     void planPathRefused_data();
     void planPathRefused();
     void planOutKeepsOwnerAndMode();
+    void planOutMergesIntoAPlan_data();
+    void planOutMergesIntoAPlan();
 };
 
 void tst_Display::soundSends_data()
@@ -439,6 +441,46 @@ void tst_Display::planOutKeepsOwnerAndMode()
     QCOMPARE(st.st_uid, uid_t(1234));
     QCOMPARE(st.st_gid, gid_t(2345));
     QCOMPARE(st.st_mode & 07777, mode_t(0604));
+}
+
+void tst_Display::planOutMergesIntoAPlan_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after"); // empty: the file is refused and left as it was
+    const QByteArray head = "# the helm display\nproduct = 0   # MD20/MD40\n\n"
+                            "[location.1]   # the wind\nnote = \"apparent wind\"\ntalker = \"II\"\n"
+                            "sentence = \"MWV\"\nfield = 1\n\n";
+    const QByteArray tail = "# engine below\n[location.5]\ninstrument = 11\n";
+    QTest::newRow("the location taken replaces its table, note kept; the rest stays")
+        << head +
+               "[location.3]\nnote = \"log\"\ntalker = \"VW\"   # from the log\nsentence = \"VHW\"\n"
+               "field = 5\n\n" +
+               tail
+        << head + "[location.3]\nnote = \"log\"\ntalker = \"GP\"\nsentence = \"RMC\"\nfield = 5\n\n" + tail;
+    QTest::newRow("a location the plan lacks is added at the end")
+        << head + tail << head + tail + "\n[location.3]\ntalker = \"GP\"\nsentence = \"RMC\"\nfield = 5\n";
+    QTest::newRow("a plan for another product is left alone")
+        << QByteArray("product = 2\n[location.3]\ninstrument = 1\n") << QByteArray();
+    QTest::newRow("a file that is no plan is left alone")
+        << QByteArray("# README\nSome notes.\n") << QByteArray();
+}
+
+// Sending a location to a simulated display that keeps an existing plan changes that location only.
+void tst_Display::planOutMergesIntoAPlan()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("helm.mdplan.toml"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(before) == before.size());
+    f.close();
+    sim::Display display;
+    hear(display, paced(tenOf(First, Repeat))); // GP RMC field 5 at location 3
+    const std::optional<QString> failed = display.writePlan(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), after.isEmpty() ? before : after);
+    QCOMPARE(failed.has_value(), after.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_Display)

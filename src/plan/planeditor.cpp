@@ -1,0 +1,242 @@
+#include "plan/planeditor.h"
+
+#include "file/regularfile.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace plan {
+
+QString RowStatus::text() const
+{
+    switch (state) {
+    case RowState::NotSent:
+        return why.isEmpty() ? QStringLiteral("not sent") : QStringLiteral("not sent: ") + why;
+    case RowState::Sending:
+        return QStringLiteral("sending");
+    case RowState::Sent:
+        return QStringLiteral("sent");
+    case RowState::Failed:
+        return QStringLiteral("failed: ") + why;
+    }
+    return {};
+}
+
+QString progressText(int ordinal, int total, int repetition)
+{
+    return QStringLiteral("location %1 of %2, repetition %3 of %4")
+        .arg(ordinal)
+        .arg(total)
+        .arg(repetition)
+        .arg(frame::Repetitions);
+}
+
+PlanEditor::PlanEditor()
+{
+    newPlan(vocabulary::DefaultProductIndex);
+}
+
+int PlanEditor::index(int location)
+{
+    return qBound(FirstLocation, location, LastLocation) - FirstLocation;
+}
+
+void PlanEditor::newPlan(int product)
+{
+    m_product = product;
+    m_rows.fill(Row{});
+    m_status.fill(RowStatus{});
+    m_rowFaults.clear();
+    m_planFaults.clear();
+    m_path.clear();
+    m_modified = false;
+}
+
+QStringList PlanEditor::open(const QString &path)
+{
+    const ReadResult r = readPlan(path);
+    QStringList faults;
+    for (const Fault &f : r.faults)
+        faults << f.text();
+    if (!faults.isEmpty())
+        return faults;
+    newPlan(r.plan.product);
+    for (const Location &l : r.plan.locations) {
+        // Choices a row does not use keep the first entry, for when the user picks that kind.
+        Row &row = m_rows[std::size_t(index(l.location))];
+        if (const frame::Instrument *in = l.instrument()) {
+            row.kind = RowKind::Instrument;
+            row.instrument = *in;
+        } else {
+            row.kind = RowKind::Standard;
+            row.standard = *l.standard();
+            if (row.standard.type < 0)
+                row.standard.type = 0;
+        }
+        row.icon = l.icon;
+        row.note = l.note;
+    }
+    m_path = path;
+    return {};
+}
+
+QStringList PlanEditor::commentsLostBySave(const QString &path) const
+{
+    // What cannot be read (nothing there yet, a FIFO) the save itself refuses or creates; no comment is lost.
+    const file::Contents existing = file::read(path, MaxPlanBytes);
+    return existing.ok() ? droppedComments(existing.bytes, text()) : QStringList{};
+}
+
+std::optional<QString> PlanEditor::saveAs(const QString &path)
+{
+    check();
+    if (hasFaults())
+        return QStringLiteral("the plan has faults, so it was not saved; Check shows each on its row");
+    if (const std::optional<QString> failed = replaceFile(path, text()))
+        return failed;
+    m_path = path;
+    m_modified = false;
+    return std::nullopt;
+}
+
+void PlanEditor::setProduct(int product)
+{
+    if (product == m_product)
+        return;
+    m_product = product;
+    m_modified = true;
+    // Every frame changes with the product: nothing on the display is what the plan says any more.
+    for (RowStatus &s : m_status)
+        s = {};
+}
+
+const Row &PlanEditor::row(int location) const
+{
+    return m_rows[std::size_t(index(location))];
+}
+
+void PlanEditor::setRow(int location, const Row &changedRow)
+{
+    Row &r = m_rows[std::size_t(index(location))];
+    Row next = changedRow;
+    next.note = r.note;
+    if (next == r)
+        return;
+    r = next;
+    changed(location);
+}
+
+Location PlanEditor::location(int location) const
+{
+    const Row &r = row(location);
+    Location l;
+    l.location = location;
+    if (r.kind == RowKind::Instrument)
+        l.what = r.instrument;
+    else
+        l.what = r.standard;
+    l.icon = r.icon;
+    l.note = r.note;
+    return l;
+}
+
+void PlanEditor::setNote(int location, const QString &note)
+{
+    const std::size_t i = std::size_t(index(location));
+    if (m_rows[i].note == note)
+        return;
+    m_rows[i].note = note;
+    // A note is not sent: what the display holds stays as it was.
+    m_modified = true;
+}
+
+void PlanEditor::changed(int location)
+{
+    m_modified = true;
+    m_status[std::size_t(index(location))] = {};
+    m_rowFaults.remove(location);
+}
+
+Plan PlanEditor::plan() const
+{
+    Plan p;
+    p.product = m_product;
+    for (int n = FirstLocation; n <= LastLocation; ++n) {
+        if (kind(n) != RowKind::Unused)
+            p.locations << location(n);
+    }
+    return p;
+}
+
+QByteArray PlanEditor::text() const
+{
+    return planText(plan());
+}
+
+QString PlanEditor::name() const
+{
+    return m_path.isEmpty() ? QStringLiteral("new plan") : QFileInfo(m_path).fileName();
+}
+
+void PlanEditor::check()
+{
+    m_rowFaults.clear();
+    m_planFaults.clear();
+    const QByteArray t = text();
+    // Where each location's table starts in the text a save writes: a fault belongs to the table above it.
+    static const QRegularExpression header(QStringLiteral("^\\[location\\.(\\d+)\\]"));
+    QList<QPair<int, int>> tables; // (line, location)
+    const QList<QByteArray> lines = t.split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        const QRegularExpressionMatch m = header.match(QString::fromUtf8(lines[i]));
+        if (m.hasMatch())
+            tables.append({i + 1, m.captured(1).toInt()});
+    }
+    const ReadResult r = parsePlan(t, m_path.isEmpty() ? name() : m_path);
+    for (const Fault &f : r.faults) {
+        int location = 0;
+        for (const auto &[line, n] : tables) {
+            if (line <= f.line)
+                location = n;
+        }
+        if (location > 0)
+            m_rowFaults[location] << f.text();
+        else
+            m_planFaults << f.text();
+    }
+}
+
+bool PlanEditor::hasFaults() const
+{
+    return !m_rowFaults.isEmpty() || !m_planFaults.isEmpty();
+}
+
+const RowStatus &PlanEditor::status(int location) const
+{
+    return m_status[std::size_t(index(location))];
+}
+
+void PlanEditor::setStatus(int location, const RowStatus &status)
+{
+    m_status[std::size_t(index(location))] = status;
+}
+
+std::optional<int> PlanEditor::takeReport(const SendReport &report)
+{
+    for (int n : report.sent)
+        setStatus(n, {RowState::Sent, {}});
+    if (report.complete())
+        return std::nullopt;
+    const int first = report.notSent.first();
+    // The location the send stopped in may have reached the display in part: that is a failure, never a
+    // send. One it never began is simply not sent.
+    if (status(first).state == RowState::Sending)
+        setStatus(first, {RowState::Failed, report.failure});
+    else
+        setStatus(first, {RowState::NotSent, report.failure});
+    for (qsizetype i = 1; i < report.notSent.size(); ++i)
+        setStatus(report.notSent[i], {RowState::NotSent, QStringLiteral("the send stopped before it")});
+    return first;
+}
+
+} // namespace plan

@@ -1,0 +1,363 @@
+// The page: reads the access token from the address fragment (never sent in a query, except to the push
+// stream, which cannot send headers), builds the ten locations from the board's lists, and drives the API.
+'use strict';
+
+const state = { token: '', lists: null, rows: [], job: null, bus: null, busKey: '' };
+const $ = (id) => document.getElementById(id);
+
+function readToken() {
+  const m = /(?:^|[#&])token=([0-9a-fA-F]{32})(?:&|$)/.exec(location.hash);
+  if (m) {
+    sessionStorage.setItem('mdconfig-token', m[1]);
+    // Off the screen and out of the history, where a passer-by or a screenshot would see it.
+    history.replaceState(null, '', location.pathname);
+  }
+  return sessionStorage.getItem('mdconfig-token') || '';
+}
+
+async function api(method, path, body) {
+  const options = { method, headers: { Authorization: 'Bearer ' + state.token }, cache: 'no-store' };
+  if (method === 'POST') {
+    options.headers['Content-Type'] = 'application/json';
+    options.body = JSON.stringify(body || {});
+  }
+  const response = await fetch(path, options);
+  let data = {};
+  try { data = await response.json(); } catch (e) { data = {}; }
+  return { status: response.status, data };
+}
+
+function option(select, value, text) {
+  const o = document.createElement('option');
+  o.value = String(value);
+  o.textContent = text === undefined ? String(value) : text;
+  select.appendChild(o);
+  return o;
+}
+
+function element(tag, className, text) {
+  const e = document.createElement(tag);
+  if (className) e.className = className;
+  if (text !== undefined) e.textContent = text;
+  return e;
+}
+
+function labelled(card, id, caption, control) {
+  const wrap = element('div');
+  const label = element('label', '', caption);
+  label.htmlFor = id;
+  control.id = id;
+  wrap.append(label, control);
+  card.appendChild(wrap);
+  return wrap;
+}
+
+function productShowsIcons() {
+  const p = state.lists.products[Number($('product').value)];
+  return p ? p.icons : false;
+}
+
+function fillSelect(select, entries, blank) {
+  select.textContent = '';
+  if (blank) option(select, '', blank);
+  for (const e of entries) option(select, e);
+}
+
+function buildLocations() {
+  const lists = state.lists;
+  const holder = $('locations');
+  for (let n = 1; n <= lists.locations; ++n) {
+    const row = { number: n, kind: 'unused', talker: 'GP', sentence: 'RMC', field: 1, type: '', instrument: lists.instruments[0], icon: 'None' };
+    state.rows.push(row);
+    const card = element('div', 'location');
+    card.id = 'location-' + n;
+    card.setAttribute('role', 'group');
+    card.setAttribute('aria-labelledby', 'location-' + n + '-heading');
+    const heading = element('h3', '', 'Location ' + n);
+    heading.id = 'location-' + n + '-heading';
+    card.appendChild(heading);
+    const kind = document.createElement('select');
+    option(kind, 'unused', 'Not used');
+    option(kind, 'standard', 'Standard sentence');
+    option(kind, 'instrument', "Maker's instrument");
+    labelled(card, 'kind-' + n, 'What location ' + n + ' shows', kind);
+    const talker = document.createElement('select'); fillSelect(talker, lists.talkers);
+    const sentence = document.createElement('select'); fillSelect(sentence, lists.sentences);
+    const field = document.createElement('select');
+    for (let f = 1; f <= lists.fields; ++f) option(field, f);
+    const type = document.createElement('select'); fillSelect(type, lists.types);
+    const instrument = document.createElement('select'); fillSelect(instrument, lists.instruments);
+    const icon = document.createElement('select'); fillSelect(icon, lists.icons);
+    const parts = {
+      talker: labelled(card, 'talker-' + n, 'Talker ID', talker),
+      sentence: labelled(card, 'sentence-' + n, 'Sentence', sentence),
+      field: labelled(card, 'field-' + n, 'Field (Commas)', field),
+      type: labelled(card, 'type-' + n, 'Transducer type (XDR)', type),
+      instrument: labelled(card, 'instrument-' + n, 'Instrument', instrument),
+      icon: labelled(card, 'icon-' + n, 'Icon', icon),
+    };
+    const shows = element('p', 'shows status');
+    shows.id = 'shows-' + n;
+    const fault = element('p', 'fault');
+    fault.id = 'fault-' + n;
+    fault.setAttribute('role', 'alert');
+    const status = element('p', 'status', 'Not sent.');
+    status.id = 'status-' + n;
+    status.setAttribute('aria-live', 'polite');
+    const send = element('button', '', 'Send location ' + n);
+    send.type = 'button';
+    send.id = 'send-' + n;
+    card.append(shows, fault, status, send);
+    holder.appendChild(card);
+
+    const controls = { kind, talker, sentence, field, type, instrument, icon };
+    row.view = { controls, parts, shows, fault, status, send };
+    for (const [key, control] of Object.entries(controls)) {
+      control.addEventListener('change', () => {
+        row[key] = key === 'field' ? Number(control.value) : control.value;
+        if (key === 'sentence' && control.value !== 'XDR') row.type = '';
+        if (key === 'sentence' && control.value === 'XDR' && !row.type) row.type = type.value;
+        shows.textContent = '';
+        fault.textContent = '';
+        showRow(row);
+      });
+    }
+    send.addEventListener('click', () => startSend({ only: n }));
+    showRow(row);
+  }
+}
+
+function showRow(row) {
+  const v = row.view;
+  const c = v.controls;
+  c.kind.value = row.kind;
+  c.talker.value = row.talker;
+  c.sentence.value = row.sentence;
+  c.field.value = String(row.field);
+  if (row.type) c.type.value = row.type;
+  c.instrument.value = row.instrument;
+  c.icon.value = row.icon || 'None';
+  const standard = row.kind === 'standard';
+  v.parts.talker.hidden = v.parts.sentence.hidden = v.parts.field.hidden = !standard;
+  v.parts.type.hidden = !standard || row.sentence !== 'XDR';
+  v.parts.instrument.hidden = row.kind !== 'instrument';
+  v.parts.icon.hidden = row.kind === 'unused' || !productShowsIcons();
+  v.send.hidden = row.kind === 'unused';
+  v.status.hidden = row.kind === 'unused';
+  if (row.kind === 'unused') v.shows.textContent = 'Not used.';
+}
+
+// The plan as the board takes it: each used location with the keys every front end shares (location, talker,
+// sentence, field, type, instrument, icon); unused locations are left out.
+function page() {
+  const icons = productShowsIcons();
+  return {
+    product: Number($('product').value),
+    locations: state.rows.filter((r) => r.kind !== 'unused').map((r) => {
+      const standard = r.kind === 'standard';
+      return {
+        location: r.number,
+        talker: standard ? r.talker : null,
+        sentence: standard ? r.sentence : null,
+        field: standard ? r.field : null,
+        type: standard && r.sentence === 'XDR' ? r.type : null,
+        instrument: standard ? null : r.instrument,
+        icon: icons ? r.icon : null,
+      };
+    }),
+  };
+}
+
+function showFaults(faults, shows) {
+  const general = [];
+  for (const r of state.rows) { r.view.fault.textContent = ''; }
+  for (const f of faults || []) {
+    const row = state.rows[f.location - 1];
+    if (row) row.view.fault.textContent += (row.view.fault.textContent ? ' ' : '') + f.message;
+    else general.push(f.message);
+  }
+  $('planfaults').textContent = general.length ? 'Fault: ' + general.join(' ') : '';
+  for (const r of state.rows) {
+    if (shows && shows[r.number]) r.view.shows.textContent = 'Shows: ' + shows[r.number];
+  }
+}
+
+async function check() {
+  const { data } = await api('POST', '/api/plan/check', page());
+  showFaults(data.faults, data.shows);
+  if (data.clean) $('planfaults').textContent = '';
+  return data;
+}
+
+async function startSend(extra) {
+  const body = Object.assign(page(), { ask: $('ask').checked }, extra);
+  const { status, data } = await api('POST', '/api/send', body);
+  if (status === 202) return;
+  if (data.faults) showFaults(data.faults);
+  $('progresstext').textContent = data.error || ('The send was refused (' + status + ').');
+}
+
+function showJob(job) {
+  state.job = job;
+  const text = $('progresstext');
+  const busy = job.state === 'sending' || job.state === 'waiting';
+  $('stop').disabled = !busy;
+  $('continue').disabled = job.state !== 'waiting';
+  $('sendall').disabled = $('resume').disabled = busy;
+  for (const r of state.rows) r.view.send.disabled = busy;
+  const progress = $('progress');
+  progress.max = Math.max(1, job.total || 1);
+  progress.value = job.done || 0;
+  if (job.state === 'idle') text.textContent = 'Nothing is being sent.';
+  else if (job.state === 'sending')
+    text.textContent = 'Sending location ' + job.location + ' (' + job.index + ' of ' + job.count + '), repetition ' + (job.repetition || 0) + ' of 10.';
+  else if (job.state === 'waiting')
+    text.textContent = 'Put the display into programming mode (hold UP and DOWN until it shows "rdY"), then press Continue to send location ' + job.location + '.';
+  else if (job.state === 'done')
+    text.textContent = 'Done: sent locations ' + (job.sent || []).join(', ') + '.';
+  else if (job.state === 'failed') {
+    text.textContent = 'Stopped: ' + job.failure + '. Sent: ' + ((job.sent || []).join(', ') || 'none') + '. Not sent: ' + (job.notSent || []).join(', ') + '.';
+    if (job.resumeFrom) $('from').value = String(job.resumeFrom);
+  }
+  // Each row says what became of it, in words: sent, sending, or not sent and why.
+  for (const r of state.rows) {
+    if ((job.sent || []).includes(r.number)) r.view.status.textContent = 'Sent.';
+    else if (busy && job.location === r.number) r.view.status.textContent = job.state === 'waiting' ? 'Waiting for Continue.' : 'Sending…';
+    else if (job.state === 'failed' && (job.notSent || []).includes(r.number)) r.view.status.textContent = 'Failed: ' + job.failure + '.';
+  }
+}
+
+function busRowKey(r) { return r.talker + r.sentence; }
+
+function showBus(bus) {
+  state.bus = bus;
+  const parts = [];
+  parts.push(bus.listening ? 'Listening at ' + bus.baud + ' baud.' : (bus.paused ? 'Paused while a send holds the device.' : 'Not listening.'));
+  if (bus.failure) parts.push(bus.failure + '.');
+  if (bus.wrongSpeed) parts.push('This looks like the wrong speed: try ' + (bus.baud === 4800 ? 38400 : 4800) + '.');
+  if (bus.others) parts.push(bus.others + ' sentences of further kinds are counted as others.');
+  $('busstatus').textContent = parts.join(' ');
+  const list = $('busrows');
+  list.textContent = '';
+  for (const r of bus.rows || []) {
+    const li = element('li');
+    const b = element('button', '', r.talker + ' ' + r.sentence + ', seen ' + r.count + (r.listed ? '' : ' (not in our lists)') + (r.warning ? ' (alternates)' : ''));
+    b.type = 'button';
+    b.setAttribute('aria-pressed', busRowKey(r) === state.busKey ? 'true' : 'false');
+    b.addEventListener('click', () => { state.busKey = busRowKey(r); showBus(state.bus); });
+    li.appendChild(b);
+    list.appendChild(li);
+  }
+  const chosen = (bus.rows || []).find((r) => busRowKey(r) === state.busKey);
+  $('busfields').hidden = !chosen;
+  if (chosen) showFields(chosen);
+}
+
+function showFields(r) {
+  $('busfieldsheading').textContent = 'Fields of ' + r.talker + ' ' + r.sentence;
+  $('buswarning').textContent = r.warning || '';
+  const list = $('fieldlist');
+  list.textContent = '';
+  const lists = state.lists;
+  for (const v of r.variants) {
+    if (r.variants.length > 1) list.appendChild(element('li', 'status', 'Variant ' + (v.variant || '(none)') + ': ' + v.text));
+    v.fields.forEach((value, i) => {
+      const n = i + 1;
+      if (n > lists.fields) return;
+      const li = element('li');
+      li.appendChild(element('span', '', 'Field ' + n + ': ' + (value === '' ? '(empty)' : value)));
+      const b = element('button', '', 'Use');
+      b.type = 'button';
+      let type = '';
+      if (r.sentence === 'XDR') {
+        const letter = v.fields[Math.floor(i / 4) * 4];
+        const t = lists.typeLetters.indexOf(letter);
+        type = t >= 0 ? lists.types[t] : '';
+      }
+      const reason = !r.listed ? r.reason : (r.sentence === 'XDR' && !type ? 'this transducer type is not in the list' : '');
+      b.disabled = Boolean(reason);
+      b.setAttribute('aria-label', 'Use field ' + n + ' in the chosen location' + (reason ? ' (not possible: ' + reason + ')' : ''));
+      b.title = reason || '';
+      b.addEventListener('click', () => {
+        const row = state.rows[Number($('uselocation').value) - 1];
+        Object.assign(row, { kind: 'standard', talker: r.talker, sentence: r.sentence, field: n, type });
+        row.view.shows.textContent = 'Taken from the bus: ' + r.talker + ' ' + r.sentence + ' field ' + n + (type ? ', ' + type : '') + '.';
+        showRow(row);
+      });
+      li.appendChild(b);
+      list.appendChild(li);
+    });
+  }
+  if (!r.listed) list.appendChild(element('li', 'status', 'Not offered: ' + r.reason));
+}
+
+function listen() {
+  const events = new EventSource('/api/events?token=' + encodeURIComponent(state.token));
+  events.addEventListener('job', (e) => showJob(JSON.parse(e.data)));
+  events.addEventListener('bus', (e) => showBus(JSON.parse(e.data)));
+  events.onopen = () => { $('connection').textContent = 'Connected to the board.'; };
+  events.onerror = () => { $('connection').textContent = 'Connection lost; trying again…'; };
+}
+
+async function loadFile() {
+  const file = $('load').files[0];
+  if (!file) return;
+  if (file.size > 60000) { $('filestatus').textContent = 'That file is too large to be a plan.'; return; }
+  const text = await file.text();
+  const { status, data } = await api('POST', '/api/plan/load', { text, name: file.name });
+  if (status !== 200) { $('filestatus').textContent = 'Not loaded: ' + (data.faults || [data.error]).join(' '); return; }
+  $('product').value = String(data.product);
+  for (const row of state.rows) {
+    const l = data.locations.find((x) => x.location === row.number);
+    if (l && l.instrument) Object.assign(row, { kind: 'instrument', instrument: l.instrument });
+    else if (l) Object.assign(row, { kind: 'standard', talker: l.talker, sentence: l.sentence, field: l.field, type: l.type || '' });
+    else row.kind = 'unused';
+    if (l) row.icon = l.icon || 'None';
+    row.view.shows.textContent = l ? 'Shows: ' + l.shows : '';
+    row.view.fault.textContent = '';
+    showRow(row);
+  }
+  $('filestatus').textContent = 'Loaded ' + file.name + '.';
+}
+
+async function saveFile() {
+  const data = await check();
+  if (!data.clean) { $('filestatus').textContent = 'Mend the faults first; nothing was saved.'; return; }
+  const url = URL.createObjectURL(new Blob([data.text], { type: 'text/plain' }));
+  const a = element('a');
+  a.href = url;
+  a.download = 'display-plan.toml';
+  document.body.appendChild(a);
+  a.click();
+  a.remove();
+  setTimeout(() => URL.revokeObjectURL(url), 1000);
+  $('filestatus').textContent = 'Saved as display-plan.toml.';
+}
+
+async function start() {
+  state.token = readToken();
+  if (!state.token) { $('notoken').hidden = false; $('connection').textContent = 'No access token.'; return; }
+  const { status, data } = await api('GET', '/api/lists');
+  if (status !== 200) { $('connection').textContent = 'The board refused the token (' + status + ').'; return; }
+  state.lists = data;
+  for (const p of data.products) option($('product'), p.index, p.caption);
+  $('product').value = String(data.products.length - 1);
+  for (let n = 1; n <= data.locations; ++n) { option($('from'), n); option($('uselocation'), n); }
+  buildLocations();
+  $('product').addEventListener('change', () => state.rows.forEach(showRow));
+  $('check').addEventListener('click', check);
+  $('sendall').addEventListener('click', () => startSend({}));
+  $('resume').addEventListener('click', () => startSend({ from: Number($('from').value) }));
+  $('stop').addEventListener('click', () => api('POST', '/api/stop'));
+  $('continue').addEventListener('click', () => api('POST', '/api/continue'));
+  $('load').addEventListener('change', loadFile);
+  $('save').addEventListener('click', saveFile);
+  $('busstart').addEventListener('click', async () => {
+    const { status, data } = await api('POST', '/api/bus/start', { baud: Number($('baud').value) });
+    if (status !== 200) $('busstatus').textContent = data.error || 'The bus view did not start.';
+  });
+  $('busstop').addEventListener('click', () => api('POST', '/api/bus/stop'));
+  listen();
+}
+
+document.addEventListener('DOMContentLoaded', start);

@@ -1,0 +1,144 @@
+#include "web/planjson.h"
+
+#include "frame/sentencebytes.h"
+#include "vocabulary/vocabulary.h"
+
+#include <QJsonValue>
+
+namespace web {
+
+namespace {
+
+// A TOML basic string: quotes, backslashes and control characters escaped.
+QByteArray quoted(const QString &value)
+{
+    QByteArray out = "\"";
+    for (const QChar c : value) {
+        const char16_t u = c.unicode();
+        if (u == '"' || u == '\\')
+            out += '\\' + QByteArray(1, char(u));
+        else if (u < 0x20 || u == 0x7f)
+            out += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0')).toLatin1();
+        else
+            out += QString(c).toUtf8();
+    }
+    return out + '"';
+}
+
+QString textOf(const QJsonValue &v)
+{
+    if (v.isDouble())
+        return QString::number(v.toDouble());
+    return v.toString();
+}
+
+// A value the reader is to judge: numbers stay numbers, anything else becomes a string.
+QByteArray valueText(const QJsonValue &v)
+{
+    if (v.isDouble()) {
+        const double d = v.toDouble();
+        if (d == double(qint64(d)) && d > -1e9 && d < 1e9)
+            return QByteArray::number(qint64(d));
+    }
+    return quoted(textOf(v));
+}
+
+QJsonArray entriesOf(vocabulary::List list)
+{
+    QJsonArray a;
+    for (const QString &e : vocabulary::entries(list))
+        a.append(e);
+    return a;
+}
+
+} // namespace
+
+QByteArray planText(const QJsonObject &page)
+{
+    QByteArray text = "product = " + valueText(page.value(QStringLiteral("product"))) + '\n';
+    const QJsonArray rows = page.value(QStringLiteral("locations")).toArray();
+    for (const QJsonValue &rowValue : rows) {
+        const QJsonObject row = rowValue.toObject();
+        text += "\n[location." + QByteArray::number(row.value(QStringLiteral("location")).toInt()) + "]\n";
+        // The configuration's own keys: an instrument when one is named, else a standard sentence.
+        const bool instrument = row.value(QStringLiteral("instrument")).isString() &&
+                                !row.value(QStringLiteral("instrument")).toString().isEmpty();
+        const QStringList keys = instrument ? QStringList{"instrument", "icon"}
+                                            : QStringList{"talker", "sentence", "field", "type", "icon"};
+        for (const QString &key : keys) {
+            const QJsonValue v = row.value(key);
+            if (v.isUndefined() || v.isNull() || (v.isString() && v.toString().isEmpty()))
+                continue;
+            if (key == QLatin1String("icon") && v.toString() == QLatin1String("None"))
+                continue;
+            text += key.toLatin1() + " = " + valueText(v) + '\n';
+        }
+    }
+    return text;
+}
+
+PageCheck checkPage(const QJsonObject &page)
+{
+    PageCheck check;
+    check.text = planText(page);
+    const plan::ReadResult r = plan::parsePlan(check.text, QStringLiteral("plan"));
+    check.plan = r.plan;
+    // Each location's table starts on a line of its own; a fault belongs to the table it falls in.
+    QList<std::pair<int, int>> starts; // line, location
+    const QList<QByteArray> lines = check.text.split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        if (lines[i].startsWith("[location."))
+            starts.append({i + 1, lines[i].mid(10, lines[i].size() - 11).toInt()});
+    }
+    for (const plan::Fault &f : r.faults) {
+        int location = 0;
+        for (const auto &[line, number] : starts)
+            if (f.line >= line)
+                location = number;
+        check.faults.append(
+            QJsonObject{{QStringLiteral("location"), location}, {QStringLiteral("message"), f.message}});
+    }
+    return check;
+}
+
+QJsonObject pageOf(const QByteArray &text, const QString &fileName)
+{
+    const plan::ReadResult r = plan::parsePlan(text, fileName);
+    if (!r.faults.isEmpty()) {
+        QJsonArray faults;
+        for (const plan::Fault &f : r.faults)
+            faults.append(f.text());
+        return {{QStringLiteral("faults"), faults}};
+    }
+    QJsonArray locations;
+    for (const plan::Location &l : r.plan.locations)
+        locations.append(frame::toJson(l, vocabulary::showsIcons(r.plan.product)));
+    return {{QStringLiteral("product"), r.plan.product}, {QStringLiteral("locations"), locations}};
+}
+
+QJsonObject listsJson()
+{
+    using vocabulary::List;
+    QJsonArray products;
+    for (int p = 0; p < plan::ProductCount; ++p)
+        products.append(QJsonObject{{QStringLiteral("index"), p},
+                                    {QStringLiteral("caption"), vocabulary::productCaption(p)},
+                                    {QStringLiteral("icons"), vocabulary::showsIcons(p)}});
+    QJsonArray xdrLetters;
+    for (int i = 0; i < vocabulary::TransducerCount; ++i)
+        xdrLetters.append(vocabulary::xdrCode(i).value_or(QString()));
+    QJsonArray icons;
+    for (const QString &icon : frame::iconCaptions())
+        icons.append(icon);
+    return {{QStringLiteral("products"), products},
+            {QStringLiteral("talkers"), entriesOf(List::Talker)},
+            {QStringLiteral("sentences"), entriesOf(List::Identifier)},
+            {QStringLiteral("types"), entriesOf(List::Xdr)},
+            {QStringLiteral("typeLetters"), xdrLetters},
+            {QStringLiteral("instruments"), entriesOf(List::Instrument)},
+            {QStringLiteral("icons"), icons},
+            {QStringLiteral("fields"), vocabulary::CommaCount},
+            {QStringLiteral("locations"), plan::LastLocation}};
+}
+
+} // namespace web

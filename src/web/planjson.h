@@ -1,0 +1,32 @@
+// The page's plan: the rows it edits, as JSON, turned into plan text and read by the plan reader itself, so
+// the page checks, sends, saves and loads exactly what `mdconfig-cli plan` would, with each fault on its row.
+#pragma once
+
+#include "plan/plan.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace web {
+
+// {"product": 2, "locations": [{"location": 1, "talker": "GP", "sentence": "RMC", "field": 7, "icon": "KT"},
+//   {"location": 5, "instrument": "..."}]}, each location with the keys frame::toJson gives, -> plan text.
+// Strings are escaped, so no value can add a key or a table.
+QByteArray planText(const QJsonObject &page);
+
+struct PageCheck {
+    plan::Plan plan;
+    QJsonArray faults; // [{"location": N or 0 for the plan, "message": "..."}]
+    QByteArray text;
+    bool clean() const { return faults.isEmpty(); }
+};
+PageCheck checkPage(const QJsonObject &page);
+
+// A plan file's text as the page's plan: its product and its locations as frame::toJson gives them, or
+// its faults.
+QJsonObject pageOf(const QByteArray &text, const QString &fileName);
+
+// The lists and products the page offers: the window's own entries.
+QJsonObject listsJson();
+
+} // namespace web

@@ -1,0 +1,224 @@
+#include "web/site.h"
+
+#include "web/planjson.h"
+
+#include <QFile>
+#include <QJsonDocument>
+
+static void initWebResources()
+{
+    Q_INIT_RESOURCE(web);
+}
+
+namespace web {
+
+namespace {
+
+enum What { JobChanged = 1, BusChanged = 2 };
+
+const QList<Route> &routeTable()
+{
+    static const QList<Route> table = {
+        {"GET", "/", Access::Asset},
+        {"GET", "/app.js", Access::Asset},
+        {"GET", "/app.css", Access::Asset},
+        {"GET", "/api/lists", Access::Read},
+        {"GET", "/api/status", Access::Read},
+        {"POST", "/api/plan/check", Access::Action},
+        {"POST", "/api/plan/load", Access::Action},
+        {"POST", "/api/send", Access::Action},
+        {"POST", "/api/stop", Access::Action},
+        {"POST", "/api/continue", Access::Action},
+        {"POST", "/api/bus/start", Access::Action},
+        {"POST", "/api/bus/stop", Access::Action},
+        {"GET", "/api/events", Access::Stream},
+    };
+    return table;
+}
+
+Reply json(int status, const QJsonObject &o)
+{
+    return {status, "application/json", QJsonDocument(o).toJson(QJsonDocument::Compact)};
+}
+
+Reply error(int status, const QString &message)
+{
+    return json(status, {{QStringLiteral("error"), message}});
+}
+
+Reply asset(const QString &name, const QByteArray &type)
+{
+    QFile f(QStringLiteral(":/web/") + name);
+    if (!f.open(QIODevice::ReadOnly))
+        return {404, "text/plain; charset=utf-8", "no such page\n"};
+    return {200, type, f.readAll()};
+}
+
+} // namespace
+
+PageSite::PageSite(const QString &device, plan::SendOptions options)
+    : m_bus(device, [this] { changed(BusChanged); }),
+      m_jobs(
+          device, [this] { changed(JobChanged); }, std::move(options))
+{
+    initWebResources();
+    // One device: the bus view steps aside while a send holds it.
+    m_jobs.opening = [this] { m_bus.pause(); };
+    m_jobs.closed = [this] { m_bus.resume(); };
+}
+
+PageSite::~PageSite()
+{
+    close();
+    m_jobs.stop();
+    m_bus.stop();
+}
+
+void PageSite::close()
+{
+    const std::lock_guard lock(m_mutex);
+    m_closed = true;
+    m_changed.notify_all();
+}
+
+void PageSite::changed(int what)
+{
+    const std::lock_guard lock(m_mutex);
+    ++m_version;
+    if (what & JobChanged)
+        m_jobVersion = m_version;
+    if (what & BusChanged)
+        m_busVersion = m_version;
+    m_changed.notify_all();
+}
+
+QList<Route> PageSite::routes() const
+{
+    return routeTable();
+}
+
+std::optional<QByteArray> PageSite::nextEvents(quint64 &cursor, std::chrono::milliseconds wait)
+{
+    bool job = false;
+    bool bus = false;
+    {
+        std::unique_lock lock(m_mutex);
+        const bool first = cursor == 0;
+        m_changed.wait_for(lock, wait, [&] { return first || m_closed || m_version > cursor; });
+        if (m_closed)
+            return std::nullopt;
+        job = first || m_jobVersion > cursor;
+        bus = first || m_busVersion > cursor;
+        cursor = std::max<quint64>(m_version, 1);
+    }
+    QByteArray events;
+    if (job)
+        events +=
+            "event: job\ndata: " + QJsonDocument(m_jobs.state()).toJson(QJsonDocument::Compact) + "\n\n";
+    if (bus)
+        events +=
+            "event: bus\ndata: " + QJsonDocument(m_bus.toJson()).toJson(QJsonDocument::Compact) + "\n\n";
+    return events;
+}
+
+Reply PageSite::answer(const QByteArray &method, const QByteArray &path, const QByteArray &body)
+{
+    if (method == "GET") {
+        if (path == "/")
+            return asset(QStringLiteral("index.html"), "text/html; charset=utf-8");
+        if (path == "/app.js")
+            return asset(QStringLiteral("app.js"), "text/javascript; charset=utf-8");
+        if (path == "/app.css")
+            return asset(QStringLiteral("app.css"), "text/css; charset=utf-8");
+        if (path == "/api/lists")
+            return json(200, listsJson());
+        if (path == "/api/status")
+            return json(200,
+                        {{QStringLiteral("job"), m_jobs.state()}, {QStringLiteral("bus"), m_bus.toJson()}});
+        return error(404, QStringLiteral("no such page"));
+    }
+    QJsonParseError parseError;
+    const QJsonDocument document =
+        QJsonDocument::fromJson(body.isEmpty() ? QByteArray("{}") : body, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isObject())
+        return error(400, QStringLiteral("the body is not a JSON object: %1").arg(parseError.errorString()));
+    const QJsonObject request = document.object();
+    if (path == "/api/plan/check") {
+        const PageCheck check = checkPage(request);
+        QJsonObject shows;
+        if (check.clean())
+            for (const plan::Location &l : check.plan.locations)
+                shows.insert(QString::number(l.location),
+                             frame::shows(l, vocabulary::product(check.plan.product)));
+        return json(200, {{QStringLiteral("clean"), check.clean()},
+                          {QStringLiteral("faults"), check.faults},
+                          {QStringLiteral("shows"), shows},
+                          {QStringLiteral("text"), QString::fromUtf8(check.text)}});
+    }
+    if (path == "/api/plan/load") {
+        const QJsonObject page =
+            pageOf(request.value(QStringLiteral("text")).toString().toUtf8(),
+                   request.value(QStringLiteral("name")).toString(QStringLiteral("plan")));
+        return json(page.contains(QStringLiteral("faults")) ? 422 : 200, page);
+    }
+    if (path == "/api/send")
+        return send(request);
+    if (path == "/api/stop")
+        return m_jobs.stop() ? json(200, m_jobs.state()) : error(409, QStringLiteral("no send is running"));
+    if (path == "/api/continue")
+        return m_jobs.proceed() ? json(200, m_jobs.state())
+                                : error(409, QStringLiteral("no send waits for Continue"));
+    if (path.startsWith("/api/bus/"))
+        return busCommand(path, request);
+    return error(404, QStringLiteral("no such command"));
+}
+
+Reply PageSite::send(const QJsonObject &request)
+{
+    const PageCheck check = checkPage(request);
+    if (!check.clean())
+        return json(422, {{QStringLiteral("error"), QStringLiteral("the plan has faults; nothing was sent")},
+                          {QStringLiteral("faults"), check.faults}});
+    JobRequest job;
+    job.plan = check.plan;
+    job.ask = request.value(QStringLiteral("ask")).toBool();
+    job.from = request.value(QStringLiteral("from")).toInt(plan::FirstLocation);
+    const int only = request.value(QStringLiteral("only")).toInt(0);
+    if (only != 0) {
+        QList<plan::Location> one;
+        for (const plan::Location &l : job.plan.locations)
+            if (l.location == only)
+                one << l;
+        job.plan.locations = one;
+        job.from = only;
+    }
+    int toSend = 0;
+    for (const plan::Location &l : job.plan.locations)
+        toSend += l.location >= job.from ? 1 : 0;
+    if (toSend == 0)
+        return error(422, QStringLiteral("no used location to send from location %1 on").arg(job.from));
+    if (!m_jobs.start(job))
+        return error(409, QStringLiteral("a send is running; wait for it or stop it"));
+    return json(202, m_jobs.state());
+}
+
+Reply PageSite::busCommand(const QByteArray &path, const QJsonObject &request)
+{
+    if (path == "/api/bus/stop") {
+        m_bus.stop();
+        changed(BusChanged);
+        return json(200, m_bus.toJson());
+    }
+    if (m_jobs.busy())
+        return error(409, QStringLiteral("a send holds the device; the bus view can start after it"));
+    const int baud = request.value(QStringLiteral("baud")).toInt(4800);
+    if (baud != 4800 && baud != 38400)
+        return error(400, QStringLiteral("baud: valid values: 4800, 38400"));
+    QString failure;
+    if (!m_bus.start(baud, &failure))
+        return error(409, failure);
+    changed(BusChanged);
+    return json(200, m_bus.toJson());
+}
+
+} // namespace web

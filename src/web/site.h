@@ -1,0 +1,42 @@
+// The page and its API on the core: the lists, plan check, load and save through the plan reader, sends of
+// one location or all through the plan send, the bus view, and the push stream of their progress.
+#pragma once
+
+#include "web/busview.h"
+#include "web/jobs.h"
+#include "web/server.h"
+
+#include <condition_variable>
+#include <mutex>
+
+namespace web {
+
+class PageSite : public Site {
+public:
+    // The device every send and the bus view use.
+    explicit PageSite(const QString &device, plan::SendOptions options = {});
+    ~PageSite() override;
+
+    QList<Route> routes() const override;
+    Reply answer(const QByteArray &method, const QByteArray &path, const QByteArray &body) override;
+    std::optional<QByteArray> nextEvents(quint64 &cursor, std::chrono::milliseconds wait) override;
+
+    // Ends waits in push streams, for a server that stops.
+    void close();
+
+private:
+    void changed(int what);
+    Reply send(const QJsonObject &request);
+    Reply busCommand(const QByteArray &path, const QJsonObject &request);
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    quint64 m_version = 0;
+    quint64 m_jobVersion = 0;
+    quint64 m_busVersion = 0;
+    bool m_closed = false;
+    BusListener m_bus;
+    Jobs m_jobs;
+};
+
+} // namespace web

@@ -1,0 +1,201 @@
+#!/usr/bin/env python3
+"""The page in a real headless Chromium at phone size (390x844): open it with the token, build two
+locations, send them into `mdconfig-cli simulate --pty`, see progress reach the end, and check that the
+simulated display took exactly those locations. A screenshot is kept in the output folder. Only the
+loopback address is used. Prints "skipped" and exits 77 only where the browser cannot run.
+
+Usage: test_page.py MDCONFIG_CLI OUTPUT_DIR"""
+import json
+import os
+import re
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.request
+
+SKIP = 77
+
+
+def skip(why):
+    print(f"skipped: {why}")
+    sys.exit(SKIP)
+
+
+def read_until(stream, pattern, seconds):
+    """Reads lines until one matches; the match, or None when the time is up or the stream ends."""
+    end = time.monotonic() + seconds
+    import selectors
+    sel = selectors.DefaultSelector()
+    sel.register(stream, selectors.EVENT_READ)
+    buffer = ""
+    while time.monotonic() < end:
+        if not sel.select(timeout=0.2):
+            continue
+        chunk = os.read(stream.fileno(), 4096).decode(errors="replace")
+        if not chunk:
+            return None
+        buffer += chunk
+        m = re.search(pattern, buffer)
+        if m:
+            return m
+    return None
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def main():
+    cli, out_dir = sys.argv[1], sys.argv[2]
+    os.makedirs(out_dir, exist_ok=True)
+    try:
+        from selenium import webdriver
+        from selenium.webdriver.common.by import By
+        from selenium.webdriver.support.ui import Select, WebDriverWait
+    except ImportError:
+        skip("python3-selenium is not installed")
+    browser = shutil.which("chromium")
+    driver_path = shutil.which("chromedriver")
+    if not browser or not driver_path:
+        skip("chromium or chromium-driver is not installed")
+
+    home = tempfile.mkdtemp(prefix="mdconfig-page-")
+    env = dict(os.environ, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"))
+    env.pop("STATE_DIRECTORY", None)
+    procs = []
+    driver = None
+    try:
+        sim = subprocess.Popen([cli, "simulate", "--pty", "--json", "--seconds", "280"], env=env,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        procs.append(sim)
+        m = read_until(sim.stderr, r"(/dev/pts/\d+)", 30)
+        assert m, "simulate did not say its pseudo-terminal"
+        pty = m.group(1)
+
+        port = free_port()
+        serve = subprocess.Popen([cli, "serve", "--listen", f"127.0.0.1:{port}", "--device", pty, "--no-qr",
+                                  "--seconds", "270"], env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        procs.append(serve)
+        m = read_until(serve.stdout, r"(http://127\.0\.0\.1:\d+/#token=[0-9a-f]{32})", 30)
+        assert m, "serve did not print its address"
+        url = m.group(1)
+        base = url.split("#")[0]
+
+        # The first load: everything the page needs, from the board alone, under 150 KB.
+        first = 0
+        for path in ("", "app.js", "app.css"):
+            with urllib.request.urlopen(base + path, timeout=30) as r:
+                first += len(r.read())
+        assert first < 150 * 1024, f"the first load is {first} bytes"
+
+        options = webdriver.ChromeOptions()
+        options.binary_location = browser
+        for a in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=390,844",
+                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                  "--disable-default-apps", "--no-first-run", "--disable-extensions",
+                  "--host-resolver-rules=MAP * ~NOTFOUND , EXCLUDE 127.0.0.1", f"--user-data-dir={home}/chrome"):
+            options.add_argument(a)
+        options.add_experimental_option("mobileEmulation",
+                                        {"deviceMetrics": {"width": 390, "height": 844, "pixelRatio": 2.0}})
+        from selenium.webdriver.chrome.service import Service
+        try:
+            driver = webdriver.Chrome(service=Service(driver_path), options=options)
+        except Exception as e:  # the browser cannot start here (no /dev/shm, a broken install, ...)
+            skip(f"chromium cannot run here: {str(e).splitlines()[0]}")
+        driver.set_page_load_timeout(60)
+        driver.get(url)
+        wait = WebDriverWait(driver, 60)
+        wait.until(lambda d: d.find_elements(By.ID, "location-10"))
+        assert "#token" not in driver.current_url, "the token stays in the address bar"
+        assert driver.execute_script("return window.innerWidth") == 390
+
+        Select(driver.find_element(By.ID, "product")).select_by_value("0")
+        Select(driver.find_element(By.ID, "kind-2")).select_by_value("standard")
+        Select(driver.find_element(By.ID, "talker-2")).select_by_visible_text("GP")
+        Select(driver.find_element(By.ID, "sentence-2")).select_by_visible_text("RMC")
+        Select(driver.find_element(By.ID, "field-2")).select_by_visible_text("7")
+        Select(driver.find_element(By.ID, "kind-5")).select_by_value("instrument")
+        Select(driver.find_element(By.ID, "instrument-5")).select_by_visible_text("NX20/40 ENGINE RPM")
+
+        # Every control a finger meets is at least 44 px high, and labelled.
+        small = driver.execute_script("""
+            return [...document.querySelectorAll('button, select, input')]
+              .filter(e => e.offsetParent !== null)
+              .filter(e => { const r = e.getBoundingClientRect(); return r.height < 44 || r.width < 28; })
+              .map(e => e.id || e.textContent);""")
+        assert not small, f"controls under 44 px: {small}"
+        unlabelled = driver.execute_script("""
+            return [...document.querySelectorAll('select, input')]
+              .filter(e => !(e.labels && e.labels.length)).map(e => e.id);""")
+        assert not unlabelled, f"controls without a label: {unlabelled}"
+
+        driver.find_element(By.ID, "check").click()
+        wait.until(lambda d: "Shows:" in d.find_element(By.ID, "shows-5").text)
+        # Ask before each location: the send waits for Continue before location 2 and again before 5.
+        driver.find_element(By.ID, "ask").click()
+        driver.find_element(By.ID, "sendall").click()
+        for location in (2, 5):
+            wait.until(lambda d: d.find_element(By.ID, "continue").is_enabled())
+            assert f"send location {location}" in driver.find_element(By.ID, "progresstext").text
+            driver.find_element(By.ID, "continue").click()
+            wait.until(lambda d: not d.find_element(By.ID, "continue").is_enabled())
+        WebDriverWait(driver, 120).until(
+            lambda d: d.find_element(By.ID, "progresstext").text.startswith(("Done", "Stopped")))
+        text = driver.find_element(By.ID, "progresstext").text
+        value = driver.execute_script("const p = document.getElementById('progress'); return [p.value, p.max];")
+        driver.execute_script("window.scrollTo(0, document.getElementById('progress').offsetTop - 200)")
+        driver.save_screenshot(os.path.join(out_dir, "page-390x844.png"))
+        assert text == "Done: sent locations 2, 5.", text
+        assert value == [20, 20], value
+        for n in (2, 5):
+            assert driver.find_element(By.ID, f"status-{n}").text == "Sent.", n
+
+        sim.send_signal(signal.SIGINT)
+        output, _ = sim.communicate(timeout=60)
+        taken = [json.loads(line) for line in output.decode().splitlines() if line.startswith("{")]
+        sends = [t for t in taken if "accepted" in t]
+        assert [(t["accepted"], t["location"]) for t in sends] == [(True, 2), (True, 5)], sends
+        assert sends[0]["shows"] == "GP RMC field 7", sends[0]
+        assert sends[1]["instrument"] == "NX20/40 ENGINE RPM", sends[1]
+        # A plan file loaded from the phone fills the rows through the plan reader.
+        plan_file = os.path.join(home, "helm.toml")
+        with open(plan_file, "w") as f:
+            f.write('product = 2\n[location.3]\ntalker = "II"\nsentence = "XDR"\nfield = 3\ntype = "C"\n'
+                    'icon = "DegC"\n[location.8]\ninstrument = 11\n')
+        driver.find_element(By.ID, "load").send_keys(plan_file)
+        wait.until(lambda d: d.find_element(By.ID, "filestatus").text == "Loaded helm.toml.")
+        assert Select(driver.find_element(By.ID, "kind-2")).first_selected_option.get_attribute("value") == "unused"
+        assert Select(driver.find_element(By.ID, "sentence-3")).first_selected_option.text == "XDR"
+        assert Select(driver.find_element(By.ID, "type-3")).first_selected_option.text.startswith("C ")
+        assert Select(driver.find_element(By.ID, "icon-3")).first_selected_option.text == "DegC"
+        assert Select(driver.find_element(By.ID, "kind-8")).first_selected_option.get_attribute("value") == "instrument"
+
+        # Each command is logged with the address it came from.
+        serve.send_signal(signal.SIGTERM)
+        _, log = serve.communicate(timeout=60)
+        log = log.decode()
+        assert "POST /api/send from 127.0.0.1: 202" in log, log
+        assert log.count("POST /api/continue from 127.0.0.1: 200") == 2, log
+        print(f"ok: the page sent locations 2 and 5 at 390x844; first load {first} bytes; "
+              f"screenshot in {out_dir}/page-390x844.png")
+    finally:
+        if driver:
+            driver.quit()
+        for p in procs:
+            if p.poll() is None:
+                p.terminate()
+                try:
+                    p.wait(timeout=30)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+        shutil.rmtree(home, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
