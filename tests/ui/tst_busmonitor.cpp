@@ -4,6 +4,7 @@
 // resumes after it, and the wrong-speed banner's "Try 38400" sets the line's speed.
 #include "ui/busmonitor.h"
 #include "ui/mainwindow.h"
+#include "ui/planwindow.h"
 
 #include "support/recordingport.h"
 
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -103,6 +105,7 @@ private slots:
     void carry();
     void carryIntoTheMainWindow_data();
     void carryIntoTheMainWindow();
+    void carryIntoAPlanRow();
     void alternatesWarns();
     void pauseFreezesTheView();
     void sendTakesThePortAndTheMonitorResumes();
@@ -232,6 +235,47 @@ void tst_BusMonitor::carryIntoTheMainWindow()
     QCOMPARE(xdr->isVisibleTo(&window), lists.size() > 3);
     if (lists.size() > 3)
         QCOMPARE(xdr->currentText(), lists[3]);
+    qunsetenv("MDCONFIG_COM1");
+}
+
+void tst_BusMonitor::carryIntoAPlanRow()
+{
+    qputenv("MDCONFIG_COM1", "/dev/ttyUSB0");
+    app::Program program;
+    BusPort port;
+    ui::MainWindow window(program, port);
+    QTemporaryDir folder;
+    window.Form_Load(folder.path());
+    program.ComPortNumber = 1;
+    window.BusMonitor_Click();
+    ui::BusMonitor *monitor = window.frmBusMonitor();
+    monitor->start();
+    port.incoming = readData(QStringLiteral("captures/chartplotter-bus.nmea"));
+    while (port.at < port.incoming.size())
+        monitor->tick();
+    QAbstractItemModel *m = monitor->rowTable()->model();
+    for (int r = 0; r < m->rowCount(); ++r) {
+        if (m->index(r, 0).data() == "II" && m->index(r, 1).data() == "XDR")
+            monitor->rowTable()->setCurrentIndex(m->index(r, 0));
+    }
+    // The fourth transducer, BARO: type P, value field 14.
+    monitor->transducerTable()->setCurrentIndex(monitor->transducerTable()->model()->index(3, 0));
+    auto *use = monitor->findChild<QPushButton *>(QStringLiteral("cmdUsePlan"));
+    QVERIFY(!use->isEnabled()); // no plan window yet
+    QVERIFY(use->toolTip().contains(QLatin1String("Display > Plan")));
+    window.findChild<QAction *>(QStringLiteral("Plan"))->trigger();
+    monitor->tick();
+    monitor->findChild<QSpinBox *>(QStringLiteral("spnPlanRow"))->setValue(3);
+    QCOMPARE(use->text(), QStringLiteral("Use in plan row 3"));
+    QVERIFY(use->isEnabled());
+    use->click();
+    QVERIFY(window.frmPlan());
+    const plan::Row &row = window.frmPlan()->editor().row(3);
+    QCOMPARE(int(row.kind), int(plan::RowKind::Standard));
+    QCOMPARE(row.standard.talker, vocabulary::findEntry(vocabulary::List::Talker, QStringLiteral("II")));
+    QCOMPARE(row.standard.sentence, vocabulary::XdrPosition);
+    QCOMPARE(row.standard.field, 14);
+    QCOMPARE(row.standard.type, vocabulary::findTransducerLetter(QStringLiteral("P")));
     qunsetenv("MDCONFIG_COM1");
 }
 
