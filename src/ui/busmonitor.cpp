@@ -77,7 +77,7 @@ frame::Standard standardOf(const bus::Pick &pick)
 }
 
 BusMonitor::BusMonitor(BusMonitorHost host)
-    : SecondaryWindow(QStringLiteral("Bus monitor"), 13500, 9000), m_host(std::move(host))
+    : SecondaryWindow(QStringLiteral("Bus monitor"), 12000, 7050), m_host(std::move(host))
 {
     setObjectName(QStringLiteral("frmBusMonitor"));
     m_rows = new bus::RowModel(m_monitor, this);
