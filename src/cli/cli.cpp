@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include "app/version.h"
+#include "cli/declaration.h"
 #include "cli/sentence.h"
 #include "cli/verbs.h"
 #include "serial/devicepath.h"
@@ -12,18 +13,17 @@ namespace cli {
 
 const QList<Verb> &verbs()
 {
-    // Adding a verb: its unit, its declaration in verbs.h, and one row here.
-    static const QList<Verb> table = {
-        {"frames", frames, "prints the ten frames of a send, one a line, as hexadecimal bytes"},
-        {"send", send, "sends them at 4800 baud, 8 data bits, no parity, 1 stop bit, one byte every 50 ms"},
-        {"ports", ports,
-         QStringLiteral("lists the COM port numbers 1 to %1 that name a device on this computer")
-             .arg(serial::MaxPortNumber)},
-        {"plan", plan, "checks, shows, sends or extends a display plan: a whole display in one file"},
-        {"decode", decode, "says what a captured frame configures and whether its check byte is right"},
-        {"listen", listen, "shows which talkers, sentences and fields the NMEA bus carries"},
-        {"simulate", simulate, "plays a display: says what each send configures and what is wrong with it"},
-    };
+    // Adding a verb: its unit, its function in verbs.h, its declaration (declarations.cpp) and one row here.
+    static const QList<Verb> table = [] {
+        const QList<std::pair<const char *, Command>> rows = {
+            {"frames", frames}, {"send", send},     {"ports", ports},       {"plan", plan},
+            {"decode", decode}, {"listen", listen}, {"simulate", simulate},
+        };
+        QList<Verb> all;
+        for (const auto &[name, command] : rows)
+            all.append({name, command, declaration(QString::fromLatin1(name)).summary});
+        return all;
+    }();
     return table;
 }
 

@@ -7,8 +7,8 @@ namespace cli {
 
 int frames(const QStringList &arguments, Io &io)
 {
-    Options o(QStringLiteral("frames"), sentenceOptions());
-    o.parse(arguments, 1);
+    Options o(declaration(QStringLiteral("frames")));
+    o.parse(arguments);
     if (o.helpAsked()) {
         io.out << usageText();
         return Ok;

@@ -114,8 +114,8 @@ QString locationList(const plan::Plan &p)
 
 int planCheck(const QStringList &arguments, Io &io)
 {
-    Options o(QStringLiteral("plan check"), {});
-    o.parse(arguments, 1);
+    Options o(declaration(QStringLiteral("plan check")));
+    o.parse(arguments);
     if (helped(o, io))
         return Ok;
     const QString path = fileArgument(QStringLiteral("check"), o);
@@ -137,9 +137,8 @@ int planCheck(const QStringList &arguments, Io &io)
 
 int planFrames(const QStringList &arguments, Io &io)
 {
-    Options o(QStringLiteral("plan frames"),
-              {QCommandLineOption(QStringLiteral("json"), QStringLiteral("one JSON object per location"))});
-    o.parse(arguments, 1);
+    Options o(declaration(QStringLiteral("plan frames")));
+    o.parse(arguments);
     if (helped(o, io))
         return Ok;
     const QString path = fileArgument(QStringLiteral("frames"), o);
@@ -173,16 +172,8 @@ int planFrames(const QStringList &arguments, Io &io)
 
 int planSend(const QStringList &arguments, Io &io)
 {
-    Options o(QStringLiteral("plan send"),
-              targetOptions() +
-                  QList<QCommandLineOption>{
-                      QCommandLineOption(QStringLiteral("gap"), QStringLiteral("seconds from 0 to 3600"),
-                                         QStringLiteral("SECONDS")),
-                      QCommandLineOption(QStringLiteral("confirm"),
-                                         QStringLiteral("waits for Enter before each location")),
-                      QCommandLineOption(QStringLiteral("from"), plan::validValues(plan::Value::Location),
-                                         QStringLiteral("N"))});
-    o.parse(arguments, 1);
+    Options o(declaration(QStringLiteral("plan send")));
+    o.parse(arguments);
     if (helped(o, io))
         return Ok;
     const QString path = fileArgument(QStringLiteral("send"), o);
@@ -280,8 +271,8 @@ int planSend(const QStringList &arguments, Io &io)
 
 int planExport(const QStringList &arguments, Io &io)
 {
-    Options o(QStringLiteral("plan export"), sentenceOptions());
-    o.parse(arguments, 2);
+    Options o(declaration(QStringLiteral("plan export")));
+    o.parse(arguments);
     if (helped(o, io))
         return Ok;
     if (o.positional().size() < 2)

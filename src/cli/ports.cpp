@@ -9,8 +9,8 @@ namespace cli {
 
 int ports(const QStringList &arguments, Io &io)
 {
-    Options o(QStringLiteral("ports"), {});
-    o.parse(arguments, 0);
+    Options o(declaration(QStringLiteral("ports")));
+    o.parse(arguments);
     if (o.helpAsked()) {
         io.out << usageText();
         return Ok;

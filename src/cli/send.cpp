@@ -21,8 +21,8 @@ QString progressLine(int done)
 
 int send(const QStringList &arguments, Io &io)
 {
-    Options o(QStringLiteral("send"), sentenceOptions() + targetOptions());
-    o.parse(arguments, 1);
+    Options o(declaration(QStringLiteral("send")));
+    o.parse(arguments);
     if (o.helpAsked()) {
         io.out << usageText();
         return Ok;

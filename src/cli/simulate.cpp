@@ -72,18 +72,8 @@ sim::Micros elapsed(const QElapsedTimer &clock)
 
 int simulate(const QStringList &arguments, Io &io)
 {
-    Options o(
-        QStringLiteral("simulate"),
-        {QCommandLineOption(QStringLiteral("device"), QStringLiteral("a device path, such as /dev/ttyUSB1"),
-                            QStringLiteral("PATH")),
-         QCommandLineOption(QStringLiteral("pty"), QStringLiteral("no value")),
-         QCommandLineOption(QStringLiteral("json"), QStringLiteral("no value")),
-         QCommandLineOption(QStringLiteral("plan-out"), QStringLiteral("a plan file to write"),
-                            QStringLiteral("FILE")),
-         secondsOption(),
-         QCommandLineOption(QStringLiteral("product"), plan::validValues(plan::Value::Product),
-                            QStringLiteral("P"))});
-    o.parse(arguments, 0);
+    Options o(declaration(QStringLiteral("simulate")));
+    o.parse(arguments);
     if (o.helpAsked()) {
         io.out << HelpText << Qt::flush;
         return Ok;
