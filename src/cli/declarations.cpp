@@ -87,9 +87,10 @@ QList<VerbSpec> table()
         {"plan send",
          "sends a clean plan location after location",
          targetOptionSpecs() +
-             QList<OptionSpec>{option("gap", "SECONDS", "seconds from 0 to 3600"),
-                               switchOption("confirm", "waits for Enter before each location"),
-                               listOption("from", Value::Location, "N", numbers(1, 10))},
+             QList<OptionSpec>{
+                 option("gap", "SECONDS", "seconds from 0 to 3600"),
+                 switchOption("confirm", "waits for Enter before each location"),
+                 listOption("from", Value::Location, "N", vocabulary::entries(List::MemoryLocation1))},
          {PlanFile}},
         {"plan export",
          "appends the location the options describe to a plan",
@@ -167,7 +168,8 @@ QList<OptionSpec> sentenceOptionSpecs()
 
 QList<OptionSpec> targetOptionSpecs()
 {
-    return {option("port", "N", QStringLiteral("1 to %1").arg(serial::MaxPortNumber), Completes::Port),
+    return {option("port", "N", QStringLiteral("1 to %1").arg(serial::MaxPortNumber), Completes::Port,
+                   numbers(1, serial::MaxPortNumber)),
             option("device", "PATH", "a device path, such as /dev/ttyUSB0", Completes::Device)};
 }
 
