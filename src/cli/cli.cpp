@@ -33,10 +33,11 @@ QString usageText()
         "Usage:\n"
         "  mdconfig-cli frames standard --talker ID --sentence ID --field N [--type T] --memory N --product "
         "P "
-        "[--icon NAME]\n"
-        "  mdconfig-cli frames proprietary --instrument NAME|N --memory N --product P [--icon NAME]\n"
-        "  mdconfig-cli send standard|proprietary <the same options> (--port N | --device PATH)\n"
-        "  mdconfig-cli ports\n"
+        "[--icon NAME] [--json]\n"
+        "  mdconfig-cli frames proprietary --instrument NAME|N --memory N --product P [--icon NAME] "
+        "[--json]\n"
+        "  mdconfig-cli send standard|proprietary <the same options> (--port N | --device PATH) [--json]\n"
+        "  mdconfig-cli ports [--json]\n"
         "  mdconfig-cli plan check|frames|send|export ...   (see mdconfig-cli plan --help)\n"
         "  mdconfig-cli decode [--json] HEX...               (see mdconfig-cli decode --help)\n"
         "  mdconfig-cli listen (--port N | --device PATH) [--baud 4800|38400] [--seconds S] [--json]\n"
@@ -46,14 +47,21 @@ QString usageText()
         "\n");
     for (const Verb &verb : verbs())
         text += QString::fromLatin1(verb.name).leftJustified(9) + verb.summary + '\n';
-    text += '\n' + sentenceOptionsHelp() +
-            QStringLiteral("--port                a COM port number, 1 to %1 (see ports; MDCONFIG_COM<n> "
-                           "overrides)\n")
-                .arg(serial::MaxPortNumber) +
-            QStringLiteral("--device              a device path, such as /dev/ttyUSB0\n"
-                           "\n"
-                           "Each option is given once. Exit status: 0 done, 1 the send failed, 2 bad "
-                           "arguments.\n");
+    text +=
+        '\n' + sentenceOptionsHelp() +
+        QStringLiteral("--port                a COM port number, 1 to %1 (see ports; MDCONFIG_COM<n> "
+                       "overrides)\n")
+            .arg(serial::MaxPortNumber) +
+        QStringLiteral("--device              a device path, such as /dev/ttyUSB0\n"
+                       "--json                one JSON object a line: frames gives the keys of plan frames "
+                       "--json and\n"
+                       "                      product; send one per repetition and one at the end (sent, "
+                       "bytes,\n"
+                       "                      repetitions, device); ports one per port (port, device, "
+                       "description)\n"
+                       "\n"
+                       "Each option is given once. Exit status: 0 done, 1 the send failed, 2 bad "
+                       "arguments.\n");
     return text;
 }
 

@@ -21,12 +21,13 @@ namespace {
 
 const char *const HelpText =
     "Usage:\n"
-    "  mdconfig-cli plan check FILE\n"
+    "  mdconfig-cli plan check [--json] FILE\n"
     "  mdconfig-cli plan frames [--json] FILE\n"
     "  mdconfig-cli plan send FILE (--port N | --device PATH) [--gap SECONDS] [--confirm] [--from N]\n"
     "  mdconfig-cli plan export FILE standard --talker ID --sentence ID --field N [--type T] --memory N\n"
-    "                           --product P [--icon NAME]\n"
+    "                           --product P [--icon NAME] [--json]\n"
     "  mdconfig-cli plan export FILE proprietary --instrument NAME|N --memory N --product P [--icon NAME]\n"
+    "                           [--json]\n"
     "\n"
     "A plan is a TOML file that says what every memory location of one display is to show:\n"
     "\n"
@@ -51,7 +52,8 @@ const char *const HelpText =
     "\n"
     "check    reads and checks the whole plan; prints each fault as FILE:LINE:COLUMN: what is wrong and "
     "what\n"
-    "         is valid there\n"
+    "         is valid there; --json adds one JSON object (file, clean, and product and locations or the\n"
+    "         number of faults)\n"
     "frames   prints the ten frames of every location, in location order, each block headed by the location\n"
     "         and what it shows; --json gives one JSON object per location (location, shows, kind,\n"
     "         talker, sentence, field, type, instrument, icon, frames)\n"
@@ -66,7 +68,8 @@ const char *const HelpText =
     "  --from N        resume at location N (1 to 10): the plan's locations before it are skipped\n"
     "export   appends the location the options describe (those of mdconfig-cli frames) to FILE, creating\n"
     "         it with the product line; refuses a file that is not a clean plan, a plan for another\n"
-    "         product, a location the plan already has, and anything but a regular file\n"
+    "         product, a location the plan already has, and anything but a regular file; --json says what\n"
+    "         was added as one JSON object (the keys of frames --json, file, added)\n"
     "\n"
     "Exit status: 0 done (check: the plan is clean); 1 a send failed or export could not write; 2 bad\n"
     "arguments, a plan with faults, or a FILE that is no regular file or is larger than 1 MB (nothing is\n"
@@ -92,9 +95,11 @@ bool helped(const Options &o, Io &io)
 }
 
 // Reads the plan; on faults prints them (the first few and how many more) and returns nothing.
-std::optional<plan::Plan> readClean(const QString &path, Io &io)
+std::optional<plan::Plan> readClean(const QString &path, Io &io, qsizetype *faults = nullptr)
 {
     const plan::ReadResult r = plan::readPlan(path);
+    if (faults)
+        *faults = r.faults.size();
     for (const plan::Fault &f : r.faults.first(std::min(r.faults.size(), qsizetype(plan::MaxFaultsShown))))
         io.err << f.text() << '\n';
     if (r.faults.size() > plan::MaxFaultsShown)
@@ -119,13 +124,30 @@ int planCheck(const QStringList &arguments, Io &io)
     if (helped(o, io))
         return Ok;
     const QString path = fileArgument(QStringLiteral("check"), o);
-    const std::optional<plan::Plan> p = readClean(path, io);
+    qsizetype faults = 0;
+    const std::optional<plan::Plan> p = readClean(path, io, &faults);
+    const bool json = o.has(QStringLiteral("--json"));
+    if (json) {
+        QJsonObject line{{"file", serial::printable(path)}, {"clean", bool(p)}};
+        if (p) {
+            line.insert(QStringLiteral("product"), p->product);
+            QJsonArray numbers;
+            for (const plan::Location &l : p->locations)
+                numbers.append(l.location);
+            line.insert(QStringLiteral("locations"), numbers);
+        } else {
+            line.insert(QStringLiteral("faults"), faults);
+        }
+        io.out << jsonLine(line) << '\n';
+    }
     if (!p) {
         if (QFileInfo(path).isFile())
             io.err << "mdconfig-cli: " << serial::printable(path)
                    << " has faults; nothing in it can be sent until they are mended\n";
         return Usage;
     }
+    if (json)
+        return Ok;
     io.out << serial::printable(path) << ": a clean plan for product " << p->product << " ("
            << vocabulary::productCaption(p->product) << "), ";
     if (p->locations.isEmpty())
@@ -296,6 +318,14 @@ int planExport(const QStringList &arguments, Io &io)
         io.err << "mdconfig-cli: " << *failure << '\n';
         // A FILE that can hold no plan is refused as plan check refuses it.
         return notAPlanFile ? Usage : Failed;
+    }
+    if (o.has(QStringLiteral("--json"))) {
+        QJsonObject line = frame::toJson(l, vocabulary::product(product).sendsIconByte);
+        line.insert(QStringLiteral("product"), product);
+        line.insert(QStringLiteral("file"), serial::printable(path));
+        line.insert(QStringLiteral("added"), true);
+        io.out << jsonLine(line) << '\n';
+        return Ok;
     }
     io.out << "location " << l.location << " (" << frame::shows(l, vocabulary::product(product))
            << ") added to " << serial::printable(path) << '\n';

@@ -41,19 +41,23 @@ int send(const QStringList &arguments, Io &io)
         io.err << "mdconfig-cli: cannot open " << port.errorString() << '\n';
         return Failed;
     }
+    const bool json = o.has(QStringLiteral("--json"));
+    const bool bar = io.outIsTerminal && !json;
     frame::Transmitter transmitter(port);
     transmitter.setStopRequested(interruptRequested);
     int done = 0;
-    if (io.outIsTerminal)
+    if (bar)
         io.out << progressLine(0) << Qt::flush;
     const std::optional<QString> stopped = transmitter.TransmitSentence(s, [&](int) {
         ++done;
-        if (io.outIsTerminal)
+        if (bar)
             io.out << progressLine(done) << Qt::flush;
+        else if (json)
+            io.out << jsonLine({{"repetition", done}, {"of", frame::Repetitions}}) << '\n' << Qt::flush;
         else
             io.out << "repetition " << done << " of 10 sent\n" << Qt::flush;
     });
-    if (io.outIsTerminal)
+    if (bar)
         io.out << '\n' << Qt::flush; // the bar's line ends before any message on the other stream
     if (stopped && interruptRequested()) {
         io.err << "mdconfig-cli: " << *stopped << "; the display may hold a part frame, send it again\n";
@@ -65,6 +69,14 @@ int send(const QStringList &arguments, Io &io)
         return Failed;
     }
     port.close();
+    if (json) {
+        io.out << jsonLine({{"sent", true},
+                            {"bytes", transmitter.bytesSent()},
+                            {"repetitions", transmitter.repetitionsSent()},
+                            {"device", serial::shownDevice(device)}})
+               << '\n';
+        return Ok;
+    }
     io.out << "sent " << transmitter.bytesSent() << " bytes to " << serial::shownDevice(device) << '\n';
     return Ok;
 }

@@ -2,11 +2,15 @@
 // for what needs a process of their own (--version, no display).
 #include "app/version.h"
 #include "cli/cli.h"
+#include "support/goldenframes.h"
 #include "support/ptypair.h"
 
 #include "serial/qtserialport.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -76,6 +80,8 @@ class tst_Cli : public QObject {
 private slots:
     void frames_data();
     void frames();
+    void framesOfGoldenFrames_data();
+    void framesOfGoldenFrames();
     void badArguments_data();
     void badArguments();
     void help_data();
@@ -145,6 +151,51 @@ void tst_Cli::frames()
         QVERIFY2(r.err.isEmpty(), r.err.constData());
     else
         QVERIFY2(r.err.contains(note) && r.err.count('\n') == 1, r.err.constData());
+}
+
+void tst_Cli::framesOfGoldenFrames_data()
+{
+    QTest::addColumn<int>("row");
+    for (int i = 0; i < int(GoldenFrames.size()); ++i)
+        QTest::newRow(GoldenFrames[std::size_t(i)].name) << i;
+}
+
+// Each golden frame as the command line gives it, as lines and as JSON with the keys plan frames gives.
+void tst_Cli::framesOfGoldenFrames()
+{
+    QFETCH(int, row);
+    const GoldenFrame &g = GoldenFrames[std::size_t(row)];
+    QStringList args{"frames"};
+    if (g.instrument)
+        args << "proprietary"
+             << "--instrument" << g.instrument;
+    else
+        args << "standard"
+             << "--talker" << g.talker << "--sentence" << g.sentence << "--field" << QString::number(g.field);
+    if (g.type)
+        args << "--type" << g.type;
+    args << "--memory" << QString::number(g.location) << "--product" << QString::number(g.product) << "--icon"
+         << g.icon;
+    const auto spaced = [](const QByteArray &bytes) { return bytes.toHex(' ').toUpper(); };
+    const Result text = run(args);
+    QCOMPARE(text.exitCode, 0);
+    QCOMPARE(text.out, tenLines(spaced(g.first()), spaced(g.repeat())));
+
+    const Result json = run(args + QStringList{"--json"});
+    QCOMPARE(json.exitCode, 0);
+    QCOMPARE(json.out.count('\n'), 1);
+    const QJsonObject o = QJsonDocument::fromJson(json.out).object();
+    QCOMPARE(o.value("location").toInt(), g.location);
+    QCOMPARE(o.value("product").toInt(), g.product);
+    QCOMPARE(o.value("shows").toString(), QString::fromLatin1(g.shows));
+    QCOMPARE(o.value("kind").toString(), QString::fromLatin1(g.instrument ? "proprietary"
+                                                             : g.type     ? "xdr"
+                                                                          : "standard"));
+    const QJsonArray frames = o.value("frames").toArray();
+    QCOMPARE(frames.size(), 10);
+    QCOMPARE(frames.first().toString().toLatin1(), spaced(g.first()));
+    for (int i = 1; i < 10; ++i)
+        QCOMPARE(frames.at(i).toString().toLatin1(), spaced(g.repeat()));
 }
 
 void tst_Cli::badArguments_data()
