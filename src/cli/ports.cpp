@@ -25,7 +25,7 @@ int ports(const QStringList &arguments, Io &io)
         ++listed;
         if (o.has(QStringLiteral("--json"))) {
             io.out << jsonLine({{"port", p.number},
-                                {"device", serial::shownDevice(p.device)},
+                                {"device", serial::printable(p.device)},
                                 {"description", p.description}})
                    << '\n';
             continue;

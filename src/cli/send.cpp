@@ -73,7 +73,7 @@ int send(const QStringList &arguments, Io &io)
         io.out << jsonLine({{"sent", true},
                             {"bytes", transmitter.bytesSent()},
                             {"repetitions", transmitter.repetitionsSent()},
-                            {"device", serial::shownDevice(device)}})
+                            {"device", serial::printable(device)}})
                << '\n';
         return Ok;
     }

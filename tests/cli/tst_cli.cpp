@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -89,6 +90,8 @@ private slots:
     void version_data();
     void version();
     void sendThroughAPseudoTerminal();
+    void sendReportsAsJson();
+    void planCheckAndExportAsJson();
     void sendFailures_data();
     void sendFailures();
     void guiWithoutADisplay();
@@ -335,6 +338,61 @@ void tst_Cli::sendThroughAPseudoTerminal()
     // Not a terminal: plain progress lines, then what was sent where.
     QCOMPARE(r.out.count("repetition"), 10);
     QVERIFY(r.out.contains("sent 100 bytes to " + QFile::encodeName(pty.sendEnd())));
+}
+
+void tst_Cli::sendReportsAsJson()
+{
+    if (!PtyPair::available())
+        QFAIL("socat is needed: apt-get install socat");
+    PtyPair pty;
+    QVERIFY(pty.start());
+    const Result r = run({"send", "proprietary", "--instrument", "11", "--memory", "2", "--product", "0",
+                          "--device", pty.sendEnd(), "--json"});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(pty.waitFor(100, 2000));
+    QCOMPARE(pty.received(), rpmFrames());
+    const QList<QByteArray> lines = r.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 11);
+    for (int i = 0; i < 10; ++i) {
+        const QJsonObject o = QJsonDocument::fromJson(lines[i]).object();
+        QCOMPARE(o.value("repetition").toInt(), i + 1);
+        QCOMPARE(o.value("of").toInt(), 10);
+    }
+    const QJsonObject done = QJsonDocument::fromJson(lines.last()).object();
+    QCOMPARE(done.value("sent").toBool(), true);
+    QCOMPARE(done.value("bytes").toInt(), 100);
+    QCOMPARE(done.value("repetitions").toInt(), 10);
+    QCOMPARE(done.value("device").toString(), pty.sendEnd());
+}
+
+void tst_Cli::planCheckAndExportAsJson()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("helm.toml");
+    const Result added = run({"plan", "export", path, "proprietary", "--instrument", "11", "--memory", "2",
+                              "--product", "0", "--json"});
+    QCOMPARE(added.exitCode, 0);
+    const QJsonObject a = QJsonDocument::fromJson(added.out).object();
+    QCOMPARE(a.value("added").toBool(), true);
+    QCOMPARE(a.value("location").toInt(), 2);
+    QCOMPARE(a.value("instrument").toString(), QString("NX20/40 ENGINE RPM"));
+    QCOMPARE(a.value("file").toString(), path);
+
+    const Result clean = run({"plan", "check", "--json", path});
+    QCOMPARE(clean.exitCode, 0);
+    QCOMPARE(QJsonDocument::fromJson(clean.out).object(),
+             QJsonObject({{"file", path}, {"clean", true}, {"product", 0}, {"locations", QJsonArray{2}}}));
+
+    QFile broken(dir.filePath("broken.toml"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("product = 7\n[location.11]\ntalker = \"GP\"\n");
+    broken.close();
+    const Result faulty = run({"plan", "check", "--json", broken.fileName()});
+    QCOMPARE(faulty.exitCode, 2);
+    const QJsonObject f = QJsonDocument::fromJson(faulty.out).object();
+    QCOMPARE(f.value("clean").toBool(), false);
+    QCOMPARE(f.value("faults").toInt(), faulty.err.count(broken.fileName().toUtf8() + ':'));
+    QVERIFY(f.value("faults").toInt() >= 2);
 }
 
 void tst_Cli::sendFailures_data()
