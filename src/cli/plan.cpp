@@ -192,54 +192,46 @@ int planFrames(const QStringList &arguments, Io &io)
     return Ok;
 }
 
-int planSend(const QStringList &arguments, Io &io)
+struct PlanSending {
+    QString path;
+    Target target;
+    plan::SendOptions options;
+    bool confirm = false;
+};
+
+// What to send and how, or a usage error naming the option and its valid values; nothing when --help was
+// answered.
+std::optional<PlanSending> parseSend(const QStringList &arguments, Io &io)
 {
     Options o(declaration(QStringLiteral("plan send")));
     o.parse(arguments);
     if (helped(o, io))
-        return Ok;
-    const QString path = fileArgument(QStringLiteral("send"), o);
-    const Target target = targetOf(o);
-    plan::SendOptions options;
+        return std::nullopt;
+    PlanSending s;
+    s.path = fileArgument(QStringLiteral("send"), o);
+    s.target = targetOf(o);
     if (o.has(QStringLiteral("--gap"))) {
         bool ok = false;
         const double seconds = o.value(QStringLiteral("--gap")).toDouble(&ok);
         if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > 3600)
             o.unknownValue(QStringLiteral("--gap"), QStringLiteral("seconds from 0 to 3600"));
-        options.gap = std::chrono::milliseconds(std::llround(seconds * 1000));
+        s.options.gap = std::chrono::milliseconds(std::llround(seconds * 1000));
     }
-    options.from = o.lookupIfGiven(QStringLiteral("--from"), plan::Value::Location).value_or(options.from);
-    options.stopRequested = interruptRequested;
+    s.options.from =
+        o.lookupIfGiven(QStringLiteral("--from"), plan::Value::Location).value_or(s.options.from);
+    s.options.stopRequested = interruptRequested;
+    s.confirm = o.has(QStringLiteral("--confirm"));
+    return s;
+}
 
-    // The whole plan is checked before the port is even looked at: a faulty plan sends nothing.
-    const std::optional<plan::Plan> p = readClean(path, io);
-    if (!p) {
-        io.err << "mdconfig-cli: " << serial::printable(path) << " has faults; nothing was sent\n";
-        return Usage;
-    }
-    if (p->locations.isEmpty())
-        throw UsageError{
-            QStringLiteral("%1 has no location yet; nothing was sent").arg(serial::printable(path))};
-    int toSend = 0;
-    for (const plan::Location &l : p->locations)
-        toSend += l.location >= options.from ? 1 : 0;
-    if (toSend == 0)
-        throw UsageError{QStringLiteral("--from: the plan has no location from %1 on; its locations: %2")
-                             .arg(options.from)
-                             .arg(locationList(*p))};
-
-    QString failure;
-    const QString device = deviceOf(target, &failure);
-    if (device.isEmpty()) {
-        io.err << "mdconfig-cli: " << failure << "; nothing was sent\n";
-        return Failed;
-    }
-
+// The events that show a plan's send on the terminal: the prompt, each location's line and progress.
+plan::SendEvents sendEvents(const PlanSending &s, const plan::Plan &p, int toSend, int &repetitionsDone,
+                            Io &io)
+{
     const int totalRepetitions = toSend * frame::Repetitions;
-    int repetitionsDone = 0;
     plan::SendEvents events;
-    if (o.has(QStringLiteral("--confirm"))) {
-        events.confirm = [&](const plan::Location &l) {
+    if (s.confirm) {
+        events.confirm = [&io](const plan::Location &l) {
             io.out << "Put the display into programming mode (hold UP and DOWN until it shows \"rdY\"), then "
                       "press Enter to send location "
                    << l.location << "..." << Qt::endl;
@@ -255,12 +247,12 @@ int planSend(const QStringList &arguments, Io &io)
             return false;
         };
     }
-    events.starting = [&](const plan::Location &l) {
-        io.out << "location " << l.location << ": " << frame::shows(l, vocabulary::product(p->product))
-               << '\n'
+    const int product = p.product;
+    events.starting = [&io, product](const plan::Location &l) {
+        io.out << "location " << l.location << ": " << frame::shows(l, vocabulary::product(product)) << '\n'
                << Qt::flush;
     };
-    events.repetition = [&](const plan::Location &, int r) {
+    events.repetition = [&io, &repetitionsDone, totalRepetitions](const plan::Location &, int r) {
         ++repetitionsDone;
         if (io.outIsTerminal) {
             io.out << "\r  " << bar(r, frame::Repetitions, 10) << ' ' << QString::number(r).rightJustified(2)
@@ -269,14 +261,17 @@ int planSend(const QStringList &arguments, Io &io)
                    << Qt::flush;
         }
     };
-    events.sent = [&](const plan::Location &l) {
+    events.sent = [&io](const plan::Location &l) {
         if (io.outIsTerminal)
             io.out << '\n';
         io.out << "location " << l.location << " sent\n" << Qt::flush;
     };
+    return events;
+}
 
-    serial::QtSerialPort port;
-    const plan::SendReport report = plan::sendPlan(*p, port, device, options, events);
+// Which locations went out and which did not, and how to resume.
+int reportSend(const plan::SendReport &report, int repetitionsDone, Io &io)
+{
     if (io.outIsTerminal && !report.complete() && repetitionsDone % frame::Repetitions != 0)
         io.out << '\n' << Qt::flush;
     if (!report.skipped.isEmpty())
@@ -289,6 +284,43 @@ int planSend(const QStringList &arguments, Io &io)
         return Failed;
     }
     return Ok;
+}
+
+int planSend(const QStringList &arguments, Io &io)
+{
+    const std::optional<PlanSending> s = parseSend(arguments, io);
+    if (!s)
+        return Ok;
+
+    // The whole plan is checked before the port is even looked at: a faulty plan sends nothing.
+    const std::optional<plan::Plan> p = readClean(s->path, io);
+    if (!p) {
+        io.err << "mdconfig-cli: " << serial::printable(s->path) << " has faults; nothing was sent\n";
+        return Usage;
+    }
+    if (p->locations.isEmpty())
+        throw UsageError{
+            QStringLiteral("%1 has no location yet; nothing was sent").arg(serial::printable(s->path))};
+    int toSend = 0;
+    for (const plan::Location &l : p->locations)
+        toSend += l.location >= s->options.from ? 1 : 0;
+    if (toSend == 0)
+        throw UsageError{QStringLiteral("--from: the plan has no location from %1 on; its locations: %2")
+                             .arg(s->options.from)
+                             .arg(locationList(*p))};
+
+    QString failure;
+    const QString device = deviceOf(s->target, &failure);
+    if (device.isEmpty()) {
+        io.err << "mdconfig-cli: " << failure << "; nothing was sent\n";
+        return Failed;
+    }
+
+    int repetitionsDone = 0;
+    const plan::SendEvents events = sendEvents(*s, *p, toSend, repetitionsDone, io);
+    serial::QtSerialPort port;
+    const plan::SendReport report = plan::sendPlan(*p, port, device, s->options, events);
+    return reportSend(report, repetitionsDone, io);
 }
 
 int planExport(const QStringList &arguments, Io &io)
