@@ -41,14 +41,8 @@ struct Listening {
 // answered. The device is still to be looked up.
 std::optional<Listening> parse(const QStringList &arguments, Io &io)
 {
-    Options p(QStringLiteral("listen"),
-              targetOptions() + QList<QCommandLineOption>{
-                                    QCommandLineOption(QStringLiteral("baud"), QStringLiteral("4800, 38400"),
-                                                       QStringLiteral("4800|38400")),
-                                    secondsOption(),
-                                    QCommandLineOption(QStringLiteral("json"),
-                                                       QStringLiteral("one JSON object per sentence"))});
-    p.parse(arguments, 0);
+    Options p(declaration(QStringLiteral("listen")));
+    p.parse(arguments);
     if (p.helpAsked()) {
         io.out << QString::fromLatin1(HelpText).arg(serial::MaxPortNumber) << Qt::flush;
         return std::nullopt;
