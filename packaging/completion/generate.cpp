@@ -1,12 +1,11 @@
-// Writes the bash completion script of mdconfig-cli from its template, filling in the list entries from the
-// program's own tables at build time, so the completion offers exactly what the command line accepts.
-#include "cli/cli.h"
-#include "frame/sentencebytes.h"
-#include "vocabulary/products.h"
-#include "vocabulary/vocabulary.h"
+// Writes the bash completion script of mdconfig-cli from its template, filling in the verbs, their options
+// and the values those take from the verbs' declarations at build time, so the completion offers exactly
+// what the command line accepts.
+#include "cli/declaration.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QMap>
 #include <QSaveFile>
 #include <QStringList>
 
@@ -14,7 +13,9 @@
 
 namespace {
 
-using vocabulary::List;
+using cli::Completes;
+using cli::OptionSpec;
+using cli::VerbSpec;
 
 // One bash word per entry, single-quoted so blanks and slashes in an entry stay part of it.
 QString bashWords(const QStringList &words)
@@ -26,28 +27,111 @@ QString bashWords(const QStringList &words)
     return quoted.join(QLatin1Char(' '));
 }
 
-QStringList productNumbers()
+// A verb or option name as part of a bash variable name: "plan send" gives plan_send.
+QString identifier(QString name)
 {
-    QStringList numbers;
-    for (int p = 0; p < vocabulary::ProductCount; ++p)
-        numbers << QString::number(p);
-    return numbers;
+    return name.replace(QLatin1Char(' '), QLatin1Char('_')).replace(QLatin1Char('-'), QLatin1Char('_'));
 }
 
-QStringList verbNames()
+QString array(const QString &name, const QStringList &words)
+{
+    return QStringLiteral("_mdconfig_cli_%1=(%2)\n").arg(name, bashWords(words));
+}
+
+QStringList dashed(const QList<OptionSpec> &options)
 {
     QStringList names;
-    for (const cli::Verb &verb : cli::verbs())
-        names << QString::fromLatin1(verb.name);
+    for (const OptionSpec &o : options)
+        names << QStringLiteral("--") + o.name;
     return names;
 }
 
-QStringList instrumentNumbers()
+// The arrays the completion walks: the verbs, the verbs of a verb, the options that take a value, and for
+// each verb its positional arguments and its options (per kind of sentence where options apply to one kind).
+QString declarationArrays()
 {
-    QStringList numbers;
-    for (int n = 1; n <= vocabulary::entries(List::Instrument).size(); ++n)
-        numbers << QString::number(n);
-    return numbers;
+    QString text;
+    QStringList verbs;
+    QMap<QString, QStringList> subverbs;
+    QStringList valued;
+    for (const VerbSpec &v : cli::declarations()) {
+        const qsizetype space = v.name.indexOf(QLatin1Char(' '));
+        if (space < 0)
+            verbs << v.name;
+        else
+            subverbs[v.name.left(space)] << v.name.mid(space + 1);
+    }
+    text += array(QStringLiteral("verbs"), verbs);
+    for (auto it = subverbs.cbegin(); it != subverbs.cend(); ++it)
+        text += array(QStringLiteral("subverbs_") + it.key(), it.value());
+    for (const VerbSpec &v : cli::declarations()) {
+        if (subverbs.contains(v.name))
+            continue;
+        QStringList places;
+        QStringList kinds;
+        for (const cli::PositionalSpec &p : v.positionals) {
+            places << (p.completes == Completes::File ? QStringLiteral("@file")
+                                                      : p.words.join(QLatin1Char(' ')));
+        }
+        for (const OptionSpec &o : v.options) {
+            if (!o.valueName.isEmpty() && !valued.contains(QStringLiteral("--") + o.name))
+                valued << QStringLiteral("--") + o.name;
+            if (!o.onlyFor.isEmpty() && !kinds.contains(o.onlyFor))
+                kinds << o.onlyFor;
+        }
+        const QString key = identifier(v.name);
+        text += array(QStringLiteral("slots_") + key, places);
+        if (kinds.isEmpty()) {
+            text += array(QStringLiteral("options_") + key, dashed(v.options));
+            continue;
+        }
+        for (const QString &kind : kinds) {
+            QList<OptionSpec> applying;
+            for (const OptionSpec &o : v.options) {
+                if (o.onlyFor.isEmpty() || o.onlyFor == kind)
+                    applying << o;
+            }
+            text += array(QStringLiteral("options_%1_%2").arg(key, kind), dashed(applying));
+        }
+    }
+    text += array(QStringLiteral("valued"), valued);
+    return text;
+}
+
+// One case per option that takes a value: what its value completes to. An option declared by several
+// verbs completes alike in all; the first declaration gives it.
+QString valueCases()
+{
+    QString text;
+    QStringList done;
+    for (const VerbSpec &v : cli::declarations()) {
+        for (const OptionSpec &o : v.options) {
+            if (o.valueName.isEmpty() || done.contains(o.name))
+                continue;
+            done << o.name;
+            QString action;
+            switch (o.completes) {
+            case Completes::Words:
+                action = QStringLiteral("_mdconfig_cli_offer \"$cur\" %1").arg(bashWords(o.words));
+                break;
+            case Completes::Port:
+                action =
+                    QStringLiteral("_mdconfig_cli_ports \"$cur\" \"$program\" %1").arg(bashWords(o.words));
+                break;
+            case Completes::Device:
+                action = QStringLiteral("_mdconfig_cli_devices \"$cur\" \"$program\"");
+                break;
+            case Completes::File:
+                action = QStringLiteral("_mdconfig_cli_files \"$cur\"");
+                break;
+            case Completes::Nothing:
+                action = QStringLiteral(":");
+                break;
+            }
+            text += QStringLiteral("        --%1) %2 ;;\n").arg(o.name, action);
+        }
+    }
+    return text;
 }
 
 } // namespace
@@ -67,24 +151,16 @@ int main(int argc, char *argv[])
     }
     QString text = QString::fromUtf8(in.readAll());
 
-    const QList<std::pair<QString, QStringList>> fills = {
-        {"@TALKERS@", vocabulary::entries(List::Talker)},
-        {"@SENTENCES@", vocabulary::entries(List::Identifier)},
-        {"@FIELDS@", vocabulary::entries(List::Commas)},
-        {"@TYPES@", vocabulary::transducerLetters()},
-        {"@MEMORIES@", vocabulary::entries(List::MemoryLocation1)},
-        {"@INSTRUMENTS@", vocabulary::entries(List::Instrument)},
-        {"@INSTRUMENT_NUMBERS@", instrumentNumbers()},
-        {"@ICONS@", frame::iconCaptions()},
-        {"@PRODUCTS@", productNumbers()},
-        {"@VERBS@", verbNames()},
+    const QList<std::pair<QString, QString>> fills = {
+        {"@DECLARATIONS@", declarationArrays()},
+        {"@VALUE_CASES@", valueCases()},
     };
-    for (const auto &[placeholder, words] : fills) {
+    for (const auto &[placeholder, filling] : fills) {
         if (!text.contains(placeholder)) {
             std::fprintf(stderr, "%s: the template lacks %s\n", qPrintable(args[1]), qPrintable(placeholder));
             return 1;
         }
-        text.replace(placeholder, bashWords(words));
+        text.replace(placeholder, filling);
     }
 
     QSaveFile out(args[2]);

@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include "app/version.h"
+#include "cli/declaration.h"
 #include "cli/sentence.h"
 #include "cli/verbs.h"
 #include "serial/devicepath.h"
@@ -12,20 +13,18 @@ namespace cli {
 
 const QList<Verb> &verbs()
 {
-    // Adding a verb: its unit, its declaration in verbs.h, and one row here.
-    static const QList<Verb> table = {
-        {"frames", frames, "prints the ten frames of a send, one a line, as hexadecimal bytes"},
-        {"send", send, "sends them at 4800 baud, 8 data bits, no parity, 1 stop bit, one byte every 50 ms"},
-        {"ports", ports,
-         QStringLiteral("lists the COM port numbers 1 to %1 that name a device on this computer")
-             .arg(serial::MaxPortNumber)},
-        {"plan", plan, "checks, shows, sends or extends a display plan: a whole display in one file"},
-        {"decode", decode, "says what a captured frame configures and whether its check byte is right"},
-        {"listen", listen, "shows which talkers, sentences and fields the NMEA bus carries"},
-        {"simulate", simulate, "plays a display: says what each send configures and what is wrong with it"},
-        {"replay", replay, "plays a recording of a bus onto a serial line, paced as it was heard"},
-        {"serve", serve, "serves a page for a phone on the boat's network to plan, send and see the bus"},
-    };
+    // Adding a verb: its unit, its function in verbs.h, its declaration (declarations.cpp) and one row here.
+    static const QList<Verb> table = [] {
+        const QList<std::pair<const char *, Command>> rows = {
+            {"frames", frames},     {"send", send},     {"ports", ports},
+            {"plan", plan},         {"decode", decode}, {"listen", listen},
+            {"simulate", simulate}, {"replay", replay}, {"serve", serve},
+        };
+        QList<Verb> all;
+        for (const auto &[name, command] : rows)
+            all.append({name, command, declaration(QString::fromLatin1(name)).summary});
+        return all;
+    }();
     return table;
 }
 
@@ -35,9 +34,10 @@ QString usageText()
         "Usage:\n"
         "  mdconfig-cli frames standard --talker ID --sentence ID --field N [--type T] --memory N --product "
         "P "
-        "[--icon NAME]\n"
-        "  mdconfig-cli frames proprietary --instrument NAME|N --memory N --product P [--icon NAME]\n"
-        "  mdconfig-cli send standard|proprietary <the same options> (--port N | --device PATH)\n"
+        "[--icon NAME] [--json]\n"
+        "  mdconfig-cli frames proprietary --instrument NAME|N --memory N --product P [--icon NAME] "
+        "[--json]\n"
+        "  mdconfig-cli send standard|proprietary <the same options> (--port N | --device PATH) [--json]\n"
         "  mdconfig-cli ports [--json]\n"
         "  mdconfig-cli plan check|frames|send|export|test ...   (see mdconfig-cli plan --help)\n"
         "  mdconfig-cli decode [--json] HEX...               (see mdconfig-cli decode --help)\n"
@@ -54,14 +54,21 @@ QString usageText()
         "\n");
     for (const Verb &verb : verbs())
         text += QString::fromLatin1(verb.name).leftJustified(9) + verb.summary + '\n';
-    text += '\n' + sentenceOptionsHelp() +
-            QStringLiteral("--port                a COM port number, 1 to %1 (see ports; MDCONFIG_COM<n> "
-                           "overrides)\n")
-                .arg(serial::MaxPortNumber) +
-            QStringLiteral("--device              a device path, such as /dev/ttyUSB0\n"
-                           "\n"
-                           "Each option is given once. Exit status: 0 done, 1 the send failed, 2 bad "
-                           "arguments.\n");
+    text +=
+        '\n' + sentenceOptionsHelp() +
+        QStringLiteral("--port                a COM port number, 1 to %1 (see ports; MDCONFIG_COM<n> "
+                       "overrides)\n")
+            .arg(serial::MaxPortNumber) +
+        QStringLiteral("--device              a device path, such as /dev/ttyUSB0\n"
+                       "--json                one JSON object a line: frames gives the keys of plan frames "
+                       "--json and\n"
+                       "                      product; send one per repetition and one at the end (sent, "
+                       "bytes,\n"
+                       "                      repetitions, device); ports one per port (port, device, "
+                       "description)\n"
+                       "\n"
+                       "Each option is given once. Exit status: 0 done, 1 the send failed, 2 bad "
+                       "arguments.\n");
     return text;
 }
 

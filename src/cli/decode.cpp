@@ -11,8 +11,6 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
-#include <limits>
-
 namespace cli {
 namespace {
 
@@ -103,9 +101,8 @@ void printText(QTextStream &out, const frame::DecodedFrame &d, int number)
 
 int decode(const QStringList &arguments, Io &io)
 {
-    Options o(QStringLiteral("decode"),
-              {QCommandLineOption(QStringLiteral("json"), QStringLiteral("one JSON object per frame"))});
-    o.parse(arguments, std::numeric_limits<int>::max());
+    Options o(declaration(QStringLiteral("decode")));
+    o.parse(arguments);
     if (o.helpAsked()) {
         io.out << HelpText;
         return Ok;

@@ -75,25 +75,8 @@ bus::Screen screenSize()
 // answered. The device is still to be looked up.
 std::optional<Listening> parse(const QStringList &arguments, Io &io)
 {
-    Options p(
-        QStringLiteral("listen"),
-        targetOptions() +
-            QList<QCommandLineOption>{
-                QCommandLineOption(QStringLiteral("baud"), QStringLiteral("4800, 38400"),
-                                   QStringLiteral("4800|38400")),
-                secondsOption(),
-                QCommandLineOption(QStringLiteral("json"), QStringLiteral("one JSON object per sentence")),
-                QCommandLineOption(QStringLiteral("fields"),
-                                   QStringLiteral("a talker and sentence, such as GPRMC"),
-                                   QStringLiteral("NAME")),
-                QCommandLineOption(QStringLiteral("log"), QStringLiteral("a new file"),
-                                   QStringLiteral("FILE")),
-                QCommandLineOption(QStringLiteral("log-limit"),
-                                   QStringLiteral("a size of 1k or more, such as 500k, 10M"),
-                                   QStringLiteral("SIZE")),
-                QCommandLineOption(QStringLiteral("timestamps"),
-                                   QStringLiteral("timestamps in the recording"))});
-    p.parse(arguments, 0);
+    Options p(declaration(QStringLiteral("listen")));
+    p.parse(arguments);
     if (p.helpAsked()) {
         io.out << QString::fromLatin1(HelpText).arg(serial::MaxPortNumber) << Qt::flush;
         return std::nullopt;

@@ -5,21 +5,24 @@
 
 namespace cli {
 
-Options::Options(const QString &verb, const QList<QCommandLineOption> &options) : m_verb(verb)
+Options::Options(const VerbSpec &verb) : m_verb(verb.name), m_maxPositional(verb.maxPositional())
 {
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     m_parser.addHelpOption();
-    for (const QCommandLineOption &option : options) {
-        m_parser.addOption(option);
-        m_names << QStringLiteral("--") + option.names().constLast();
-        m_valid << option.description();
-        if (option.valueName().isEmpty())
+    for (const OptionSpec &option : verb.options) {
+        m_parser.addOption(QCommandLineOption(option.name, option.valid, option.valueName));
+        m_names << QStringLiteral("--") + option.name;
+        m_valid << option.valid;
+        if (option.valueName.isEmpty())
             m_switches << m_names.constLast();
+        if (option.repeats)
+            m_repeating << m_names.constLast();
     }
 }
 
-void Options::parse(const QStringList &arguments, int maxPositional)
+void Options::parse(const QStringList &arguments)
 {
+    const int maxPositional = m_maxPositional;
     // The parser takes the program's name first; the verb stands in for it.
     if (!m_parser.parse(QStringList{m_verb} + arguments)) {
         QString text = serial::printable(m_parser.errorText());
@@ -42,7 +45,7 @@ void Options::parse(const QStringList &arguments, int maxPositional)
             continue;
         }
         const QStringList values = m_parser.values(bare);
-        if (values.size() > 1) {
+        if (values.size() > 1 && !m_repeating.contains(name)) {
             throw UsageError{QStringLiteral("%1 is given %2 times (%3); give it once; valid values: %4")
                                  .arg(name)
                                  .arg(values.size())
@@ -131,21 +134,6 @@ void Options::refuse(const QStringList &names, const QString &why) const
             throw UsageError{
                 QStringLiteral("%1 does not apply %2; valid options: %3").arg(name, why, validOptions())};
     }
-}
-
-QList<QCommandLineOption> targetOptions()
-{
-    return {QCommandLineOption(QStringLiteral("port"), QStringLiteral("1 to %1").arg(serial::MaxPortNumber),
-                               QStringLiteral("N")),
-            QCommandLineOption(QStringLiteral("device"),
-                               QStringLiteral("a device path, such as /dev/ttyUSB0"),
-                               QStringLiteral("PATH"))};
-}
-
-QCommandLineOption secondsOption()
-{
-    return QCommandLineOption(QStringLiteral("seconds"),
-                              QStringLiteral("a whole number of seconds, 1 or more"), QStringLiteral("S"));
 }
 
 int secondsOf(const Options &o)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/command.h"
+#include "cli/declaration.h"
 #include "plan/plan.h"
 
 #include <QCommandLineOption>
@@ -17,13 +18,13 @@ namespace cli {
 
 class Options {
 public:
-    // The verb's own options, each with its valid values as its description (an option without a value name
-    // is a switch); --help is added to every verb.
-    Options(const QString &verb, const QList<QCommandLineOption> &options);
+    // The options the verb's declaration gives (an option without a value name is a switch); --help is
+    // added to every verb.
+    explicit Options(const VerbSpec &verb);
 
     // Parses the arguments after the verb's name. Throws UsageError for an unknown option, a missing value,
-    // an option or switch given twice, an empty value, or more positional arguments than maxPositional.
-    void parse(const QStringList &arguments, int maxPositional);
+    // an option or switch given twice, an empty value, or more positional arguments than declared.
+    void parse(const QStringList &arguments);
 
     bool helpAsked() const;
     bool has(const QString &name) const;
@@ -47,10 +48,12 @@ public:
 
 private:
     QString m_verb;
+    int m_maxPositional = 0;
     QCommandLineParser m_parser;
     QStringList m_names;
     QStringList m_valid;
     QStringList m_switches;
+    QStringList m_repeating;
 };
 
 // Where a send goes: a COM port number or a device path, exactly one of them.
@@ -58,12 +61,10 @@ struct Target {
     int port = 0;   // 1..16 when given by number
     QString device; // the path when given by --device
 };
-QList<QCommandLineOption> targetOptions();
 Target targetOf(const Options &o);
 
 // --seconds, for a verb that runs until stopped: at most about eleven days, far beyond any session aboard.
 inline constexpr int MaxSeconds = 1'000'000;
-QCommandLineOption secondsOption();
 // The --seconds given, or 0: until stopped.
 int secondsOf(const Options &o);
 

@@ -24,12 +24,13 @@ namespace {
 
 const char *const HelpText =
     "Usage:\n"
-    "  mdconfig-cli plan check FILE\n"
+    "  mdconfig-cli plan check [--json] FILE\n"
     "  mdconfig-cli plan frames [--json] FILE\n"
     "  mdconfig-cli plan send FILE (--port N | --device PATH) [--gap SECONDS] [--confirm] [--from N]\n"
     "  mdconfig-cli plan export FILE standard --talker ID --sentence ID --field N [--type T] --memory N\n"
-    "                           --product P [--icon NAME]\n"
+    "                           --product P [--icon NAME] [--json]\n"
     "  mdconfig-cli plan export FILE proprietary --instrument NAME|N --memory N --product P [--icon NAME]\n"
+    "                           [--json]\n"
     "  mdconfig-cli plan test FILE (--port N | --device PATH) [--seconds S] [--json]\n"
     "\n"
     "A plan is a TOML file that says what every memory location of one display is to show:\n"
@@ -56,7 +57,8 @@ const char *const HelpText =
     "\n"
     "check    reads and checks the whole plan; prints each fault as FILE:LINE:COLUMN: what is wrong and "
     "what\n"
-    "         is valid there; a clean plan is listed location by location, with its notes\n"
+    "         is valid there; a clean plan is listed location by location, with its notes;\n"
+    "         --json adds one JSON object (file, clean, and product and locations or the number of faults)\n"
     "frames   prints the ten frames of every location, in location order, each block headed by the location\n"
     "         and what it shows; --json gives one JSON object per location (location, shows, kind,\n"
     "         talker, sentence, field, type, instrument, icon, frames)\n"
@@ -71,7 +73,8 @@ const char *const HelpText =
     "  --from N        resume at location N (1 to 10): the plan's locations before it are skipped\n"
     "export   appends the location the options describe (those of mdconfig-cli frames) to FILE, creating\n"
     "         it with the product line; refuses a file that is not a clean plan, a plan for another\n"
-    "         product, a location the plan already has, and anything but a regular file\n"
+    "         product, a location the plan already has, and anything but a regular file; --json says what\n"
+    "         was added as one JSON object (the keys of frames --json, file, added)\n"
     "test     sends a test pattern to a display in normal use (after the plan is sent): standard NMEA 0183\n"
     "         sentences at 4800 baud, 8N1, about once a second each, in which every standard location's\n"
     "         field holds a value made from its number (location 3 shows 3.3); lists the locations it "
@@ -105,9 +108,11 @@ bool helped(const Options &o, Io &io)
 }
 
 // Reads the plan; on faults prints them (the first few and how many more) and returns nothing.
-std::optional<plan::Plan> readClean(const QString &path, Io &io)
+std::optional<plan::Plan> readClean(const QString &path, Io &io, qsizetype *faults = nullptr)
 {
     const plan::ReadResult r = plan::readPlan(path);
+    if (faults)
+        *faults = r.faults.size();
     for (const plan::Fault &f : r.faults.first(std::min(r.faults.size(), qsizetype(plan::MaxFaultsShown))))
         io.err << f.text() << '\n';
     if (r.faults.size() > plan::MaxFaultsShown)
@@ -127,18 +132,35 @@ QString locationList(const plan::Plan &p)
 
 int planCheck(const QStringList &arguments, Io &io)
 {
-    Options o(QStringLiteral("plan check"), {});
-    o.parse(arguments, 1);
+    Options o(declaration(QStringLiteral("plan check")));
+    o.parse(arguments);
     if (helped(o, io))
         return Ok;
     const QString path = fileArgument(QStringLiteral("check"), o);
-    const std::optional<plan::Plan> p = readClean(path, io);
+    qsizetype faults = 0;
+    const std::optional<plan::Plan> p = readClean(path, io, &faults);
+    const bool json = o.has(QStringLiteral("--json"));
+    if (json) {
+        QJsonObject line{{"file", serial::printable(path)}, {"clean", bool(p)}};
+        if (p) {
+            line.insert(QStringLiteral("product"), p->product);
+            QJsonArray numbers;
+            for (const plan::Location &l : p->locations)
+                numbers.append(l.location);
+            line.insert(QStringLiteral("locations"), numbers);
+        } else {
+            line.insert(QStringLiteral("faults"), faults);
+        }
+        io.out << jsonLine(line) << '\n';
+    }
     if (!p) {
         if (QFileInfo(path).isFile())
             io.err << "mdconfig-cli: " << serial::printable(path)
                    << " has faults; nothing in it can be sent until they are mended\n";
         return Usage;
     }
+    if (json)
+        return Ok;
     io.out << serial::printable(path) << ": a clean plan for product " << p->product << " ("
            << vocabulary::productCaption(p->product) << "), ";
     if (p->locations.isEmpty())
@@ -156,9 +178,8 @@ int planCheck(const QStringList &arguments, Io &io)
 
 int planFrames(const QStringList &arguments, Io &io)
 {
-    Options o(QStringLiteral("plan frames"),
-              {QCommandLineOption(QStringLiteral("json"), QStringLiteral("one JSON object per location"))});
-    o.parse(arguments, 1);
+    Options o(declaration(QStringLiteral("plan frames")));
+    o.parse(arguments);
     if (helped(o, io))
         return Ok;
     const QString path = fileArgument(QStringLiteral("frames"), o);
@@ -195,64 +216,46 @@ int planFrames(const QStringList &arguments, Io &io)
     return Ok;
 }
 
-int planSend(const QStringList &arguments, Io &io)
-{
-    Options o(QStringLiteral("plan send"),
-              targetOptions() +
-                  QList<QCommandLineOption>{
-                      QCommandLineOption(QStringLiteral("gap"), QStringLiteral("seconds from 0 to 3600"),
-                                         QStringLiteral("SECONDS")),
-                      QCommandLineOption(QStringLiteral("confirm"),
-                                         QStringLiteral("waits for Enter before each location")),
-                      QCommandLineOption(QStringLiteral("from"), plan::validValues(plan::Value::Location),
-                                         QStringLiteral("N"))});
-    o.parse(arguments, 1);
-    if (helped(o, io))
-        return Ok;
-    const QString path = fileArgument(QStringLiteral("send"), o);
-    const Target target = targetOf(o);
+struct PlanSending {
+    QString path;
+    Target target;
     plan::SendOptions options;
+    bool confirm = false;
+};
+
+// What to send and how, or a usage error naming the option and its valid values; nothing when --help was
+// answered.
+std::optional<PlanSending> parseSend(const QStringList &arguments, Io &io)
+{
+    Options o(declaration(QStringLiteral("plan send")));
+    o.parse(arguments);
+    if (helped(o, io))
+        return std::nullopt;
+    PlanSending s;
+    s.path = fileArgument(QStringLiteral("send"), o);
+    s.target = targetOf(o);
     if (o.has(QStringLiteral("--gap"))) {
         bool ok = false;
         const double seconds = o.value(QStringLiteral("--gap")).toDouble(&ok);
         if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > 3600)
             o.unknownValue(QStringLiteral("--gap"), QStringLiteral("seconds from 0 to 3600"));
-        options.gap = std::chrono::milliseconds(std::llround(seconds * 1000));
+        s.options.gap = std::chrono::milliseconds(std::llround(seconds * 1000));
     }
-    options.from = o.lookupIfGiven(QStringLiteral("--from"), plan::Value::Location).value_or(options.from);
-    options.stopRequested = interruptRequested;
+    s.options.from =
+        o.lookupIfGiven(QStringLiteral("--from"), plan::Value::Location).value_or(s.options.from);
+    s.options.stopRequested = interruptRequested;
+    s.confirm = o.has(QStringLiteral("--confirm"));
+    return s;
+}
 
-    // The whole plan is checked before the port is even looked at: a faulty plan sends nothing.
-    const std::optional<plan::Plan> p = readClean(path, io);
-    if (!p) {
-        io.err << "mdconfig-cli: " << serial::printable(path) << " has faults; nothing was sent\n";
-        return Usage;
-    }
-    if (p->locations.isEmpty())
-        throw UsageError{
-            QStringLiteral("%1 has no location yet; nothing was sent").arg(serial::printable(path))};
-    int toSend = 0;
-    for (const plan::Location &l : p->locations)
-        toSend += l.location >= options.from ? 1 : 0;
-    if (toSend == 0)
-        throw UsageError{QStringLiteral("--from: the plan has no location from %1 on; its locations: %2")
-                             .arg(options.from)
-                             .arg(locationList(*p))};
-
-    QString failure;
-    const QString device = deviceOf(target, &failure);
-    if (device.isEmpty()) {
-        io.err << "mdconfig-cli: " << failure << "; nothing was sent\n";
-        return Failed;
-    }
-
-    if (const std::optional<QString> note = serial::builtInWhileUsbNote(device))
-        io.err << "mdconfig-cli: " << *note << '\n' << Qt::flush;
+// The events that show a plan's send on the terminal: the prompt, each location's line and progress.
+plan::SendEvents sendEvents(const PlanSending &s, const plan::Plan &p, int toSend, int &repetitionsDone,
+                            Io &io)
+{
     const int totalRepetitions = toSend * frame::Repetitions;
-    int repetitionsDone = 0;
     plan::SendEvents events;
-    if (o.has(QStringLiteral("--confirm"))) {
-        events.confirm = [&](const plan::Location &l) {
+    if (s.confirm) {
+        events.confirm = [&io](const plan::Location &l) {
             io.out << "Put the display into programming mode (hold UP and DOWN until it shows \"rdY\"), then "
                       "press Enter to send location "
                    << l.location << "..." << Qt::endl;
@@ -268,12 +271,12 @@ int planSend(const QStringList &arguments, Io &io)
             return false;
         };
     }
-    events.starting = [&](const plan::Location &l) {
-        io.out << "location " << l.location << ": " << frame::shows(l, vocabulary::product(p->product))
-               << '\n'
+    const int product = p.product;
+    events.starting = [&io, product](const plan::Location &l) {
+        io.out << "location " << l.location << ": " << frame::shows(l, vocabulary::product(product)) << '\n'
                << Qt::flush;
     };
-    events.repetition = [&](const plan::Location &, int r) {
+    events.repetition = [&io, &repetitionsDone, totalRepetitions](const plan::Location &, int r) {
         ++repetitionsDone;
         if (io.outIsTerminal) {
             io.out << "\r  " << bar(r, frame::Repetitions, 10) << ' ' << QString::number(r).rightJustified(2)
@@ -282,14 +285,17 @@ int planSend(const QStringList &arguments, Io &io)
                    << Qt::flush;
         }
     };
-    events.sent = [&](const plan::Location &l) {
+    events.sent = [&io](const plan::Location &l) {
         if (io.outIsTerminal)
             io.out << '\n';
         io.out << "location " << l.location << " sent\n" << Qt::flush;
     };
+    return events;
+}
 
-    serial::QtSerialPort port;
-    const plan::SendReport report = plan::sendPlan(*p, port, device, options, events);
+// Which locations went out and which did not, and how to resume.
+int reportSend(const plan::SendReport &report, const QString &device, int repetitionsDone, Io &io)
+{
     if (io.outIsTerminal && !report.complete() && repetitionsDone % frame::Repetitions != 0)
         io.out << '\n' << Qt::flush;
     if (!report.skipped.isEmpty())
@@ -305,10 +311,49 @@ int planSend(const QStringList &arguments, Io &io)
     return Ok;
 }
 
+int planSend(const QStringList &arguments, Io &io)
+{
+    const std::optional<PlanSending> s = parseSend(arguments, io);
+    if (!s)
+        return Ok;
+
+    // The whole plan is checked before the port is even looked at: a faulty plan sends nothing.
+    const std::optional<plan::Plan> p = readClean(s->path, io);
+    if (!p) {
+        io.err << "mdconfig-cli: " << serial::printable(s->path) << " has faults; nothing was sent\n";
+        return Usage;
+    }
+    if (p->locations.isEmpty())
+        throw UsageError{
+            QStringLiteral("%1 has no location yet; nothing was sent").arg(serial::printable(s->path))};
+    int toSend = 0;
+    for (const plan::Location &l : p->locations)
+        toSend += l.location >= s->options.from ? 1 : 0;
+    if (toSend == 0)
+        throw UsageError{QStringLiteral("--from: the plan has no location from %1 on; its locations: %2")
+                             .arg(s->options.from)
+                             .arg(locationList(*p))};
+
+    QString failure;
+    const QString device = deviceOf(s->target, &failure);
+    if (device.isEmpty()) {
+        io.err << "mdconfig-cli: " << failure << "; nothing was sent\n";
+        return Failed;
+    }
+
+    if (const std::optional<QString> note = serial::builtInWhileUsbNote(device))
+        io.err << "mdconfig-cli: " << *note << '\n' << Qt::flush;
+    int repetitionsDone = 0;
+    const plan::SendEvents events = sendEvents(*s, *p, toSend, repetitionsDone, io);
+    serial::QtSerialPort port;
+    const plan::SendReport report = plan::sendPlan(*p, port, device, s->options, events);
+    return reportSend(report, device, repetitionsDone, io);
+}
+
 int planExport(const QStringList &arguments, Io &io)
 {
-    Options o(QStringLiteral("plan export"), sentenceOptions());
-    o.parse(arguments, 2);
+    Options o(declaration(QStringLiteral("plan export")));
+    o.parse(arguments);
     if (helped(o, io))
         return Ok;
     if (o.positional().size() < 2)
@@ -333,6 +378,14 @@ int planExport(const QStringList &arguments, Io &io)
         // A FILE that can hold no plan is refused as plan check refuses it.
         return notAPlanFile ? Usage : Failed;
     }
+    if (o.has(QStringLiteral("--json"))) {
+        QJsonObject line = frame::toJson(l, vocabulary::product(product).sendsIconByte);
+        line.insert(QStringLiteral("product"), product);
+        line.insert(QStringLiteral("file"), serial::printable(path));
+        line.insert(QStringLiteral("added"), true);
+        io.out << jsonLine(line) << '\n';
+        return Ok;
+    }
     io.out << "location " << l.location << " (" << frame::shows(l, vocabulary::product(product))
            << ") added to " << serial::printable(path) << '\n';
     return Ok;
@@ -340,12 +393,8 @@ int planExport(const QStringList &arguments, Io &io)
 
 int planTest(const QStringList &arguments, Io &io)
 {
-    Options o(QStringLiteral("plan test"),
-              targetOptions() + QList<QCommandLineOption>{
-                                    secondsOption(), QCommandLineOption(QStringLiteral("json"),
-                                                                        QStringLiteral("one JSON object "
-                                                                                       "per location"))});
-    o.parse(arguments, 1);
+    Options o(declaration(QStringLiteral("plan test")));
+    o.parse(arguments);
     if (helped(o, io))
         return Ok;
     const QString path = fileArgument(QStringLiteral("test"), o);

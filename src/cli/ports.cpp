@@ -28,34 +28,33 @@ const char *kindName(serial::PortKind kind)
 
 int ports(const QStringList &arguments, Io &io)
 {
-    Options o(QStringLiteral("ports"),
-              {QCommandLineOption(QStringLiteral("json"), QStringLiteral("one JSON object per port"))});
-    o.parse(arguments, 0);
+    Options o(declaration(QStringLiteral("ports")));
+    o.parse(arguments);
     if (o.helpAsked()) {
         io.out << usageText();
         return Ok;
     }
-    const bool json = o.has(QStringLiteral("--json"));
     int listed = 0;
     for (const serial::PortDevice &p : serial::portTable()) {
         if (p.device.isEmpty())
             continue;
         ++listed;
-        if (json) {
+        if (o.has(QStringLiteral("--json"))) {
             io.out << jsonLine(QJsonObject{{QStringLiteral("port"), p.number},
-                                           {QStringLiteral("device"), serial::shownDevice(p.device)},
+                                           {QStringLiteral("device"), serial::printable(p.device)},
+                                           {QStringLiteral("description"), p.description},
                                            {QStringLiteral("kind"), QLatin1String(kindName(p.kind))},
                                            {QStringLiteral("manufacturer"), p.manufacturer},
                                            {QStringLiteral("product"), p.product},
                                            {QStringLiteral("serialNumber"), p.serialNumber},
                                            {QStringLiteral("byId"), p.byId},
-                                           {QStringLiteral("description"), serial::kindText(p)}})
+                                           {QStringLiteral("what"), serial::kindText(p)}})
                    << '\n';
             continue;
         }
         io.out << QStringLiteral("COM%1").arg(p.number).leftJustified(7) << serial::portLine(p) << '\n';
     }
-    if (listed == 0 && !json)
+    if (listed == 0 && !o.has(QStringLiteral("--json")))
         io.out << "no serial port found on this computer\n";
     return Ok;
 }

@@ -51,14 +51,8 @@ struct Replaying {
 
 std::optional<Replaying> parse(const QStringList &arguments, Io &io)
 {
-    Options p(
-        QStringLiteral("replay"),
-        {QCommandLineOption(QStringLiteral("device"), QStringLiteral("a device path, such as /dev/ttyUSB0"),
-                            QStringLiteral("PATH")),
-         QCommandLineOption(QStringLiteral("pty"), QStringLiteral("no value")),
-         QCommandLineOption(QStringLiteral("speed"), QStringLiteral("0.1 to 100"), QStringLiteral("X")),
-         QCommandLineOption(QStringLiteral("json"), QStringLiteral("the result as one JSON object"))});
-    p.parse(arguments, 1);
+    Options p(declaration(QStringLiteral("replay")));
+    p.parse(arguments);
     if (p.helpAsked()) {
         io.out << HelpText << Qt::flush;
         return std::nullopt;

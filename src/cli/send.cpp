@@ -22,8 +22,8 @@ QString progressLine(int done)
 
 int send(const QStringList &arguments, Io &io)
 {
-    Options o(QStringLiteral("send"), sentenceOptions() + targetOptions());
-    o.parse(arguments, 1);
+    Options o(declaration(QStringLiteral("send")));
+    o.parse(arguments);
     if (o.helpAsked()) {
         io.out << usageText();
         return Ok;
@@ -41,9 +41,14 @@ int send(const QStringList &arguments, Io &io)
         io.err << "mdconfig-cli: " << *note << '\n' << Qt::flush;
     // The bar's line stands from the moment the port is open and ends before any message on the other
     // stream.
+    const bool json = o.has(QStringLiteral("--json"));
+    const bool showBar = io.outIsTerminal && !json;
     const auto show = [&](const frame::SendProgress &p) {
-        if (io.outIsTerminal)
+        if (showBar)
             io.out << progressLine(p.repetitions) << Qt::flush;
+        else if (p.repetitions > 0 && json)
+            io.out << jsonLine({{"repetition", p.repetitions}, {"of", frame::Repetitions}}) << '\n'
+                   << Qt::flush;
         else if (p.repetitions > 0)
             io.out << "repetition " << p.repetitions << " of 10 sent\n" << Qt::flush;
     };
@@ -53,7 +58,7 @@ int send(const QStringList &arguments, Io &io)
     events.stopRequested = interruptRequested;
     serial::QtSerialPort port;
     const frame::SendReport report = frame::send(port, frame::Device{device}, s, events);
-    if (io.outIsTerminal && report.bytesTotal > 0)
+    if (showBar && report.bytesTotal > 0)
         io.out << '\n' << Qt::flush;
     switch (report.outcome) {
     case frame::SendOutcome::Sent:
@@ -71,6 +76,15 @@ int send(const QStringList &arguments, Io &io)
         return Failed;
     }
     port.close();
+    if (json) {
+        io.out << jsonLine({{"sent", true},
+                            {"bytes", report.bytes},
+                            {"repetitions", report.repetitions},
+                            {"device", serial::printable(device)},
+                            {"port", serial::kindText(serial::describeDevice(device))}})
+               << '\n';
+        return Ok;
+    }
     io.out << "sent " << report.bytes << " bytes to " << serial::portLine(serial::describeDevice(device))
            << '\n';
     return Ok;

@@ -7,31 +7,25 @@ namespace {
 
 using plan::Value;
 
-QCommandLineOption option(const char *name, Value kind, const char *valueName)
+// The options that apply to one kind of sentence only, as declared.
+QStringList onlyFor(const QString &kind)
 {
-    return QCommandLineOption(QString::fromLatin1(name), plan::validValues(kind),
-                              QString::fromLatin1(valueName));
+    QStringList names;
+    for (const OptionSpec &o : sentenceOptionSpecs()) {
+        if (o.onlyFor == kind)
+            names << QStringLiteral("--") + o.name;
+    }
+    return names;
 }
-
-const QStringList StandardOnly = {"--talker", "--sentence", "--field", "--type"};
-const QStringList ProprietaryOnly = {"--instrument"};
 
 } // namespace
-
-QList<QCommandLineOption> sentenceOptions()
-{
-    return {option("talker", Value::Talker, "ID"),  option("sentence", Value::Sentence, "ID"),
-            option("field", Value::Field, "N"),     option("type", Value::Type, "T"),
-            option("memory", Value::Location, "N"), option("product", Value::Product, "P"),
-            option("icon", Value::Icon, "NAME"),    option("instrument", Value::Instrument, "NAME|N")};
-}
 
 Described describedByOptions(const Options &o, const QString &kind)
 {
     Described d;
     plan::Location &l = d.location;
     if (kind == QLatin1String("standard")) {
-        o.refuse(ProprietaryOnly, QStringLiteral("to a standard sentence"));
+        o.refuse(onlyFor(QStringLiteral("proprietary")), QStringLiteral("to a standard sentence"));
         frame::Standard st;
         st.talker = o.lookup(QStringLiteral("--talker"), Value::Talker);
         st.sentence = o.lookup(QStringLiteral("--sentence"), Value::Sentence);
@@ -39,7 +33,7 @@ Described describedByOptions(const Options &o, const QString &kind)
         st.type = o.lookupIfGiven(QStringLiteral("--type"), Value::Type).value_or(0);
         l.what = st;
     } else if (kind == QLatin1String("proprietary")) {
-        o.refuse(StandardOnly, QStringLiteral("to a proprietary sentence"));
+        o.refuse(onlyFor(QStringLiteral("standard")), QStringLiteral("to a proprietary sentence"));
         l.what = frame::Instrument{o.lookup(QStringLiteral("--instrument"), Value::Instrument)};
     } else {
         throw UsageError{QStringLiteral("the kind of sentence is missing or unknown (\"%1\"); valid values: "

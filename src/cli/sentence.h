@@ -7,8 +7,6 @@
 
 namespace cli {
 
-QList<QCommandLineOption> sentenceOptions();
-
 // What the options describe: a product and one memory location, each value read through the plan's lookups.
 struct Described {
     int product = 0;

@@ -84,17 +84,8 @@ int serve(const QStringList &arguments, Io &io)
         if (name.isEmpty() || name.contains(QLatin1Char(':')) || name.contains(QLatin1Char('/')))
             throw UsageError{QStringLiteral("--allow-host: \"%1\" is no host name").arg(name)};
     }
-    Options o(QStringLiteral("serve"),
-              targetOptions() +
-                  QList<QCommandLineOption>{
-                      QCommandLineOption(QStringLiteral("listen"), QStringLiteral("ADDRESS|INTERFACE[:PORT]"),
-                                         QStringLiteral("ADDRESS")),
-                      QCommandLineOption(QStringLiteral("no-qr"), QStringLiteral("no QR code")),
-                      QCommandLineOption(QStringLiteral("new-token"), QStringLiteral("a new access token")),
-                      QCommandLineOption(QStringLiteral("print-url"),
-                                         QStringLiteral("prints the running service's address")),
-                      secondsOption()});
-    o.parse(rest, 0);
+    Options o(declaration(QStringLiteral("serve")));
+    o.parse(rest);
     if (o.helpAsked()) {
         io.out << HelpText << Qt::flush;
         return Ok;

@@ -72,45 +72,116 @@ sim::Micros elapsed(const QElapsedTimer &clock)
     return sim::Micros(clock.nsecsElapsed() / 1000);
 }
 
+struct Simulating {
+    bool pty = false;
+    QString device;   // with --device
+    int seconds = 0;  // 0: until stopped
+    int product = -1; // -1: the first send taken decides
+    bool json = false;
+    QString planOut;
+};
+
+// What to simulate, or a usage error naming the option and its valid values; nothing when --help was
+// answered.
+std::optional<Simulating> parse(const QStringList &arguments, Io &io)
+{
+    Options o(declaration(QStringLiteral("simulate")));
+    o.parse(arguments);
+    if (o.helpAsked()) {
+        io.out << HelpText << Qt::flush;
+        return std::nullopt;
+    }
+    Simulating s;
+    s.pty = o.has(QStringLiteral("--pty"));
+    if (s.pty == o.has(QStringLiteral("--device"))) {
+        throw UsageError{QStringLiteral("simulate: %1; valid values: --device PATH or --pty")
+                             .arg(s.pty ? QStringLiteral("--device and --pty are both given, give one")
+                                        : QStringLiteral("--device or --pty is missing"))};
+    }
+    s.device = o.value(QStringLiteral("--device"));
+    s.seconds = secondsOf(o);
+    s.product = o.lookupIfGiven(QStringLiteral("--product"), plan::Value::Product).value_or(-1);
+    s.json = o.has(QStringLiteral("--json"));
+    s.planOut = o.value(QStringLiteral("--plan-out"));
+    return s;
+}
+
+// Opens the pseudo-terminal or the device and says where the display listens; nothing, with why on the
+// error stream, when it cannot.
+std::unique_ptr<serial::ReceivePort> open(const Simulating &s, Io &io)
+{
+    if (s.pty) {
+        auto pair = std::make_unique<serial::PseudoTerminal>();
+        if (!pair->open()) {
+            io.err << "mdconfig-cli: " << pair->errorString() << '\n' << Qt::flush;
+            return nullptr;
+        }
+        io.err << "simulated display on " << pair->farEnd()
+               << ": give this path to mdconfig or mdconfig-cli send --device; ";
+        io.err << endText(s.seconds) << '\n' << Qt::flush;
+        return pair;
+    }
+    auto device = std::make_unique<serial::QtReceivePort>();
+    if (!device->open(s.device, serial::LineBaud)) {
+        io.err << "mdconfig-cli: cannot open " << device->errorString() << '\n' << Qt::flush;
+        return nullptr;
+    }
+    io.err << "simulated display on " << s.device << " at 4800 baud, 8N1; ";
+    io.err << endText(s.seconds) << '\n' << Qt::flush;
+    return device;
+}
+
+// Feeds the display what the port hears until the time is up, a signal comes, the output closes or the
+// port goes away.
+void run(serial::ReceivePort &port, sim::Display &display, const Simulating &s, Io &io)
+{
+    QElapsedTimer clock;
+    clock.start();
+    // Short reads keep the clock, a silence that ends a send, a signal and a closed output within a
+    // twentieth of a second.
+    while (goOn(clock, s.seconds)) {
+        const QByteArray bytes = port.read(50);
+        const sim::Micros now = elapsed(clock);
+        if (!bytes.isEmpty())
+            display.receive(bytes, now);
+        display.advanceTo(now);
+        if (port.failed() || outputClosed(io.out))
+            break;
+    }
+    port.close();
+    display.finish();
+}
+
+// The summary at the end.
+void report(const sim::Display &display, const Simulating &s, Io &io)
+{
+    if (s.json) {
+        io.out << jsonLine(display.summaryJson()) << '\n';
+    } else {
+        io.out << '\n' << display.table();
+        io.out << QStringLiteral("%1 send(s) taken, %2 rejected\n")
+                      .arg(display.accepted())
+                      .arg(display.rejected());
+    }
+    io.out << Qt::flush;
+}
+
 } // namespace
 
 int simulate(const QStringList &arguments, Io &io)
 {
-    Options o(
-        QStringLiteral("simulate"),
-        {QCommandLineOption(QStringLiteral("device"), QStringLiteral("a device path, such as /dev/ttyUSB1"),
-                            QStringLiteral("PATH")),
-         QCommandLineOption(QStringLiteral("pty"), QStringLiteral("no value")),
-         QCommandLineOption(QStringLiteral("json"), QStringLiteral("no value")),
-         QCommandLineOption(QStringLiteral("plan-out"), QStringLiteral("a plan file to write"),
-                            QStringLiteral("FILE")),
-         secondsOption(),
-         QCommandLineOption(QStringLiteral("product"), plan::validValues(plan::Value::Product),
-                            QStringLiteral("P"))});
-    o.parse(arguments, 0);
-    if (o.helpAsked()) {
-        io.out << HelpText << Qt::flush;
+    const std::optional<Simulating> s = parse(arguments, io);
+    if (!s)
         return Ok;
-    }
-    const bool pty = o.has(QStringLiteral("--pty"));
-    if (pty == o.has(QStringLiteral("--device"))) {
-        throw UsageError{QStringLiteral("simulate: %1; valid values: --device PATH or --pty")
-                             .arg(pty ? QStringLiteral("--device and --pty are both given, give one")
-                                      : QStringLiteral("--device or --pty is missing"))};
-    }
-    const int seconds = secondsOf(o);
-    int product = o.lookupIfGiven(QStringLiteral("--product"), plan::Value::Product).value_or(-1);
-    const bool json = o.has(QStringLiteral("--json"));
-    const QString planOut = o.value(QStringLiteral("--plan-out"));
-
+    int product = s->product;
     // A plan path that cannot be written is refused before anything is heard, not after the first send.
     // So is a file that is not a clean plan for this product; a plan's own product is the display's when
     // --product does not say.
-    if (!planOut.isEmpty()) {
+    if (!s->planOut.isEmpty()) {
         int planProduct = -1;
-        std::optional<QString> refused = sim::Display::refusePlanPath(planOut);
+        std::optional<QString> refused = sim::Display::refusePlanPath(s->planOut);
         if (!refused)
-            refused = plan::refusePlanFile(planOut, product, &planProduct);
+            refused = plan::refusePlanFile(s->planOut, product, &planProduct);
         if (refused) {
             io.err << "mdconfig-cli: simulate: " << *refused << '\n' << Qt::flush;
             return Failed;
@@ -118,44 +189,23 @@ int simulate(const QStringList &arguments, Io &io)
         if (product < 0)
             product = planProduct;
     }
+    const std::unique_ptr<serial::ReceivePort> port = open(*s, io);
+    if (!port)
+        return Failed;
 
-    std::unique_ptr<serial::ReceivePort> port;
-    QString where;
-    if (pty) {
-        auto pair = std::make_unique<serial::PseudoTerminal>();
-        if (!pair->open()) {
-            io.err << "mdconfig-cli: " << pair->errorString() << '\n' << Qt::flush;
-            return Failed;
-        }
-        where = pair->farEnd();
-        port = std::move(pair);
-        io.err << "simulated display on " << where
-               << ": give this path to mdconfig or mdconfig-cli send --device; ";
-    } else {
-        auto device = std::make_unique<serial::QtReceivePort>();
-        where = o.value(QStringLiteral("--device"));
-        if (!device->open(where, serial::LineBaud)) {
-            io.err << "mdconfig-cli: cannot open " << device->errorString() << '\n' << Qt::flush;
-            return Failed;
-        }
-        port = std::move(device);
-        io.err << "simulated display on " << where << " at 4800 baud, 8N1; ";
-    }
-    io.err << endText(seconds) << '\n' << Qt::flush;
-
-    const bool live = io.outIsTerminal && !json;
+    const bool live = io.outIsTerminal && !s->json;
     bool planFailed = false;
     sim::Display *display = nullptr;
-    const auto report = [&](const sim::Verdict &v) {
+    const auto taken = [&](const sim::Verdict &v) {
         // The plan first: once "location N: ..." is on the screen, the file holds it too.
-        if (v.accepted && !planOut.isEmpty()) {
-            if (const std::optional<QString> failed = display->writePlan(planOut)) {
+        if (v.accepted && !s->planOut.isEmpty()) {
+            if (const std::optional<QString> failed = display->writePlan(s->planOut)) {
                 planFailed = true;
                 io.err << "mdconfig-cli: simulate: the plan was not written: " << *failed << '\n'
                        << Qt::flush;
             }
         }
-        if (json) {
+        if (s->json) {
             QJsonObject line = sim::Display::toJson(v);
             line.insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
             io.out << jsonLine(line) << '\n';
@@ -167,34 +217,11 @@ int simulate(const QStringList &arguments, Io &io)
             io.out << '\n' << display->table() << '\n';
         io.out << Qt::flush;
     };
-    sim::Display simulated(product, report);
+    sim::Display simulated(product, taken);
     display = &simulated;
 
-    QElapsedTimer clock;
-    clock.start();
-    // Short reads keep the clock, a silence that ends a send, a signal and a closed output within a
-    // twentieth of a second.
-    while (goOn(clock, seconds)) {
-        const QByteArray bytes = port->read(50);
-        const sim::Micros now = elapsed(clock);
-        if (!bytes.isEmpty())
-            simulated.receive(bytes, now);
-        simulated.advanceTo(now);
-        if (port->failed() || outputClosed(io.out))
-            break;
-    }
-    port->close();
-    simulated.finish();
-
-    if (json) {
-        io.out << jsonLine(simulated.summaryJson()) << '\n';
-    } else {
-        io.out << '\n' << simulated.table();
-        io.out << QStringLiteral("%1 send(s) taken, %2 rejected\n")
-                      .arg(simulated.accepted())
-                      .arg(simulated.rejected());
-    }
-    io.out << Qt::flush;
+    run(*port, simulated, *s, io);
+    report(simulated, *s, io);
     if (port->failed()) {
         io.err << "mdconfig-cli: the device went away while simulating: " << port->errorString() << '\n'
                << Qt::flush;

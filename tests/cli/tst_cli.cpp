@@ -2,13 +2,18 @@
 // for what needs a process of their own (--version, no display).
 #include "app/version.h"
 #include "cli/cli.h"
+#include "support/goldenframes.h"
 #include "support/ptypair.h"
 
 #include "serial/qtserialport.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -76,6 +81,8 @@ class tst_Cli : public QObject {
 private slots:
     void frames_data();
     void frames();
+    void framesOfGoldenFrames_data();
+    void framesOfGoldenFrames();
     void badArguments_data();
     void badArguments();
     void help_data();
@@ -83,6 +90,8 @@ private slots:
     void version_data();
     void version();
     void sendThroughAPseudoTerminal();
+    void sendReportsAsJson();
+    void planCheckAndExportAsJson();
     void sendFailures_data();
     void sendFailures();
     void guiWithoutADisplay();
@@ -145,6 +154,51 @@ void tst_Cli::frames()
         QVERIFY2(r.err.isEmpty(), r.err.constData());
     else
         QVERIFY2(r.err.contains(note) && r.err.count('\n') == 1, r.err.constData());
+}
+
+void tst_Cli::framesOfGoldenFrames_data()
+{
+    QTest::addColumn<int>("row");
+    for (int i = 0; i < int(GoldenFrames.size()); ++i)
+        QTest::newRow(GoldenFrames[std::size_t(i)].name) << i;
+}
+
+// Each golden frame as the command line gives it, as lines and as JSON with the keys plan frames gives.
+void tst_Cli::framesOfGoldenFrames()
+{
+    QFETCH(int, row);
+    const GoldenFrame &g = GoldenFrames[std::size_t(row)];
+    QStringList args{"frames"};
+    if (g.instrument)
+        args << "proprietary"
+             << "--instrument" << g.instrument;
+    else
+        args << "standard"
+             << "--talker" << g.talker << "--sentence" << g.sentence << "--field" << QString::number(g.field);
+    if (g.type)
+        args << "--type" << g.type;
+    args << "--memory" << QString::number(g.location) << "--product" << QString::number(g.product) << "--icon"
+         << g.icon;
+    const auto spaced = [](const QByteArray &bytes) { return bytes.toHex(' ').toUpper(); };
+    const Result text = run(args);
+    QCOMPARE(text.exitCode, 0);
+    QCOMPARE(text.out, tenLines(spaced(g.first()), spaced(g.repeat())));
+
+    const Result json = run(args + QStringList{"--json"});
+    QCOMPARE(json.exitCode, 0);
+    QCOMPARE(json.out.count('\n'), 1);
+    const QJsonObject o = QJsonDocument::fromJson(json.out).object();
+    QCOMPARE(o.value("location").toInt(), g.location);
+    QCOMPARE(o.value("product").toInt(), g.product);
+    QCOMPARE(o.value("shows").toString(), QString::fromLatin1(g.shows));
+    QCOMPARE(o.value("kind").toString(), QString::fromLatin1(g.instrument ? "proprietary"
+                                                             : g.type     ? "xdr"
+                                                                          : "standard"));
+    const QJsonArray frames = o.value("frames").toArray();
+    QCOMPARE(frames.size(), 10);
+    QCOMPARE(frames.first().toString().toLatin1(), spaced(g.first()));
+    for (int i = 1; i < 10; ++i)
+        QCOMPARE(frames.at(i).toString().toLatin1(), spaced(g.repeat()));
 }
 
 void tst_Cli::badArguments_data()
@@ -288,6 +342,61 @@ void tst_Cli::sendThroughAPseudoTerminal()
     // Not a terminal: plain progress lines, then what was sent where.
     QCOMPARE(r.out.count("repetition"), 10);
     QVERIFY(r.out.contains("sent 100 bytes to " + QFile::encodeName(pty.sendEnd())));
+}
+
+void tst_Cli::sendReportsAsJson()
+{
+    if (!PtyPair::available())
+        QFAIL("socat is needed: apt-get install socat");
+    PtyPair pty;
+    QVERIFY(pty.start());
+    const Result r = run({"send", "proprietary", "--instrument", "11", "--memory", "2", "--product", "0",
+                          "--device", pty.sendEnd(), "--json"});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(pty.waitFor(100, 2000));
+    QCOMPARE(pty.received(), rpmFrames());
+    const QList<QByteArray> lines = r.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 11);
+    for (int i = 0; i < 10; ++i) {
+        const QJsonObject o = QJsonDocument::fromJson(lines[i]).object();
+        QCOMPARE(o.value("repetition").toInt(), i + 1);
+        QCOMPARE(o.value("of").toInt(), 10);
+    }
+    const QJsonObject done = QJsonDocument::fromJson(lines.last()).object();
+    QCOMPARE(done.value("sent").toBool(), true);
+    QCOMPARE(done.value("bytes").toInt(), 100);
+    QCOMPARE(done.value("repetitions").toInt(), 10);
+    QCOMPARE(done.value("device").toString(), pty.sendEnd());
+}
+
+void tst_Cli::planCheckAndExportAsJson()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("helm.toml");
+    const Result added = run({"plan", "export", path, "proprietary", "--instrument", "11", "--memory", "2",
+                              "--product", "0", "--json"});
+    QCOMPARE(added.exitCode, 0);
+    const QJsonObject a = QJsonDocument::fromJson(added.out).object();
+    QCOMPARE(a.value("added").toBool(), true);
+    QCOMPARE(a.value("location").toInt(), 2);
+    QCOMPARE(a.value("instrument").toString(), QString("NX20/40 ENGINE RPM"));
+    QCOMPARE(a.value("file").toString(), path);
+
+    const Result clean = run({"plan", "check", "--json", path});
+    QCOMPARE(clean.exitCode, 0);
+    QCOMPARE(QJsonDocument::fromJson(clean.out).object(),
+             QJsonObject({{"file", path}, {"clean", true}, {"product", 0}, {"locations", QJsonArray{2}}}));
+
+    QFile broken(dir.filePath("broken.toml"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("product = 7\n[location.11]\ntalker = \"GP\"\n");
+    broken.close();
+    const Result faulty = run({"plan", "check", "--json", broken.fileName()});
+    QCOMPARE(faulty.exitCode, 2);
+    const QJsonObject f = QJsonDocument::fromJson(faulty.out).object();
+    QCOMPARE(f.value("clean").toBool(), false);
+    QCOMPARE(f.value("faults").toInt(), faulty.err.count(broken.fileName().toUtf8() + ':'));
+    QVERIFY(f.value("faults").toInt() >= 2);
 }
 
 void tst_Cli::sendFailures_data()

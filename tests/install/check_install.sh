@@ -238,6 +238,14 @@ expect_completion '--device' send proprietary --de
 expect_completion '' frames proprietary --de
 expect_completion GP frames standard --talker = G
 expect_completion --talker=GP frames standard --talker=G
+# Verbs of a verb, their positional arguments and their options come from the same declarations.
+expect_completion "$(printf 'check\nframes\nsend\nexport\ntest\n--help')" plan ''
+expect_completion "$(printf 'standard\nproprietary')" plan export x.toml ''
+expect_completion '--instrument' plan export x.toml proprietary --in
+expect_completion '--confirm' plan send x.toml --port 1 --c
+expect_completion "$(printf '4800\n38400')" listen --baud ''
+expect_completion '' listen --seconds ''
+expect_completion "$(printf -- '--json\n--help')" decode 24 --
 
 # Every value the completion offers for a list is one the program accepts, and the lists hold the entries
 # the README's examples use.

@@ -1,0 +1,54 @@
+// Each verb of mdconfig-cli declared once: its name, summary, options (value names, valid values, what the
+// completion offers) and positional arguments. The parser, its usage errors, the bash completion and the
+// check of the manual page all read these declarations, so an option is added in one place.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace cli {
+
+// What the bash completion offers for an option's value or a positional argument.
+enum class Completes { Nothing, Words, Port, Device, File };
+
+struct OptionSpec {
+    QString name;      // without the dashes: "talker"
+    QString valueName; // "ID"; empty for a switch
+    QString valid;     // the valid values, as usage errors name them
+    Completes completes = Completes::Nothing;
+    QStringList words;    // the values offered, with Completes::Words
+    QString onlyFor;      // the kind of sentence it applies to ("standard"); empty: every kind
+    bool repeats = false; // may be given more than once (serve's --allow-host)
+};
+
+struct PositionalSpec {
+    QString name; // "FILE", "HEX"
+    Completes completes = Completes::Nothing;
+    QStringList words; // a closed set ("standard", "proprietary"), with Completes::Words
+    bool repeats = false;
+};
+
+struct VerbSpec {
+    QString name;    // "listen", or "plan send" for a verb of a verb
+    QString summary; // one line
+    QList<OptionSpec> options;
+    QList<PositionalSpec> positionals;
+
+    bool takesJson() const;
+    // How many positional arguments it takes at most.
+    int maxPositional() const;
+};
+
+// Every verb and every verb of a verb, in the order --help lists them.
+const QList<VerbSpec> &declarations();
+// The declaration of one verb ("plan send"); a verb that is not declared is a programming error.
+const VerbSpec &declaration(const QString &name);
+
+// The shared pieces of the declarations.
+QList<OptionSpec> sentenceOptionSpecs();
+QList<OptionSpec> targetOptionSpecs();
+OptionSpec secondsOptionSpec();
+OptionSpec jsonOptionSpec(const QString &valid);
+
+} // namespace cli
