@@ -8,86 +8,33 @@
 
 namespace web {
 
-QString variantOf(const bus::Sentence &s)
-{
-    if (s.proprietary)
-        return {};
-    const QString id = s.identifier;
-    if (id == QLatin1String("MWV")) // wind angle: R relative, T true
-        return s.fields.value(1);
-    if (id == QLatin1String("RPM")) // S shaft or E engine, and its number
-        return s.fields.value(0) + s.fields.value(1);
-    if (id == QLatin1String("XDR")) { // quadruplets of type, value, units, name
-        QStringList parts;
-        for (qsizetype i = 0; i + 3 < s.fields.size(); i += 4)
-            parts << s.fields.value(i) + QLatin1Char(' ') + s.fields.value(i + 3);
-        return parts.join(QStringLiteral(", "));
-    }
-    return {};
-}
-
-void BusTable::add(const bus::Sentence &s)
-{
-    const QString key = s.key();
-    auto it = m_rows.find(key);
-    if (it == m_rows.end()) {
-        if (m_rows.size() >= MaxRows) {
-            ++m_others;
-            return;
-        }
-        it = m_rows.insert(key, Row{s, 0, 0, {}});
-    }
-    ++it->count;
-    if (s.checksum == bus::Checksum::Bad)
-        ++it->badChecksum;
-    const QString variant = web::variantOf(s);
-    if (it->variants.contains(variant) || it->variants.size() < MaxVariants)
-        it->variants.insert(variant, s);
-}
-
-QJsonObject BusTable::toJson() const
+QJsonObject busJson(const bus::Monitor &monitor)
 {
     QJsonArray rows;
-    for (const Row &row : m_rows) {
-        const bus::Sentence &s = row.first;
-        const bool talkerOk = bus::talkerListed(s);
-        const bool sentenceOk = bus::identifierListed(s);
-        QString reason;
-        if (s.proprietary)
-            reason = QStringLiteral("a proprietary sentence: choose the maker's instrument instead");
-        else if (!talkerOk && s.talker == QLatin1String("GN"))
-            reason =
-                QStringLiteral("GN, a multi-GNSS talker, is not in the Talker ID list: set the receiver or "
-                               "multiplexer to send GP");
-        else if (!talkerOk)
-            reason = QStringLiteral("the talker %1 is not in the Talker ID list").arg(s.talker);
-        else if (!sentenceOk)
-            reason = QStringLiteral("the sentence %1 is not in the Identifier list").arg(s.identifier);
+    for (const bus::SentenceRow &row : monitor.rowMap()) {
+        const bool listed = bus::offered(row);
         QJsonArray variants;
-        for (auto v = row.variants.begin(); v != row.variants.end(); ++v) {
+        for (const bus::VariantRow &v : row.variants) {
             QJsonArray fields;
-            for (const QString &f : v->fields)
+            for (const QString &f : v.last.fields)
                 fields.append(f);
-            variants.append(QJsonObject{{QStringLiteral("variant"), v.key()},
-                                        {QStringLiteral("text"), QString::fromLatin1(v->text)},
+            variants.append(QJsonObject{{QStringLiteral("variant"), v.label},
+                                        {QStringLiteral("text"), QString::fromLatin1(v.last.text)},
                                         {QStringLiteral("fields"), fields}});
         }
-        QJsonObject o{{QStringLiteral("talker"), s.talker},
-                      {QStringLiteral("sentence"), s.identifier},
-                      {QStringLiteral("listed"), talkerOk && sentenceOk && !s.proprietary},
-                      {QStringLiteral("reason"), reason},
+        QJsonObject o{{QStringLiteral("talker"), row.talker},
+                      {QStringLiteral("sentence"), row.identifier},
+                      {QStringLiteral("listed"), listed},
+                      {QStringLiteral("reason"), listed ? QString() : bus::offerText(row)},
                       {QStringLiteral("count"), row.count},
                       {QStringLiteral("badChecksum"), row.badChecksum},
+                      {QStringLiteral("missingChecksum"), row.missingChecksum},
                       {QStringLiteral("variants"), variants}};
-        if (row.variants.size() > 1)
-            o.insert(
-                QStringLiteral("warning"),
-                QStringLiteral("this sentence alternates between %1 variants: a display set to one of its "
-                               "fields shows them in turn")
-                    .arg(row.variants.size()));
+        if (row.alternates())
+            o.insert(QStringLiteral("warning"), QString::fromLatin1(bus::AlternatesText));
         rows.append(o);
     }
-    return {{QStringLiteral("rows"), rows}, {QStringLiteral("others"), m_others}};
+    return {{QStringLiteral("rows"), rows}, {QStringLiteral("others"), monitor.others().count}};
 }
 
 BusListener::BusListener(QString device, std::function<void()> changed)
@@ -108,7 +55,7 @@ bool BusListener::start(int baud, QString *failure)
     m_quit = false;
     {
         const std::lock_guard lock(m_mutex);
-        m_table = BusTable();
+        m_monitor.clear();
         m_failure.clear();
         m_wrongSpeed = false;
     }
@@ -165,7 +112,7 @@ void BusListener::resume()
 QJsonObject BusListener::toJson() const
 {
     const std::lock_guard lock(m_mutex);
-    QJsonObject o = m_table.toJson();
+    QJsonObject o = busJson(m_monitor);
     o.insert(QStringLiteral("listening"), m_running.load());
     o.insert(QStringLiteral("paused"), m_paused.load());
     o.insert(QStringLiteral("baud"), m_baud);
@@ -183,14 +130,16 @@ void BusListener::run()
         m_running = false;
         return;
     }
-    bus::Monitor monitor([this](const bus::Sentence &s) {
-        const std::lock_guard lock(m_mutex);
-        m_table.add(s);
-    });
     QElapsedTimer published;
     published.start();
+    QElapsedTimer clock;
+    clock.start();
     while (!m_quit) {
-        monitor.feed(port.read(100));
+        const QByteArray bytes = port.read(100);
+        {
+            const std::lock_guard lock(m_mutex);
+            m_monitor.feed(bytes, clock.elapsed());
+        }
         if (port.failed()) {
             const std::lock_guard lock(m_mutex);
             m_failure = QStringLiteral("the port went away: %1").arg(port.errorString());
@@ -200,7 +149,7 @@ void BusListener::run()
             published.restart();
             {
                 const std::lock_guard lock(m_mutex);
-                m_wrongSpeed = monitor.speed().looksWrong();
+                m_wrongSpeed = m_monitor.speed().looksWrong();
             }
             if (m_changed)
                 m_changed();

@@ -7,7 +7,6 @@
 #include "bus/monitor.h"
 
 #include <QJsonObject>
-#include <QMap>
 #include <QString>
 
 #include <atomic>
@@ -19,30 +18,11 @@ class QThread;
 
 namespace web {
 
-// What tells the variants of a sentence apart: empty for a sentence whose fields always mean the same.
-QString variantOf(const bus::Sentence &s);
-
-// The table the page shows, fed with sentences; no port, no thread.
-class BusTable {
-public:
-    static constexpr int MaxRows = 200;
-    static constexpr int MaxVariants = 8;
-
-    void add(const bus::Sentence &s);
-    // {"rows": [{"talker", "sentence", "listed", "reason", "count", "variants": [{"variant", "text",
-    //  "fields": [...]}], "warning"}], "others": N}
-    QJsonObject toJson() const;
-
-private:
-    struct Row {
-        bus::Sentence first;
-        qint64 count = 0;
-        qint64 badChecksum = 0;
-        QMap<QString, bus::Sentence> variants;
-    };
-    QMap<QString, Row> m_rows;
-    qint64 m_others = 0;
-};
+// The page's table of what the bus monitor has seen: {"rows": [{"talker", "sentence", "listed", "reason",
+// "count", "badChecksum", "missingChecksum", "variants": [{"variant", "text", "fields": [...]}], "warning"}],
+// "others": N}. The rows, their variants, bounds and reasons are the bus monitor's own, as the window shows
+// them.
+QJsonObject busJson(const bus::Monitor &monitor);
 
 class BusListener {
 public:
@@ -71,10 +51,10 @@ private:
     std::atomic<bool> m_paused{false};
     QString m_failure;
     bool m_wrongSpeed = false;
-    mutable std::mutex m_mutex;
+    mutable std::mutex m_mutex; // guards the monitor and the state above
     // Start, stop, pause and resume come from the threads that answer requests and from the send's own.
     std::recursive_mutex m_control;
-    BusTable m_table;
+    bus::Monitor m_monitor;
     std::unique_ptr<QThread> m_thread;
 };
 
