@@ -101,7 +101,8 @@ QList<VerbSpec> table()
              QList<OptionSpec>{
                  option("gap", "SECONDS", "seconds from 0 to 3600"),
                  switchOption("confirm", "waits for Enter before each location"),
-                 listOption("from", Value::Location, "N", vocabulary::entries(List::MemoryLocation1))},
+                 listOption("from", Value::Location, "N", vocabulary::entries(List::MemoryLocation1)),
+                 jsonOptionSpec(QStringLiteral("one JSON object per repetition and one at the end"))},
          {PlanFile}},
         {"plan export",
          "appends the location the options describe to a plan",

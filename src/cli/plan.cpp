@@ -27,6 +27,7 @@ const char *const HelpText =
     "  mdconfig-cli plan check [--json] FILE\n"
     "  mdconfig-cli plan frames [--json] FILE\n"
     "  mdconfig-cli plan send FILE (--port N | --device PATH) [--gap SECONDS] [--confirm] [--from N]\n"
+    "                         [--json]\n"
     "  mdconfig-cli plan export FILE standard --talker ID --sentence ID --field N [--type T] --memory N\n"
     "                           --product P [--icon NAME] [--json]\n"
     "  mdconfig-cli plan export FILE proprietary --instrument NAME|N --memory N --product P [--icon NAME]\n"
@@ -71,6 +72,9 @@ const char *const HelpText =
     "  --confirm       wait for Enter before each location, for a display that must be put back into\n"
     "                  programming mode (hold UP and DOWN until it shows \"rdY\") between locations\n"
     "  --from N        resume at location N (1 to 10): the plan's locations before it are skipped\n"
+    "  --json          one JSON object per repetition of a location (location, repetition, of; shows at\n"
+    "                  repetition 0) and one at the end (sent, notSent, skipped, failure, repetitions,\n"
+    "                  device)\n"
     "export   appends the location the options describe (those of mdconfig-cli frames) to FILE, creating\n"
     "         it with the product line; refuses a file that is not a clean plan, a plan for another\n"
     "         product, a location the plan already has, and anything but a regular file; --json says what\n"
@@ -221,6 +225,7 @@ struct PlanSending {
     Target target;
     plan::SendOptions options;
     bool confirm = false;
+    bool json = false;
 };
 
 // What to send and how, or a usage error naming the option and its valid values; nothing when --help was
@@ -245,20 +250,24 @@ std::optional<PlanSending> parseSend(const QStringList &arguments, Io &io)
         o.lookupIfGiven(QStringLiteral("--from"), plan::Value::Location).value_or(s.options.from);
     s.options.stopRequested = interruptRequested;
     s.confirm = o.has(QStringLiteral("--confirm"));
+    s.json = o.has(QStringLiteral("--json"));
     return s;
 }
 
-// The events that show a plan's send on the terminal: the prompt, each location's line and progress.
+// The events that show a plan's send on the terminal: the prompt, each location's line and progress; with
+// --json, one object per repetition instead, and the prompt on the other stream.
 plan::SendEvents sendEvents(const PlanSending &s, const plan::Plan &p, int toSend, int &repetitionsDone,
                             Io &io)
 {
     const int totalRepetitions = toSend * frame::Repetitions;
+    const bool json = s.json;
     plan::SendEvents events;
     if (s.confirm) {
-        events.confirm = [&io](const plan::Location &l) {
-            io.out << "Put the display into programming mode (hold UP and DOWN until it shows \"rdY\"), then "
-                      "press Enter to send location "
-                   << l.location << "..." << Qt::endl;
+        events.confirm = [&io, json](const plan::Location &l) {
+            (json ? io.err : io.out)
+                << "Put the display into programming mode (hold UP and DOWN until it shows \"rdY\"), then "
+                   "press Enter to send location "
+                << l.location << "..." << Qt::endl;
             switch (readInputLine()) {
             case InputLine::Read:
                 return true;
@@ -272,20 +281,34 @@ plan::SendEvents sendEvents(const PlanSending &s, const plan::Plan &p, int toSen
         };
     }
     const int product = p.product;
-    events.starting = [&io, product](const plan::Location &l) {
+    const auto progress = [](const plan::Location &l, int r) {
+        return QJsonObject{{"location", l.location}, {"repetition", r}, {"of", frame::Repetitions}};
+    };
+    events.starting = [&io, product, json, progress](const plan::Location &l) {
+        if (json) {
+            QJsonObject o = progress(l, 0);
+            o.insert("shows", frame::shows(l, vocabulary::product(product)));
+            io.out << jsonLine(o) << '\n' << Qt::flush;
+            return;
+        }
         io.out << "location " << l.location << ": " << frame::shows(l, vocabulary::product(product)) << '\n'
                << Qt::flush;
     };
-    events.repetition = [&io, &repetitionsDone, totalRepetitions](const plan::Location &, int r) {
+    events.repetition = [&io, &repetitionsDone, totalRepetitions, json, progress](const plan::Location &l,
+                                                                                  int r) {
         ++repetitionsDone;
-        if (io.outIsTerminal) {
+        if (json) {
+            io.out << jsonLine(progress(l, r)) << '\n' << Qt::flush;
+        } else if (io.outIsTerminal) {
             io.out << "\r  " << bar(r, frame::Repetitions, 10) << ' ' << QString::number(r).rightJustified(2)
                    << "/10   all " << bar(repetitionsDone, totalRepetitions, 20) << ' '
                    << QString::number(100 * repetitionsDone / totalRepetitions).rightJustified(3) << '%'
                    << Qt::flush;
         }
     };
-    events.sent = [&io](const plan::Location &l) {
+    events.sent = [&io, json](const plan::Location &l) {
+        if (json)
+            return; // the location's tenth repetition said it
         if (io.outIsTerminal)
             io.out << '\n';
         io.out << "location " << l.location << " sent\n" << Qt::flush;
@@ -293,17 +316,38 @@ plan::SendEvents sendEvents(const PlanSending &s, const plan::Plan &p, int toSen
     return events;
 }
 
-// Which locations went out and which did not, and how to resume.
-int reportSend(const plan::SendReport &report, const QString &device, int repetitionsDone, Io &io)
+QJsonArray numbers(const QList<int> &list)
 {
-    if (io.outIsTerminal && !report.complete() && repetitionsDone % frame::Repetitions != 0)
-        io.out << '\n' << Qt::flush;
-    if (!report.skipped.isEmpty())
-        io.out << "skipped: " << plan::locationRanges(report.skipped) << '\n';
-    io.out << "sent: " << plan::locationRanges(report.sent) << " to "
-           << serial::portLine(serial::describeDevice(device)) << '\n';
+    QJsonArray a;
+    for (int n : list)
+        a.append(n);
+    return a;
+}
+
+// Which locations went out and which did not, and how to resume.
+int reportSend(const plan::SendReport &report, int repetitionsDone, const QString &device, bool json, Io &io)
+{
+    if (json) {
+        io.out << jsonLine({{"sent", numbers(report.sent)},
+                            {"notSent", numbers(report.notSent)},
+                            {"skipped", numbers(report.skipped)},
+                            {"failure", report.failure},
+                            {"repetitions", repetitionsDone},
+                            {"device", serial::printable(device)}})
+               << '\n'
+               << Qt::flush;
+    } else {
+        if (io.outIsTerminal && !report.complete() && repetitionsDone % frame::Repetitions != 0)
+            io.out << '\n';
+        if (!report.skipped.isEmpty())
+            io.out << "skipped: " << plan::locationRanges(report.skipped) << '\n';
+        io.out << "sent: " << plan::locationRanges(report.sent) << " to "
+               << serial::portLine(serial::describeDevice(device)) << '\n';
+        if (!report.complete())
+            io.out << "not sent: " << plan::locationRanges(report.notSent) << '\n';
+        io.out << Qt::flush;
+    }
     if (!report.complete()) {
-        io.out << "not sent: " << plan::locationRanges(report.notSent) << '\n' << Qt::flush;
         io.err << "mdconfig-cli: " << report.failure << "; locations " << plan::locationRanges(report.notSent)
                << " were not sent (resume with --from " << report.notSent.first() << ")\n";
         return Failed;
@@ -347,7 +391,7 @@ int planSend(const QStringList &arguments, Io &io)
     const plan::SendEvents events = sendEvents(*s, *p, toSend, repetitionsDone, io);
     serial::QtSerialPort port;
     const plan::SendReport report = plan::sendPlan(*p, port, device, s->options, events);
-    return reportSend(report, device, repetitionsDone, io);
+    return reportSend(report, repetitionsDone, device, s->json, io);
 }
 
 int planExport(const QStringList &arguments, Io &io)

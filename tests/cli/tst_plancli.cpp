@@ -101,6 +101,8 @@ private slots:
     void testPatternEndsOnSigterm();
     void sendFailures_data();
     void sendFailures();
+    void sendJson_data();
+    void sendJson();
     void ctrlCAtTheConfirmPrompt();
     void killAtTheConfirmPromptOnAPipe_data();
     void killAtTheConfirmPromptOnAPipe();
@@ -269,6 +271,70 @@ void tst_PlanCli::sendFailures()
     QVERIFY(r.out.contains("not sent: 1-10"));
     if (extra.contains(pty.sendEnd()))
         QCOMPARE(pty.received().size(), 0);
+}
+
+void tst_PlanCli::sendJson_data()
+{
+    QTest::addColumn<QString>("device"); // PTY: one end of a pseudo-terminal pair
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QList<int>>("sent");
+    QTest::addColumn<QList<int>>("notSent");
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("location 10 alone, through a pseudo-terminal")
+        << "PTY" << 0 << QList<int>{10} << QList<int>{} << QString();
+    QTest::newRow("the device will not open")
+        << "/dev/mdconfig-no-such-device" << 1 << QList<int>{} << QList<int>{10} << "cannot open";
+}
+
+// Every line of stdout is one JSON object: the location's start and its repetitions, then the end.
+void tst_PlanCli::sendJson()
+{
+    QFETCH(QString, device);
+    QFETCH(int, exitCode);
+    QFETCH(QList<int>, sent);
+    PtyPair pty;
+    if (device == "PTY") {
+        if (!PtyPair::available())
+            QFAIL("socat is needed: apt-get install socat");
+        QVERIFY(pty.start());
+        device = pty.sendEnd();
+    }
+    const Result r = run({"plan", "send", m_plan, "--device", device, "--from", "10", "--json"}, 60000);
+    QCOMPARE(r.exitCode, exitCode);
+    QList<QJsonObject> lines;
+    for (const QByteArray &line : r.out.trimmed().split('\n')) {
+        QJsonParseError error;
+        lines << QJsonDocument::fromJson(line, &error).object();
+        QVERIFY2(error.error == QJsonParseError::NoError, line.constData());
+    }
+    const int repetitions = sent.isEmpty() ? 0 : 10;
+    QCOMPARE(lines.size(), sent.isEmpty() ? 1 : 12);
+    for (int i = 0; i + 1 < lines.size(); ++i) {
+        QCOMPARE(lines[i].value("location").toInt(), 10);
+        QCOMPARE(lines[i].value("repetition").toInt(), i);
+        QCOMPARE(lines[i].value("of").toInt(), 10);
+    }
+    if (!sent.isEmpty())
+        QCOMPARE(lines[0].value("shows").toString(), QStringLiteral("ZV ZZU field 25"));
+    const QJsonObject end = lines.last();
+    const auto numbers = [&](const char *key) {
+        QList<int> n;
+        for (const QJsonValue &v : end.value(key).toArray())
+            n << v.toInt();
+        return n;
+    };
+    QCOMPARE(numbers("sent"), sent);
+    QTEST(numbers("notSent"), "notSent");
+    QCOMPARE(numbers("skipped"), (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    QFETCH(QString, failure);
+    QCOMPARE(end.value("failure").toString().isEmpty(), failure.isEmpty());
+    QVERIFY2(end.value("failure").toString().contains(failure), qPrintable(end.value("failure").toString()));
+    QCOMPARE(end.value("repetitions").toInt(), repetitions);
+    QCOMPARE(end.value("device").toString(), device);
+    if (!sent.isEmpty()) {
+        QVERIFY(pty.waitFor(100, 3000));
+        QCOMPARE(pty.received(), framesOf(run({"plan", "frames", m_plan}).out).right(100));
+    }
 }
 
 // Ctrl-C at the prompt ends the wait at once, on a real terminal (script gives the command one; the ^C

@@ -1,5 +1,6 @@
-// The decoder against the worked examples, and against frames damaged the ways a capture goes wrong.
+// The decoder against the golden frames, and against frames damaged the ways a capture goes wrong.
 #include "frame/decoder.h"
+#include "support/goldenframes.h"
 #include "vocabulary/vocabulary.h"
 
 #include <QTest>
@@ -45,31 +46,17 @@ void tst_Decoder::workedExamples_data()
     QTest::addColumn<bool>("iconByte");
     QTest::addColumn<CheckMatch>("check");
 
-    // Transcribed by hand from the product's worked examples: a first frame and a repeat frame of each.
-    QTest::newRow("II XDR C field 3 at 1, first")
-        << hex("243049495844524333 3E") << 1 << FrameKind::Xdr
-        << "II XDR field 3 type C - Temperature, Degrees C" << false << CheckMatch::First;
-    QTest::newRow("II XDR C field 3 at 1, repeat")
-        << hex("2430494958445243 33 26") << 1 << FrameKind::Xdr
-        << "II XDR field 3 type C - Temperature, Degrees C" << false << CheckMatch::Repeat;
-    QTest::newRow("GP RMC field 5 at 3, first")
-        << hex("24 32 47 50 52 4D 43 05 35 7B") << 3 << FrameKind::Standard << "GP RMC field 5" << false
-        << CheckMatch::First;
-    QTest::newRow("GP RMC field 5 at 3, repeat")
-        << hex("24 32 47 50 52 4D 43 05 35 5B") << 3 << FrameKind::Standard << "GP RMC field 5" << false
-        << CheckMatch::Repeat;
-    QTest::newRow("GP RMC field 5 at 3 with KT, first")
-        << hex("24 32 47 50 52 4D 43 05 35 04 7F") << 3 << FrameKind::Standard << "GP RMC field 5, icon KT"
-        << true << CheckMatch::First;
-    QTest::newRow("GP RMC field 5 at 3 with KT, repeat")
-        << hex("24 32 47 50 52 4D 43 05 35 04 5F") << 3 << FrameKind::Standard << "GP RMC field 5, icon KT"
-        << true << CheckMatch::Repeat;
-    QTest::newRow("engine RPM at 2, first")
-        << hex("24 31 50 56 4C 4D 29 04 72 58") << 2 << FrameKind::Proprietary << "NX20/40 ENGINE RPM"
-        << false << CheckMatch::First;
-    QTest::newRow("engine RPM at 2, repeat")
-        << hex("24 31 50 56 4C 4D 29 04 72 44") << 2 << FrameKind::Proprietary << "NX20/40 ENGINE RPM"
-        << false << CheckMatch::Repeat;
+    // The golden frames, a first frame and a repeat frame of each.
+    for (const GoldenFrame &g : GoldenFrames) {
+        const FrameKind kind = g.instrument                      ? FrameKind::Proprietary
+                               : QByteArray(g.sentence) == "XDR" ? FrameKind::Xdr
+                                                                 : FrameKind::Standard;
+        const bool iconByte = g.first().size() == 11;
+        QTest::addRow("%s, first", g.name) << g.first() << g.location << kind << QString::fromLatin1(g.shows)
+                                           << iconByte << CheckMatch::First;
+        QTest::addRow("%s, repeat", g.name) << g.repeat() << g.location << kind
+                                            << QString::fromLatin1(g.shows) << iconByte << CheckMatch::Repeat;
+    }
 }
 
 void tst_Decoder::workedExamples()

@@ -1,4 +1,3 @@
-#include "app/texts.h"
 #include "support/files.h"
 #include "support/modal.h"
 #include "support/recordingport.h"
@@ -78,6 +77,7 @@ private slots:
     void labelText();
     void windowSizesAndTitles();
     void secondaryWindowsCannotBeClosed();
+    void productOptionsShowTheProducts();
     void beforeStartUp();
     void startUp_data();
     void startUp();
@@ -203,7 +203,8 @@ void tst_Windows::windowSizesAndTitles()
 {
     Started s;
     QCOMPARE(s.window.centralWidget()->size(), QSize(665, 235));
-    QCOMPARE(s.window.windowTitle(), QStringLiteral("Velmora MD20/MD40/MD90 Configuration Program Ver. 2.0"));
+    QCOMPARE(s.window.windowTitle(),
+             QStringLiteral("Velmora MD20/MD40/MD90 Configuration Program Ver. " MDCONFIG_VERSION));
     QCOMPARE(s.window.frmComms()->size(), QSize(452, 132));
     QCOMPARE(s.window.frmComms()->windowTitle(), QStringLiteral("Communication Port"));
     QCOMPARE(s.window.frmIcons()->size(), QSize(402, 158));
@@ -236,6 +237,22 @@ void tst_Windows::windowSizesAndTitles()
         items << a->text() + "=" + a->objectName();
     QCOMPARE(items, (QStringList{"MD20/40=Help_MD20_40", "MD90=Help_MD90", "About=About"}));
     QCOMPARE(s.window.findChild<QAction *>("ComsPort")->text(), QStringLiteral("COM Port"));
+}
+
+// The options a user picks a display by, top to bottom, each a product the settings file can store.
+void tst_Windows::productOptionsShowTheProducts()
+{
+    Started s;
+    const QStringList captions = {"MD20/MD40", "MD90  Ver 1.0,  1.1,  1.2", "MD90  Ver 1.3 +"};
+    int above = -1;
+    for (int i = 0; i < captions.size(); ++i) {
+        auto *option = s.window.findChild<QRadioButton *>(QStringLiteral("optProduct(%1)").arg(i));
+        QVERIFY(option);
+        QCOMPARE(option->text(), captions[i]);
+        QVERIFY(option->y() > above);
+        above = option->y();
+    }
+    QVERIFY(!s.window.findChild<QRadioButton *>(QStringLiteral("optProduct(%1)").arg(captions.size())));
 }
 
 void tst_Windows::secondaryWindowsCannotBeClosed()
@@ -555,20 +572,28 @@ void tst_Windows::helpAndAbout_data()
 {
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("lines"); // lines the box must show, each whole
     QTest::newRow("MD20/40") << "Help_MD20_40"
-                             << "MD20/40 Help" << app::helpMd2040Text();
+                             << "MD20/40 Help"
+                             << QStringList{"    Show 'rdY'.",
+                                            "         DB-9 Pin 3 ---> MD20/40 terminal 'F'",
+                                            "         DB-25 Pin 2 ---> MD20/40 terminal 'F'"};
     QTest::newRow("MD90") << "Help_MD90"
-                          << "MD90 Help" << app::helpMd90Text();
+                          << "MD90 Help"
+                          << QStringList{"    below (and in the MD90 users manual):",
+                                         "         DB-9 Pin 3 ---> MD90, White wire (channel 4 input)"};
+    // The version the build was given, not one written into the window.
     QTest::newRow("About") << "About"
-                           << "About MD20/40 MD90 Programmer" << app::aboutText("2.0");
+                           << "About MD20/40 MD90 Programmer"
+                           << QStringList{QStringLiteral("MD20/40 MD90 programmer Ver. " MDCONFIG_VERSION),
+                                          "For Win98, WinXP, Win2K & Vista"};
 }
 
 void tst_Windows::helpAndAbout()
 {
     QFETCH(QString, action);
     QFETCH(QString, title);
-    QFETCH(QString, text);
+    QFETCH(QStringList, lines);
     Started s;
     s.window.show();
     QMessageBox *seen = nullptr;
@@ -594,7 +619,10 @@ void tst_Windows::helpAndAbout()
     s.window.findChild<QAction *>(action)->trigger();
     QVERIFY(seen);
     QCOMPARE(shownTitle, title);
-    QCOMPARE(shownText, ui::displayText(text));
+    QVERIFY2(!shownText.contains('\r'), qPrintable(shownText)); // one line break, not two
+    const QStringList shownLines = shownText.split('\n');
+    for (const QString &line : std::as_const(lines))
+        QVERIFY2(shownLines.contains(line), qPrintable(line));
     QCOMPARE(icon, QMessageBox::NoIcon);
     QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(format, Qt::PlainText);
