@@ -120,7 +120,7 @@ function buildLocations() {
     holder.appendChild(card);
 
     const controls = { kind, talker, sentence, field, type, instrument, icon };
-    row.view = { controls, parts, shows, fault, status, send, summary };
+    row.view = { controls, parts, shows, fault, status, send, summary, note };
     note.addEventListener('input', () => { row.note = note.value; showSummary(row); });
     for (const [key, control] of Object.entries(controls)) {
       control.addEventListener('change', () => {
@@ -151,7 +151,7 @@ function showRow(row) {
   if (row.type) c.type.value = row.type;
   c.instrument.value = row.instrument;
   c.icon.value = row.icon || 'None';
-  c.note.value = row.note || '';
+  v.note.value = row.note || '';
   const standard = row.kind === 'standard';
   v.parts.talker.hidden = v.parts.sentence.hidden = v.parts.field.hidden = !standard;
   v.parts.type.hidden = !standard || row.sentence !== 'XDR';
