@@ -63,8 +63,9 @@ QByteArray planText(const QJsonObject &page)
         // The configuration's own keys: an instrument when one is named, else a standard sentence.
         const bool instrument = row.value(QStringLiteral("instrument")).isString() &&
                                 !row.value(QStringLiteral("instrument")).toString().isEmpty();
-        const QStringList keys = instrument ? QStringList{"instrument", "icon"}
-                                            : QStringList{"talker", "sentence", "field", "type", "icon"};
+        const QStringList keys = instrument
+                                     ? QStringList{"instrument", "icon", "note"}
+                                     : QStringList{"talker", "sentence", "field", "type", "icon", "note"};
         for (const QString &key : keys) {
             const QJsonValue v = row.value(key);
             if (v.isUndefined() || v.isNull() || (v.isString() && v.toString().isEmpty()))
@@ -98,6 +99,9 @@ PageCheck checkPage(const QJsonObject &page)
         check.faults.append(
             QJsonObject{{QStringLiteral("location"), location}, {QStringLiteral("message"), f.message}});
     }
+    // A clean plan is saved as the plan window's writer keeps it, notes included.
+    if (check.clean())
+        check.text = plan::planText(check.plan);
     return check;
 }
 
@@ -111,8 +115,11 @@ QJsonObject pageOf(const QByteArray &text, const QString &fileName)
         return {{QStringLiteral("faults"), faults}};
     }
     QJsonArray locations;
-    for (const plan::Location &l : r.plan.locations)
-        locations.append(frame::toJson(l, vocabulary::showsIcons(r.plan.product)));
+    for (const plan::Location &l : r.plan.locations) {
+        QJsonObject row = frame::toJson(l, vocabulary::showsIcons(r.plan.product));
+        row.insert(QStringLiteral("note"), l.note);
+        locations.append(row);
+    }
     return {{QStringLiteral("product"), r.plan.product}, {QStringLiteral("locations"), locations}};
 }
 
@@ -138,7 +145,8 @@ QJsonObject listsJson()
             {QStringLiteral("instruments"), entriesOf(List::Instrument)},
             {QStringLiteral("icons"), icons},
             {QStringLiteral("fields"), vocabulary::CommaCount},
-            {QStringLiteral("locations"), plan::LastLocation}};
+            {QStringLiteral("locations"), plan::LastLocation},
+            {QStringLiteral("noteLength"), plan::MaxNoteLength}};
 }
 
 } // namespace web

@@ -122,6 +122,8 @@ def main():
         Select(driver.find_element(By.ID, "field-2")).select_by_visible_text("7")
         Select(driver.find_element(By.ID, "kind-5")).select_by_value("instrument")
         Select(driver.find_element(By.ID, "instrument-5")).select_by_visible_text("NX20/40 ENGINE RPM")
+        driver.find_element(By.ID, "note-2").send_keys("helm speed")
+        assert driver.find_element(By.ID, "summary-2").text == "Note: helm speed"
 
         # Every control a finger meets is at least 44 px high, and labelled.
         small = driver.execute_script("""
@@ -137,6 +139,10 @@ def main():
 
         driver.find_element(By.ID, "check").click()
         wait.until(lambda d: "Shows:" in d.find_element(By.ID, "shows-5").text)
+        # The plan the board checked, and would save, is the plan writer's, with the typed note on its row.
+        saved = driver.execute_async_script("check().then(d => arguments[0](d.text))")
+        assert re.search(r'\[location\.2\]\nnote = "helm speed"\n', saved), saved
+        assert saved.count("note =") == 1, saved
         # Ask before each location: the send waits for Continue before location 2 and again before 5.
         driver.find_element(By.ID, "ask").click()
         driver.find_element(By.ID, "sendall").click()
@@ -167,7 +173,7 @@ def main():
         plan_file = os.path.join(home, "helm.toml")
         with open(plan_file, "w") as f:
             f.write('product = 2\n[location.3]\ntalker = "II"\nsentence = "XDR"\nfield = 3\ntype = "C"\n'
-                    'icon = "DegC"\n[location.8]\ninstrument = 11\n')
+                    'icon = "DegC"\n[location.8]\nnote = "engine room"\ninstrument = 11\n')
         driver.find_element(By.ID, "load").send_keys(plan_file)
         wait.until(lambda d: d.find_element(By.ID, "filestatus").text == "Loaded helm.toml.")
         assert Select(driver.find_element(By.ID, "kind-2")).first_selected_option.get_attribute("value") == "unused"
@@ -175,6 +181,9 @@ def main():
         assert Select(driver.find_element(By.ID, "type-3")).first_selected_option.text.startswith("C ")
         assert Select(driver.find_element(By.ID, "icon-3")).first_selected_option.text == "DegC"
         assert Select(driver.find_element(By.ID, "kind-8")).first_selected_option.get_attribute("value") == "instrument"
+        assert driver.find_element(By.ID, "note-8").get_attribute("value") == "engine room"
+        assert driver.find_element(By.ID, "summary-8").text == "Note: engine room"
+        assert driver.find_element(By.ID, "note-2").get_attribute("value") == ""
 
         # Each command is logged with the address it came from.
         serve.send_signal(signal.SIGTERM)

@@ -48,6 +48,8 @@ private slots:
     void pageFaultsOnTheirRows();
     void pageStringsCannotAddKeys();
     void pageRoundTrip();
+    void pageNotes_data();
+    void pageNotes();
 };
 
 void tst_Guard::judge_data()
@@ -289,6 +291,73 @@ void tst_Guard::pageRoundTrip()
     for (qsizetype i = 0; i < again.plan.locations.size(); ++i)
         QVERIFY(static_cast<const frame::Configuration &>(again.plan.locations[i]) ==
                 static_cast<const frame::Configuration &>(check.plan.locations[i]));
+}
+
+void tst_Guard::pageNotes_data()
+{
+    QTest::addColumn<QJsonValue>("note");
+    QTest::addColumn<bool>("instrument");
+    QTest::addColumn<QString>("refused"); // the reason's words, empty when the note is kept
+
+    QTest::newRow("kept") << QJsonValue(QStringLiteral("speed over ground")) << false << QString();
+    QTest::newRow("kept on an instrument")
+        << QJsonValue(QStringLiteral("engine \"port\" \\ rpm")) << true << QString();
+    QTest::newRow("kept, not Latin") << QJsonValue(QStringLiteral("vitesse \u00e9 \u901f\u5ea6")) << false
+                                     << QString();
+    QTest::newRow("kept at the longest")
+        << QJsonValue(QString(plan::MaxNoteLength, QLatin1Char('n'))) << false << QString();
+    QTest::newRow("line break") << QJsonValue(QStringLiteral("speed\n[location.2]")) << false
+                                << QStringLiteral("one line");
+    QTest::newRow("tab") << QJsonValue(QStringLiteral("a\tb")) << true
+                         << QStringLiteral("control characters");
+    QTest::newRow("too long") << QJsonValue(QString(plan::MaxNoteLength + 1, QLatin1Char('n'))) << false
+                              << QStringLiteral("at most %1").arg(plan::MaxNoteLength);
+    QTest::newRow("a number") << QJsonValue(7) << false << QStringLiteral("text in quotes");
+}
+
+void tst_Guard::pageNotes()
+{
+    QFETCH(QJsonValue, note);
+    QFETCH(bool, instrument);
+    QFETCH(QString, refused);
+    QJsonObject row{{QStringLiteral("location"), 4}, {QStringLiteral("note"), note}};
+    if (instrument) {
+        row.insert(QStringLiteral("instrument"), QStringLiteral("NX20/40 ENGINE RPM"));
+    } else {
+        row.insert(QStringLiteral("talker"), QStringLiteral("GP"));
+        row.insert(QStringLiteral("sentence"), QStringLiteral("RMC"));
+        row.insert(QStringLiteral("field"), 7);
+    }
+    const QJsonObject page{{QStringLiteral("product"), 2},
+                           {QStringLiteral("locations"),
+                            QJsonArray{QJsonObject{{QStringLiteral("location"), 1},
+                                                   {QStringLiteral("talker"), QStringLiteral("GP")},
+                                                   {QStringLiteral("sentence"), QStringLiteral("VTG")},
+                                                   {QStringLiteral("field"), 5},
+                                                   {QStringLiteral("note"), QStringLiteral("course")}},
+                                       row}}};
+    const PageCheck check = checkPage(page);
+    if (!refused.isEmpty()) {
+        // Refused on its own row, with the reason, and nothing else faulted.
+        QCOMPARE(check.faults.size(), 1);
+        const QJsonObject fault = check.faults.first().toObject();
+        QCOMPARE(fault.value(QStringLiteral("location")).toInt(), 4);
+        QVERIFY2(fault.value(QStringLiteral("message")).toString().contains(QStringLiteral("note")),
+                 qPrintable(fault.value(QStringLiteral("message")).toString()));
+        QVERIFY2(fault.value(QStringLiteral("message")).toString().contains(refused),
+                 qPrintable(fault.value(QStringLiteral("message")).toString()));
+        return;
+    }
+    QVERIFY2(check.clean(), QJsonDocument(check.faults).toJson().constData());
+    QCOMPARE(check.plan.locations.size(), 2);
+    QCOMPARE(check.plan.locations[1].note, note.toString());
+    // The saved text is the plan writer's own, and a load of it gives the notes back to their rows.
+    QCOMPARE(check.text, plan::planText(check.plan));
+    const QJsonArray rows =
+        pageOf(check.text, QStringLiteral("x")).value(QStringLiteral("locations")).toArray();
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[0].toObject().value(QStringLiteral("note")).toString(), QStringLiteral("course"));
+    QCOMPARE(rows[1].toObject().value(QStringLiteral("note")).toString(), note.toString());
 }
 
 QTEST_GUILESS_MAIN(tst_Guard)

@@ -67,7 +67,7 @@ function buildLocations() {
   const lists = state.lists;
   const holder = $('locations');
   for (let n = 1; n <= lists.locations; ++n) {
-    const row = { number: n, kind: 'unused', talker: 'GP', sentence: 'RMC', field: 1, type: '', instrument: lists.instruments[0], icon: 'None' };
+    const row = { number: n, kind: 'unused', talker: 'GP', sentence: 'RMC', field: 1, type: '', instrument: lists.instruments[0], icon: 'None', note: '' };
     state.rows.push(row);
     const card = element('div', 'location');
     card.id = 'location-' + n;
@@ -88,6 +88,10 @@ function buildLocations() {
     const type = document.createElement('select'); fillSelect(type, lists.types);
     const instrument = document.createElement('select'); fillSelect(instrument, lists.instruments);
     const icon = document.createElement('select'); fillSelect(icon, lists.icons);
+    const note = document.createElement('input');
+    note.type = 'text';
+    note.maxLength = lists.noteLength;
+    note.autocomplete = 'off';
     const parts = {
       talker: labelled(card, 'talker-' + n, 'Talker ID', talker),
       sentence: labelled(card, 'sentence-' + n, 'Sentence', sentence),
@@ -95,7 +99,12 @@ function buildLocations() {
       type: labelled(card, 'type-' + n, 'Transducer type (XDR)', type),
       instrument: labelled(card, 'instrument-' + n, 'Instrument', instrument),
       icon: labelled(card, 'icon-' + n, 'Icon', icon),
+      note: labelled(card, 'note-' + n, 'Note (your name for location ' + n + ')', note),
     };
+    // The row's summary: its number and its note, as the plan window lists them.
+    const summary = element('p', 'summary');
+    summary.id = 'summary-' + n;
+    card.insertBefore(summary, heading.nextSibling);
     const shows = element('p', 'shows status');
     shows.id = 'shows-' + n;
     const fault = element('p', 'fault');
@@ -111,7 +120,8 @@ function buildLocations() {
     holder.appendChild(card);
 
     const controls = { kind, talker, sentence, field, type, instrument, icon };
-    row.view = { controls, parts, shows, fault, status, send };
+    row.view = { controls, parts, shows, fault, status, send, summary, note };
+    note.addEventListener('input', () => { row.note = note.value; showSummary(row); });
     for (const [key, control] of Object.entries(controls)) {
       control.addEventListener('change', () => {
         row[key] = key === 'field' ? Number(control.value) : control.value;
@@ -127,6 +137,10 @@ function buildLocations() {
   }
 }
 
+function showSummary(row) {
+  row.view.summary.textContent = row.kind !== 'unused' && row.note ? 'Note: ' + row.note : '';
+}
+
 function showRow(row) {
   const v = row.view;
   const c = v.controls;
@@ -137,18 +151,22 @@ function showRow(row) {
   if (row.type) c.type.value = row.type;
   c.instrument.value = row.instrument;
   c.icon.value = row.icon || 'None';
+  v.note.value = row.note || '';
   const standard = row.kind === 'standard';
   v.parts.talker.hidden = v.parts.sentence.hidden = v.parts.field.hidden = !standard;
   v.parts.type.hidden = !standard || row.sentence !== 'XDR';
   v.parts.instrument.hidden = row.kind !== 'instrument';
   v.parts.icon.hidden = row.kind === 'unused' || !productShowsIcons();
+  // A plan keeps a note only on a location that shows something, so an unused row offers none to lose.
+  v.parts.note.hidden = row.kind === 'unused';
+  showSummary(row);
   v.send.hidden = row.kind === 'unused';
   v.status.hidden = row.kind === 'unused';
   if (row.kind === 'unused') v.shows.textContent = 'Not used.';
 }
 
 // The plan as the board takes it: each used location with the keys every front end shares (location, talker,
-// sentence, field, type, instrument, icon); unused locations are left out.
+// sentence, field, type, instrument, icon) and its note; unused locations are left out.
 function page() {
   const icons = productShowsIcons();
   return {
@@ -163,6 +181,7 @@ function page() {
         type: standard && r.sentence === 'XDR' ? r.type : null,
         instrument: standard ? null : r.instrument,
         icon: icons ? r.icon : null,
+        note: r.note || null,
       };
     }),
   };
@@ -313,6 +332,7 @@ async function loadFile() {
     else if (l) Object.assign(row, { kind: 'standard', talker: l.talker, sentence: l.sentence, field: l.field, type: l.type || '' });
     else row.kind = 'unused';
     if (l) row.icon = l.icon || 'None';
+    row.note = l ? l.note || '' : '';
     row.view.shows.textContent = l ? 'Shows: ' + l.shows : '';
     row.view.fault.textContent = '';
     showRow(row);
