@@ -282,8 +282,11 @@ QList<plan::Location> Display::takenLocations() const
 {
     QList<plan::Location> taken;
     for (const std::optional<LocationState> &state : m_locations) {
-        if (state)
-            taken << plan::Location{state->configuration.configuration};
+        if (state) {
+            plan::Location l;
+            static_cast<frame::Configuration &>(l) = state->configuration.configuration;
+            taken << l;
+        }
     }
     return taken;
 }
