@@ -4,6 +4,21 @@
 #include "serial/qtserialport.h"
 
 namespace serial {
+namespace {
+
+// Opens the device under its lock and sets its line; why not, when it cannot.
+std::optional<QString> openLine(QSerialPort &port, const QString &device, QIODevice::OpenMode mode, int baud,
+                                const QString &shown)
+{
+    if (std::optional<QString> refused = openExclusive(port, device, mode))
+        return refused;
+    if (std::optional<QString> refused = setLine(port, baud, shown))
+        return refused;
+    port.clearError();
+    return std::nullopt;
+}
+
+} // namespace
 
 ReceivePort::~ReceivePort() = default;
 
@@ -18,15 +33,11 @@ bool QtReceivePort::open(const QString &device, int baud)
     m_device = shownDevice(device);
     m_error.clear();
     m_failed = false;
-    if (const std::optional<QString> refused = openExclusive(m_port, device, QIODevice::ReadOnly)) {
+    if (const std::optional<QString> refused =
+            openLine(m_port, device, QIODevice::ReadOnly, baud, m_device)) {
         m_error = *refused;
         return false;
     }
-    if (const std::optional<QString> refused = setLine(m_port, baud, m_device)) {
-        m_error = *refused;
-        return false;
-    }
-    m_port.clearError();
     return true;
 }
 
@@ -68,15 +79,11 @@ bool QtPlayPort::open(const QString &device, int baud)
     close();
     m_device = shownDevice(device);
     m_error.clear();
-    if (const std::optional<QString> refused = openExclusive(m_port, device, QIODevice::WriteOnly)) {
+    if (const std::optional<QString> refused =
+            openLine(m_port, device, QIODevice::WriteOnly, baud, m_device)) {
         m_error = *refused;
         return false;
     }
-    if (const std::optional<QString> refused = setLine(m_port, baud, m_device)) {
-        m_error = *refused;
-        return false;
-    }
-    m_port.clearError();
     return true;
 }
 

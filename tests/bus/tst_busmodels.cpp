@@ -4,6 +4,7 @@
 #include "bus/models.h"
 #include "bus/recording.h"
 #include "bus/report.h"
+#include "support/files.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>
@@ -12,14 +13,6 @@
 #include <QTest>
 
 namespace {
-
-QByteArray readData(const QString &name)
-{
-    QFile f(QStringLiteral(TEST_DATA_DIR "/") + name);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("missing test data %s", qPrintable(name));
-    return f.readAll();
-}
 
 // The capture fed as a 4800-baud line hands it over: 48 bytes each tenth of a second.
 void feedPaced(bus::Monitor &m, const QByteArray &bytes, qint64 startMs = 0)
@@ -248,7 +241,7 @@ void tst_BusModels::liveTableFits()
     bus::Monitor m;
     feedPaced(m, readData(file));
     const QString table = bus::formatLive(m, 60, 4800, m.nowMs(), bus::Screen{width, height});
-        qDebug().noquote() << table;
+    qDebug().noquote() << table;
     const QStringList lines = table.split(QLatin1Char('\n'));
     QVERIFY2(lines.size() <= height, qPrintable(table));
     for (const QString &line : lines)
@@ -352,7 +345,8 @@ void tst_BusModels::recordingRefusesWhatExists()
     existing.close();
     for (const char *name : {"link", "old.nmea"}) {
         bus::Recorder rec;
-        const std::optional<QString> refused = rec.open(dir.filePath(QLatin1String(name)), {}, bus::DefaultRecordingLimit);
+        const std::optional<QString> refused =
+            rec.open(dir.filePath(QLatin1String(name)), {}, bus::DefaultRecordingLimit);
         QVERIFY2(refused && refused->contains(QLatin1String("exists")),
                  qPrintable(refused.value_or("opened")));
     }

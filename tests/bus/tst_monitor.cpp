@@ -2,6 +2,7 @@
 // captures counted per talker and sentence, and the wrong-speed guess.
 #include "bus/monitor.h"
 #include "bus/report.h"
+#include "support/files.h"
 #include "support/uart.h"
 
 #include <QFile>
@@ -15,14 +16,6 @@ using Kind = bus::LineAssembler::Kind;
 using Counts = QHash<QString, int>;
 
 namespace {
-
-QByteArray readData(const QString &name)
-{
-    QFile f(QStringLiteral(TEST_DATA_DIR "/") + name);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("missing test data %s", qPrintable(name));
-    return f.readAll();
-}
 
 // Feeds in pieces of random size, as a serial port hands them over.
 void feedInPieces(bus::Monitor &m, const QByteArray &bytes, quint32 seed)

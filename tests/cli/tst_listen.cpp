@@ -1,6 +1,7 @@
 // mdconfig-cli listen on a bus made of a socat pseudo-terminal pair: a canned capture written at 4800-baud
 // pacing comes out counted and numbered, a wrong-speed stream is named as such, and a vanishing port or bad
 // arguments end it cleanly.
+#include "support/files.h"
 #include "support/output.h"
 #include "support/uart.h"
 
@@ -58,14 +59,6 @@ private:
     QProcess m_socat;
     QFile m_bus;
 };
-
-QByteArray readData(const QString &name)
-{
-    QFile f(QStringLiteral(TEST_DATA_DIR "/") + name);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("missing test data %s", qPrintable(name));
-    return f.readAll();
-}
 
 // Starts listen and waits until it says it is listening.
 bool startListen(QProcess &p, const QStringList &args)

@@ -4,6 +4,7 @@
 //
 // Pacing tolerance (a busy machine with two shared cores): each line arrives no earlier than 90% of its due
 // time less 50 ms, and the last no later than a quarter past its due time and 1 s more.
+#include "support/files.h"
 #include "support/output.h"
 #include "support/ptypair.h"
 
@@ -15,14 +16,6 @@
 #include <csignal>
 
 namespace {
-
-QByteArray readData(const QString &name)
-{
-    QFile f(QStringLiteral(TEST_DATA_DIR "/") + name);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("missing test data %s", qPrintable(name));
-    return f.readAll();
-}
 
 QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
 {

@@ -2,6 +2,7 @@
 // field carries it into the main window's lists, what the lists lack is refused with the reason, MWV warns
 // that it alternates, Pause freezes the view while counting goes on, a send takes the port and the monitor
 // resumes after it, and the wrong-speed banner's "Try 38400" sets the line's speed.
+#include "support/files.h"
 #include "ui/busmonitor.h"
 #include "ui/mainwindow.h"
 #include "ui/planwindow.h"
@@ -22,14 +23,6 @@
 #include <QTest>
 
 namespace {
-
-QByteArray readData(const QString &name)
-{
-    QFile f(QStringLiteral(TEST_DATA_DIR "/") + name);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("missing test data %s", qPrintable(name));
-    return f.readAll();
-}
 
 // A port whose receive line plays given bytes, a slice each read, and which notes the speeds it is set to.
 class BusPort : public RecordingPort {
