@@ -73,8 +73,8 @@ const char *const HelpText =
     "                  programming mode (hold UP and DOWN until it shows \"rdY\") between locations\n"
     "  --from N        resume at location N (1 to 10): the plan's locations before it are skipped\n"
     "  --json          one JSON object per repetition of a location (location, repetition, of; shows at\n"
-    "                  repetition 0) and one at the end (sent, notSent, skipped, failure, repetitions,\n"
-    "                  device)\n"
+    "                  repetition 0) and one at the end (sent, notSent, skipped, failure, stopped,\n"
+    "                  repetitions, device)\n"
     "export   appends the location the options describe (those of mdconfig-cli frames) to FILE, creating\n"
     "         it with the product line; refuses a file that is not a clean plan, a plan for another\n"
     "         product, a location the plan already has, and anything but a regular file; --json says what\n"
@@ -332,6 +332,7 @@ int reportSend(const plan::SendReport &report, int repetitionsDone, const QStrin
                             {"notSent", numbers(report.notSent)},
                             {"skipped", numbers(report.skipped)},
                             {"failure", report.failure},
+                            {"stopped", report.stopped},
                             {"repetitions", repetitionsDone},
                             {"device", serial::printable(device)}})
                << '\n'

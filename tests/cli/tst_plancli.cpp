@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -104,6 +105,7 @@ private slots:
     void sendJson_data();
     void sendJson();
     void ctrlCAtTheConfirmPrompt();
+    void signalMidLocationSaysStopped();
     void killAtTheConfirmPromptOnAPipe_data();
     void killAtTheConfirmPromptOnAPipe();
     void exportBuildsAPlan();
@@ -362,6 +364,31 @@ void tst_PlanCli::ctrlCAtTheConfirmPrompt()
     QVERIFY2(said.contains("interrupted before location 1"), said.constData());
     QVERIFY(said.contains("not sent: 1-10"));
     QCOMPARE(pty.received().size(), 0);
+}
+
+// A termination request in the middle of a location: the send says it was stopped there, as `send` says
+// it, not that the location failed.
+void tst_PlanCli::signalMidLocationSaysStopped()
+{
+    if (!PtyPair::available())
+        QFAIL("socat is needed: apt-get install socat");
+    PtyPair pty;
+    QVERIFY(pty.start());
+    QProcess send;
+    send.start(QStringLiteral(MDCONFIG_CLI), {"plan", "send", m_plan, "--device", pty.sendEnd(), "--json"});
+    QVERIFY(pty.waitFor(5, 20000));
+    ::kill(pid_t(send.processId()), SIGTERM);
+    QVERIFY(send.waitForFinished(10000));
+    QCOMPARE(send.exitCode(), 1);
+    const QJsonObject end =
+        QJsonDocument::fromJson(send.readAllStandardOutput().trimmed().split('\n').last()).object();
+    QCOMPARE(end.value("stopped").toBool(), true);
+    const QString failure = end.value("failure").toString();
+    QVERIFY2(QRegularExpression(QStringLiteral("^interrupted after \\d+ of \\d+ bytes of location 1$"))
+                 .match(failure)
+                 .hasMatch(),
+             qPrintable(failure));
+    QVERIFY(send.readAllStandardError().contains(failure.toUtf8() + "; locations 1-"));
 }
 
 void tst_PlanCli::killAtTheConfirmPromptOnAPipe_data()
