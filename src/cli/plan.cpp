@@ -58,8 +58,11 @@ const char *const HelpText =
     "\n"
     "check    reads and checks the whole plan; prints each fault as FILE:LINE:COLUMN: what is wrong and "
     "what\n"
-    "         is valid there; a clean plan is listed location by location, with its notes;\n"
-    "         --json adds one JSON object (file, clean, and product and locations or the number of faults)\n"
+    "         is valid there; a clean plan is listed location by location, with its notes; a location\n"
+    "         whose sentence alternates (MWV relative and true) or whose field is past the sentence's last\n"
+    "         gets a warning, FILE:LINE:COLUMN: warning: ..., which leaves the plan clean;\n"
+    "         --json adds one JSON object (file, clean, and product, locations and warnings, or the\n"
+    "         number of faults)\n"
     "frames   prints the ten frames of every location, in location order, each block headed by the location\n"
     "         and what it shows; --json gives one JSON object per location (location, shows, kind,\n"
     "         talker, sentence, field, type, instrument, icon, frames)\n"
@@ -144,6 +147,16 @@ int planCheck(const QStringList &arguments, Io &io)
     qsizetype faults = 0;
     const std::optional<plan::Plan> p = readClean(path, io, &faults);
     const bool json = o.has(QStringLiteral("--json"));
+    // Warnings leave the plan clean: said where the location is, as faults are, and the exit status stays.
+    QJsonArray warnings;
+    for (const plan::Location &l : p ? p->locations : QList<plan::Location>()) {
+        for (const QString &w : plan::warnings(l)) {
+            const QString message = QStringLiteral("location %1: %2").arg(l.location).arg(w);
+            io.err << plan::Fault{path, l.line, l.column, QStringLiteral("warning: ") + message}.text()
+                   << '\n';
+            warnings.append(QJsonObject{{"location", l.location}, {"message", w}});
+        }
+    }
     if (json) {
         QJsonObject line{{"file", serial::printable(path)}, {"clean", bool(p)}};
         if (p) {
@@ -152,6 +165,7 @@ int planCheck(const QStringList &arguments, Io &io)
             for (const plan::Location &l : p->locations)
                 numbers.append(l.location);
             line.insert(QStringLiteral("locations"), numbers);
+            line.insert(QStringLiteral("warnings"), warnings);
         } else {
             line.insert(QStringLiteral("faults"), faults);
         }

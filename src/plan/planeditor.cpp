@@ -180,6 +180,11 @@ QString PlanEditor::name() const
     return m_path.isEmpty() ? QStringLiteral("new plan") : QFileInfo(m_path).fileName();
 }
 
+QStringList PlanEditor::warnings(int location) const
+{
+    return kind(location) == RowKind::Standard ? plan::warnings(this->location(location)) : QStringList();
+}
+
 void PlanEditor::check()
 {
     m_rowFaults.clear();

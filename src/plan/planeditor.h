@@ -82,6 +82,9 @@ public:
     QStringList faults(int location) const { return m_rowFaults.value(location); }
     QStringList planFaults() const { return m_planFaults; }
     bool hasFaults() const;
+    // What a used row may show other than expected (see plan::warnings); never a fault, found as it is
+    // edited.
+    QStringList warnings(int location) const;
 
     // What a send did. Editing a row makes it not sent again: the display no longer holds what it shows.
     const RowStatus &status(int location) const;

@@ -1,7 +1,9 @@
 #include "web/planjson.h"
 
+#include "bus/fieldadvice.h"
 #include "frame/sentencebytes.h"
 #include "serial/devicepath.h"
+#include "vocabulary/fields.h"
 #include "vocabulary/vocabulary.h"
 
 #include <QJsonValue>
@@ -67,6 +69,27 @@ QJsonArray entriesOf(vocabulary::List list)
     for (const QString &e : vocabulary::entries(list))
         a.append(e);
     return a;
+}
+
+// What the page shows beside a chosen field, per sentence that has anything to say: the field list's
+// captions ("7: speed over ground, knots"), how many fields it has (0: not counted), and the warnings the
+// plan check gives for it, so a row warns as `plan check` does.
+QJsonObject sentenceFieldsJson()
+{
+    QJsonObject all;
+    for (const QString &identifier : vocabulary::entries(vocabulary::List::Identifier)) {
+        const QString alternates = bus::alternationWarning(identifier);
+        if (!vocabulary::sentenceFields(identifier) && alternates.isEmpty())
+            continue;
+        QJsonArray captions;
+        for (int f = 1; f <= vocabulary::CommaCount; ++f)
+            captions.append(vocabulary::fieldCaption(identifier, f));
+        all.insert(identifier, QJsonObject{{QStringLiteral("captions"), captions},
+                                           {QStringLiteral("count"), vocabulary::fieldCount(identifier)},
+                                           {QStringLiteral("alternates"), alternates},
+                                           {QStringLiteral("pastLast"), bus::pastLastWarning(identifier)}});
+    }
+    return all;
 }
 
 } // namespace
@@ -174,6 +197,7 @@ QJsonObject listsJson()
             {QStringLiteral("instruments"), entriesOf(List::Instrument)},
             {QStringLiteral("icons"), icons},
             {QStringLiteral("fields"), vocabulary::CommaCount},
+            {QStringLiteral("sentenceFields"), sentenceFieldsJson()},
             {QStringLiteral("locations"), plan::LastLocation},
             {QStringLiteral("noteLength"), plan::MaxNoteLength}};
 }

@@ -93,6 +93,8 @@ class tst_PlanCli : public QObject {
 private slots:
     void initTestCase();
     void check();
+    void checkWarns_data();
+    void checkWarns();
     void faultyPlansSendNothing_data();
     void faultyPlansSendNothing();
     void framesText();
@@ -155,6 +157,36 @@ void tst_PlanCli::check()
     QVERIFY2(lines[1].startsWith(QFile::encodeName(bad) + ":8:8: location 4 has an icon"),
              lines[1].constData());
     QVERIFY(faulty.out.isEmpty());
+}
+
+void tst_PlanCli::checkWarns_data()
+{
+    QTest::addColumn<QByteArray>("location");
+    QTest::addColumn<QByteArray>("warning"); // the line on standard error, after the file's name
+    QTest::newRow("MWV alternates") << QByteArray("talker = \"WI\"\nsentence = \"MWV\"\nfield = 1\n")
+                                    << QByteArray(":2:11: warning: location 4: MWV alternates");
+    QTest::newRow("SD DPT field 10 is past the last")
+        << QByteArray("talker = \"SD\"\nsentence = \"DPT\"\nfield = 10\n")
+        << QByteArray(":2:11: warning: location 4: past the last field of DPT (field 3: maximum range");
+    QTest::newRow("RMC 7: no warning")
+        << QByteArray("talker = \"GP\"\nsentence = \"RMC\"\nfield = 7\n") << QByteArray();
+}
+
+void tst_PlanCli::checkWarns()
+{
+    QFETCH(QByteArray, location);
+    QFETCH(QByteArray, warning);
+    const QString path = m_dir.filePath("warned.toml");
+    QVERIFY(writeAll(path, "product = 0\n[location.4]\n" + location));
+    const Result r = run({"plan", "check", path});
+    QCOMPARE(r.exitCode, 0); // a warning leaves the plan clean
+    QVERIFY(r.out.contains("a clean plan"));
+    QCOMPARE(r.err.isEmpty(), warning.isEmpty());
+    QVERIFY2(warning.isEmpty() || r.err.startsWith(QFile::encodeName(path) + warning), r.err.constData());
+    const Result json = run({"plan", "check", "--json", path});
+    QCOMPARE(json.exitCode, 0);
+    const QJsonArray warnings = QJsonDocument::fromJson(json.out).object().value("warnings").toArray();
+    QCOMPARE(warnings.size(), warning.isEmpty() ? 0 : 1);
 }
 
 void tst_PlanCli::faultyPlansSendNothing_data()

@@ -119,7 +119,20 @@ def main():
         Select(driver.find_element(By.ID, "kind-2")).select_by_value("standard")
         Select(driver.find_element(By.ID, "talker-2")).select_by_visible_text("GP")
         Select(driver.find_element(By.ID, "sentence-2")).select_by_visible_text("RMC")
-        Select(driver.find_element(By.ID, "field-2")).select_by_visible_text("7")
+        Select(driver.find_element(By.ID, "field-2")).select_by_value("7")
+        # The field list names the fields, and a row warns (never refuses) as plan check does.
+        chosen = Select(driver.find_element(By.ID, "field-2")).first_selected_option.text
+        assert chosen == "7: speed over ground, knots", chosen
+        assert driver.find_element(By.ID, "warning-2").text == "", "RMC field 7 warns"
+        Select(driver.find_element(By.ID, "kind-3")).select_by_value("standard")
+        Select(driver.find_element(By.ID, "sentence-3")).select_by_visible_text("MWV")
+        assert "MWV alternates" in driver.find_element(By.ID, "warning-3").text
+        Select(driver.find_element(By.ID, "sentence-3")).select_by_visible_text("DPT")
+        Select(driver.find_element(By.ID, "field-3")).select_by_value("10")
+        assert "past the last field of DPT" in driver.find_element(By.ID, "warning-3").text
+        Select(driver.find_element(By.ID, "field-3")).select_by_value("3")
+        assert driver.find_element(By.ID, "warning-3").text == "", "DPT field 3 warns"
+        Select(driver.find_element(By.ID, "kind-3")).select_by_value("unused")
         Select(driver.find_element(By.ID, "kind-5")).select_by_value("instrument")
         Select(driver.find_element(By.ID, "instrument-5")).select_by_visible_text("NX20/40 ENGINE RPM")
         driver.find_element(By.ID, "note-2").send_keys("helm speed")

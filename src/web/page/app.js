@@ -111,17 +111,19 @@ function buildLocations() {
     const fault = element('p', 'fault');
     fault.id = 'fault-' + n;
     fault.setAttribute('role', 'alert');
+    const warning = element('p', 'warning');
+    warning.id = 'warning-' + n;
     const status = element('p', 'status', 'Not sent.');
     status.id = 'status-' + n;
     status.setAttribute('aria-live', 'polite');
     const send = element('button', '', 'Send location ' + n);
     send.type = 'button';
     send.id = 'send-' + n;
-    card.append(shows, fault, status, send);
+    card.append(shows, fault, warning, status, send);
     holder.appendChild(card);
 
     const controls = { kind, talker, sentence, field, type, instrument, icon };
-    row.view = { controls, parts, shows, fault, status, send, summary, note };
+    row.view = { controls, parts, shows, fault, warning, status, send, summary, note };
     note.addEventListener('input', () => { row.note = note.value; showSummary(row); edited(); });
     for (const [key, control] of Object.entries(controls)) {
       control.addEventListener('change', () => {
@@ -162,9 +164,20 @@ function showRow(row) {
   // A plan keeps a note only on a location that shows something, so an unused row offers none to lose.
   v.parts.note.hidden = row.kind === 'unused';
   showSummary(row);
+  showFieldAdvice(row);
   v.send.hidden = row.kind === 'unused';
   v.status.hidden = row.kind === 'unused';
   if (row.kind === 'unused') v.shows.textContent = 'Not used.';
+}
+
+// The field list names each field of the chosen sentence, and the row warns as `plan check` does: the
+// sentence alternates, or the field is past its last.
+function showFieldAdvice(row) {
+  const about = state.lists.sentenceFields[row.sentence];
+  const options = row.view.controls.field.options;
+  for (let f = 1; f <= options.length; ++f) options[f - 1].textContent = about ? about.captions[f - 1] : String(f);
+  const warnings = row.kind === 'standard' && about ? [about.alternates, about.count && row.field > about.count ? about.pastLast : ''] : [];
+  row.view.warning.textContent = warnings.filter(Boolean).map((w) => w + '.').join(' ');
 }
 
 // The plan as the board takes it: each used location with the keys every front end shares (location, talker,
@@ -321,7 +334,8 @@ function showFields(r) {
       const n = i + 1;
       if (n > lists.fields) return;
       const li = element('li');
-      li.appendChild(element('span', '', 'Field ' + n + ': ' + (value === '' ? '(empty)' : value)));
+      const about = lists.sentenceFields[r.sentence];
+      li.appendChild(element('span', '', 'Field ' + (about ? about.captions[i] : n) + ' = ' + (value === '' ? '(empty)' : value)));
       const b = element('button', '', 'Use');
       b.type = 'button';
       let type = '';
