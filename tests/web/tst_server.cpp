@@ -133,6 +133,8 @@ private slots:
     void loggedPathsAreEscaped();
     void notesKeepEveryCharacter_data();
     void notesKeepEveryCharacter();
+    void bodyThatIsNoObject_data();
+    void bodyThatIsNoObject();
 
 private:
     void startServer(Limits limits = {});
@@ -528,6 +530,25 @@ void tst_Server::notesKeepEveryCharacter()
     QVERIFY(o.value(QStringLiteral("clean")).toBool());
     const QString text = o.value(QStringLiteral("text")).toString();
     QVERIFY2(text.contains(QStringLiteral("note = \"") + kept + QLatin1Char('"')), qPrintable(text));
+void tst_Server::bodyThatIsNoObject_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("says"); // what is wrong, never "no error occurred"
+    QTest::newRow("a list") << QByteArray("[1]") << "the body is JSON but not an object";
+    QTest::newRow("an empty list") << QByteArray("[]") << "the body is JSON but not an object";
+    QTest::newRow("broken JSON") << QByteArray("{nope") << "the body is not JSON: ";
+}
+
+void tst_Server::bodyThatIsNoObject()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, says);
+    PageSite site(m_pty->sendEnd());
+    const Reply r = site.answer("POST", "/api/plan/check", body);
+    site.close();
+    QCOMPARE(r.status, 400);
+    const QString error = QJsonDocument::fromJson(r.body).object().value("error").toString();
+    QVERIFY2(error.startsWith(says) && !error.contains(QLatin1String("no error")), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(tst_Server)
