@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -104,6 +105,7 @@ private slots:
     void sendTakesThePortAndTheMonitorResumes();
     void wrongSpeedBannerTriesTheOther();
     void keyboardAndScreenReaders();
+    void namesItsPortAndFitsItsColumns();
 };
 
 void tst_BusMonitor::carry_data()
@@ -384,6 +386,23 @@ void tst_BusMonitor::keyboardAndScreenReaders()
     s.find<QPushButton>("cmdClose")->click();
     QVERIFY(!s.monitor.isVisible());
     QVERIFY(!s.monitor.running());
+}
+
+void tst_BusMonitor::namesItsPortAndFitsItsColumns()
+{
+    Setup s;
+    s.monitor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&s.monitor));
+    QVERIFY2(s.monitor.windowTitle().contains(QStringLiteral("/dev/ttyUSB0")),
+             qPrintable(s.monitor.windowTitle()));
+    // Every column's head reads whole, and the last sentence still has room, without scrolling sideways.
+    QHeaderView *head = s.monitor.rowTable()->horizontalHeader();
+    const int last = head->count() - 1;
+    for (int c = 0; c < last; ++c)
+        QVERIFY2(head->sectionSize(c) >= head->sectionSizeHint(c), qPrintable(QString::number(c)));
+    const int room = s.monitor.rowTable()->viewport()->width() - head->sectionPosition(last);
+    QVERIFY2(room >= s.monitor.fontMetrics().horizontalAdvance(QStringLiteral("$GPRMC,094737,A,5251")),
+             qPrintable(QString::number(room)));
 }
 
 QTEST_MAIN(tst_BusMonitor)
