@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QTableView>
@@ -188,9 +190,45 @@ BusMonitor::BusMonitor(BusMonitorHost host)
         hide();
     });
     updateCarry();
+    fitColumns();
 }
 
 BusMonitor::~BusMonitor() = default;
+
+void BusMonitor::fitColumns()
+{
+    // Each column as wide as its head or a typical value, whichever is wider; the last sentence gets room
+    // for a short one. The window opens wide enough for all of them, within the screen.
+    QHeaderView *head = m_rowTable->horizontalHeader();
+    const QFontMetrics metrics(m_rowTable->font());
+    const int padding = 2 * metrics.averageCharWidth();
+    const QStringList typical{QStringLiteral("WW"),     QStringLiteral("WWWW"),   QStringLiteral("C AIRTEMP"),
+                              QStringLiteral("no"),     QStringLiteral("000000"), QStringLiteral("00.0/s"),
+                              QStringLiteral("00.0 s"), QStringLiteral("0000"),   QStringLiteral("0000")};
+    int width = 0;
+    for (int c = 0; c < m_rows->columnCount() - 1; ++c) {
+        const int wanted =
+            std::max(head->sectionSizeHint(c), metrics.horizontalAdvance(typical.value(c)) + padding);
+        head->resizeSection(c, wanted);
+        width += wanted;
+    }
+    width += metrics.horizontalAdvance(QStringLiteral("$GPRMC,094737,A,5251.0093,N,00518.8170,E,5.6"));
+    width += m_rowTable->verticalScrollBar()->sizeHint().width() + 2 * m_rowTable->frameWidth();
+    width += layout()->contentsMargins().left() + layout()->contentsMargins().right();
+    const QRect area = screen() ? screen()->availableGeometry() : QRect(0, 0, width, height());
+    if (width > this->width())
+        setFixedWidth(std::min(width, area.width() - 20));
+}
+
+void BusMonitor::showEvent(QShowEvent *event)
+{
+    // Which port the monitor reads: the main window's, which may have changed since the last time.
+    QString why;
+    const QString device = m_host.device ? m_host.device(&why) : QString();
+    setWindowTitle(device.isEmpty() ? QStringLiteral("Bus monitor - no port")
+                                    : QStringLiteral("Bus monitor - %1").arg(serial::shownDevice(device)));
+    SecondaryWindow::showEvent(event);
+}
 
 QWidget *BusMonitor::initialFocus() const
 {

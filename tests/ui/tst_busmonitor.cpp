@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -107,6 +108,7 @@ private slots:
     void wrongSpeedBannerTriesTheOther();
     void keyboardAndScreenReaders();
     void recordsFromItsOwnFirstLine();
+    void namesItsPortAndFitsItsColumns();
 };
 
 void tst_BusMonitor::carry_data()
@@ -427,6 +429,23 @@ void tst_BusMonitor::recordsFromItsOwnFirstLine()
     const qsizetype data = file.indexOf("\n0.000 $");
     QVERIFY2(data > 0 && !file.mid(data + 1).contains('#'), file.left(400).constData());
     QVERIFY(fish.contains(file.mid(data + 7, file.indexOf('\n', data + 1) - data - 6)));
+}
+
+void tst_BusMonitor::namesItsPortAndFitsItsColumns()
+{
+    Setup s;
+    s.monitor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&s.monitor));
+    QVERIFY2(s.monitor.windowTitle().contains(QStringLiteral("/dev/ttyUSB0")),
+             qPrintable(s.monitor.windowTitle()));
+    // Every column's head reads whole, and the last sentence still has room, without scrolling sideways.
+    QHeaderView *head = s.monitor.rowTable()->horizontalHeader();
+    const int last = head->count() - 1;
+    for (int c = 0; c < last; ++c)
+        QVERIFY2(head->sectionSize(c) >= head->sectionSizeHint(c), qPrintable(QString::number(c)));
+    const int room = s.monitor.rowTable()->viewport()->width() - head->sectionPosition(last);
+    QVERIFY2(room >= s.monitor.fontMetrics().horizontalAdvance(QStringLiteral("$GPRMC,094737,A,5251")),
+             qPrintable(QString::number(room)));
 }
 
 QTEST_MAIN(tst_BusMonitor)
