@@ -530,6 +530,8 @@ void tst_Server::notesKeepEveryCharacter()
     QVERIFY(o.value(QStringLiteral("clean")).toBool());
     const QString text = o.value(QStringLiteral("text")).toString();
     QVERIFY2(text.contains(QStringLiteral("note = \"") + kept + QLatin1Char('"')), qPrintable(text));
+}
+
 void tst_Server::bodyThatIsNoObject_data()
 {
     QTest::addColumn<QByteArray>("body");
