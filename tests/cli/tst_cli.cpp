@@ -277,7 +277,7 @@ void tst_Cli::badArguments_data()
     QTest::newRow("serve: an escape in the address")
         << QStringList{"serve", "--listen", "\x1b[2J", "--device", "/dev/null"} << "--listen: \"\\e[2J\"";
     QTest::newRow("serve: an escape in a host name")
-        << QStringList{"serve", "--listen", "127.0.0.1", "--device", "/dev/null", "--allow-host", "x\x1b[2J"}
+        << QStringList{"serve", "--print-url", "--allow-host", "x\x1b[2J"}
         << "--allow-host: \"x\\e[2J\" is no host name";
     QTest::newRow("serve: --print-url with --new-token")
         << QStringList{"serve", "--print-url", "--new-token"}
