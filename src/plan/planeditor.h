@@ -31,12 +31,12 @@ struct Row {
 };
 
 // What a send did to one row.
-enum class RowState { NotSent, Sending, Sent, Failed };
+enum class RowState { NotSent, Sending, Sent, Failed, Stopped };
 struct RowStatus {
     RowState state = RowState::NotSent;
-    QString why; // for Failed and for a NotSent that a stopped send left behind
+    QString why; // for Failed, Stopped and for a NotSent that a stopped send left behind
 
-    QString text() const; // "not sent", "sending", "sent", "failed: why"
+    QString text() const; // "not sent", "sending", "sent", "failed: why", "stopped: why"
 };
 
 // "location 3 of 7, repetition 4 of 10": where a send of a whole plan stands.

@@ -2,14 +2,13 @@
 
 #include "serial/devicepath.h"
 #include "ui/keyboard.h"
+#include "ui/recorddialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -319,7 +318,7 @@ void BusMonitor::tick()
     const qint64 now = m_clock.elapsed();
     m_monitor.feed(bytes, now);
     if (m_recorder.isOpen() && !bytes.isEmpty() && !m_recorder.write(bytes, now)) {
-        showStatus(m_recorder.error());
+        showStatus(serial::printable(m_recorder.error()));
         m_recorder.close();
         m_cmdRecord->setText(QStringLiteral("Record…"));
     }
@@ -459,33 +458,25 @@ void BusMonitor::record()
     if (m_recorder.isOpen()) {
         m_recorder.close();
         m_cmdRecord->setText(QStringLiteral("Record…"));
-        showStatus(
-            QStringLiteral("Recorded %1 bytes into %2.").arg(m_recorder.written()).arg(m_recorder.path()));
+        showStatus(QStringLiteral("Recorded %1 bytes into %2.")
+                       .arg(m_recorder.written())
+                       .arg(serial::printable(m_recorder.path())));
         return;
     }
-    const QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Record the bus into a new file"), {},
-                                     QStringLiteral("NMEA recordings (*.nmea);;All files (*)"), nullptr,
-                                     QFileDialog::DontConfirmOverwrite);
-    if (path.isEmpty())
+    RecordDialog dialog(this);
+    if (dialog.exec() != QDialog::Accepted || dialog.chosenFile().isEmpty())
         return;
-    bool ok = false;
-    const int megabytes =
-        QInputDialog::getInt(this, QStringLiteral("Record"), QStringLiteral("Stop at (MiB):"),
-                             int(bus::DefaultRecordingLimit / (1024 * 1024)), 1, 4096, 1, &ok);
-    if (!ok)
-        return;
+    const QString path = dialog.chosenFile();
     QString why;
     const QString device = m_host.device ? m_host.device(&why) : QString();
     const bus::RecordingHeader header{QDateTime::currentDateTimeUtc(), serial::shownDevice(device), m_baud,
                                       true};
-    if (const std::optional<QString> refused =
-            m_recorder.open(path, header, qint64(megabytes) * 1024 * 1024)) {
-        showStatus(QStringLiteral("Not recording: %1").arg(*refused));
+    if (const std::optional<QString> refused = m_recorder.open(path, header, dialog.limit())) {
+        showStatus(QStringLiteral("Not recording: %1").arg(serial::printable(*refused)));
         return;
     }
     m_cmdRecord->setText(QStringLiteral("Stop recording"));
-    showStatus(QStringLiteral("Recording into %1.").arg(path));
+    showStatus(QStringLiteral("Recording into %1.").arg(serial::printable(path)));
 }
 
 void BusMonitor::clear()

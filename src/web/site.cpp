@@ -3,6 +3,7 @@
 #include "web/planjson.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 
 static void initWebResources()
@@ -14,7 +15,7 @@ namespace web {
 
 namespace {
 
-enum What { JobChanged = 1, BusChanged = 2 };
+enum What { JobChanged = 1, BusChanged = 2, AdapterChanged = 4 };
 
 const QList<Route> &routeTable()
 {
@@ -57,7 +58,7 @@ Reply asset(const QString &name, const QByteArray &type)
 } // namespace
 
 PageSite::PageSite(const QString &device, plan::SendOptions options)
-    : m_bus(device, [this] { changed(BusChanged); }),
+    : m_device(device), m_bus(device, [this] { changed(BusChanged); }),
       m_jobs(
           device, [this] { changed(JobChanged); }, std::move(options))
 {
@@ -81,6 +82,11 @@ void PageSite::close()
     m_changed.notify_all();
 }
 
+std::optional<plan::SendReport> PageSite::endSend()
+{
+    return m_jobs.end();
+}
+
 void PageSite::changed(int what)
 {
     const std::lock_guard lock(m_mutex);
@@ -89,7 +95,25 @@ void PageSite::changed(int what)
         m_jobVersion = m_version;
     if (what & BusChanged)
         m_busVersion = m_version;
+    if (what & AdapterChanged)
+        m_adapterVersion = m_version;
     m_changed.notify_all();
+}
+
+// Whether the adapter's device is there, looked at by every stream at least once a second, so the page's
+// "Connected" follows an adapter pulled out or plugged in.
+bool PageSite::adapterPresent()
+{
+    const bool present = QFileInfo::exists(m_device);
+    bool changedNow = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        changedNow = m_adapterPresent != present;
+        m_adapterPresent = present;
+    }
+    if (changedNow)
+        changed(AdapterChanged);
+    return present;
 }
 
 QList<Route> PageSite::routes() const
@@ -101,6 +125,8 @@ std::optional<QByteArray> PageSite::nextEvents(quint64 &cursor, std::chrono::mil
 {
     bool job = false;
     bool bus = false;
+    bool adapter = false;
+    const bool present = adapterPresent();
     {
         std::unique_lock lock(m_mutex);
         const bool first = cursor == 0;
@@ -109,6 +135,7 @@ std::optional<QByteArray> PageSite::nextEvents(quint64 &cursor, std::chrono::mil
             return std::nullopt;
         job = first || m_jobVersion > cursor;
         bus = first || m_busVersion > cursor;
+        adapter = first || m_adapterVersion > cursor;
         cursor = std::max<quint64>(m_version, 1);
     }
     QByteArray events;
@@ -118,6 +145,12 @@ std::optional<QByteArray> PageSite::nextEvents(quint64 &cursor, std::chrono::mil
     if (bus)
         events +=
             "event: bus\ndata: " + QJsonDocument(m_bus.toJson()).toJson(QJsonDocument::Compact) + "\n\n";
+    if (adapter)
+        events += "event: adapter\ndata: " +
+                  QJsonDocument(
+                      QJsonObject{{QStringLiteral("device"), m_device}, {QStringLiteral("present"), present}})
+                      .toJson(QJsonDocument::Compact) +
+                  "\n\n";
     return events;
 }
 
@@ -140,8 +173,13 @@ Reply PageSite::answer(const QByteArray &method, const QByteArray &path, const Q
     QJsonParseError parseError;
     const QJsonDocument document =
         QJsonDocument::fromJson(body.isEmpty() ? QByteArray("{}") : body, &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isObject())
-        return error(400, QStringLiteral("the body is not a JSON object: %1").arg(parseError.errorString()));
+    if (parseError.error != QJsonParseError::NoError)
+        return error(400, QStringLiteral("the body is not JSON: %1 at byte %2")
+                              .arg(parseError.errorString())
+                              .arg(parseError.offset));
+    if (!document.isObject())
+        return error(
+            400, QStringLiteral("the body is JSON but not an object: a request is one object, such as {}"));
     const QJsonObject request = document.object();
     if (path == "/api/plan/check") {
         const PageCheck check = checkPage(request);

@@ -7,6 +7,7 @@
 #include "ui/mainwindow.h"
 #include "ui/planwindow.h"
 
+#include "support/modal.h"
 #include "support/recordingport.h"
 
 #include <QAbstractSpinBox>
@@ -14,6 +15,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -105,6 +107,7 @@ private slots:
     void sendTakesThePortAndTheMonitorResumes();
     void wrongSpeedBannerTriesTheOther();
     void keyboardAndScreenReaders();
+    void recordsFromItsOwnFirstLine();
     void namesItsPortAndFitsItsColumns();
 };
 
@@ -386,6 +389,46 @@ void tst_BusMonitor::keyboardAndScreenReaders()
     s.find<QPushButton>("cmdClose")->click();
     QVERIFY(!s.monitor.isVisible());
     QVERIFY(!s.monitor.running());
+}
+
+void tst_BusMonitor::recordsFromItsOwnFirstLine()
+{
+    // Record… asks the file and the size to stop at in one dialog, long after Start; the recording starts
+    // on a whole line, is timed from it, keeps the .nmea ending, and stops at the size asked.
+    Setup s;
+    s.monitor.start();
+    const QByteArray fish = readData(QStringLiteral("captures/fishfinder.nmea"));
+    s.play(fish.left(1000));
+    QTest::qWait(1200);
+    QTemporaryDir dir;
+    bool oneDialog = false;
+    answerModal([&](QWidget *box) {
+        auto *dialog = qobject_cast<QFileDialog *>(box);
+        auto *limit = box->findChild<QSpinBox *>(QStringLiteral("spnLimit"));
+        oneDialog = dialog && limit;
+        if (!oneDialog) {
+            box->close();
+            return;
+        }
+        limit->setValue(1);
+        dialog->selectFile(dir.filePath(QStringLiteral("bus")));
+        static_cast<QDialog *>(dialog)->accept(); // as the Save button does
+    });
+    s.find<QPushButton>("cmdRecord")->click();
+    QVERIFY(oneDialog);
+    s.port.slice = 65536;
+    QByteArray bus = fish.mid(1007); // mid-line
+    while (bus.size() < 1100 * 1024)
+        bus += fish;
+    s.play(bus);
+    QVERIFY2(s.find<QLabel>("lblStatus")->text().contains(QLatin1String("size limit of 1048576 bytes")),
+             qPrintable(s.find<QLabel>("lblStatus")->text()));
+
+    const QByteArray file = readAll(dir.filePath(QStringLiteral("bus.nmea")));
+    QVERIFY(file.size() <= 1024 * 1024 && file.endsWith('\n'));
+    const qsizetype data = file.indexOf("\n0.000 $");
+    QVERIFY2(data > 0 && !file.mid(data + 1).contains('#'), file.left(400).constData());
+    QVERIFY(fish.contains(file.mid(data + 7, file.indexOf('\n', data + 1) - data - 6)));
 }
 
 void tst_BusMonitor::namesItsPortAndFitsItsColumns()

@@ -2,7 +2,8 @@
 // stream, which cannot send headers), builds the ten locations from the board's lists, and drives the API.
 'use strict';
 
-const state = { token: '', lists: null, rows: [], job: null, bus: null, busKey: '' };
+const state = { token: '', lists: null, rows: [], job: null, bus: null, busKey: '', connected: false, retry: 1000, adapter: null };
+const PlanKey = 'mdconfig-plan';
 const $ = (id) => document.getElementById(id);
 
 function readToken() {
@@ -123,7 +124,7 @@ function buildLocations() {
 
     const controls = { kind, talker, sentence, field, type, instrument, icon };
     row.view = { controls, parts, shows, fault, warning, status, send, summary, note };
-    note.addEventListener('input', () => { row.note = note.value; showSummary(row); });
+    note.addEventListener('input', () => { row.note = note.value; showSummary(row); edited(); });
     for (const [key, control] of Object.entries(controls)) {
       control.addEventListener('change', () => {
         row[key] = key === 'field' ? Number(control.value) : control.value;
@@ -132,6 +133,7 @@ function buildLocations() {
         shows.textContent = '';
         fault.textContent = '';
         showRow(row);
+        edited();
       });
     }
     send.addEventListener('click', () => startSend({ only: n }));
@@ -214,10 +216,39 @@ function showFaults(faults, shows) {
   }
 }
 
+// The card of a location, brought to the thumb with its first control focused.
+function jumpTo(n) {
+  const card = $('location-' + n);
+  card.scrollIntoView({ block: 'start' });
+  card.querySelector('select').focus();
+}
+
+// A line under the button that was pressed, so the answer is where the thumb is, with a jump to the row.
+function answerBy(line, text, location) {
+  line.textContent = text;
+  if (!location) return;
+  const jump = element('button', '', 'Go to location ' + location);
+  jump.type = 'button';
+  jump.addEventListener('click', () => jumpTo(location));
+  line.append(' ', jump);
+}
+
+function faultSummary(faults) {
+  const rows = [...new Set(faults.filter((f) => state.rows[f.location - 1]).map((f) => f.location))].sort((a, b) => a - b);
+  const where = [];
+  if (rows.length) where.push((rows.length > 1 ? 'locations ' : 'location ') + rows.join(', '));
+  if (faults.some((f) => !state.rows[f.location - 1])) where.push('the plan');
+  return { text: faults.length + (faults.length > 1 ? ' faults: ' : ' fault: ') + where.join(' and '), first: rows[0] };
+}
+
 async function check() {
   const { data } = await api('POST', '/api/plan/check', page());
   showFaults(data.faults, data.shows);
   if (data.clean) $('planfaults').textContent = '';
+  const faults = data.faults || [];
+  if (data.clean) answerBy($('checkanswer'), 'Clean.');
+  else if (faults.length) { const s = faultSummary(faults); answerBy($('checkanswer'), s.text, s.first); }
+  else answerBy($('checkanswer'), data.error || 'The board did not check the plan.');
   return data;
 }
 
@@ -233,6 +264,7 @@ function showJob(job) {
   state.job = job;
   const text = $('progresstext');
   const busy = job.state === 'sending' || job.state === 'waiting';
+  const sent = job.sent || [];
   $('stop').disabled = !busy;
   $('continue').disabled = job.state !== 'waiting';
   $('sendall').disabled = $('resume').disabled = busy;
@@ -246,16 +278,19 @@ function showJob(job) {
   else if (job.state === 'waiting')
     text.textContent = 'Put the display into programming mode (hold UP and DOWN until it shows "rdY"), then press Continue to send location ' + job.location + '.';
   else if (job.state === 'done')
-    text.textContent = 'Done: sent locations ' + (job.sent || []).join(', ') + '.';
-  else if (job.state === 'failed') {
-    text.textContent = 'Stopped: ' + job.failure + '. Sent: ' + ((job.sent || []).join(', ') || 'none') + '. Not sent: ' + (job.notSent || []).join(', ') + '.';
+    text.textContent = 'Done: sent locations ' + sent.join(', ') + '.';
+  else if (job.state === 'failed' || job.state === 'stopped') {
+    text.textContent = (job.state === 'stopped' ? 'Stopped: ' : 'Failed: ') + job.failure + '. Sent: ' + (sent.join(', ') || 'none') + '. Not sent: ' + (job.notSent || []).join(', ') + '.';
     if (job.resumeFrom) $('from').value = String(job.resumeFrom);
   }
-  // Each row says what became of it, in words: sent, sending, or not sent and why.
+  // Each row says what became of it in the last send, in words: sent, sending, cut (stopped or failed in
+  // the middle of it, so the display may hold part of it), or not sent.
   for (const r of state.rows) {
-    if ((job.sent || []).includes(r.number)) r.view.status.textContent = 'Sent.';
-    else if (busy && job.location === r.number) r.view.status.textContent = job.state === 'waiting' ? 'Waiting for Continue.' : 'Sending…';
-    else if (job.state === 'failed' && (job.notSent || []).includes(r.number)) r.view.status.textContent = 'Failed: ' + job.failure + '.';
+    let says = 'Not sent.';
+    if (sent.includes(r.number)) says = 'Sent.';
+    else if (busy && job.location === r.number) says = job.state === 'waiting' ? 'Waiting for Continue.' : 'Sending…';
+    else if (job.cut === r.number) says = (job.state === 'stopped' ? 'Stopped: ' : 'Failed: ') + job.failure + '; send it again.';
+    r.view.status.textContent = says;
   }
 }
 
@@ -269,6 +304,8 @@ function showBus(bus) {
   if (bus.wrongSpeed) parts.push('This looks like the wrong speed: try ' + (bus.baud === 4800 ? 38400 : 4800) + '.');
   if (bus.others) parts.push(bus.others + ' sentences of further kinds are counted as others.');
   $('busstatus').textContent = parts.join(' ');
+  $('busstart').disabled = Boolean(bus.listening || bus.paused);
+  $('busstop').disabled = !(bus.listening || bus.paused);
   const list = $('busrows');
   list.textContent = '';
   for (const r of bus.rows || []) {
@@ -314,8 +351,15 @@ function showFields(r) {
       b.addEventListener('click', () => {
         const row = state.rows[Number($('uselocation').value) - 1];
         Object.assign(row, { kind: 'standard', talker: r.talker, sentence: r.sentence, field: n, type });
-        row.view.shows.textContent = 'Taken from the bus: ' + r.talker + ' ' + r.sentence + ' field ' + n + (type ? ', ' + type : '') + '.';
+        const taken = r.talker + ' ' + r.sentence + ' field ' + n + (type ? ', ' + type : '');
+        row.view.shows.textContent = 'Taken from the bus: ' + taken + '.';
         showRow(row);
+        edited();
+        for (const old of list.querySelectorAll('.used')) old.remove();
+        const line = element('li', 'used status');
+        line.setAttribute('role', 'status');
+        answerBy(line, 'Location ' + row.number + ' takes ' + taken + '.', row.number);
+        li.after(line);
       });
       li.appendChild(b);
       list.appendChild(li);
@@ -324,18 +368,76 @@ function showFields(r) {
   if (!r.listed) list.appendChild(element('li', 'status', 'Not offered: ' + r.reason));
 }
 
+// "Connected" says what a send needs: the board, and the adapter on it.
+function showConnection() {
+  const a = state.adapter;
+  let text = 'Connection lost; trying again…';
+  if (state.connected && (!a || a.present)) text = 'Connected to the board' + (a ? ' and its adapter ' + a.device : '') + '.';
+  else if (state.connected) text = 'Connected to the board, but its adapter ' + a.device + ' is missing: plug it in.';
+  $('connection').textContent = text;
+}
+
+// The browser retries a stream that broke, but gives up for good after one answer other than 200 (a board
+// restarting, too many streams): then a new stream is opened here, after a wait that doubles up to 30 s.
 function listen() {
   const events = new EventSource('/api/events?token=' + encodeURIComponent(state.token));
   events.addEventListener('job', (e) => showJob(JSON.parse(e.data)));
   events.addEventListener('bus', (e) => showBus(JSON.parse(e.data)));
-  events.onopen = () => { $('connection').textContent = 'Connected to the board.'; };
-  events.onerror = () => { $('connection').textContent = 'Connection lost; trying again…'; };
+  events.addEventListener('adapter', (e) => { state.adapter = JSON.parse(e.data); showConnection(); });
+  events.onopen = () => { state.connected = true; state.retry = 1000; showConnection(); };
+  events.onerror = () => {
+    state.connected = false;
+    showConnection();
+    if (events.readyState !== EventSource.CLOSED) return;
+    const wait = state.retry;
+    state.retry = Math.min(2 * wait, 30000);
+    setTimeout(listen, wait);
+  };
+}
+
+// The plan on the page outlives a reload (in this tab's session storage), with whether it was saved.
+function edited() {
+  state.edited = true;
+  keepPlan();
+}
+
+function keepPlan() {
+  const rows = state.rows.map((r) => ({ number: r.number, kind: r.kind, talker: r.talker, sentence: r.sentence, field: r.field, type: r.type, instrument: r.instrument, icon: r.icon, note: r.note }));
+  sessionStorage.setItem(PlanKey, JSON.stringify({ product: $('product').value, rows, edited: Boolean(state.edited), name: state.name || '' }));
+}
+
+function restorePlan() {
+  let kept = null;
+  try { kept = JSON.parse(sessionStorage.getItem(PlanKey) || 'null'); } catch (e) { kept = null; }
+  if (!kept || !Array.isArray(kept.rows)) return;
+  if ([...$('product').options].some((o) => o.value === kept.product)) $('product').value = kept.product;
+  for (const k of kept.rows) {
+    const row = state.rows[k.number - 1];
+    if (!row) continue;
+    for (const key of ['kind', 'talker', 'sentence', 'field', 'type', 'instrument', 'icon', 'note']) {
+      if (k[key] !== undefined) row[key] = k[key];
+    }
+  }
+  state.edited = Boolean(kept.edited);
+  state.name = kept.name || '';
+  state.rows.forEach(showRow);
+}
+
+// The name a saved plan takes: the loaded file's, else the display's, always ending in .mdplan.toml.
+function planFileName() {
+  const stem = (state.name || '').replace(/(\.mdplan)?\.toml$|\.mdplan$/i, '');
+  return (stem || 'display') + '.mdplan.toml';
 }
 
 async function loadFile() {
   const file = $('load').files[0];
   if (!file) return;
   if (file.size > 60000) { $('filestatus').textContent = 'That file is too large to be a plan.'; return; }
+  if (state.edited && !confirm('The plan on this page has changes that were not saved. Replace it with ' + file.name + '?')) {
+    $('load').value = '';
+    $('filestatus').textContent = 'Not loaded: the plan on the page is kept.';
+    return;
+  }
   const text = await file.text();
   const { status, data } = await api('POST', '/api/plan/load', { text, name: file.name });
   if (status !== 200) { $('filestatus').textContent = 'Not loaded: ' + (data.faults || [data.error]).join(' '); return; }
@@ -351,6 +453,9 @@ async function loadFile() {
     row.view.fault.textContent = '';
     showRow(row);
   }
+  state.edited = false;
+  state.name = file.name;
+  keepPlan();
   $('filestatus').textContent = 'Loaded ' + file.name + '.';
 }
 
@@ -360,12 +465,15 @@ async function saveFile() {
   const url = URL.createObjectURL(new Blob([data.text], { type: 'text/plain' }));
   const a = element('a');
   a.href = url;
-  a.download = 'display-plan.toml';
+  const name = planFileName();
+  a.download = name;
   document.body.appendChild(a);
   a.click();
   a.remove();
   setTimeout(() => URL.revokeObjectURL(url), 1000);
-  $('filestatus').textContent = 'Saved as display-plan.toml.';
+  state.edited = false;
+  keepPlan();
+  $('filestatus').textContent = 'Saved as ' + name + '.';
 }
 
 async function start() {
@@ -378,7 +486,8 @@ async function start() {
   $('product').value = String(data.products.length - 1);
   for (let n = 1; n <= data.locations; ++n) { option($('from'), n); option($('uselocation'), n); }
   buildLocations();
-  $('product').addEventListener('change', () => state.rows.forEach(showRow));
+  restorePlan();
+  $('product').addEventListener('change', () => { state.rows.forEach(showRow); edited(); });
   $('check').addEventListener('click', check);
   $('sendall').addEventListener('click', () => startSend({}));
   $('resume').addEventListener('click', () => startSend({ from: Number($('from').value) }));
