@@ -40,7 +40,13 @@ ensure_packages() {
 
 # cpp-httplib carries the page for phones, libqrencode draws its address as a QR code.
 BUILD_PACKAGES=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev libtomlplusplus-dev fonts-dejavu-core
-    libcpp-httplib-dev libqrencode-dev)
+    libcpp-httplib-dev libqrencode-dev nodejs esbuild)
+# The page's modules: esbuild bundles them, Node runs their tests, and npm installs the TOML reader that
+# src/web/page/package-lock.json pins by version and checksum. Some builds of nodejs carry npm (and conflict
+# with Debian's npm package); Debian's own nodejs needs the package.
+if ! command -v npm >/dev/null 2>&1; then
+    BUILD_PACKAGES+=(npm)
+fi
 # The install test validates and renders what is installed; package.sh builds and checks the Debian package.
 INSTALL_TEST_PACKAGES=(desktop-file-utils appstream man-db groff-base bash-completion shared-mime-info libxml2-utils systemd)
 # The page's tests: a real headless browser at phone size, and a QR reader for the printed code.

@@ -43,14 +43,6 @@ QByteArray valueText(const QJsonValue &v)
     return quoted(textOf(v));
 }
 
-QJsonArray entriesOf(vocabulary::List list)
-{
-    QJsonArray a;
-    for (const QString &e : vocabulary::entries(list))
-        a.append(e);
-    return a;
-}
-
 } // namespace
 
 QByteArray planText(const QJsonObject &page)
@@ -121,32 +113,6 @@ QJsonObject pageOf(const QByteArray &text, const QString &fileName)
         locations.append(row);
     }
     return {{QStringLiteral("product"), r.plan.product}, {QStringLiteral("locations"), locations}};
-}
-
-QJsonObject listsJson()
-{
-    using vocabulary::List;
-    QJsonArray products;
-    for (int p = 0; p < plan::ProductCount; ++p)
-        products.append(QJsonObject{{QStringLiteral("index"), p},
-                                    {QStringLiteral("caption"), vocabulary::productCaption(p)},
-                                    {QStringLiteral("icons"), vocabulary::showsIcons(p)}});
-    QJsonArray xdrLetters;
-    for (int i = 0; i < vocabulary::TransducerCount; ++i)
-        xdrLetters.append(vocabulary::xdrCode(i).value_or(QString()));
-    QJsonArray icons;
-    for (const QString &icon : frame::iconCaptions())
-        icons.append(icon);
-    return {{QStringLiteral("products"), products},
-            {QStringLiteral("talkers"), entriesOf(List::Talker)},
-            {QStringLiteral("sentences"), entriesOf(List::Identifier)},
-            {QStringLiteral("types"), entriesOf(List::Xdr)},
-            {QStringLiteral("typeLetters"), xdrLetters},
-            {QStringLiteral("instruments"), entriesOf(List::Instrument)},
-            {QStringLiteral("icons"), icons},
-            {QStringLiteral("fields"), vocabulary::CommaCount},
-            {QStringLiteral("locations"), plan::LastLocation},
-            {QStringLiteral("noteLength"), plan::MaxNoteLength}};
 }
 
 } // namespace web
