@@ -42,7 +42,7 @@ def through_page(cli, home):
         wait.until(lambda d: d.find_element(By.ID, "connection").text.startswith("Connected"))
         Select(driver.find_element(By.ID, "product")).select_by_value("0")
         Select(driver.find_element(By.ID, "kind-1")).select_by_value("standard")
-        Select(driver.find_element(By.ID, "field-1")).select_by_visible_text("5")
+        Select(driver.find_element(By.ID, "field-1")).select_by_value("5")
         driver.find_element(By.ID, "send-1").click()
         wait.until(lambda d: d.find_element(By.ID, "progresstext").text.startswith(("Done", "Stopped")))
         return [t for _, t in page.writes(driver)]

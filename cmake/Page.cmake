@@ -14,7 +14,7 @@ set(MD_PAGE_MODULES lists encoder plan pacing jobs serialline serverline rows pr
 set(MD_PAGE_ENTRIES served standalone)
 
 add_library(md_weblists STATIC src/web/lists.cpp)
-target_link_libraries(md_weblists PUBLIC md_plan Qt6::Core)
+target_link_libraries(md_weblists PUBLIC md_plan md_bus Qt6::Core)
 
 add_executable(mdconfig-page-tables src/web/page/generate.cpp)
 target_link_libraries(mdconfig-page-tables PRIVATE md_weblists)

@@ -1,5 +1,7 @@
 #include "bus/models.h"
 
+#include "vocabulary/fields.h"
+
 namespace bus {
 
 SnapshotModel::SnapshotModel(QStringList headers, QObject *parent)
@@ -227,6 +229,8 @@ void FieldModel::refresh()
                 note = QStringLiteral("%1 of transducer %2").arg(parts[(n - 1) % 4]).arg((n - 1) / 4 + 1);
             else if (kind && n == kind->field)
                 note = QStringLiteral("kind: ") + QLatin1String(kind->meaning);
+            else if (!s->proprietary)
+                note = vocabulary::fieldName(s->identifier, n);
             if (n > MaxCommas) {
                 note = (note.isEmpty() ? QString() : note + QStringLiteral("; ")) +
                        QStringLiteral("beyond \"Commas\" %1").arg(MaxCommas);

@@ -1,6 +1,7 @@
 #include "bus/report.h"
 
 #include "bus/models.h"
+#include "vocabulary/fields.h"
 
 #include <QJsonArray>
 
@@ -235,11 +236,10 @@ QString formatLive(const Monitor &monitor, int seconds, int baud, qint64 nowMs, 
     return (top + rows + bottom).join(QLatin1Char('\n'));
 }
 
-QString formatFields(const Monitor &monitor, const QString &key, qint64 nowMs, int width)
+namespace {
+
+QString rowFields(const SentenceRow *r, qint64 nowMs, int width)
 {
-    const SentenceRow *r = monitor.row(key.toUpper());
-    if (!r)
-        return QStringLiteral("%1: not heard yet\n").arg(key.toUpper());
     QStringList lines{headLine(width)};
     for (const VariantRow &v : r->variants)
         lines << variantLine(*r, v, nowMs, width);
@@ -265,9 +265,13 @@ QString formatFields(const Monitor &monitor, const QString &key, qint64 nowMs, i
         }
         return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
     }
-    // One column per variant, as wide as the screen allows.
+    // One column per variant, as wide as the screen allows; a sentence whose fields have names keeps room
+    // for them after the values.
+    const bool named = !r->proprietary && vocabulary::sentenceFields(r->identifier);
     const int columns = int(r->variants.size());
-    const int columnWidth = std::max(6, (width - 7) / std::max(columns, 1) - 1);
+    int columnWidth = std::max(6, (width - 7) / std::max(columns, 1) - 1);
+    if (named)
+        columnWidth = std::min(columnWidth, 12);
     qsizetype most = 0;
     for (const VariantRow &v : r->variants)
         most = std::max(most, v.last.fields.size());
@@ -275,6 +279,8 @@ QString formatFields(const Monitor &monitor, const QString &key, qint64 nowMs, i
     for (const VariantRow &v : r->variants)
         head +=
             fit(columns > 1 ? v.label : QStringLiteral("value"), columnWidth).leftJustified(columnWidth + 1);
+    if (named)
+        head += QStringLiteral("holds");
     lines << fit(head.trimmed(), width);
     for (int n = 1; n <= most; ++n) {
         if (n == MaxCommas + 1)
@@ -282,9 +288,42 @@ QString formatFields(const Monitor &monitor, const QString &key, qint64 nowMs, i
         QString line = QString::number(n).leftJustified(7);
         for (const VariantRow &v : r->variants)
             line += fit(v.last.field(n).value_or(QString()), columnWidth).leftJustified(columnWidth + 1);
+        if (named)
+            line += vocabulary::fieldName(r->identifier, n);
         lines << fit(line.trimmed(), width);
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+} // namespace
+
+QString formatFields(const Monitor &monitor, const QString &key, qint64 nowMs, int width)
+{
+    const QString name = key.toUpper();
+    if (const SentenceRow *r = monitor.row(name))
+        return rowFields(r, nowMs, width);
+    // A sentence named without its talker: whichever talkers send it, each in turn.
+    QList<const SentenceRow *> rows;
+    QStringList talkers;
+    for (const SentenceRow &r : monitor.rowMap()) {
+        if (!r.proprietary && r.identifier == name) {
+            rows << &r;
+            talkers << r.talker;
+        }
+    }
+    if (rows.isEmpty())
+        return QStringLiteral("%1: not heard yet\n").arg(name);
+    QString text = fit(QStringLiteral("%1 from %2 %3: %4")
+                           .arg(name)
+                           .arg(talkers.size())
+                           .arg(talkers.size() == 1 ? QStringLiteral("talker") : QStringLiteral("talkers"))
+                           .arg(talkers.join(QStringLiteral(", "))),
+                       width) +
+                   QLatin1Char('\n');
+    for (const SentenceRow *r : rows)
+        text += (rows.size() > 1 ? QStringLiteral("\n%1:\n").arg(r->key()) : QString()) +
+                rowFields(r, nowMs, width);
+    return text;
 }
 
 QString numberedFields(const Sentence &s)

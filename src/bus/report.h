@@ -33,8 +33,9 @@ struct Screen {
 QString formatLive(const Monitor &monitor, int seconds, int baud, qint64 nowMs, const Screen &screen);
 
 // One sentence in full: its rows, why our lists do not offer it, the alternation warning, and its fields
-// numbered as "Commas" counts them, side by side per variant (XDR as its transducers). key is talker and
-// sentence, "GPRMC", in any case.
+// numbered as "Commas" counts them, side by side per variant (XDR as its transducers), each with what it
+// holds. key is talker and sentence, "GPRMC", in any case; a sentence alone, "MWV", shows it from every
+// talker that sends it.
 QString formatFields(const Monitor &monitor, const QString &key, qint64 nowMs, int width);
 
 // The wrong-speed warning with the other speed to try, or empty while the speed looks right.

@@ -37,8 +37,8 @@ const char *const HelpText =
     "  --seconds S     stop after S seconds (default: at Ctrl-C, or when the output closes)\n"
     "  --json          one JSON object per sentence, and a summary object at the end; \"field\" holds the\n"
     "                  fields by their numbers: .field[\"7\"] is field 7\n"
-    "  --fields NAME   the fields of one sentence, such as GPRMC, numbered, per variant (XDR as "
-    "transducers)\n"
+    "  --fields NAME   the fields of one sentence, such as GPRMC, numbered and named, per variant (XDR as\n"
+    "                  transducers); a sentence alone, such as MWV, from every talker that sends it\n"
     "  --log FILE      also records the bytes as received into FILE, a new file, after a header comment\n"
     "  --log-limit SIZE  stops recording at SIZE bytes (such as 500k, 10M; default 64M)\n"
     "  --timestamps    puts the seconds since the start before each recorded line\n"
@@ -95,8 +95,9 @@ std::optional<Listening> parse(const QStringList &arguments, Io &io)
         o.fields = p.value(QStringLiteral("--fields")).toUpper();
         static const QRegularExpression name(QStringLiteral("^[A-Z0-9]{3,10}$"));
         if (!name.match(o.fields).hasMatch())
-            p.unknownValue(QStringLiteral("--fields"),
-                           QStringLiteral("a talker and sentence, such as GPRMC"));
+            p.unknownValue(
+                QStringLiteral("--fields"),
+                QStringLiteral("a talker and sentence, such as GPRMC, or a sentence, such as MWV"));
     }
     o.log = p.value(QStringLiteral("--log"));
     if (o.log.isEmpty())

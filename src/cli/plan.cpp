@@ -58,8 +58,11 @@ const char *const HelpText =
     "\n"
     "check    reads and checks the whole plan; prints each fault as FILE:LINE:COLUMN: what is wrong and "
     "what\n"
-    "         is valid there; a clean plan is listed location by location, with its notes;\n"
-    "         --json adds one JSON object (file, clean, and product and locations or the number of faults)\n"
+    "         is valid there; a clean plan is listed location by location, with its notes; a location\n"
+    "         whose sentence alternates (MWV relative and true) or whose field is past the sentence's last\n"
+    "         gets a warning, FILE:LINE:COLUMN: warning: ..., which leaves the plan clean;\n"
+    "         --json adds one JSON object (file, clean, and product, locations and warnings, or the\n"
+    "         number of faults)\n"
     "frames   prints the ten frames of every location, in location order, each block headed by the location\n"
     "         and what it shows; --json gives one JSON object per location (location, shows, kind,\n"
     "         talker, sentence, field, type, instrument, icon, frames)\n"
@@ -73,8 +76,8 @@ const char *const HelpText =
     "                  programming mode (hold UP and DOWN until it shows \"rdY\") between locations\n"
     "  --from N        resume at location N (1 to 10): the plan's locations before it are skipped\n"
     "  --json          one JSON object per repetition of a location (location, repetition, of; shows at\n"
-    "                  repetition 0) and one at the end (sent, notSent, skipped, failure, repetitions,\n"
-    "                  device)\n"
+    "                  repetition 0) and one at the end (sent, notSent, skipped, failure, stopped,\n"
+    "                  repetitions, device)\n"
     "export   appends the location the options describe (those of mdconfig-cli frames) to FILE, creating\n"
     "         it with the product line; refuses a file that is not a clean plan, a plan for another\n"
     "         product, a location the plan already has, and anything but a regular file; --json says what\n"
@@ -144,6 +147,16 @@ int planCheck(const QStringList &arguments, Io &io)
     qsizetype faults = 0;
     const std::optional<plan::Plan> p = readClean(path, io, &faults);
     const bool json = o.has(QStringLiteral("--json"));
+    // Warnings leave the plan clean: said where the location is, as faults are, and the exit status stays.
+    QJsonArray warnings;
+    for (const plan::Location &l : p ? p->locations : QList<plan::Location>()) {
+        for (const QString &w : plan::warnings(l)) {
+            const QString message = QStringLiteral("location %1: %2").arg(l.location).arg(w);
+            io.err << plan::Fault{path, l.line, l.column, QStringLiteral("warning: ") + message}.text()
+                   << '\n';
+            warnings.append(QJsonObject{{"location", l.location}, {"message", w}});
+        }
+    }
     if (json) {
         QJsonObject line{{"file", serial::printable(path)}, {"clean", bool(p)}};
         if (p) {
@@ -152,6 +165,7 @@ int planCheck(const QStringList &arguments, Io &io)
             for (const plan::Location &l : p->locations)
                 numbers.append(l.location);
             line.insert(QStringLiteral("locations"), numbers);
+            line.insert(QStringLiteral("warnings"), warnings);
         } else {
             line.insert(QStringLiteral("faults"), faults);
         }
@@ -332,6 +346,7 @@ int reportSend(const plan::SendReport &report, int repetitionsDone, const QStrin
                             {"notSent", numbers(report.notSent)},
                             {"skipped", numbers(report.skipped)},
                             {"failure", report.failure},
+                            {"stopped", report.stopped},
                             {"repetitions", repetitionsDone},
                             {"device", serial::printable(device)}})
                << '\n'

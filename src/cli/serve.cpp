@@ -43,7 +43,8 @@ const char *const HelpText =
     "folder (~/.local/share/mdconfig/web-token), mode 600. Each command is logged to standard error\n"
     "with the address it came from.\n"
     "\n"
-    "Exit status: 0 done, 1 the server or the token could not be made, 2 bad arguments (or no --listen).\n";
+    "Exit status: 0 done, 1 the server or the token could not be made or a send was cut by Ctrl-C,\n"
+    "SIGTERM or SIGHUP, 2 bad arguments (or no --listen).\n";
 
 QString addressFile()
 {
@@ -171,7 +172,14 @@ int serve(const QStringList &arguments, Io &io)
         QThread::msleep(100);
     site.close();
     server.stop();
+    // A send the page began ends after the byte on the wire, and is told as `plan send` tells it.
+    const std::optional<plan::SendReport> cut = site.endSend();
     log(QStringLiteral("the page is no longer served"));
+    if (cut && !cut->complete()) {
+        log(QStringLiteral("mdconfig-cli: %1; locations %2 were not sent")
+                .arg(cut->failure, plan::locationRanges(cut->notSent)));
+        return Failed;
+    }
     return Ok;
 }
 

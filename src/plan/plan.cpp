@@ -1,5 +1,6 @@
 #include "plan/plan.h"
 
+#include "bus/fieldadvice.h"
 #include "file/regularfile.h"
 #include "plan/wording.h"
 #include "serial/devicepath.h"
@@ -733,6 +734,15 @@ QByteArray planText(const Plan &plan)
     return t.toUtf8();
 }
 
+QStringList warnings(const frame::Configuration &c)
+{
+    const frame::Standard *s = c.standard();
+    const QStringList &identifiers = vocabulary::entries(vocabulary::List::Identifier);
+    if (!s || s->sentence < 0 || s->sentence >= identifiers.size())
+        return {};
+    return bus::fieldWarnings(identifiers[s->sentence], s->field);
+}
+
 std::optional<QString> noteProblem(const QString &note)
 {
     for (const QChar c : note) {
@@ -850,6 +860,19 @@ std::optional<QString> appendLocation(const QString &path, const Location &locat
     return std::nullopt;
 }
 
+namespace {
+
+// The note a location taken over an old one carries: its own, else the old one's while the location still
+// shows the same; a name for the speed over ground must not stay on a location that now shows the depth.
+QString keptNote(const Location &taken, const Location &before)
+{
+    if (!taken.note.isEmpty())
+        return taken.note;
+    return taken.what == before.what ? before.note : QString();
+}
+
+} // namespace
+
 QByteArray mergedText(const QByteArray &text, const Plan &existing, const QList<Location> &taken)
 {
     QList<QByteArray> lines = text.split('\n');
@@ -889,8 +912,7 @@ QByteArray mergedText(const QByteArray &text, const Plan &existing, const QList<
             added << l;
             continue;
         }
-        if (l.note.isEmpty())
-            l.note = found->note;
+        l.note = keptNote(t, *found);
         // A location given by dotted keys rather than its own [location.N] table has no span to replace.
         if (!lines.value(found->line - 1).trimmed().startsWith("[location")) {
             added.clear();
@@ -898,8 +920,8 @@ QByteArray mergedText(const QByteArray &text, const Plan &existing, const QList<
             for (const Location &n : taken) {
                 Location kept = n;
                 for (const Location &e : existing.locations)
-                    if (e.location == n.location && kept.note.isEmpty())
-                        kept.note = e.note;
+                    if (e.location == n.location)
+                        kept.note = keptNote(n, e);
                 whole.locations.removeIf([&](const Location &e) { return e.location == n.location; });
                 whole.locations << kept;
             }

@@ -81,6 +81,10 @@ frame::SentenceBytes compose(int product, const Location &location);
 // The ten repetitions as they go on the wire.
 QList<QByteArray> frames(int product, const Location &location);
 
+// What a location may show other than the user expects: its sentence alternates, or its field lies past
+// the sentence's last. Warnings, never faults: a plan with them is clean and sends.
+QStringList warnings(const frame::Configuration &c);
+
 // Plan text: the product line a new file starts with, and one location's table.
 QString productText(int product);
 QString locationText(const Location &location, int product);
@@ -105,7 +109,8 @@ std::optional<QString> appendLocation(const QString &path, const Location &locat
                                       bool *notAPlanFile = nullptr);
 
 // The plan text with the given locations in it: a location the text already has is put in the place of
-// its table, keeping its note when the new one has none, and the others are added at the end; the rest of
+// its table, keeping its note when the new one has none and still shows the same (a note on a location that
+// now shows something else is dropped), and the others are added at the end; the rest of
 // the text, comments included, stays as it is. `existing` is the text's plan, read clean.
 QByteArray mergedText(const QByteArray &text, const Plan &existing, const QList<Location> &taken);
 // Merges the locations into the plan file, under the same lock as appendLocation: a missing or empty file

@@ -18,6 +18,8 @@ QString RowStatus::text() const
         return QStringLiteral("sent");
     case RowState::Failed:
         return QStringLiteral("failed: ") + why;
+    case RowState::Stopped:
+        return QStringLiteral("stopped: ") + why;
     }
     return {};
 }
@@ -178,6 +180,11 @@ QString PlanEditor::name() const
     return m_path.isEmpty() ? QStringLiteral("new plan") : QFileInfo(m_path).fileName();
 }
 
+QStringList PlanEditor::warnings(int location) const
+{
+    return kind(location) == RowKind::Standard ? plan::warnings(this->location(location)) : QStringList();
+}
+
 void PlanEditor::check()
 {
     m_rowFaults.clear();
@@ -228,10 +235,12 @@ std::optional<int> PlanEditor::takeReport(const SendReport &report)
     if (report.complete())
         return std::nullopt;
     const int first = report.notSent.first();
-    // The location the send stopped in may have reached the display in part: that is a failure, never a
+    // The location the send was cut in may have reached the display in part: stopped or failed, never a
     // send. One it never began is simply not sent.
-    if (status(first).state == RowState::Sending)
-        setStatus(first, {RowState::Failed, report.failure});
+    const bool begun =
+        report.cut != 0 ? report.cut == first : !report.stopped && status(first).state == RowState::Sending;
+    if (begun)
+        setStatus(first, {report.stopped ? RowState::Stopped : RowState::Failed, report.failure});
     else
         setStatus(first, {RowState::NotSent, report.failure});
     for (qsizetype i = 1; i < report.notSent.size(); ++i)

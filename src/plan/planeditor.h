@@ -31,12 +31,12 @@ struct Row {
 };
 
 // What a send did to one row.
-enum class RowState { NotSent, Sending, Sent, Failed };
+enum class RowState { NotSent, Sending, Sent, Failed, Stopped };
 struct RowStatus {
     RowState state = RowState::NotSent;
-    QString why; // for Failed and for a NotSent that a stopped send left behind
+    QString why; // for Failed, Stopped and for a NotSent that a stopped send left behind
 
-    QString text() const; // "not sent", "sending", "sent", "failed: why"
+    QString text() const; // "not sent", "sending", "sent", "failed: why", "stopped: why"
 };
 
 // "location 3 of 7, repetition 4 of 10": where a send of a whole plan stands.
@@ -82,6 +82,9 @@ public:
     QStringList faults(int location) const { return m_rowFaults.value(location); }
     QStringList planFaults() const { return m_planFaults; }
     bool hasFaults() const;
+    // What a used row may show other than expected (see plan::warnings); never a fault, found as it is
+    // edited.
+    QStringList warnings(int location) const;
 
     // What a send did. Editing a row makes it not sent again: the display no longer holds what it shows.
     const RowStatus &status(int location) const;

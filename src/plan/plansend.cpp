@@ -38,11 +38,15 @@ SendReport sendPlan(const Plan &plan, serial::SerialPort &port, const QString &d
             while (pacing.now() < end && !stopped())
                 pacing.wait(std::min(end, pacing.now() + std::chrono::milliseconds(50)));
         }
-        if (stopped())
+        if (stopped()) {
+            report.stopped = true;
             return stopAt(i, QStringLiteral("interrupted before location %1").arg(l.location));
+        }
         const bool confirmed = !events.confirm || events.confirm(l);
-        if (stopped()) // while the user was asked
+        if (stopped()) { // while the user was asked
+            report.stopped = true;
             return stopAt(i, QStringLiteral("interrupted before location %1").arg(l.location));
+        }
         if (!confirmed)
             return stopAt(i,
                           QStringLiteral("stopped before location %1: it was not confirmed").arg(l.location));
@@ -56,8 +60,15 @@ SendReport sendPlan(const Plan &plan, serial::SerialPort &port, const QString &d
                 events.repetition(l, p.repetitions);
         };
         const frame::SendReport sent = frame::transmit(port, s, step, options.pacing);
-        if (!sent.sent())
-            return stopAt(i, QStringLiteral("location %1 failed: %2").arg(l.location).arg(sent.failure()));
+        if (!sent.sent()) {
+            report.cut = sent.bytes > 0 ? l.location : 0;
+            report.stopped = sent.outcome == frame::SendOutcome::Stopped;
+            // As `send` says it, with the location it was cut in.
+            return stopAt(i,
+                          report.stopped
+                              ? QStringLiteral("%1 of location %2").arg(sent.failure()).arg(l.location)
+                              : QStringLiteral("location %1 failed: %2").arg(l.location).arg(sent.failure()));
+        }
         report.sent << l.location;
         if (events.sent)
             events.sent(l);

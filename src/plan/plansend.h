@@ -31,8 +31,10 @@ struct SendEvents {
 struct SendReport {
     QList<int> sent;
     QList<int> notSent;
-    QList<int> skipped; // before the location the send resumed at
-    QString failure;    // why it stopped; empty when every location was sent
+    QList<int> skipped;   // before the location the send resumed at
+    QString failure;      // why it stopped; empty when every location was sent
+    bool stopped = false; // by the user or a signal, not by a fault
+    int cut = 0; // the location a stop or a fault cut in the middle (the display may hold a part); 0: none
 
     bool complete() const { return notSent.isEmpty(); }
 };

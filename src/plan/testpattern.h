@@ -20,8 +20,9 @@ namespace plan {
 QString testValue(int location);
 
 // Fields a display needs to hold a valid status before it takes the sentence at all: a receiver's "data
-// valid" (RMC, GLL), its fix quality (GGA) and the mode indicator NMEA 0183 2.3 added (RMC, GLL, VTG), whose
-// "N" means "not valid". The pattern fills them with the values of a working receiver.
+// valid" (RMC, GLL, MWV), its fix quality (GGA), the mode indicator NMEA 0183 2.3 added (RMC, GLL, VTG),
+// whose "N" means "not valid", and the wind's reference (MWV). The pattern fills them with the values of a
+// working receiver.
 struct StatusField {
     const char *sentence;
     int field; // counted as the display's "Commas" counts: 1 is the value after the first comma
@@ -35,6 +36,9 @@ inline constexpr std::array StatusFields{
     StatusField{"GLL", 7, "A", "mode A: autonomous fix"},
     StatusField{"GGA", 6, "1", "fix quality 1: GPS fix"},
     StatusField{"VTG", 9, "A", "mode A: autonomous fix"},
+    // Wind: which wind the angle and speed are (relative, as an anemometer sends most), and "data valid".
+    StatusField{"MWV", 2, "R", "reference R: relative wind"},
+    StatusField{"MWV", 5, "A", "status A: data valid"},
 };
 
 struct Covered {

@@ -707,7 +707,8 @@ void PlanWindow::sendAll(int from)
     m_resumeAt = m_editor.takeReport(report);
     refreshAll();
     if (m_resumeAt) {
-        m_progress->setFormat(QStringLiteral("stopped: ") + report.failure);
+        m_progress->setFormat((report.stopped ? QStringLiteral("stopped: ") : QStringLiteral("failed: ")) +
+                              report.failure);
         say(QStringLiteral("Sent: %1. Not sent: %2 (%3).")
                 .arg(plan::locationRanges(report.sent), plan::locationRanges(report.notSent), report.failure),
             true);

@@ -55,6 +55,11 @@ std::optional<ListenAddress> parseListen(const QString &text, QString *failure)
     }
     QHostAddress address;
     if (address.setAddress(host)) {
+        // An IPv4 address written as IPv6 (::ffff:0.0.0.0) is bound as that IPv4 address.
+        bool mapped = false;
+        const quint32 v4 = address.toIPv4Address(&mapped);
+        if (mapped && address.protocol() == QAbstractSocket::IPv6Protocol)
+            address = QHostAddress(v4);
         if (address == QHostAddress::AnyIPv4 || address == QHostAddress::AnyIPv6) {
             *failure =
                 QStringLiteral("--listen: %1 would answer on every interface; name the interface or the "

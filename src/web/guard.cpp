@@ -76,6 +76,18 @@ Verdict refuse(int status, const char *reason, bool badToken = false)
     return Verdict{status, QByteArray(reason), badToken};
 }
 
+// What a browser sends for another site's page (a fetch, an image, a link, a script): its Origin, or its
+// Sec-Fetch-Site other than same-origin (or none, typed by the user), or a no-cors fetch, which the page
+// itself never makes.
+bool crossSite(const Request &r)
+{
+    if (!r.origin.isEmpty() && r.origin != "http://" + r.host.trimmed())
+        return true;
+    if (!r.secFetchSite.isEmpty() && r.secFetchSite != "same-origin" && r.secFetchSite != "none")
+        return true;
+    return r.secFetchMode == "no-cors";
+}
+
 } // namespace
 
 Verdict judge(const Request &r, const Policy &policy, const QList<Route> &routes, bool addressBlocked)
@@ -92,6 +104,9 @@ Verdict judge(const Request &r, const Policy &policy, const QList<Route> &routes
             route = &candidate;
     }
     const bool api = r.path.startsWith("/api/");
+    // Before the token, and never counted against the address: a foreign page cannot lock the phone out.
+    if (api && crossSite(r))
+        return refuse(403, "requests from another site's page are refused");
     if (api && addressBlocked)
         return refuse(429, "too many wrong tokens from this address; wait a minute");
     if (!pathKnown)
@@ -110,13 +125,6 @@ Verdict judge(const Request &r, const Policy &policy, const QList<Route> &routes
         if (!sameBytes(r.queryToken, policy.token) || policy.token.isEmpty())
             return refuse(401, "the access token is missing or wrong", true);
         break;
-    }
-    if (route->access == Access::Action || route->access == Access::Stream) {
-        // A browser names the page a request comes from; only this server's own page may command it.
-        if (!r.origin.isEmpty() && r.origin != "http://" + r.host.trimmed())
-            return refuse(403, "requests from another site's page are refused");
-        if (!r.secFetchSite.isEmpty() && r.secFetchSite != "same-origin" && r.secFetchSite != "none")
-            return refuse(403, "requests from another site's page are refused");
     }
     if (route->access == Access::Action && !isJsonType(r.contentType))
         return refuse(415, "commands take a JSON body (Content-Type: application/json)");

@@ -33,6 +33,7 @@ struct Request {
     QByteArray host;
     QByteArray origin;        // empty when not sent
     QByteArray secFetchSite;  // empty when not sent
+    QByteArray secFetchMode;  // empty when not sent
     QByteArray authorization; // the whole header
     QByteArray contentType;
     QByteArray queryToken; // the "token" query value, only read for the push stream

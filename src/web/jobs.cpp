@@ -23,13 +23,37 @@ Jobs::Jobs(QString device, std::function<void()> changed, plan::SendOptions opti
     : m_device(std::move(device)), m_changed(std::move(changed)), m_options(std::move(options))
 {
     m_state = {{QStringLiteral("state"), QStringLiteral("idle")}};
+    // One thread for every send, made here rather than by the request that asks for a send: a thread
+    // takes its maker's priority, and request handling runs at a lower one (web/server.cpp).
+    m_thread.reset(QThread::create([this] { serve(); }));
+    m_thread->start();
+}
+
+void Jobs::serve()
+{
+    for (;;) {
+        JobRequest request;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_quit || m_next.has_value(); });
+            if (m_quit)
+                return;
+            request = std::move(*m_next);
+            m_next.reset();
+        }
+        run(request);
+    }
 }
 
 Jobs::~Jobs()
 {
-    stop();
-    if (m_thread)
-        m_thread->wait();
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stop = true;
+        m_quit = true;
+        m_wake.notify_all();
+    }
+    m_thread->wait();
 }
 
 bool Jobs::busy() const
@@ -49,8 +73,6 @@ bool Jobs::start(const JobRequest &request)
         m_waiting = false;
         m_stop = false;
     }
-    if (m_thread)
-        m_thread->wait(); // the last job's thread has ended its work; only its end is waited for
     int count = 0;
     for (const plan::Location &l : request.plan.locations)
         count += l.location >= request.from ? 1 : 0;
@@ -62,8 +84,9 @@ bool Jobs::start(const JobRequest &request)
              {QStringLiteral("total"), count * frame::Repetitions},
              {QStringLiteral("sent"), QJsonArray()}};
     });
-    m_thread.reset(QThread::create([this, request] { run(request); }));
-    m_thread->start();
+    const std::lock_guard lock(m_mutex);
+    m_next = request;
+    m_wake.notify_all();
     return true;
 }
 
@@ -159,7 +182,11 @@ void Jobs::run(JobRequest request)
     if (closed)
         closed();
     setState([&](QJsonObject &s) {
-        s[QStringLiteral("state")] = report.complete() ? QStringLiteral("done") : QStringLiteral("failed");
+        s[QStringLiteral("state")] = report.complete() ? QStringLiteral("done")
+                                     : report.stopped  ? QStringLiteral("stopped")
+                                                       : QStringLiteral("failed");
+        if (report.cut != 0)
+            s[QStringLiteral("cut")] = report.cut;
         s[QStringLiteral("sent")] = numbers(report.sent);
         s[QStringLiteral("notSent")] = numbers(report.notSent);
         s[QStringLiteral("skipped")] = numbers(report.skipped);
@@ -170,7 +197,18 @@ void Jobs::run(JobRequest request)
             s.remove(QStringLiteral("resumeFrom"));
     });
     const std::lock_guard lock(m_mutex);
+    m_report = report;
     m_running = false;
+    m_wake.notify_all();
+}
+
+std::optional<plan::SendReport> Jobs::end()
+{
+    if (!stop())
+        return std::nullopt;
+    std::unique_lock lock(m_mutex);
+    m_wake.wait(lock, [this] { return !m_running; });
+    return m_report;
 }
 
 } // namespace web

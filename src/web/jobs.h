@@ -1,6 +1,6 @@
-// The page's one job at a time: a plan send on a thread of its own, paced on its own clock, so the threads
-// that answer requests never hold up a byte. The page asks for it, stops it, lets it go on after "ask
-// before each location", and reads its progress.
+// The page's one job at a time: a plan send on a thread of its own (made with the page, at the process's
+// priority), paced on its own clock, so the threads that answer requests never hold up a byte. The page asks
+// for it, stops it, lets it go on after "ask before each location", and reads its progress.
 #pragma once
 
 #include "plan/plansend.h"
@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class QThread;
 
@@ -41,12 +42,17 @@ public:
     // Lets a job that waits before a location go on; false when none waits.
     bool proceed();
     bool busy() const;
+    // Stops the job that runs (after the byte on the wire) and waits for its end: its report, or nothing
+    // when none ran. For a service that is asked to end.
+    std::optional<plan::SendReport> end();
 
-    // {"state": "idle"|"sending"|"waiting"|"done"|"failed", "location", "repetition", "index", "count",
-    //  "done", "total", "sent", "notSent", "skipped", "failure", "resumeFrom"}
+    // {"state": "idle"|"sending"|"waiting"|"done"|"failed"|"stopped", "location", "repetition", "index",
+    //  "count", "done", "total", "sent", "notSent", "skipped", "failure", "resumeFrom", "cut": the location
+    //  a stop or a fault cut in the middle, when one was}
     QJsonObject state() const;
 
 private:
+    void serve();
     void run(JobRequest request);
     void setState(const std::function<void(QJsonObject &)> &change);
 
@@ -56,9 +62,12 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     QJsonObject m_state;
+    plan::SendReport m_report; // the last job's
     bool m_running = false;
     bool m_waiting = false;
     bool m_proceed = false;
+    bool m_quit = false;
+    std::optional<JobRequest> m_next;
     std::atomic<bool> m_stop{false};
     std::unique_ptr<QThread> m_thread;
 };

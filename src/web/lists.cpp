@@ -1,9 +1,11 @@
 #include "web/lists.h"
 
+#include "bus/fieldadvice.h"
 #include "frame/pacing.h"
 #include "frame/sentencebytes.h"
 #include "plan/plan.h"
 #include "plan/plansend.h"
+#include "vocabulary/fields.h"
 #include "vocabulary/products.h"
 #include "vocabulary/vocabulary.h"
 
@@ -31,6 +33,27 @@ template <typename Code> QJsonArray codesOf(int count, Code code)
     return a;
 }
 
+// What the page shows beside a chosen field, per sentence that has anything to say: the field list's
+// captions ("7: speed over ground, knots"), how many fields it has (0: not counted), and the warnings the
+// plan check gives for it, so a row warns as `plan check` does.
+QJsonObject sentenceFieldsJson()
+{
+    QJsonObject all;
+    for (const QString &identifier : vocabulary::entries(vocabulary::List::Identifier)) {
+        const QString alternates = bus::alternationWarning(identifier);
+        if (!vocabulary::sentenceFields(identifier) && alternates.isEmpty())
+            continue;
+        QJsonArray captions;
+        for (int f = 1; f <= vocabulary::CommaCount; ++f)
+            captions.append(vocabulary::fieldCaption(identifier, f));
+        all.insert(identifier, QJsonObject{{QStringLiteral("captions"), captions},
+                                           {QStringLiteral("count"), vocabulary::fieldCount(identifier)},
+                                           {QStringLiteral("alternates"), alternates},
+                                           {QStringLiteral("pastLast"), bus::pastLastWarning(identifier)}});
+    }
+    return all;
+}
+
 int milliseconds(std::chrono::microseconds d)
 {
     return int(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
@@ -48,26 +71,29 @@ QJsonObject listsJson()
     QJsonArray icons;
     for (const QString &icon : frame::iconCaptions())
         icons.append(icon);
-    return {{QStringLiteral("products"), products},
-            {QStringLiteral("talkers"), entriesOf(List::Talker)},
-            {QStringLiteral("sentences"), entriesOf(List::Identifier)},
-            {QStringLiteral("types"), entriesOf(List::Xdr)},
-            {QStringLiteral("typeLetters"), codesOf(vocabulary::TransducerCount, vocabulary::xdrCode)},
-            {QStringLiteral("instruments"), entriesOf(List::Instrument)},
-            {QStringLiteral("icons"), icons},
-            {QStringLiteral("fields"), vocabulary::CommaCount},
-            {QStringLiteral("locations"), plan::LastLocation},
-            {QStringLiteral("noteLength"), plan::MaxNoteLength}};
+    return {
+        {QStringLiteral("products"), products},
+        {QStringLiteral("talkers"), entriesOf(List::Talker)},
+        {QStringLiteral("sentences"), entriesOf(List::Identifier)},
+        {QStringLiteral("types"), entriesOf(List::Xdr)},
+        {QStringLiteral("typeLetters"), codesOf(vocabulary::TransducerCount, vocabulary::xdrCode)},
+        {QStringLiteral("instruments"), entriesOf(List::Instrument)},
+        {QStringLiteral("icons"), icons},
+        {QStringLiteral("fields"), vocabulary::CommaCount},
+        {QStringLiteral("sentenceFields"), sentenceFieldsJson()},
+        {QStringLiteral("xdrSentence"), vocabulary::entries(List::Identifier).at(vocabulary::XdrPosition)},
+        {QStringLiteral("locations"), plan::LastLocation},
+        {QStringLiteral("noteLength"), plan::MaxNoteLength}};
 }
 
 QJsonObject tablesJson()
 {
     QJsonObject t = listsJson();
+    // The keys of the lists answer, so the page on its own gives its modules the same answer the board does.
+    t.insert(QStringLiteral("listKeys"), QJsonArray::fromStringList(t.keys()));
     t.insert(QStringLiteral("talkerCodes"), codesOf(vocabulary::TalkerCount, vocabulary::talkerCode));
     t.insert(QStringLiteral("sentenceCodes"),
              codesOf(vocabulary::IdentifierCount, vocabulary::sentenceIDCode));
-    t.insert(QStringLiteral("xdrSentence"),
-             vocabulary::entries(List::Identifier).at(vocabulary::XdrPosition));
     QJsonArray instruments;
     for (int p = 0; p < vocabulary::InstrumentCount; ++p) {
         const vocabulary::Instrument v = *vocabulary::instrument(p);

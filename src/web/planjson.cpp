@@ -1,6 +1,7 @@
 #include "web/planjson.h"
 
 #include "frame/sentencebytes.h"
+#include "serial/devicepath.h"
 #include "vocabulary/vocabulary.h"
 
 #include <QJsonValue>
@@ -9,18 +10,35 @@ namespace web {
 
 namespace {
 
-// A TOML basic string: quotes, backslashes and control characters escaped.
+// Half of a UTF-16 pair without the other half: no character at all, which JSON's \uD800 can carry.
+bool hasLoneSurrogate(const QString &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            return true;
+    }
+    return false;
+}
+
+// A TOML basic string: quotes, backslashes and control characters escaped; a character outside the BMP
+// kept whole (both halves of its pair), a lone half written as U+FFFD (checkPage refuses it).
 QByteArray quoted(const QString &value)
 {
     QByteArray out = "\"";
-    for (const QChar c : value) {
-        const char16_t u = c.unicode();
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const char16_t u = value[i].unicode();
         if (u == '"' || u == '\\')
             out += '\\' + QByteArray(1, char(u));
         else if (u < 0x20 || u == 0x7f)
             out += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0')).toLatin1();
+        else if (value[i].isHighSurrogate() && i + 1 < value.size() && value[i + 1].isLowSurrogate())
+            out += value.mid(i++, 2).toUtf8();
+        else if (value[i].isSurrogate())
+            out += "\xEF\xBF\xBD";
         else
-            out += QString(c).toUtf8();
+            out += QString(value[i]).toUtf8();
     }
     return out + '"';
 }
@@ -82,6 +100,17 @@ PageCheck checkPage(const QJsonObject &page)
     for (int i = 0; i < lines.size(); ++i) {
         if (lines[i].startsWith("[location."))
             starts.append({i + 1, lines[i].mid(10, lines[i].size() - 11).toInt()});
+    }
+    for (const QJsonValue &rowValue : page.value(QStringLiteral("locations")).toArray()) {
+        const QJsonObject row = rowValue.toObject();
+        for (auto it = row.begin(); it != row.end(); ++it) {
+            if (it->isString() && hasLoneSurrogate(it->toString()))
+                check.faults.append(QJsonObject{
+                    {QStringLiteral("location"), row.value(QStringLiteral("location")).toInt()},
+                    {QStringLiteral("message"),
+                     QStringLiteral("%1 holds a broken character (half of a UTF-16 pair); type it again")
+                         .arg(serial::printable(it.key()))}});
+        }
     }
     for (const plan::Fault &f : r.faults) {
         int location = 0;

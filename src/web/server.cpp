@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include "serial/devicepath.h"
+
 #include <QHostAddress>
 #include <QString>
 
@@ -9,9 +11,11 @@
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
+#include <fcntl.h>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -20,9 +24,6 @@ namespace web {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
-
-// Set on the accepting thread while it answers a connection the queue has no room for.
-thread_local bool t_overflow = false;
 
 const char *statusText(int status)
 {
@@ -65,6 +66,17 @@ QByteArray peerAddress(int fd)
     return a.toString().toLatin1();
 }
 
+// Request handling gives way to a send: the threads that read and answer requests run at a lower priority
+// than the rest of the process, so on a busy machine the send step's thread is woken on time for its next
+// byte rather than queued behind a burst of requests. (Raising the send's own priority needs privileges.)
+void yieldToSends()
+{
+    errno = 0;
+    const int nice = ::getpriority(PRIO_PROCESS, 0); // this thread's, on Linux
+    if (errno == 0)
+        ::setpriority(PRIO_PROCESS, 0, std::min(nice + 10, 19));
+}
+
 // Writes everything or gives up after the timeout without progress; never raises SIGPIPE.
 bool writeAll(int fd, const char *data, size_t size, std::chrono::milliseconds timeout)
 {
@@ -103,66 +115,45 @@ QList<QByteArray> headerValues(const QByteArray &head, const QByteArray &lowerNa
 struct WholeRequest {
     int status = 0; // 0: read whole
     QByteArray reason;
-    QByteArray bytes;
 };
 
-// Reads one request, head and body, before anything parses it: a client that is slow, sends too much, or
-// sends a body of unknown length is answered without a worker waiting on it for long.
-WholeRequest readWhole(int fd, SteadyClock::time_point deadline)
+// Judges what has arrived of one request: nothing while more is needed; status 0 when it is whole (the
+// bytes then hold exactly the request); otherwise the answer that refuses it. The head is read as sent:
+// nothing is decoded or cut at a NUL before the gate sees it.
+std::optional<WholeRequest> judgeArrived(QByteArray &bytes)
 {
-    WholeRequest r;
-    qsizetype headEnd = -1;
-    qint64 need = -1;
-    char chunk[4096];
-    for (;;) {
-        if (headEnd < 0) {
-            headEnd = r.bytes.indexOf("\r\n\r\n");
-            if (headEnd < 0 && r.bytes.size() > MaxHeadBytes)
-                return {431, "the request line and headers exceed 8 KiB", {}};
-            if (headEnd >= 0) {
-                if (headEnd + 4 > MaxHeadBytes)
-                    return {431, "the request line and headers exceed 8 KiB", {}};
-                const QByteArray head = r.bytes.left(headEnd);
-                if (!headerValues(head, "transfer-encoding").isEmpty())
-                    return {411, "a body needs a Content-Length", {}};
-                const QList<QByteArray> lengths = headerValues(head, "content-length");
-                if (lengths.size() > 1)
-                    return {400, "more than one Content-Length", {}};
-                need = 0;
-                if (!lengths.isEmpty()) {
-                    bool ok = false;
-                    need = lengths.first().toLongLong(&ok);
-                    if (!ok || need < 0)
-                        return {400, "a Content-Length that is no number", {}};
-                    if (need > MaxBodyBytes)
-                        return {413, "the body exceeds 64 KiB", {}};
-                }
-            }
-        }
-        if (headEnd >= 0 && r.bytes.size() >= headEnd + 4 + need) {
-            r.bytes.truncate(headEnd + 4 + need);
-            return r;
-        }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
-        if (left.count() <= 0)
-            return {408, "the request did not arrive in time", {}};
-        pollfd p{fd, POLLIN, 0};
-        const int ready = ::poll(&p, 1, int(left.count()) + 1);
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0)
-            continue; // the deadline check above answers
-        const ssize_t n = ::recv(fd, chunk, sizeof chunk, MSG_DONTWAIT);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n <= 0)
-            return {-1, {}, {}}; // the client went away
-        r.bytes.append(chunk, n);
-        if (r.bytes.size() > MaxHeadBytes + 4 + MaxBodyBytes)
-            return {413, "the body exceeds 64 KiB", {}};
+    const qsizetype headEnd = bytes.indexOf("\r\n\r\n");
+    if (headEnd < 0) {
+        if (bytes.size() > MaxHeadBytes)
+            return WholeRequest{431, "the request line and headers exceed 8 KiB"};
+        return std::nullopt;
     }
+    if (headEnd + 4 > MaxHeadBytes)
+        return WholeRequest{431, "the request line and headers exceed 8 KiB"};
+    const QByteArray head = bytes.left(headEnd);
+    if (!headerValues(head, "transfer-encoding").isEmpty())
+        return WholeRequest{411, "a body needs a Content-Length"};
+    const QList<QByteArray> lengths = headerValues(head, "content-length");
+    if (lengths.size() > 1)
+        return WholeRequest{400, "more than one Content-Length"};
+    qint64 need = 0;
+    if (!lengths.isEmpty()) {
+        bool ok = false;
+        need = lengths.first().toLongLong(&ok);
+        if (!ok || need < 0)
+            return WholeRequest{400, "a Content-Length that is no number"};
+        if (need > MaxBodyBytes)
+            return WholeRequest{413, "the body exceeds 64 KiB"};
+    }
+    if (bytes.size() < headEnd + 4 + need)
+        return std::nullopt;
+    bytes.truncate(headEnd + 4 + need);
+    return WholeRequest{};
 }
+
+// The head of the request a worker serves, as it was sent: the gate and the log read it, not the
+// library's decoded copy.
+thread_local QByteArray t_head;
 
 // The library reads the request from what was read whole, and writes straight to the socket.
 class BufferStream : public httplib::Stream {
@@ -214,75 +205,259 @@ private:
     std::chrono::milliseconds m_writeTimeout;
 };
 
-// A fixed set of workers and a bounded queue. A connection past the queue is answered at once on the
-// accepting thread (t_overflow), so it costs neither a worker nor memory.
-class Pool : public httplib::TaskQueue {
+// The library's accepting thread hands each connection straight on (to Arrivals), never to a worker.
+class Inline : public httplib::TaskQueue {
 public:
-    Pool(int workers, int queued) : m_limit(size_t(queued))
+    void enqueue(std::function<void()> fn) override { fn(); }
+    void shutdown() override {}
+};
+
+// Requests that are still arriving, read on one thread for all of them, so a client that dribbles its head
+// (or sends nothing) holds no worker. A request that is whole goes to `whole`; one that is refused, late or
+// past the limit is answered here and closed. Past `limit` connections the oldest one is dropped, so a
+// flood of slow ones gives way to a real client, whose request arrives at once.
+class Arrivals {
+public:
+    using Whole = std::function<void(int fd, QByteArray request)>;
+    using Refused = std::function<void(int fd, int status, const QByteArray &reason)>;
+
+    Arrivals(int limit, std::chrono::milliseconds deadline, Whole whole, Refused refused)
+        : m_limit(limit), m_deadline(deadline), m_whole(std::move(whole)), m_refused(std::move(refused))
     {
-        for (int i = 0; i < workers; ++i)
-            m_threads.emplace_back([this] { work(); });
+        if (::pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0)
+            m_wake[0] = m_wake[1] = -1;
+        m_thread = std::thread([this] {
+            yieldToSends();
+            run();
+        });
     }
-    void enqueue(std::function<void()> fn) override
+    ~Arrivals() { stop(); }
+
+    void add(int fd)
     {
         {
-            std::unique_lock lock(m_mutex);
-            if (m_jobs.size() < m_limit && !m_shutdown) {
-                m_jobs.push_back(std::move(fn));
-                m_ready.notify_one();
-                return;
+            const std::lock_guard lock(m_mutex);
+            m_incoming.push_back(fd);
+        }
+        wake();
+    }
+
+    void stop()
+    {
+        if (!m_thread.joinable())
+            return;
+        m_stopping = true;
+        wake();
+        m_thread.join();
+        for (const Pending &p : m_pending)
+            ::close(p.fd);
+        for (int fd : m_incoming)
+            ::close(fd);
+        m_pending.clear();
+        m_incoming.clear();
+        ::close(m_wake[0]);
+        ::close(m_wake[1]);
+    }
+
+private:
+    struct Pending {
+        int fd;
+        SteadyClock::time_point deadline;
+        QByteArray bytes;
+    };
+
+    void wake()
+    {
+        const char c = 0;
+        [[maybe_unused]] const ssize_t n = ::write(m_wake[1], &c, 1);
+    }
+
+    void take()
+    {
+        std::vector<int> incoming;
+        {
+            const std::lock_guard lock(m_mutex);
+            incoming.swap(m_incoming);
+        }
+        for (int fd : incoming) {
+            if (int(m_pending.size()) >= m_limit) {
+                m_refused(m_pending.front().fd, 503, "too many connections; try again in a moment");
+                m_pending.erase(m_pending.begin());
+            }
+            m_pending.push_back({fd, SteadyClock::now() + m_deadline, {}});
+        }
+    }
+
+    // Reads what is there; true when the connection is done with here (handed on or answered).
+    bool read(Pending &p)
+    {
+        char chunk[4096];
+        for (;;) {
+            const ssize_t n = ::recv(p.fd, chunk, sizeof chunk, MSG_DONTWAIT);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && errno == EAGAIN)
+                return false;
+            if (n <= 0) { // the client went away
+                ::close(p.fd);
+                return true;
+            }
+            p.bytes.append(chunk, n);
+            if (const std::optional<WholeRequest> r = judgeArrived(p.bytes)) {
+                if (r->status == 0)
+                    m_whole(p.fd, std::move(p.bytes));
+                else
+                    m_refused(p.fd, r->status, r->reason);
+                return true;
             }
         }
-        t_overflow = true;
-        fn();
-        t_overflow = false;
     }
-    void shutdown() override
+
+    void run()
+    {
+        std::vector<pollfd> polled;
+        while (!m_stopping) {
+            take();
+            polled.assign(1, pollfd{m_wake[0], POLLIN, 0});
+            SteadyClock::time_point next = SteadyClock::now() + std::chrono::seconds(60);
+            for (const Pending &p : m_pending) {
+                polled.push_back({p.fd, POLLIN, 0});
+                next = std::min(next, p.deadline);
+            }
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - SteadyClock::now());
+            if (::poll(polled.data(), nfds_t(polled.size()), int(std::max<qint64>(0, wait.count()))) < 0 &&
+                errno != EINTR)
+                continue;
+            if (polled[0].revents != 0) {
+                char drain[64];
+                while (::read(m_wake[0], drain, sizeof drain) > 0) {
+                }
+            }
+            const SteadyClock::time_point now = SteadyClock::now();
+            std::vector<Pending> staying;
+            for (size_t i = 0; i < m_pending.size(); ++i) {
+                Pending &p = m_pending[i];
+                if (polled[i + 1].revents != 0 && read(p))
+                    continue;
+                if (now >= p.deadline) {
+                    m_refused(p.fd, 408, "the request did not arrive in time");
+                    continue;
+                }
+                staying.push_back(std::move(p));
+            }
+            m_pending.swap(staying);
+        }
+    }
+
+    const int m_limit;
+    const std::chrono::milliseconds m_deadline;
+    Whole m_whole;
+    Refused m_refused;
+    int m_wake[2] = {-1, -1};
+    std::mutex m_mutex;
+    std::vector<int> m_incoming;
+    std::vector<Pending> m_pending; // on the thread alone
+    std::atomic<bool> m_stopping{false};
+    std::thread m_thread;
+};
+
+// A fixed set of workers and a bounded queue of whole requests; past the queue, 503 at once.
+class Workers {
+public:
+    using Serve = std::function<void(int fd, QByteArray request)>;
+
+    Workers(int workers, int queued, Serve serve) : m_limit(size_t(queued)), m_serve(std::move(serve))
+    {
+        for (int i = 0; i < workers; ++i)
+            m_threads.emplace_back([this] {
+                yieldToSends();
+                work();
+            });
+    }
+    ~Workers() { stop(); }
+
+    // false when the queue is full: the caller answers.
+    bool add(int fd, QByteArray request)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_jobs.size() >= m_limit || m_shutdown)
+            return false;
+        m_jobs.push_back({fd, std::move(request)});
+        m_ready.notify_one();
+        return true;
+    }
+
+    void stop()
     {
         {
-            std::unique_lock lock(m_mutex);
+            const std::lock_guard lock(m_mutex);
             m_shutdown = true;
         }
         m_ready.notify_all();
         for (std::thread &t : m_threads)
             t.join();
+        m_threads.clear();
+        for (const auto &job : m_jobs)
+            ::close(job.first);
+        m_jobs.clear();
     }
 
 private:
     void work()
     {
         for (;;) {
-            std::function<void()> fn;
+            std::pair<int, QByteArray> job;
             {
                 std::unique_lock lock(m_mutex);
                 m_ready.wait(lock, [this] { return m_shutdown || !m_jobs.empty(); });
-                if (m_jobs.empty())
+                if (m_shutdown)
                     return;
-                fn = std::move(m_jobs.front());
+                job = std::move(m_jobs.front());
                 m_jobs.pop_front();
             }
-            fn();
+            m_serve(job.first, std::move(job.second));
         }
     }
 
     size_t m_limit;
+    Serve m_serve;
     std::mutex m_mutex;
     std::condition_variable m_ready;
-    std::deque<std::function<void()>> m_jobs;
+    std::deque<std::pair<int, QByteArray>> m_jobs;
     std::vector<std::thread> m_threads;
     bool m_shutdown = false;
 };
 
-Request gateView(const httplib::Request &req)
+// The first value of a header in the raw head, trimmed, as sent; how many there are in `count`.
+QByteArray rawHeader(const QByteArray &head, const QByteArray &lowerName, qsizetype *count = nullptr)
+{
+    const QList<QByteArray> values = headerValues(head, lowerName);
+    if (count)
+        *count = values.size();
+    return values.value(0);
+}
+
+// The request target as sent: path and query, nothing decoded.
+QByteArray rawTarget(const QByteArray &head)
+{
+    const QByteArray line = head.left(head.indexOf('\r'));
+    const qsizetype first = line.indexOf(' ');
+    const qsizetype last = line.lastIndexOf(' ');
+    return first >= 0 && last > first ? line.mid(first + 1, last - first - 1) : QByteArray();
+}
+
+// The gate's view: method and path as the library parsed them; the header values from the raw head.
+Request gateView(const httplib::Request &req, const QByteArray &head)
 {
     Request r;
     r.method = QByteArray::fromStdString(req.method);
     r.path = QByteArray::fromStdString(req.path);
-    r.host = QByteArray::fromStdString(req.get_header_value("Host"));
-    r.origin = QByteArray::fromStdString(req.get_header_value("Origin"));
-    r.secFetchSite = QByteArray::fromStdString(req.get_header_value("Sec-Fetch-Site"));
-    r.authorization = QByteArray::fromStdString(req.get_header_value("Authorization"));
-    r.contentType = QByteArray::fromStdString(req.get_header_value("Content-Type"));
+    r.host = rawHeader(head, "host");
+    r.origin = rawHeader(head, "origin");
+    r.secFetchSite = rawHeader(head, "sec-fetch-site");
+    r.secFetchMode = rawHeader(head, "sec-fetch-mode");
+    r.authorization = rawHeader(head, "authorization");
+    r.contentType = rawHeader(head, "content-type");
     r.queryToken = QByteArray::fromStdString(req.get_param_value("token"));
     return r;
 }
@@ -300,7 +475,13 @@ public:
         : m_site(site), m_policy(std::move(policy)), m_routes(site.routes()), m_limits(limits),
           m_log(std::move(log))
     {
-        new_task_queue = [this] { return new Pool(m_limits.workers, m_limits.queued); };
+        new_task_queue = [] { return new Inline; };
+        // Without SO_REUSEPORT (the library's default), so a second service on the same address and port
+        // fails instead of sharing the connections with the first.
+        set_socket_options([](socket_t sock) {
+            const int yes = 1;
+            ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        });
         set_payload_max_length(MaxBodyBytes);
         set_keep_alive_max_count(1);
         httplib::Headers headers;
@@ -323,18 +504,37 @@ public:
                 res.set_content(std::to_string(res.status) + "\n", "text/plain; charset=utf-8");
         });
         set_logger([this](const httplib::Request &req, const httplib::Response &res) {
+            // The path as it was sent, escaped: a request must not write lines or escapes of its own.
             if (req.method == "POST")
                 this->log(QStringLiteral("POST %1 from %2: %3")
-                              .arg(QString::fromStdString(req.path).left(64),
-                                   QString::fromStdString(req.remote_addr))
-                              .arg(res.status));
+                              .arg(serial::printable(QString::fromUtf8(rawTarget(t_head).left(64))),
+                                   QString::fromStdString(req.remote_addr), QString::number(res.status)));
         });
+        m_workers = std::make_unique<Workers>(m_limits.workers, m_limits.queued,
+                                              [this](int fd, QByteArray request) { serve(fd, request); });
+        m_arrivals = std::make_unique<Arrivals>(
+            m_limits.arriving, m_limits.requestDeadline,
+            [this](int fd, QByteArray request) {
+                if (!m_workers->add(fd, std::move(request)))
+                    refuse(fd, 503, "too many connections; try again in a moment");
+            },
+            [this](int fd, int status, const QByteArray &reason) { refuse(fd, status, reason); });
     }
+
+    ~Transport() override { drain(); }
 
     void halt()
     {
         m_stopping = true;
         stop();
+    }
+
+    // After the accepting thread has ended: no request is read or served any more.
+    void drain()
+    {
+        m_stopping = true;
+        m_arrivals->stop();
+        m_workers->stop();
     }
 
     void log(const QString &line)
@@ -345,35 +545,40 @@ public:
 
     bool process_and_close_socket(socket_t sock) override
     {
-        const auto finish = [sock] {
-            ::shutdown(sock, SHUT_RDWR);
+        if (m_stopping)
             ::close(sock);
-            return true;
-        };
-        if (t_overflow) {
-            const QByteArray a = plainAnswer(503, "too many connections; try again in a moment");
-            ::send(sock, a.constData(), size_t(a.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
-            log(QStringLiteral("refused a connection from %1: too many connections")
-                    .arg(QString::fromLatin1(peerAddress(sock))));
-            return finish();
-        }
-        WholeRequest r = readWhole(sock, SteadyClock::now() + m_limits.requestDeadline);
-        if (r.status != 0) {
-            if (r.status > 0) {
-                const QByteArray a = plainAnswer(r.status, r.reason);
-                writeAll(sock, a.constData(), size_t(a.size()), m_limits.writeTimeout);
-                log(QStringLiteral("refused a request from %1: %2")
-                        .arg(QString::fromLatin1(peerAddress(sock)), QString::fromLatin1(r.reason)));
-            }
-            return finish();
-        }
-        BufferStream stream(sock, std::move(r.bytes), m_limits.writeTimeout);
-        bool closed = false;
-        process_request(stream, true, closed, nullptr);
-        return finish();
+        else
+            m_arrivals->add(sock);
+        return true;
     }
 
 private:
+    static void finish(int fd)
+    {
+        ::shutdown(fd, SHUT_RDWR);
+        ::close(fd);
+    }
+
+    // Answers without a worker: the answer is short, so it is written without waiting.
+    void refuse(int fd, int status, const QByteArray &reason)
+    {
+        const QByteArray a = plainAnswer(status, reason);
+        ::send(fd, a.constData(), size_t(a.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+        log(QStringLiteral("refused a request from %1: %2")
+                .arg(QString::fromLatin1(peerAddress(fd)), QString::fromLatin1(reason)));
+        finish(fd);
+    }
+
+    void serve(int fd, const QByteArray &request)
+    {
+        t_head = request.left(request.indexOf("\r\n\r\n"));
+        BufferStream stream(fd, request, m_limits.writeTimeout);
+        bool closed = false;
+        process_request(stream, true, closed, nullptr);
+        t_head.clear();
+        finish(fd);
+    }
+
     HandlerResponse gate(const httplib::Request &req, httplib::Response &res)
     {
         const QByteArray address = QByteArray::fromStdString(req.remote_addr);
@@ -382,9 +587,11 @@ private:
             res.set_content(text(reason + '\n'), "text/plain; charset=utf-8");
             return HandlerResponse::Handled;
         };
-        if (req.get_header_value_count("Host") != 1)
+        qsizetype hosts = 0;
+        rawHeader(t_head, "host", &hosts);
+        if (hosts != 1)
             return refuse(400, "one Host header is needed");
-        const Request view = gateView(req);
+        const Request view = gateView(req, t_head);
         const Verdict v = judge(view, m_policy, m_routes, m_badTokens.blocked(address, SteadyClock::now()));
         if (v.badToken)
             m_badTokens.record(address, SteadyClock::now());
@@ -434,6 +641,8 @@ private:
     BadTokenLimit m_badTokens;
     std::atomic<int> m_streams{0};
     std::atomic<bool> m_stopping{false};
+    std::unique_ptr<Workers> m_workers;
+    std::unique_ptr<Arrivals> m_arrivals;
 };
 
 Server::Server(Site &site, Policy policy, Limits limits, Log log)
@@ -455,10 +664,12 @@ bool Server::bind(const QString &address, int port, QString *failure)
     else
         m_port = m_transport->bind_to_port(address.toStdString(), port) ? port : -1;
     if (m_port <= 0) {
+        const int error = errno;
         *failure = QStringLiteral("cannot listen on %1 port %2: %3")
                        .arg(address)
                        .arg(port)
-                       .arg(QString::fromLocal8Bit(std::strerror(errno)));
+                       .arg(error == EADDRINUSE ? QStringLiteral("address already in use")
+                                                : QString::fromLocal8Bit(std::strerror(error)));
         return false;
     }
     return true;
@@ -471,7 +682,10 @@ int Server::port() const
 
 void Server::start()
 {
-    m_thread = std::thread([this] { m_transport->listen_after_bind(); });
+    m_thread = std::thread([this] {
+        yieldToSends();
+        m_transport->listen_after_bind();
+    });
 }
 
 void Server::stop()
@@ -480,6 +694,7 @@ void Server::stop()
         m_transport->halt();
         m_thread.join();
     }
+    m_transport->drain();
 }
 
 } // namespace web

@@ -1,7 +1,8 @@
 // The page's transport: cpp-httplib underneath, with the limits the library leaves open closed here. Each
-// connection carries one request, read whole (head at most 8 KiB, body at most 64 KiB, both within the
-// request deadline) before the library parses it; a bounded pool serves them, and a connection past the
-// queue is answered 503 at once. Every request then passes the gate (web/guard.h) before a handler runs.
+// connection carries one request, read whole on one thread for all connections (head at most 8 KiB, body
+// at most 64 KiB, both within the request deadline) before the library parses it, so a slow client holds
+// no worker; a bounded pool serves the whole requests, and one past the queue is answered 503 at once.
+// Every request then passes the gate (web/guard.h), which reads its headers as sent, before a handler runs.
 #pragma once
 
 #include "web/guard.h"
@@ -36,9 +37,11 @@ public:
 };
 
 struct Limits {
-    int workers = 8; // connections served at once
-    int queued = 16; // accepted connections waiting for a worker; past them, 503
-    int streams = 4; // push streams open at once; past them, 503
+    int workers = 8;   // connections served at once
+    int queued = 16;   // whole requests waiting for a worker; past them, 503
+    int arriving = 64; // connections whose request is still arriving, read without a worker; past them,
+                       // the oldest is answered 503
+    int streams = 4;   // push streams open at once; past them, 503
     std::chrono::milliseconds streamLifetime{120'000}; // then the browser opens a new one at once
     std::chrono::milliseconds requestDeadline{10'000}; // the whole request must arrive within it
     std::chrono::milliseconds writeTimeout{5'000};     // a reader that takes nothing for this long is dropped

@@ -4,6 +4,7 @@
 #include "web/planjson.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 
 static void initWebResources()
@@ -15,7 +16,7 @@ namespace web {
 
 namespace {
 
-enum What { JobChanged = 1, BusChanged = 2 };
+enum What { JobChanged = 1, BusChanged = 2, AdapterChanged = 4 };
 
 const QList<Route> &routeTable()
 {
@@ -58,7 +59,7 @@ Reply asset(const QString &name, const QByteArray &type)
 } // namespace
 
 PageSite::PageSite(const QString &device, plan::SendOptions options)
-    : m_bus(device, [this] { changed(BusChanged); }),
+    : m_device(device), m_bus(device, [this] { changed(BusChanged); }),
       m_jobs(
           device, [this] { changed(JobChanged); }, std::move(options))
 {
@@ -82,6 +83,11 @@ void PageSite::close()
     m_changed.notify_all();
 }
 
+std::optional<plan::SendReport> PageSite::endSend()
+{
+    return m_jobs.end();
+}
+
 void PageSite::changed(int what)
 {
     const std::lock_guard lock(m_mutex);
@@ -90,7 +96,25 @@ void PageSite::changed(int what)
         m_jobVersion = m_version;
     if (what & BusChanged)
         m_busVersion = m_version;
+    if (what & AdapterChanged)
+        m_adapterVersion = m_version;
     m_changed.notify_all();
+}
+
+// Whether the adapter's device is there, looked at by every stream at least once a second, so the page's
+// "Connected" follows an adapter pulled out or plugged in.
+bool PageSite::adapterPresent()
+{
+    const bool present = QFileInfo::exists(m_device);
+    bool changedNow = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        changedNow = m_adapterPresent != present;
+        m_adapterPresent = present;
+    }
+    if (changedNow)
+        changed(AdapterChanged);
+    return present;
 }
 
 QList<Route> PageSite::routes() const
@@ -102,6 +126,8 @@ std::optional<QByteArray> PageSite::nextEvents(quint64 &cursor, std::chrono::mil
 {
     bool job = false;
     bool bus = false;
+    bool adapter = false;
+    const bool present = adapterPresent();
     {
         std::unique_lock lock(m_mutex);
         const bool first = cursor == 0;
@@ -110,6 +136,7 @@ std::optional<QByteArray> PageSite::nextEvents(quint64 &cursor, std::chrono::mil
             return std::nullopt;
         job = first || m_jobVersion > cursor;
         bus = first || m_busVersion > cursor;
+        adapter = first || m_adapterVersion > cursor;
         cursor = std::max<quint64>(m_version, 1);
     }
     QByteArray events;
@@ -119,6 +146,12 @@ std::optional<QByteArray> PageSite::nextEvents(quint64 &cursor, std::chrono::mil
     if (bus)
         events +=
             "event: bus\ndata: " + QJsonDocument(m_bus.toJson()).toJson(QJsonDocument::Compact) + "\n\n";
+    if (adapter)
+        events += "event: adapter\ndata: " +
+                  QJsonDocument(
+                      QJsonObject{{QStringLiteral("device"), m_device}, {QStringLiteral("present"), present}})
+                      .toJson(QJsonDocument::Compact) +
+                  "\n\n";
     return events;
 }
 

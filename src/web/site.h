@@ -23,9 +23,12 @@ public:
 
     // Ends waits in push streams, for a server that stops.
     void close();
+    // Stops a send that runs and waits for its end: its report, or nothing when none ran.
+    std::optional<plan::SendReport> endSend();
 
 private:
     void changed(int what);
+    bool adapterPresent();
     Reply send(const QJsonObject &request);
     Reply busCommand(const QByteArray &path, const QJsonObject &request);
 
@@ -35,6 +38,9 @@ private:
     quint64 m_jobVersion = 0;
     quint64 m_busVersion = 0;
     bool m_closed = false;
+    QString m_device;
+    std::optional<bool> m_adapterPresent; // as the streams last said it
+    quint64 m_adapterVersion = 0;
     BusListener m_bus;
     Jobs m_jobs;
 };

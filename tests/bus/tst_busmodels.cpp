@@ -275,18 +275,24 @@ void tst_BusModels::fieldsOfOneSentence()
     const QString rmc = bus::formatFields(m, QStringLiteral("gprmc"), m.nowMs(), 80);
     // Field 7 of RMC is the speed over ground, numbered as "Commas" counts it.
     const QString sog = m.row(QStringLiteral("GPRMC"))->last.field(7).value();
-    QVERIFY2(
-        rmc.contains(QRegularExpression(QStringLiteral("\n7 +%1\n").arg(QRegularExpression::escape(sog)))),
-        qPrintable(rmc));
+    QVERIFY2(rmc.contains(QRegularExpression(
+                 QStringLiteral("\n7 +%1 +speed over ground, knots\n").arg(QRegularExpression::escape(sog)))),
+             qPrintable(rmc));
     const QString mwv = bus::formatFields(m, QStringLiteral("WIMWV"), m.nowMs(), 80);
     QVERIFY2(mwv.contains(QLatin1String(bus::AlternatesText)), qPrintable(mwv));
-    QVERIFY2(mwv.contains(QRegularExpression(QStringLiteral("\n2 +R +T\n"))), qPrintable(mwv));
+    QVERIFY2(mwv.contains(QRegularExpression(QStringLiteral("\n2 +R +T +reference, R relative or T true\n"))),
+             qPrintable(mwv));
     const QString xdr = bus::formatFields(m, QStringLiteral("IIXDR"), m.nowMs(), 80);
     QVERIFY2(xdr.contains(QLatin1String("fields 5-8: type A, value ")) &&
                  xdr.contains(QLatin1String("(field 6), units D, name HEEL")),
              qPrintable(xdr));
     QCOMPARE(bus::formatFields(m, QStringLiteral("GNRMC"), m.nowMs(), 80),
              QStringLiteral("GNRMC: not heard yet\n"));
+    // The monitor's field table says what each field holds.
+    bus::FieldModel table(m);
+    table.show(bus::RowRef{QStringLiteral("GPRMC"), 0});
+    QCOMPARE(table.index(7 - 1, bus::FieldModel::Note).data().toString(),
+             QStringLiteral("speed over ground, knots"));
 }
 
 void tst_BusModels::recordingRoundTrip_data()

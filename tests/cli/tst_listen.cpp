@@ -86,6 +86,8 @@ private slots:
     void mixedCaptureAsJson();
     void closedOutputEndsIt_data();
     void closedOutputEndsIt();
+    void fieldsWithoutTalker_data();
+    void fieldsWithoutTalker();
     void wrongSpeed();
     void liveTableOnATerminal();
     void portGoesAway();
@@ -211,6 +213,32 @@ void tst_Listen::closedOutputEndsIt()
     const QByteArray got = pipeline.readAllStandardOutput();
     QCOMPARE(got.count('\n'), busTalks ? 1 : 0);
     QVERIFY2(!busTalks || got.startsWith("{\""), got.constData());
+}
+
+void tst_Listen::fieldsWithoutTalker_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("says");
+    QTest::newRow("MWV from WI") << "MWV" << QStringList{"MWV from 1 talker: WI\n", "wind angle"};
+    QTest::newRow("xdr from two talkers, each shown")
+        << "xdr" << QStringList{"XDR from 2 talkers: GP, II\n", "\nGPXDR:\n", "\nIIXDR:\n"};
+    QTest::newRow("a sentence nobody sends") << "RMB" << QStringList{"RMB: not heard yet\n"};
+}
+
+void tst_Listen::fieldsWithoutTalker()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, says);
+    Bus bus;
+    QVERIFY(bus.start());
+    QProcess listen;
+    QVERIFY(startListen(listen, {"--device", bus.pcEnd(), "--seconds", "5", "--fields", name}));
+    bus.talk(readData(QStringLiteral("listen/mixed-bus.nmea")));
+    QVERIFY(listen.waitForFinished(20000));
+    QCOMPARE(listen.exitCode(), 0);
+    const QByteArray out = listen.readAllStandardOutput();
+    for (const QString &s : says)
+        QVERIFY2(out.contains(s.toUtf8()), out.constData());
 }
 
 void tst_Listen::wrongSpeed()

@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -92,6 +93,8 @@ class tst_PlanCli : public QObject {
 private slots:
     void initTestCase();
     void check();
+    void checkWarns_data();
+    void checkWarns();
     void faultyPlansSendNothing_data();
     void faultyPlansSendNothing();
     void framesText();
@@ -104,6 +107,7 @@ private slots:
     void sendJson_data();
     void sendJson();
     void ctrlCAtTheConfirmPrompt();
+    void signalMidLocationSaysStopped();
     void killAtTheConfirmPromptOnAPipe_data();
     void killAtTheConfirmPromptOnAPipe();
     void exportBuildsAPlan();
@@ -153,6 +157,36 @@ void tst_PlanCli::check()
     QVERIFY2(lines[1].startsWith(QFile::encodeName(bad) + ":8:8: location 4 has an icon"),
              lines[1].constData());
     QVERIFY(faulty.out.isEmpty());
+}
+
+void tst_PlanCli::checkWarns_data()
+{
+    QTest::addColumn<QByteArray>("location");
+    QTest::addColumn<QByteArray>("warning"); // the line on standard error, after the file's name
+    QTest::newRow("MWV alternates") << QByteArray("talker = \"WI\"\nsentence = \"MWV\"\nfield = 1\n")
+                                    << QByteArray(":2:11: warning: location 4: MWV alternates");
+    QTest::newRow("SD DPT field 10 is past the last")
+        << QByteArray("talker = \"SD\"\nsentence = \"DPT\"\nfield = 10\n")
+        << QByteArray(":2:11: warning: location 4: past the last field of DPT (field 3: maximum range");
+    QTest::newRow("RMC 7: no warning")
+        << QByteArray("talker = \"GP\"\nsentence = \"RMC\"\nfield = 7\n") << QByteArray();
+}
+
+void tst_PlanCli::checkWarns()
+{
+    QFETCH(QByteArray, location);
+    QFETCH(QByteArray, warning);
+    const QString path = m_dir.filePath("warned.toml");
+    QVERIFY(writeAll(path, "product = 0\n[location.4]\n" + location));
+    const Result r = run({"plan", "check", path});
+    QCOMPARE(r.exitCode, 0); // a warning leaves the plan clean
+    QVERIFY(r.out.contains("a clean plan"));
+    QCOMPARE(r.err.isEmpty(), warning.isEmpty());
+    QVERIFY2(warning.isEmpty() || r.err.startsWith(QFile::encodeName(path) + warning), r.err.constData());
+    const Result json = run({"plan", "check", "--json", path});
+    QCOMPARE(json.exitCode, 0);
+    const QJsonArray warnings = QJsonDocument::fromJson(json.out).object().value("warnings").toArray();
+    QCOMPARE(warnings.size(), warning.isEmpty() ? 0 : 1);
 }
 
 void tst_PlanCli::faultyPlansSendNothing_data()
@@ -362,6 +396,31 @@ void tst_PlanCli::ctrlCAtTheConfirmPrompt()
     QVERIFY2(said.contains("interrupted before location 1"), said.constData());
     QVERIFY(said.contains("not sent: 1-10"));
     QCOMPARE(pty.received().size(), 0);
+}
+
+// A termination request in the middle of a location: the send says it was stopped there, as `send` says
+// it, not that the location failed.
+void tst_PlanCli::signalMidLocationSaysStopped()
+{
+    if (!PtyPair::available())
+        QFAIL("socat is needed: apt-get install socat");
+    PtyPair pty;
+    QVERIFY(pty.start());
+    QProcess send;
+    send.start(QStringLiteral(MDCONFIG_CLI), {"plan", "send", m_plan, "--device", pty.sendEnd(), "--json"});
+    QVERIFY(pty.waitFor(5, 20000));
+    ::kill(pid_t(send.processId()), SIGTERM);
+    QVERIFY(send.waitForFinished(10000));
+    QCOMPARE(send.exitCode(), 1);
+    const QJsonObject end =
+        QJsonDocument::fromJson(send.readAllStandardOutput().trimmed().split('\n').last()).object();
+    QCOMPARE(end.value("stopped").toBool(), true);
+    const QString failure = end.value("failure").toString();
+    QVERIFY2(QRegularExpression(QStringLiteral("^interrupted after \\d+ of \\d+ bytes of location 1$"))
+                 .match(failure)
+                 .hasMatch(),
+             qPrintable(failure));
+    QVERIFY(send.readAllStandardError().contains(failure.toUtf8() + "; locations 1-"));
 }
 
 void tst_PlanCli::killAtTheConfirmPromptOnAPipe_data()

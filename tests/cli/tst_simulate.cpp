@@ -90,6 +90,8 @@ class tst_Simulate : public QObject {
 private slots:
     void initTestCase();
     void realSendOnATerminal();
+    void planOutNoteFollowsWhatIsShown_data();
+    void planOutNoteFollowsWhatIsShown();
     void unpacedBurstRejectedAsJson_data();
     void unpacedBurstRejectedAsJson();
     void floodRejectedOnceInBoundedMemory_data();
@@ -154,6 +156,48 @@ void tst_Simulate::realSendOnATerminal()
     const QByteArray summary = out.mid(out.lastIndexOf("loc  shows"));
     QVERIFY2(summary.contains("  3  GP RMC field 5, icon KT"), summary.constData());
     QVERIFY2(summary.contains("1 send(s) taken, 0 rejected"), summary.constData());
+}
+
+void tst_Simulate::planOutNoteFollowsWhatIsShown_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("note");
+    QTest::newRow("the same field again: the note stays") << "5"
+                                                          << "helm speed";
+    QTest::newRow("another field: the note goes") << "7"
+                                                  << "";
+}
+
+void tst_Simulate::planOutNoteFollowsWhatIsShown()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, note);
+    QTemporaryDir dir;
+    const QString planPath = dir.filePath(QStringLiteral("received.toml"));
+    QVERIFY(writeAll(planPath, "product = 0\n[location.3]\ntalker = \"GP\"\nsentence = \"RMC\"\nfield = 5\n"
+                               "note = \"helm speed\"\n"));
+    QProcess simulate;
+    simulate.start(Cli, {"simulate", "--pty", "--plan-out", planPath, "--seconds", "120"});
+    QByteArray err;
+    readUntil(simulate, err, "give this path", 10000, QProcess::StandardError);
+    const QString path = ptyPath(err);
+    QVERIFY2(path.startsWith(QLatin1String("/dev/")), err.constData());
+    QProcess send;
+    send.start(Cli, {"send", "standard", "--talker", "GP", "--sentence", "RMC", "--field", field, "--memory",
+                     "3", "--product", "0", "--device", path});
+    QVERIFY(send.waitForFinished(60000));
+    QCOMPARE(send.exitCode(), 0);
+    const auto written = [&] {
+        const plan::ReadResult r = plan::readPlan(planPath);
+        return r.faults.isEmpty() && r.plan.locations.size() == 1 &&
+                       r.plan.locations[0].standard()->field == field.toInt()
+                   ? r.plan.locations[0]
+                   : plan::Location{};
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(written().location == 3, 15000);
+    QCOMPARE(written().note, note);
+    simulate.terminate();
+    QVERIFY(simulate.waitForFinished(10000));
 }
 
 void tst_Simulate::unpacedBurstRejectedAsJson_data()

@@ -604,12 +604,11 @@ void tst_Plan::stopAfterTheCurrentByte_data()
     QTest::addColumn<QString>("says");
     QTest::addColumn<QList<int>>("sent");
     QTest::newRow("in location 4, byte 28")
-        << 3 * 100 + 27 << "location 4 failed: interrupted after 27 of 100 bytes" << QList<int>{1, 2, 3};
+        << 3 * 100 + 27 << "interrupted after 27 of 100 bytes of location 4" << QList<int>{1, 2, 3};
     QTest::newRow("after the first byte of location 1")
-        << 1 << "location 1 failed: interrupted after 1 of 100 bytes" << QList<int>{};
+        << 1 << "interrupted after 1 of 100 bytes of location 1" << QList<int>{};
     QTest::newRow("at the last byte of location 10")
-        << 999 << "location 10 failed: interrupted after 99 of 100 bytes"
-        << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9};
+        << 999 << "interrupted after 99 of 100 bytes of location 10" << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9};
 }
 
 void tst_Plan::stopAfterTheCurrentByte()
@@ -625,6 +624,8 @@ void tst_Plan::stopAfterTheCurrentByte()
     const plan::SendReport r = plan::sendPlan(p, port, "dev", o);
     QVERIFY(!r.complete());
     QCOMPARE(r.failure, says);
+    QVERIFY(r.stopped); // by the user: not a fault
+    QCOMPARE(r.cut, sent.size() + 1);
     QCOMPARE(r.sent, sent);
     QCOMPARE(r.sent.size() + r.notSent.size(), 10);
     QCOMPARE(r.notSent.first(), sent.size() + 1);
@@ -646,6 +647,8 @@ void tst_Plan::stopDuringAGap()
     QCOMPARE(r.sent, QList<int>{1});
     QCOMPARE(r.notSent.first(), 2);
     QCOMPARE(r.failure, QString("interrupted before location 2"));
+    QVERIFY(r.stopped);
+    QCOMPARE(r.cut, 0); // location 2 never began
     QCOMPARE(port.written.size(), 100);
 }
 

@@ -46,6 +46,7 @@ class tst_TestPattern : public QObject {
 private slots:
     void readBackByTheBusParser_data();
     void readBackByTheBusParser();
+    void windWithItsReferenceAndStatus();
     void notCovered_data();
     void notCovered();
     void runsUntilStopped();
@@ -118,6 +119,17 @@ void tst_TestPattern::readBackByTheBusParser()
             QCOMPARE(*s.field(f), expected);
         }
     }
+}
+
+void tst_TestPattern::windWithItsReferenceAndStatus()
+{
+    // A wind display takes MWV only with its reference (R or T) and status A: written out by hand here.
+    const plan::TestPattern pattern =
+        plan::makeTestPattern(parsed("product = 0\n" + standard(4, "WI", "MWV", 1).toUtf8()));
+    QCOMPARE(pattern.sentences, QList<QByteArray>{"$WIMWV,4.4,R,,,A*43\r\n"});
+    const plan::TestPattern reference =
+        plan::makeTestPattern(parsed("product = 0\n" + standard(4, "WI", "MWV", 2).toUtf8()));
+    QCOMPARE(reference.covered.size(), 0);
 }
 
 void tst_TestPattern::notCovered_data()

@@ -196,10 +196,14 @@ void tst_PlanWindow::sendAllStopAndSendFrom_data()
     QTest::addColumn<int>("resumeAt");
     QTest::addColumn<QString>("resumedRow"); // the status of the row the send stopped at
     // The example uses locations 1 to 5 with product 2: 110 bytes a location.
-    QTest::newRow("mid location 3") << 275 << QStringLiteral("1-2") << 3 << QStringLiteral("failed: ");
+    QTest::newRow("mid location 3") << 275 << QStringLiteral("1-2") << 3
+                                    << QStringLiteral(
+                                           "stopped: interrupted after 55 of 110 bytes of location 3");
     QTest::newRow("in the gap after location 2")
         << 220 << QStringLiteral("1-2") << 3 << QStringLiteral("not sent: interrupted before location 3");
-    QTest::newRow("after the first byte") << 1 << QStringLiteral("none") << 1 << QStringLiteral("failed: ");
+    QTest::newRow("after the first byte")
+        << 1 << QStringLiteral("none") << 1
+        << QStringLiteral("stopped: interrupted after 1 of 110 bytes of location 1");
 }
 
 void tst_PlanWindow::sendAllStopAndSendFrom()

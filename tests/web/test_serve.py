@@ -3,11 +3,17 @@
 code `serve --print-url` prints, read back from the terminal text into an image and decoded with zbarimg,
 says exactly the address printed above it. Exits 77 ("skipped") only where zbarimg is missing.
 Usage: test_serve.py MDCONFIG_CLI"""
+import json
 import os
+import re
 import shutil
+import signal
+import socket
 import subprocess
 import sys
 import tempfile
+import time
+import urllib.request
 
 BLOCKS = {"\u2588": (1, 1), "\u2580": (1, 0), "\u2584": (0, 1), " ": (0, 0)}  # light upper, light lower
 
@@ -17,6 +23,7 @@ USAGE = [  # arguments, exit status, what standard error must say
     (["serve", "--device", "/dev/null"], 2, "127.0.0.1"),  # the interfaces are listed
     (["serve", "--listen", "0.0.0.0", "--device", "/dev/null"], 2, "every interface"),
     (["serve", "--listen", "[::]:8421", "--device", "/dev/null"], 2, "every interface"),
+    (["serve", "--listen", "[::ffff:0.0.0.0]:8421", "--device", "/dev/null"], 2, "every interface"),
     (["serve", "--listen", "127.0.0.1:99999", "--device", "/dev/null"], 2, "valid ports"),
     (["serve", "--listen", "nosuchif9", "--device", "/dev/null"], 2, "neither an address nor an interface"),
     (["serve", "--listen", "127.0.0.1"], 2, "--port or --device is missing"),
@@ -34,6 +41,47 @@ def usage(cli, env):
     print(f"ok: {len(USAGE)} usage errors answered as they should be")
 
 
+def interrupted_send(cli, env, home):
+    """SIGTERM while the page sends: the service says where the send was cut, as `send` does, and ends
+    with 1. Real bytes through a socat pseudo-terminal pair."""
+    link = os.path.join(home, "pty")
+    socat = subprocess.Popen(["socat", f"pty,raw,echo=0,link={link}-a", f"pty,raw,echo=0,link={link}-b"])
+    serve = None
+    try:
+        for _ in range(100):
+            if os.path.exists(link + "-b"):
+                break
+            time.sleep(0.1)
+        receiver = os.open(link + "-b", os.O_RDONLY | os.O_NOCTTY)
+        with socket.socket() as s:
+            s.bind(("127.0.0.1", 0))
+            port = s.getsockname()[1]
+        serve = subprocess.Popen([cli, "serve", "--listen", f"127.0.0.1:{port}", "--device", link + "-a", "--no-qr"],
+                                 env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        token = re.search(r"#token=([0-9a-f]{32})", serve.stdout.readline()).group(1)
+        body = json.dumps({"product": 2, "locations": [
+            {"location": 4, "talker": "GP", "sentence": "RMC", "field": 7}]}).encode()
+        request = urllib.request.Request(f"http://127.0.0.1:{port}/api/send", data=body, method="POST", headers={
+            "Authorization": f"Bearer {token}", "Content-Type": "application/json"})
+        with urllib.request.urlopen(request, timeout=30) as r:
+            assert r.status == 202, r.status
+        got = b""
+        while len(got) < 12:
+            got += os.read(receiver, 64)
+        serve.send_signal(signal.SIGTERM)
+        _, err = serve.communicate(timeout=60)
+        os.close(receiver)
+        assert serve.returncode == 1, f"exit {serve.returncode}: {err}"
+        m = re.search(r"mdconfig-cli: interrupted after (\d+) of 110 bytes of location 4; locations 4 were not sent", err)
+        assert m and 12 <= int(m.group(1)) < 110, err
+        print(f"ok: SIGTERM cut the page's send after {m.group(1)} bytes, and the service said so")
+    finally:
+        for p in (serve, socat):
+            if p and p.poll() is None:
+                p.terminate()
+                p.wait(timeout=30)
+
+
 def main():
     cli = sys.argv[1]
     home = tempfile.mkdtemp(prefix="mdconfig-serve-")
@@ -41,6 +89,7 @@ def main():
         env = dict(os.environ, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"))
         env.pop("STATE_DIRECTORY", None)
         usage(cli, env)
+        interrupted_send(cli, env, home)
     finally:
         shutil.rmtree(home, ignore_errors=True)
     if not shutil.which("zbarimg"):

@@ -97,11 +97,13 @@ def main():
         Select(driver.find_element(By.ID, "kind-2")).select_by_value("standard")
         Select(driver.find_element(By.ID, "talker-2")).select_by_visible_text("GP")
         Select(driver.find_element(By.ID, "sentence-2")).select_by_visible_text("RMC")
-        Select(driver.find_element(By.ID, "field-2")).select_by_visible_text("7")
+        Select(driver.find_element(By.ID, "field-2")).select_by_value("7")
         Select(driver.find_element(By.ID, "kind-5")).select_by_value("instrument")
         Select(driver.find_element(By.ID, "instrument-5")).select_by_visible_text("NX20/40 ENGINE RPM")
         driver.find_element(By.ID, "check").click()
         wait.until(lambda d: text("shows-2") == "Shows: GP RMC field 7")
+        assert text("checkanswer") == "Clean."
+        assert Select(driver.find_element(By.ID, "field-2")).first_selected_option.text.startswith("7: ")
         two = frames(cli, "standard", "--talker", "GP", "--sentence", "RMC", "--field", "7", "--memory", "2",
                      "--product", "0")
         five = frames(cli, "proprietary", "--instrument", "NX20/40 ENGINE RPM", "--memory", "5", "--product", "0")
@@ -113,8 +115,9 @@ def main():
         wait.until(lambda d: text("progresstext").startswith("Stopped:"))
         stopped = len(writes(driver))
         assert 130 <= stopped < 200, stopped
-        assert f"location 5 failed: interrupted after {stopped - 100} of 100 bytes" in text("progresstext"), text("progresstext")
+        assert f"interrupted after {stopped - 100} of 100 bytes of location 5" in text("progresstext"), text("progresstext")
         assert text("status-2") == "Sent."
+        assert text("status-5").startswith("Stopped: interrupted after"), text("status-5")
         assert Select(driver.find_element(By.ID, "from")).first_selected_option.text == "5"
         driver.find_element(By.ID, "resume").click()
         wait.until(lambda d: text("progresstext") == "Done: sent locations 5.")

@@ -10,6 +10,8 @@
 #include <QJsonDocument>
 #include <QTest>
 
+#include <mutex>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -125,6 +127,12 @@ private slots:
     void streamEndsWithTheServer();
     void sendsFromALocation();
     void streamEndsAfterItsLifetime();
+    void secondServerOnTheSamePort();
+    void crossSiteRequestsLockNoOneOut();
+    void slowHeadsHoldNoWorker();
+    void loggedPathsAreEscaped();
+    void notesKeepEveryCharacter_data();
+    void notesKeepEveryCharacter();
 
 private:
     void startServer(Limits limits = {});
@@ -132,6 +140,8 @@ private:
     std::unique_ptr<PageSite> m_site;
     std::unique_ptr<Server> m_server;
     int m_port = 0;
+    std::mutex m_logMutex;
+    QStringList m_log;
 };
 
 void tst_Server::init()
@@ -153,8 +163,13 @@ void tst_Server::cleanup()
 
 void tst_Server::startServer(Limits limits)
 {
+    m_log.clear();
     m_site = std::make_unique<PageSite>(m_pty->sendEnd());
-    m_server = std::make_unique<Server>(*m_site, Policy{Token, hostNames({})}, limits);
+    m_server =
+        std::make_unique<Server>(*m_site, Policy{Token, hostNames({})}, limits, [this](const QString &l) {
+            const std::lock_guard lock(m_logMutex);
+            m_log << l;
+        });
     QString failure;
     QVERIFY2(m_server->bind(QStringLiteral("127.0.0.1"), 0, &failure), qPrintable(failure));
     m_port = m_server->port();
@@ -187,7 +202,7 @@ void tst_Server::answers_data()
     QTest::newRow("preflight")
         << QByteArray("OPTIONS /api/send HTTP/1.1\r\nHost: 127.0.0.1\r\nOrigin: "
                       "http://attacker.example\r\nAccess-Control-Request-Method: POST\r\n\r\n")
-        << 405;
+        << 403; // another site's, whatever the method
     QTest::newRow("wrong content type") << post("/api/stop", "{}", {}, "text/plain") << 415;
     QTest::newRow("a form") << post("/api/stop", "a=1", {}, "application/x-www-form-urlencoded") << 415;
     QTest::newRow("not JSON") << post("/api/plan/check", "{nope") << 400;
@@ -202,6 +217,13 @@ void tst_Server::answers_data()
         << 411;
     QTest::newRow("no such page") << get("/etc/passwd") << 404;
     QTest::newRow("a path that climbs") << get("/../../etc/passwd") << 404;
+    // Header values are judged as sent: neither decoded nor cut at a NUL.
+    QTest::newRow("Host with an encoded NUL")
+        << QByteArray("GET / HTTP/1.1\r\nHost: 127.0.0.1%00.evil.example\r\n\r\n") << 403;
+    QTest::newRow("Host with a NUL") << QByteArray("GET / HTTP/1.1\r\nHost: 127.0.0.1\0.evil\r\n\r\n", 43)
+                                     << 403;
+    QTest::newRow("Origin encoded") << post("/api/stop", "{}", "Origin: http://127.0.0.1%00.evil.example\r\n")
+                                    << 403;
 }
 
 void tst_Server::answers()
@@ -244,25 +266,22 @@ void tst_Server::connectionCap()
     Limits limits;
     limits.workers = 2;
     limits.queued = 2;
-    limits.requestDeadline = 5000ms;
+    limits.streams = 8;
     startServer(limits);
-    QList<int> idle;
+    // Streams hold the workers; whole requests wait in the queue; past it, one is answered 503 at once.
+    QList<int> held;
     for (int i = 0; i < limits.workers + limits.queued; ++i) {
-        idle << connectTo(m_port);
-        QTest::qWait(50);
+        held << connectTo(m_port);
+        sendAll(held.last(), get("/api/events?token=" + Token));
+        QTest::qWait(100);
     }
-    // Past the workers and the queue, a connection is answered at once and closed.
     int refused = 0;
-    for (int i = 0; i < 3; ++i) {
-        const int fd = connectTo(m_port);
-        const QByteArray answer = readAll(fd, 3000);
-        refused += statusOf(answer) == 503 ? 1 : 0;
-        ::close(fd);
-    }
+    for (int i = 0; i < 3; ++i)
+        refused += statusOf(exchange(m_port, get("/"))) == 503 ? 1 : 0;
     QVERIFY(refused >= 1);
-    for (int fd : idle)
+    for (int fd : held)
         ::close(fd);
-    // Once they are gone, requests are served again.
+    m_site->close(); // the streams end, the workers are free
     int status = 0;
     for (int i = 0; i < 50 && status != 200; ++i) {
         status = statusOf(exchange(m_port, get("/")));
@@ -291,7 +310,7 @@ void tst_Server::oneJobAtATime()
     QVERIFY(m_pty->waitFor(3, 20000)); // it is on the wire
     QCOMPARE(statusOf(exchange(m_port, post("/api/stop", "{}"))), 200);
     QString state;
-    for (int i = 0; i < 100 && state != QLatin1String("failed"); ++i) {
+    for (int i = 0; i < 100 && state != QLatin1String("stopped"); ++i) {
         const QByteArray answer = exchange(m_port, get("/api/status", Auth));
         state = QJsonDocument::fromJson(answer.mid(answer.indexOf("\r\n\r\n") + 4))
                     .object()
@@ -301,7 +320,7 @@ void tst_Server::oneJobAtATime()
                     .toString();
         QTest::qWait(100);
     }
-    QCOMPARE(state, QStringLiteral("failed")); // stopped: it says so, it does not claim the send
+    QCOMPARE(state, QStringLiteral("stopped")); // it says so: neither a send nor a failure
     QVERIFY(m_pty->received().size() < 100);
     // And the device is free for the next one.
     QCOMPARE(statusOf(exchange(m_port, post("/api/send", OnePlan))), 202);
@@ -401,6 +420,103 @@ void tst_Server::streamEndsAfterItsLifetime()
     ::close(fd);
     QVERIFY(ended);
     QVERIFY(got.contains("retry: 1000\n\nevent: job\n"));
+}
+
+void tst_Server::secondServerOnTheSamePort()
+{
+    startServer();
+    PageSite site(m_pty->sendEnd());
+    Server second(site, Policy{Token, hostNames({})});
+    QString failure;
+    QVERIFY(!second.bind(QStringLiteral("127.0.0.1"), m_port, &failure));
+    QVERIFY2(failure.endsWith(QStringLiteral("address already in use")), qPrintable(failure));
+}
+
+void tst_Server::crossSiteRequestsLockNoOneOut()
+{
+    startServer();
+    // What a foreign page makes a browser send (an image, a no-cors fetch) is refused before the token and
+    // never counted against the address: the phone's own token still works.
+    for (int i = 0; i < 2 * BadTokenLimit::Limit; ++i)
+        QCOMPARE(statusOf(exchange(m_port, get(i % 2 ? "/api/lists" : "/api/events",
+                                               "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: no-cors\r\n"))),
+                 403);
+    QCOMPARE(statusOf(exchange(m_port, get("/api/lists", Auth))), 200);
+}
+
+void tst_Server::slowHeadsHoldNoWorker()
+{
+    Limits limits;
+    limits.workers = 2;
+    limits.queued = 2;
+    startServer(limits);
+    // Thirty clients dribbling their heads, and more coming and going, while a real client asks.
+    QList<int> slow;
+    for (int i = 0; i < 30; ++i) {
+        slow << connectTo(m_port);
+        sendAll(slow.last(), "GET /api/lists HTTP/1.1\r\nHo");
+    }
+    int served = 0;
+    for (int i = 0; i < 10; ++i) {
+        ::close(slow.takeFirst());
+        slow << connectTo(m_port);
+        sendAll(slow.last(), "GET / HTTP/1.1\r\n");
+        served += statusOf(exchange(m_port, get("/api/lists", Auth))) == 200 ? 1 : 0;
+    }
+    QCOMPARE(served, 10);
+    for (int fd : slow)
+        ::close(fd);
+}
+
+void tst_Server::loggedPathsAreEscaped()
+{
+    startServer();
+    exchange(m_port, post("/api/%1b[2J%0aPOST%20/api/send%20from%20x/\x1b[31m\x7f", "{}"));
+    m_server->stop();
+    const std::lock_guard lock(m_logMutex);
+    const QStringList posts = m_log.filter(QStringLiteral("POST "));
+    QCOMPARE(posts.size(), 1);
+    QVERIFY2(posts[0].startsWith(
+                 QStringLiteral("POST /api/%1b[2J%0aPOST%20/api/send%20from%20x/\\e[31m\\x7f from ")),
+             qPrintable(posts[0]));
+    for (const QChar c : posts[0])
+        QVERIFY(c.unicode() >= 0x20 && c.unicode() != 0x7f);
+}
+
+void tst_Server::notesKeepEveryCharacter_data()
+{
+    QTest::addColumn<QByteArray>("note"); // as JSON
+    QTest::addColumn<QString>("kept");    // empty: refused
+    QTest::newRow("outside the BMP") << QByteArray(R"("\ud83d\udea4 helm")")
+                                     << QStringLiteral("\U0001F6A4 helm");
+    QTest::newRow("as UTF-8") << QByteArray("\"\xf0\x9f\x9a\xa4\"") << QStringLiteral("\U0001F6A4");
+    QTest::newRow("a lone high surrogate") << QByteArray(R"("helm \ud83d")") << QString();
+    QTest::newRow("a lone low surrogate") << QByteArray(R"("\udea4")") << QString();
+}
+
+void tst_Server::notesKeepEveryCharacter()
+{
+    QFETCH(QByteArray, note);
+    QFETCH(QString, kept);
+    startServer();
+    const QByteArray plan = R"({"product": 0, "locations": [{"location": 4, "talker": "GP",
+        "sentence": "RMC", "field": 7, "note": )" +
+                            note + "}]}";
+    const QByteArray answer = exchange(m_port, post("/api/plan/check", plan));
+    QCOMPARE(statusOf(answer), 200);
+    const QJsonObject o = QJsonDocument::fromJson(answer.mid(answer.indexOf("\r\n\r\n") + 4)).object();
+    if (kept.isEmpty()) {
+        QVERIFY(!o.value(QStringLiteral("clean")).toBool());
+        const QJsonObject fault = o.value(QStringLiteral("faults")).toArray().first().toObject();
+        QCOMPARE(fault.value(QStringLiteral("location")).toInt(), 4);
+        QVERIFY2(
+            fault.value(QStringLiteral("message")).toString().contains(QStringLiteral("broken character")),
+            qPrintable(fault.value(QStringLiteral("message")).toString()));
+        return;
+    }
+    QVERIFY(o.value(QStringLiteral("clean")).toBool());
+    const QString text = o.value(QStringLiteral("text")).toString();
+    QVERIFY2(text.contains(QStringLiteral("note = \"") + kept + QLatin1Char('"')), qPrintable(text));
 }
 
 QTEST_GUILESS_MAIN(tst_Server)

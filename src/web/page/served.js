@@ -2,6 +2,7 @@
 import { startPage } from './lib/page.js';
 import { ServerLine } from './lib/serverline.js';
 
-document.addEventListener('DOMContentLoaded', () => {
-  startPage(new ServerLine({ status: (text) => { document.getElementById('connection').textContent = text; } }));
+document.addEventListener('DOMContentLoaded', async () => {
+  const line = new ServerLine({ status: (text) => { document.getElementById('connection').textContent = text; } });
+  window.mdconfigPage = await startPage(line);
 });

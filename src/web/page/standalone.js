@@ -7,7 +7,7 @@ document.addEventListener('DOMContentLoaded', async () => {
   const say = (text) => { document.getElementById('connection').textContent = text; };
   const missing = webSerialMissing();
   const line = new AdapterLine({ serial: missing ? null : navigator.serial, status: say });
-  await startPage(line);
+  window.mdconfigPage = await startPage(line);
   const connect = document.getElementById('connect');
   if (missing) {
     connect.disabled = true;

@@ -39,9 +39,9 @@ test('a hidden page stops the send after the byte on the wire; it resumes from t
   await jobs.finished;
   assert.equal(writes.length, 140);
   const end = states.at(-1);
-  assert.equal(end.state, 'failed');
-  assert.deepEqual([end.sent, end.notSent, end.resumeFrom], [[2], [5, 7], 5]);
-  assert.equal(end.failure, 'location 5 failed: stopped after 40 of 100 bytes: keep this page in front while it sends');
+  assert.equal(end.state, 'stopped');
+  assert.deepEqual([end.sent, end.notSent, end.resumeFrom, end.cut], [[2], [5, 7], 5, 5]);
+  assert.equal(end.failure, 'stopped after 40 of 100 bytes: keep this page in front while it sends');
 
   const again = setup();
   again.jobs.start({ plan, from: 5 });
@@ -60,7 +60,18 @@ test('asked before each location, it waits for Continue, and Stop while it waits
   jobs.stop();
   await jobs.finished;
   assert.equal(writes.length, 100);
-  assert.equal(states.at(-1).failure, 'interrupted before location 5');
+  assert.deepEqual([states.at(-1).state, states.at(-1).failure, states.at(-1).cut], ['stopped', 'interrupted before location 5', undefined]);
+});
+
+test('Stop in the middle of a location says how far it got in it; an unplugged adapter is a failure', async () => {
+  let run = setup({ onWrite: (n, j) => { if (n === 7) j.stop(); } });
+  run.jobs.start({ plan });
+  await run.jobs.finished;
+  assert.deepEqual([run.states.at(-1).state, run.states.at(-1).failure, run.states.at(-1).cut], ['stopped', 'interrupted after 7 of 100 bytes of location 2', 2]);
+  run = setup({ onWrite: (n, j) => { if (n === 107) j.stop('gone'); } });
+  run.jobs.start({ plan });
+  await run.jobs.finished;
+  assert.deepEqual([run.states.at(-1).state, run.states.at(-1).failure, run.states.at(-1).sent], ['failed', 'location 5 failed: the adapter was unplugged after 7 of 100 bytes', [2]]);
 });
 
 test('without an adapter nothing is sent and the reason is given', async () => {
@@ -68,7 +79,7 @@ test('without an adapter nothing is sent and the reason is given', async () => {
   jobs.start({ plan });
   await jobs.finished;
   assert.equal(writes.length, 0);
-  assert.deepEqual([states.at(-1).failure, states.at(-1).notSent], ['no adapter is connected', [2, 5, 7]]);
+  assert.deepEqual([states.at(-1).state, states.at(-1).failure, states.at(-1).notSent], ['failed', 'no adapter is connected', [2, 5, 7]]);
 });
 
 test('a page hidden while it waits for Continue stops nothing; hidden when the gap ends, nothing more is sent', async () => {

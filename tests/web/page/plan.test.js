@@ -99,3 +99,11 @@ test('a plan file loads as the board answers: texts as the lists show them, or t
     type: 'C - Temperature, Degrees C', instrument: null, icon: 'None', shows: 'II XDR field 2 type C - Temperature, Degrees C, icon None', note: '' });
   assert.match(pageOf('product = [', 'bad.toml').faults[0], /^bad\.toml:1:\d+: TOML syntax error/);
 });
+
+test('a note with half of a UTF-16 pair is a fault on its row; a whole pair is kept', () => {
+  const row = { location: 6, instrument: 'NX20/40 ENGINE RPM', note: 'fuel \u26FD \uD83D\uDE80' };
+  assert.equal(checkPage({ product: 0, locations: [row] }).clean, true);
+  row.note = 'broken \uD83D';
+  const checked = checkPage({ product: 0, locations: [row] });
+  assert.deepEqual(checked.faults.map((f) => [f.location, f.key]), [[6, 'note']]);
+});

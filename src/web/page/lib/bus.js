@@ -1,7 +1,6 @@
 // The bus as the board hears it: the table of talkers and sentences, and the fields of the chosen row, each
 // of which can be taken into a location.
-import { takesType } from './lists.js';
-import { $, element, showRow } from './rows.js';
+import { $, answerBy, element, showRow, takesType } from './rows.js';
 
 function busRowKey(r) { return r.talker + r.sentence; }
 
@@ -13,6 +12,8 @@ export function showBus(state, bus) {
   if (bus.wrongSpeed) parts.push('This looks like the wrong speed: try ' + (bus.baud === 4800 ? 38400 : 4800) + '.');
   if (bus.others) parts.push(bus.others + ' sentences of further kinds are counted as others.');
   $('busstatus').textContent = parts.join(' ');
+  $('busstart').disabled = Boolean(bus.listening || bus.paused);
+  $('busstop').disabled = !(bus.listening || bus.paused);
   const list = $('busrows');
   list.textContent = '';
   for (const r of bus.rows || []) {
@@ -41,24 +42,32 @@ function showFields(state, r) {
       const n = i + 1;
       if (n > lists.fields) return;
       const li = element('li');
-      li.appendChild(element('span', '', 'Field ' + n + ': ' + (value === '' ? '(empty)' : value)));
+      const about = (lists.sentenceFields || {})[r.sentence];
+      li.appendChild(element('span', '', 'Field ' + (about ? about.captions[i] : n) + ' = ' + (value === '' ? '(empty)' : value)));
       const b = element('button', '', 'Use');
       b.type = 'button';
       let type = '';
-      if (takesType(r.sentence)) {
+      if (takesType(state, r.sentence)) {
         const letter = v.fields[Math.floor(i / 4) * 4];
         const t = lists.typeLetters.indexOf(letter);
         type = t >= 0 ? lists.types[t] : '';
       }
-      const reason = !r.listed ? r.reason : (takesType(r.sentence) && !type ? 'this transducer type is not in the list' : '');
+      const reason = !r.listed ? r.reason : (takesType(state, r.sentence) && !type ? 'this transducer type is not in the list' : '');
       b.disabled = Boolean(reason);
       b.setAttribute('aria-label', 'Use field ' + n + ' in the chosen location' + (reason ? ' (not possible: ' + reason + ')' : ''));
       b.title = reason || '';
       b.addEventListener('click', () => {
         const row = state.rows[Number($('uselocation').value) - 1];
         Object.assign(row, { kind: 'standard', talker: r.talker, sentence: r.sentence, field: n, type });
-        row.view.shows.textContent = 'Taken from the bus: ' + r.talker + ' ' + r.sentence + ' field ' + n + (type ? ', ' + type : '') + '.';
+        const taken = r.talker + ' ' + r.sentence + ' field ' + n + (type ? ', ' + type : '');
+        row.view.shows.textContent = 'Taken from the bus: ' + taken + '.';
         showRow(state, row);
+        state.onEdit();
+        for (const old of list.querySelectorAll('.used')) old.remove();
+        const line = element('li', 'used status');
+        line.setAttribute('role', 'status');
+        answerBy(line, 'Location ' + row.number + ' takes ' + taken + '.', row.number);
+        li.after(line);
       });
       li.appendChild(b);
       list.appendChild(li);

@@ -1,5 +1,5 @@
 // A plan send run by the page itself, location after location on the adapter it holds, with the same states
-// the board's job reports (idle, sending, waiting, done, failed), so one progress view shows either.
+// the board's job reports (idle, sending, waiting, done, failed, stopped), so one progress view shows either.
 import { sendFrames } from './encoder.js';
 import { shows, showsIcons, tables } from './lists.js';
 import { transmit } from './pacing.js';
@@ -73,6 +73,8 @@ export class LocalJobs {
     const skipped = plan.locations.filter((l) => l.location < from).map((l) => l.location);
     const toSend = plan.locations.filter((l) => l.location >= from);
     let failure = '';
+    let stopped = false; // by the person or a hidden page, not by a fault
+    let cut = 0; // the location a stop or a fault cut in the middle: the display may hold a part of it
     let done = 0;
     const stopAt = (i, why) => {
       for (const l of toSend.slice(i)) notSent.push(l.location);
@@ -94,6 +96,7 @@ export class LocalJobs {
       }
       const reason = this.stopReason();
       if (reason) {
+        stopped = reason !== 'gone';
         stopAt(i, reason === 'hidden' ? `stopped before location ${l.location}: keep this page in front while it sends`
           : `interrupted before location ${l.location}`);
         break;
@@ -106,18 +109,23 @@ export class LocalJobs {
         onRepetition: (r) => { ++done; this.set({ repetition: r, done }); },
       });
       if (result.stopped || result.error) {
-        const why = result.error ? failedAfter(result.error, result.repetitions)
-          : stoppedText(result.stopped, result.sent, result.total);
-        stopAt(i, `location ${l.location} failed: ${why}`);
+        cut = result.sent > 0 ? l.location : 0;
+        stopped = Boolean(result.stopped) && result.stopped !== 'gone';
+        // As the board says it: a stop with the location it cut, a fault as the location's failure.
+        if (result.stopped === 'stop') stopAt(i, `${stoppedText(result.stopped, result.sent, result.total)} of location ${l.location}`);
+        else if (stopped) stopAt(i, stoppedText(result.stopped, result.sent, result.total));
+        else stopAt(i, `location ${l.location} failed: ${result.error ? failedAfter(result.error, result.repetitions) : stoppedText(result.stopped, result.sent, result.total)}`);
         break;
       }
       sent.push(l.location);
       this.set({ sent: [...sent] });
     }
-    const end = { state: notSent.length ? 'failed' : 'done', sent, notSent, skipped, failure };
+    const end = { state: !notSent.length ? 'done' : stopped ? 'stopped' : 'failed', sent, notSent, skipped, failure };
     if (notSent.length) end.resumeFrom = notSent[0];
+    if (cut) end.cut = cut;
     this.current = { ...this.current, ...end };
     if (!notSent.length) delete this.current.resumeFrom;
+    if (!cut) delete this.current.cut;
     this.onChange(this.current);
   }
 }

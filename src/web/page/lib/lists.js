@@ -1,22 +1,11 @@
-// The program's lists and the facts the page keys on, from the tables written at build time from the C++
-// tables (tables.js): the entries, the products, the XDR rule, a row's defaults and what a location shows.
+// The program's lists and the facts the page's own encoder and plan reader key on, from the tables written at
+// build time from the C++ tables (tables.js): the entries, the products and what a location shows.
 import { tables } from './tables.js';
 
 export { tables };
 
 // The lists answer, as the board gives it at /api/lists: what the page offers in its controls.
-export const lists = Object.freeze({
-  products: tables.products,
-  talkers: tables.talkers,
-  sentences: tables.sentences,
-  types: tables.types,
-  typeLetters: tables.typeLetters,
-  instruments: tables.instruments,
-  icons: tables.icons,
-  fields: tables.fields,
-  locations: tables.locations,
-  noteLength: tables.noteLength,
-});
+export const lists = Object.freeze(Object.fromEntries(tables.listKeys.map((key) => [key, tables[key]])));
 
 // The position of the entry equal to the text, case aside, as the program's lists are searched; -1 for none.
 export function findEntry(entries, text) {
@@ -27,17 +16,6 @@ export function findEntry(entries, text) {
 export function showsIcons(product) {
   const p = tables.products[product];
   return p ? p.icons : false;
-}
-
-// Only the sentence XDR takes a transducer type.
-export function takesType(sentence) {
-  return sentence === tables.xdrSentence;
-}
-
-// A new row of the page: unused, and offering the first entries when it is put to use.
-export function rowDefaults(number, listsAnswer = lists) {
-  return { number, kind: 'unused', talker: 'GP', sentence: 'RMC', field: 1, type: '',
-    instrument: listsAnswer.instruments[0], icon: 'None', note: '' };
 }
 
 function entryText(entries, position) {

@@ -1,5 +1,5 @@
 // The display's pacing in a browser: ten repetitions, each after a pause, one byte per slot. A slot is timed
-// from the start of the byte's own write, never from a fixed grid, so a late wake-up delays what follows and
+// from the byte's own write, never from a fixed grid, so a late wake-up delays what follows and
 // is never made up for by a short slot. The clock is given: the page's own, or a test's.
 import { tables } from './lists.js';
 
@@ -54,9 +54,12 @@ export async function transmit(frames, { write, clock, stop = () => '', onRepeti
         result.stopped = reason;
         return result;
       }
+      // The slot is timed from the moment the byte is handed to the port, which happens as write() is
+      // called: a pause of the page between reading the clock and the hand-over cannot shorten it.
+      const written = write(byte);
       const deadline = clock.now() + slotMs;
       try {
-        await write(byte);
+        await written;
       } catch (e) {
         result.error = e && e.message ? e.message : String(e);
         return result;

@@ -287,6 +287,14 @@ export function checkPage(page) {
   }
   root.location = locations;
   const checked = checkPlan(root);
+  // Half of a UTF-16 pair without the other half is no character at all, and no plan can keep it.
+  for (const row of page.locations || []) {
+    for (const [key, v] of Object.entries(row)) {
+      if (typeof v === 'string' && /[\uD800-\uDBFF](?![\uDC00-\uDFFF])|(?<![\uD800-\uDBFF])[\uDC00-\uDFFF]/.test(v)) {
+        checked.faults.push({ location: Math.trunc(Number(row.location)) || 0, key, message: `${key} holds a broken character (half of a UTF-16 pair); type it again` });
+      }
+    }
+  }
   for (const n of twice) checked.faults.push({ location: n, key: '', message: `location ${n} is given twice; each location is given at most once` });
   const withIcon = showsIcons(checked.plan.product);
   const clean = checked.faults.length === 0;

@@ -13,20 +13,25 @@ export function showJob(state, job) {
   const progress = $('progress');
   progress.max = Math.max(1, job.total || 1);
   progress.value = job.done || 0;
+  const sent = job.sent || [];
   if (job.state === 'idle') text.textContent = 'Nothing is being sent.';
   else if (job.state === 'sending')
     text.textContent = 'Sending location ' + job.location + ' (' + job.index + ' of ' + job.count + '), repetition ' + (job.repetition || 0) + ' of 10.';
   else if (job.state === 'waiting')
     text.textContent = 'Put the display into programming mode (hold UP and DOWN until it shows "rdY"), then press Continue to send location ' + job.location + '.';
   else if (job.state === 'done')
-    text.textContent = 'Done: sent locations ' + (job.sent || []).join(', ') + '.';
-  else if (job.state === 'failed') {
-    text.textContent = 'Stopped: ' + job.failure + '. Sent: ' + ((job.sent || []).join(', ') || 'none') + '. Not sent: ' + (job.notSent || []).join(', ') + '.';
+    text.textContent = 'Done: sent locations ' + sent.join(', ') + '.';
+  else if (job.state === 'failed' || job.state === 'stopped') {
+    text.textContent = (job.state === 'stopped' ? 'Stopped: ' : 'Failed: ') + job.failure + '. Sent: ' + (sent.join(', ') || 'none') + '. Not sent: ' + (job.notSent || []).join(', ') + '.';
     if (job.resumeFrom) $('from').value = String(job.resumeFrom);
   }
+  // Each row says what became of it in the last send, in words: sent, sending, cut (stopped or failed in
+  // the middle of it, so the display may hold part of it), or not sent.
   for (const r of state.rows) {
-    if ((job.sent || []).includes(r.number)) r.view.status.textContent = 'Sent.';
-    else if (busy && job.location === r.number) r.view.status.textContent = job.state === 'waiting' ? 'Waiting for Continue.' : 'Sending…';
-    else if (job.state === 'failed' && (job.notSent || []).includes(r.number)) r.view.status.textContent = 'Failed: ' + job.failure + '.';
+    let says = 'Not sent.';
+    if (sent.includes(r.number)) says = 'Sent.';
+    else if (busy && job.location === r.number) says = job.state === 'waiting' ? 'Waiting for Continue.' : 'Sending…';
+    else if (job.cut === r.number) says = (job.state === 'stopped' ? 'Stopped: ' : 'Failed: ') + job.failure + '; send it again.';
+    r.view.status.textContent = says;
   }
 }

@@ -1,8 +1,18 @@
 // The ten locations of the page: one card each with its lists, note, state and send button; the plan they
 // make, as the board and the page's own plan reader take it; faults shown on their rows.
-import { rowDefaults, takesType } from './lists.js';
-
+// The rows know the lists from the line's lists answer alone (the board's, or the page's own tables).
 export const $ = (id) => document.getElementById(id);
+
+// Only the sentence XDR takes a transducer type.
+export function takesType(state, sentence) {
+  return sentence === state.lists.xdrSentence;
+}
+
+// A new row of the page: unused, and offering the first entries when it is put to use.
+function rowDefaults(number, lists) {
+  return { number, kind: 'unused', talker: 'GP', sentence: 'RMC', field: 1, type: '',
+    instrument: lists.instruments[0], icon: 'None', note: '' };
+}
 
 export function option(select, value, text) {
   const o = document.createElement('option');
@@ -81,19 +91,21 @@ function card(n, lists) {
   const fault = element('p', 'fault');
   fault.id = 'fault-' + n;
   fault.setAttribute('role', 'alert');
+  const warning = element('p', 'warning');
+  warning.id = 'warning-' + n;
   const status = element('p', 'status', 'Not sent.');
   status.id = 'status-' + n;
   status.setAttribute('aria-live', 'polite');
   const send = element('button', '', 'Send location ' + n);
   send.type = 'button';
   send.id = 'send-' + n;
-  card.append(shows, fault, status, send);
+  card.append(shows, fault, warning, status, send);
   const controls = { kind, talker, sentence, field, type, instrument, icon };
-  return { card, view: { controls, parts, shows, fault, status, send, summary, note } };
+  return { card, view: { controls, parts, shows, fault, warning, status, send, summary, note } };
 }
 
-// Builds the cards; sendOne(n) sends location n.
-export function buildLocations(state, sendOne) {
+// Builds the cards; sendOne(n) sends location n, edited() hears every change a person makes.
+export function buildLocations(state, sendOne, edited) {
   const lists = state.lists;
   const holder = $('locations');
   for (let n = 1; n <= lists.locations; ++n) {
@@ -103,15 +115,16 @@ export function buildLocations(state, sendOne) {
     holder.appendChild(built.card);
     row.view = built.view;
     const { controls, shows, fault, note } = row.view;
-    note.addEventListener('input', () => { row.note = note.value; showSummary(row); });
+    note.addEventListener('input', () => { row.note = note.value; showSummary(row); edited(); });
     for (const [key, control] of Object.entries(controls)) {
       control.addEventListener('change', () => {
         row[key] = key === 'field' ? Number(control.value) : control.value;
-        if (key === 'sentence' && !takesType(control.value)) row.type = '';
-        if (key === 'sentence' && takesType(control.value) && !row.type) row.type = controls.type.value;
+        if (key === 'sentence' && !takesType(state, control.value)) row.type = '';
+        if (key === 'sentence' && takesType(state, control.value) && !row.type) row.type = controls.type.value;
         shows.textContent = '';
         fault.textContent = '';
         showRow(state, row);
+        edited();
       });
     }
     row.view.send.addEventListener('click', () => sendOne(n));
@@ -136,15 +149,51 @@ export function showRow(state, row) {
   v.note.value = row.note || '';
   const standard = row.kind === 'standard';
   v.parts.talker.hidden = v.parts.sentence.hidden = v.parts.field.hidden = !standard;
-  v.parts.type.hidden = !standard || !takesType(row.sentence);
+  v.parts.type.hidden = !standard || !takesType(state, row.sentence);
   v.parts.instrument.hidden = row.kind !== 'instrument';
   v.parts.icon.hidden = row.kind === 'unused' || !productShowsIcons(state);
   // A plan keeps a note only on a location that shows something, so an unused row offers none to lose.
   v.parts.note.hidden = row.kind === 'unused';
   showSummary(row);
+  showFieldAdvice(state, row);
   v.send.hidden = row.kind === 'unused';
   v.status.hidden = row.kind === 'unused';
   if (row.kind === 'unused') v.shows.textContent = 'Not used.';
+}
+
+// The field list names each field of the chosen sentence, and the row warns as `plan check` does: the
+// sentence alternates, or the field is past its last.
+function showFieldAdvice(state, row) {
+  const about = (state.lists.sentenceFields || {})[row.sentence];
+  const options = row.view.controls.field.options;
+  for (let f = 1; f <= options.length; ++f) options[f - 1].textContent = about ? about.captions[f - 1] : String(f);
+  const warnings = row.kind === 'standard' && about ? [about.alternates, about.count && row.field > about.count ? about.pastLast : ''] : [];
+  row.view.warning.textContent = warnings.filter(Boolean).map((w) => w + '.').join(' ');
+}
+
+// The card of a location, brought to the thumb with its first control focused.
+export function jumpTo(n) {
+  const card = $('location-' + n);
+  card.scrollIntoView({ block: 'start' });
+  card.querySelector('select').focus();
+}
+
+// A line under the button that was pressed, so the answer is where the thumb is, with a jump to the row.
+export function answerBy(line, text, location) {
+  line.textContent = text;
+  if (!location) return;
+  const jump = element('button', '', 'Go to location ' + location);
+  jump.type = 'button';
+  jump.addEventListener('click', () => jumpTo(location));
+  line.append(' ', jump);
+}
+
+export function faultSummary(state, faults) {
+  const rows = [...new Set(faults.filter((f) => state.rows[f.location - 1]).map((f) => f.location))].sort((a, b) => a - b);
+  const where = [];
+  if (rows.length) where.push((rows.length > 1 ? 'locations ' : 'location ') + rows.join(', '));
+  if (faults.some((f) => !state.rows[f.location - 1])) where.push('the plan');
+  return { text: faults.length + (faults.length > 1 ? ' faults: ' : ' fault: ') + where.join(' and '), first: rows[0] };
 }
 
 // The plan as the board takes it: each used location with the keys every front end shares (location, talker,
@@ -160,7 +209,7 @@ export function pagePlan(state) {
         talker: standard ? r.talker : null,
         sentence: standard ? r.sentence : null,
         field: standard ? r.field : null,
-        type: standard && takesType(r.sentence) ? r.type : null,
+        type: standard && takesType(state, r.sentence) ? r.type : null,
         instrument: standard ? null : r.instrument,
         icon: icons ? r.icon : null,
         note: r.note || null,

@@ -17,6 +17,9 @@ export class ServerLine {
     this.kind = 'server';
     this.status = status;
     this.token = '';
+    this.connected = false;
+    this.retry = 1000;
+    this.adapter = null;
     this.jobWatchers = [];
     this.busWatchers = [];
   }
@@ -47,12 +50,31 @@ export class ServerLine {
     return data;
   }
 
+  // "Connected" says what a send needs: the board, and the adapter on it.
+  showConnection() {
+    const a = this.adapter;
+    let text = 'Connection lost; trying again…';
+    if (this.connected && (!a || a.present)) text = 'Connected to the board' + (a ? ' and its adapter ' + a.device : '') + '.';
+    else if (this.connected) text = 'Connected to the board, but its adapter ' + a.device + ' is missing: plug it in.';
+    this.status(text);
+  }
+
+  // The browser retries a stream that broke, but gives up for good after one answer other than 200 (a board
+  // restarting, too many streams): then a new stream is opened here, after a wait that doubles up to 30 s.
   listen() {
     const events = new EventSource('/api/events?token=' + encodeURIComponent(this.token));
     events.addEventListener('job', (e) => this.jobWatchers.forEach((w) => w(JSON.parse(e.data))));
     events.addEventListener('bus', (e) => this.busWatchers.forEach((w) => w(JSON.parse(e.data))));
-    events.onopen = () => this.status('Connected to the board.');
-    events.onerror = () => this.status('Connection lost; trying again…');
+    events.addEventListener('adapter', (e) => { this.adapter = JSON.parse(e.data); this.showConnection(); });
+    events.onopen = () => { this.connected = true; this.retry = 1000; this.showConnection(); };
+    events.onerror = () => {
+      this.connected = false;
+      this.showConnection();
+      if (events.readyState !== EventSource.CLOSED) return;
+      const wait = this.retry;
+      this.retry = Math.min(2 * wait, 30000);
+      setTimeout(() => this.listen(), wait);
+    };
   }
 
   onJob(watch) { this.jobWatchers.push(watch); }
