@@ -125,7 +125,7 @@ QList<VerbSpec> table()
                  secondsOptionSpec(), jsonOptionSpec(QStringLiteral("one JSON object per sentence")),
                  option("fields", "NAME", "a talker and sentence, such as GPRMC"),
                  fileOption("log", "FILE", "a new file"),
-                 option("log-limit", "SIZE", "a size of 1k or more, such as 500k, 10M"),
+                 option("log-limit", "SIZE", "a size from 1k to 1024G, such as 500k, 10M"),
                  switchOption("timestamps", "timestamps in the recording")},
          {}},
         {"simulate",

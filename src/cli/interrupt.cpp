@@ -32,6 +32,9 @@ void installInterruptHandlers()
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     ::sigaction(SIGPIPE, &ignore, nullptr);
+    // A file grown past the session's limit (ulimit -f) fails its write with EFBIG, which the recorder
+    // reports, instead of killing the program before its summary.
+    ::sigaction(SIGXFSZ, &ignore, nullptr);
 
     struct sigaction note {};
     note.sa_handler = noteInterrupt;

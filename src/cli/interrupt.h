@@ -7,8 +7,8 @@ class QElapsedTimer;
 
 namespace cli {
 
-// Ignores SIGPIPE and makes SIGINT, SIGTERM and SIGHUP only note that they came. Call once, before any
-// output.
+// Ignores SIGPIPE and SIGXFSZ and makes SIGINT, SIGTERM and SIGHUP only note that they came. Call once,
+// before any output.
 void installInterruptHandlers();
 
 // Whether SIGINT, SIGTERM or SIGHUP has come since the handlers were installed.

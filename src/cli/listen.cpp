@@ -40,7 +40,7 @@ const char *const HelpText =
     "  --fields NAME   the fields of one sentence, such as GPRMC, numbered and named, per variant (XDR as\n"
     "                  transducers); a sentence alone, such as MWV, from every talker that sends it\n"
     "  --log FILE      also records the bytes as received into FILE, a new file, after a header comment\n"
-    "  --log-limit SIZE  stops recording at SIZE bytes (such as 500k, 10M; default 64M)\n"
+    "  --log-limit SIZE  stops recording at SIZE bytes (1k to 1024G, such as 500k, 10M; default 64M)\n"
     "  --timestamps    puts the seconds since the start before each recorded line\n"
     "  -h, --help      shows this help\n"
     "\n"
@@ -107,7 +107,7 @@ std::optional<Listening> parse(const QStringList &arguments, Io &io)
         const std::optional<qint64> limit = bus::parseSize(p.value(QStringLiteral("--log-limit")));
         if (!limit)
             p.unknownValue(QStringLiteral("--log-limit"),
-                           QStringLiteral("a size of 1k or more, such as 500k, 10M"));
+                           QStringLiteral("a size from 1k to 1024G, such as 500k, 10M"));
         o.logLimit = *limit;
     }
     o.timestamps = p.has(QStringLiteral("--timestamps"));

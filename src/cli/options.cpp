@@ -92,8 +92,9 @@ int Options::lookup(const QString &name, plan::Value kind) const
         missing(name, plan::briefValues(kind));
     const std::optional<int> found = plan::lookup(kind, value(name), nullptr);
     if (!found)
-        throw UsageError{QStringLiteral("%1: unknown value \"%2\"; %3")
-                             .arg(name, value(name), plan::notValidHint(kind, value(name)))};
+        throw UsageError{
+            QStringLiteral("%1: unknown value \"%2\"; %3")
+                .arg(name, serial::printable(value(name)), plan::notValidHint(kind, value(name)))};
     return *found;
 }
 
@@ -127,12 +128,17 @@ void Options::missing(const QString &name, const QString &valid) const
     throw UsageError{QStringLiteral("%1 is missing; valid values: %2").arg(name, valid)};
 }
 
-void Options::refuse(const QStringList &names, const QString &why) const
+void Options::refuse(const QStringList &names, const QString &why, const QString &valid) const
 {
+    // The options that are valid here: never the one refused.
+    QStringList others = m_names + QStringList{QStringLiteral("--help")};
+    for (const QString &name : names)
+        others.removeAll(name);
     for (const QString &name : names) {
         if (has(name))
             throw UsageError{
-                QStringLiteral("%1 does not apply %2; valid options: %3").arg(name, why, validOptions())};
+                QStringLiteral("%1 does not apply %2; valid options: %3")
+                    .arg(name, why, valid.isEmpty() ? others.join(QStringLiteral(", ")) : valid)};
     }
 }
 

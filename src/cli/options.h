@@ -43,8 +43,9 @@ public:
     // Throws the usage error for a value that is not among the valid ones.
     [[noreturn]] void unknownValue(const QString &name, const QString &valid) const;
     [[noreturn]] void missing(const QString &name, const QString &valid) const;
-    // Throws when an option that does not apply here was given.
-    void refuse(const QStringList &names, const QString &why) const;
+    // Throws when an option that does not apply here was given, naming the options that do: valid, or
+    // else every option but those refused.
+    void refuse(const QStringList &names, const QString &why, const QString &valid = QString()) const;
 
 private:
     QString m_verb;

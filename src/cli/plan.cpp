@@ -188,7 +188,7 @@ int planCheck(const QStringList &arguments, Io &io)
     for (const plan::Location &l : p->locations) {
         io.out << "  location " << l.location << ": " << frame::shows(l, vocabulary::product(p->product));
         if (!l.note.isEmpty())
-            io.out << "  (" << l.note << ')';
+            io.out << "  (" << serial::printable(l.note) << ')';
         io.out << '\n';
     }
     return Ok;
@@ -217,7 +217,7 @@ int planFrames(const QStringList &arguments, Io &io)
             QJsonObject line = frame::toJson(l, product.sendsIconByte);
             line.insert(QStringLiteral("frames"), hex);
             if (!l.note.isEmpty())
-                line.insert(QStringLiteral("note"), l.note);
+                line.insert(QStringLiteral("note"), serial::printable(l.note));
             io.out << jsonLine(line) << '\n';
             continue;
         }
@@ -226,7 +226,7 @@ int planFrames(const QStringList &arguments, Io &io)
         firstBlock = false;
         io.out << "location " << l.location << ": " << frame::shows(l, product);
         if (!l.note.isEmpty())
-            io.out << "  (" << l.note << ')';
+            io.out << "  (" << serial::printable(l.note) << ')';
         io.out << '\n';
         for (const QByteArray &f : all)
             io.out << frame::toHex(f) << '\n';
@@ -462,7 +462,7 @@ int planTest(const QStringList &arguments, Io &io)
     const bool json = o.has(QStringLiteral("--json"));
     const std::optional<plan::Plan> p = readClean(path, io);
     if (!p) {
-        io.err << "mdconfig-cli: " << path << " has faults; nothing was sent\n";
+        io.err << "mdconfig-cli: " << serial::printable(path) << " has faults; nothing was sent\n";
         return Usage;
     }
     const plan::TestPattern pattern = plan::makeTestPattern(*p);
@@ -492,7 +492,7 @@ int planTest(const QStringList &arguments, Io &io)
     }
     io.out << Qt::flush;
     if (pattern.sentences.isEmpty()) {
-        io.err << "mdconfig-cli: " << path
+        io.err << "mdconfig-cli: " << serial::printable(path)
                << " has no location the test pattern can cover; nothing was sent\n";
         return Failed;
     }
@@ -502,15 +502,16 @@ int planTest(const QStringList &arguments, Io &io)
         io.err << "mdconfig-cli: " << failure << "; nothing was sent\n";
         return Failed;
     }
-    io.err << "sending the test pattern on " << device << " at 4800 baud, 8N1, " << pattern.sentences.size()
-           << " sentence(s) a second; " << endText(seconds) << '\n'
+    io.err << "sending the test pattern on " << serial::shownDevice(device) << " at 4800 baud, 8N1, "
+           << pattern.sentences.size() << " sentence(s) a second; " << endText(seconds) << '\n'
            << Qt::flush;
 
     QElapsedTimer clock;
     clock.start();
     serial::QtSerialPort port;
     const plan::TestRun run = plan::runTestPattern(
-        pattern, port, device, frame::Pacing{}, [&] { return !goOn(clock, seconds); },
+        // Ended as listen ends: by a signal, the seconds, or a reader that has gone (| head).
+        pattern, port, device, frame::Pacing{}, [&] { return !goOn(clock, seconds) || outputClosed(io.out); },
         [&](int round) {
             if (io.outIsTerminal && !json)
                 io.out << "\r  " << round << " round(s) sent" << Qt::flush;

@@ -38,9 +38,6 @@ const char *const HelpText =
     "Exit status: 0 played to the end, 1 the file or the line failed or it was interrupted, 2 bad "
     "arguments.\n";
 
-// A recording is read whole; one far beyond any session's recording is refused rather than read.
-constexpr qint64 LargestRecording = 1LL << 30;
-
 struct Replaying {
     QString file;
     QString device;
@@ -72,30 +69,43 @@ std::optional<Replaying> parse(const QStringList &arguments, Io &io)
     if (p.has(QStringLiteral("--speed"))) {
         bool ok = false;
         o.speed = p.value(QStringLiteral("--speed")).toDouble(&ok);
-        if (!ok || o.speed < 0.1 || o.speed > 100)
+        if (!ok || !(o.speed >= 0.1 && o.speed <= 100)) // nan fails both comparisons
             p.unknownValue(QStringLiteral("--speed"), QStringLiteral("0.1 to 100"));
     }
     o.json = p.has(QStringLiteral("--json"));
     return o;
 }
 
-std::optional<bus::Recording> readRecording(const QString &path, QString *why)
+// A recording opened for playing: read through once before anything is played, so a line that cannot be
+// played is found first and the lines are counted; then played from its first line, a line at a time.
+struct Opened {
+    QFile file;
+    bus::RecordingReader reader;
+    qint64 lines = 0;
+};
+
+bool openRecording(const QString &path, Opened &r, QString *why)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        *why = QStringLiteral("%1: %2").arg(serial::printable(path), f.errorString());
-        return std::nullopt;
+    const QString shown = serial::printable(path);
+    r.file.setFileName(path);
+    if (!r.file.open(QIODevice::ReadOnly)) {
+        *why = QStringLiteral("%1: %2").arg(shown, serial::printable(r.file.errorString()));
+        return false;
     }
-    if (f.isSequential() || f.size() > LargestRecording) {
-        *why = QStringLiteral("%1: not a recording file (a regular file of at most 1 GiB)")
-                   .arg(serial::printable(path));
-        return std::nullopt;
+    if (r.file.isSequential()) {
+        *why = QStringLiteral("%1: not a recording file (a regular file)").arg(shown);
+        return false;
     }
-    QString problem;
-    std::optional<bus::Recording> r = bus::parseRecording(f.readAll(), &problem);
-    if (!r)
-        *why = QStringLiteral("%1: %2").arg(serial::printable(path), problem);
-    return r;
+    std::optional<QString> problem = r.reader.start(&r.file);
+    while (!problem && r.reader.next())
+        ++r.lines;
+    if (!problem && !r.reader.error().isEmpty())
+        problem = r.reader.error();
+    if (!problem && !r.reader.rewind())
+        problem = serial::printable(r.file.errorString());
+    if (problem)
+        *why = QStringLiteral("%1: %2").arg(shown, serial::printable(*problem));
+    return !problem;
 }
 
 } // namespace
@@ -106,8 +116,8 @@ int replay(const QStringList &arguments, Io &io)
     if (!o)
         return Ok;
     QString why;
-    const std::optional<bus::Recording> recording = readRecording(o->file, &why);
-    if (!recording) {
+    Opened recording;
+    if (!openRecording(o->file, recording, &why)) {
         io.err << "mdconfig-cli: " << why << '\n' << Qt::flush;
         return Failed;
     }
@@ -148,43 +158,48 @@ int replay(const QStringList &arguments, Io &io)
         };
     } else {
         shown = serial::shownDevice(o->device);
-        if (!port.open(o->device, recording->baud)) {
+        if (!port.open(o->device, recording.reader.baud())) {
             io.err << "mdconfig-cli: cannot open " << port.errorString() << '\n' << Qt::flush;
             return Failed;
         }
         write = [&](QByteArrayView bytes) { return port.write(bytes, 1000); };
     }
-    io.err << "replaying " << serial::printable(o->file) << " (" << recording->lines.size() << " lines, "
-           << recording->baud << " baud, "
-           << (recording->timestamps ? "by its timestamps" : "at the wire rate")
+    io.err << "replaying " << serial::printable(o->file) << " (" << recording.lines << " lines, "
+           << recording.reader.baud() << " baud, "
+           << (recording.reader.timestamps() ? "by its timestamps" : "at the wire rate")
            << (o->speed != 1.0 ? QStringLiteral(", %1 times as fast").arg(o->speed) : QString()) << ") to "
            << shown << "; Ctrl-C ends\n"
            << Qt::flush;
 
-    const QList<qint64> due = bus::schedule(*recording, o->speed);
+    bus::Schedule schedule(recording.reader.baud(), recording.reader.timestamps(), o->speed);
     QElapsedTimer clock;
     clock.start();
     qint64 sentBytes = 0;
-    int sentLines = 0;
+    qint64 sentLines = 0;
+    qint64 lastLine = 0;
     bool failed = false;
-    for (qsizetype i = 0; i < recording->lines.size() && !interruptRequested(); ++i) {
+    while (!interruptRequested()) {
+        const std::optional<bus::Recording::Line> line = recording.reader.next();
+        if (!line)
+            break;
+        const qint64 due = schedule.due(*line);
         // Sleep in short steps so Ctrl-C is heard within a tenth of a second however long the gap.
-        while (clock.elapsed() < due[i] && !interruptRequested())
-            QThread::msleep(std::clamp<qint64>(due[i] - clock.elapsed(), 1, 100));
+        while (clock.elapsed() < due && !interruptRequested())
+            QThread::msleep(std::clamp<qint64>(due - clock.elapsed(), 1, 100));
         if (interruptRequested())
             break;
-        if (!write(recording->lines[i].bytes)) {
+        if (!write(line->bytes)) {
             failed = !interruptRequested();
             break;
         }
-        sentBytes += recording->lines[i].bytes.size();
+        sentBytes += line->bytes.size();
+        lastLine = line->bytes.size();
         ++sentLines;
     }
     // A pseudo-terminal drops what its reader has not yet taken when this side closes: give the reader the
     // time the last line takes on the wire, and half a second more, unless it has gone.
     if (o->pty && !failed) {
-        const qint64 linger =
-            500 + recording->lines.value(sentLines - 1).bytes.size() * 10'000LL / recording->baud;
+        const qint64 linger = 500 + lastLine * 10'000LL / recording.reader.baud();
         QElapsedTimer waited;
         waited.start();
         while (waited.elapsed() < linger && pty.farEndHeld() && !interruptRequested())
@@ -192,9 +207,9 @@ int replay(const QStringList &arguments, Io &io)
     }
     port.close();
     const double seconds = double(clock.elapsed()) / 1000.0;
-    const bool whole = sentLines == recording->lines.size();
+    const bool whole = sentLines == recording.lines;
     if (o->json) {
-        io.out << jsonLine(QJsonObject{{QStringLiteral("file"), o->file},
+        io.out << jsonLine(QJsonObject{{QStringLiteral("file"), serial::printable(o->file)},
                                        {QStringLiteral("device"), shown},
                                        {QStringLiteral("lines"), sentLines},
                                        {QStringLiteral("bytes"), sentBytes},
@@ -202,7 +217,7 @@ int replay(const QStringList &arguments, Io &io)
                                        {QStringLiteral("complete"), whole}})
                << '\n';
     } else {
-        io.out << "played " << sentLines << " of " << recording->lines.size() << " lines, " << sentBytes
+        io.out << "played " << sentLines << " of " << recording.lines << " lines, " << sentBytes
                << " bytes, in " << QString::number(seconds, 'f', 1) << " s\n";
     }
     io.out << Qt::flush;
@@ -214,8 +229,7 @@ int replay(const QStringList &arguments, Io &io)
         return Failed;
     }
     if (!whole) {
-        io.err << "mdconfig-cli: interrupted after " << sentLines << " of " << recording->lines.size()
-               << " lines\n"
+        io.err << "mdconfig-cli: interrupted after " << sentLines << " of " << recording.lines << " lines\n"
                << Qt::flush;
         return Failed;
     }

@@ -1,5 +1,6 @@
 #include "cli/sentence.h"
 
+#include "serial/devicepath.h"
 #include "vocabulary/products.h"
 
 namespace cli {
@@ -38,7 +39,7 @@ Described describedByOptions(const Options &o, const QString &kind)
     } else {
         throw UsageError{QStringLiteral("the kind of sentence is missing or unknown (\"%1\"); valid values: "
                                         "standard, proprietary")
-                             .arg(kind)};
+                             .arg(serial::printable(kind))};
     }
     l.location = o.lookup(QStringLiteral("--memory"), Value::Location);
     l.icon = o.lookupIfGiven(QStringLiteral("--icon"), Value::Icon).value_or(0);

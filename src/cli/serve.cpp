@@ -3,6 +3,7 @@
 #include "cli/output.h"
 #include "cli/verbs.h"
 
+#include "serial/devicepath.h"
 #include "web/address.h"
 #include "web/server.h"
 #include "web/site.h"
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <mutex>
@@ -81,9 +83,12 @@ int serve(const QStringList &arguments, Io &io)
             rest << a;
         }
     }
+    // A host name as a Host header carries it: letters, digits, hyphens, underscores and dots, nothing else.
+    static const QRegularExpression hostName(QStringLiteral("^[A-Za-z0-9_]([A-Za-z0-9_.-]*[A-Za-z0-9_])?$"));
     for (const QString &name : allowed) {
-        if (name.isEmpty() || name.contains(QLatin1Char(':')) || name.contains(QLatin1Char('/')))
-            throw UsageError{QStringLiteral("--allow-host: \"%1\" is no host name").arg(name)};
+        if (!hostName.match(name).hasMatch())
+            throw UsageError{
+                QStringLiteral("--allow-host: \"%1\" is no host name").arg(serial::printable(name))};
     }
     Options o(declaration(QStringLiteral("serve")));
     o.parse(rest);
@@ -95,14 +100,15 @@ int serve(const QStringList &arguments, Io &io)
     const bool printOnly = o.has(QStringLiteral("--print-url"));
     if (printOnly)
         o.refuse({QStringLiteral("--new-token"), QStringLiteral("--seconds")},
-                 QStringLiteral("with --print-url"));
+                 QStringLiteral("with --print-url, which prints the address of the token in use and ends"),
+                 QStringLiteral("--listen, --no-qr with --print-url"));
 
     QString listenText = o.has(QStringLiteral("--listen")) ? o.value(QStringLiteral("--listen")) : QString();
     if (listenText.isEmpty() && printOnly) {
         QString failure;
         const std::optional<QByteArray> saved = web::readPrivateFile(addressFile(), &failure);
         if (!saved) {
-            io.err << "mdconfig-cli: no running service has said its address (" << failure
+            io.err << "mdconfig-cli: no running service has said its address (" << serial::printable(failure)
                    << "); give --listen\n";
             return Failed;
         }
@@ -117,12 +123,12 @@ int serve(const QStringList &arguments, Io &io)
     QString failure;
     const std::optional<web::ListenAddress> where = web::parseListen(listenText, &failure);
     if (!where)
-        throw UsageError{failure};
+        throw UsageError{serial::printable(failure)};
 
     const web::TokenResult token =
         web::loadOrMakeToken(web::stateFolder(), o.has(QStringLiteral("--new-token")) && !printOnly);
     if (token.token.isEmpty()) {
-        io.err << "mdconfig-cli: no access token: " << token.failure << '\n' << Qt::flush;
+        io.err << "mdconfig-cli: no access token: " << serial::printable(token.failure) << '\n' << Qt::flush;
         return Failed;
     }
     const QString url = web::pageAddress(*where, token.token);
@@ -157,12 +163,14 @@ int serve(const QStringList &arguments, Io &io)
                                   : where->address;
     if (const std::optional<QString> f = web::writePrivateFile(
             addressFile(), QStringLiteral("%1:%2\n").arg(bracketed).arg(where->port).toUtf8()))
-        log(QStringLiteral("mdconfig-cli: %1 (serve --print-url will need --listen)").arg(*f));
+        log(QStringLiteral("mdconfig-cli: %1 (serve --print-url will need --listen)")
+                .arg(serial::printable(*f)));
     server.start();
     {
         const std::lock_guard lock(logMutex);
-        io.err << "serving the page on " << bracketed << " port " << where->port << " for " << device
-               << (token.made ? "; a new access token was made" : "") << "; " << endText(seconds) << '\n'
+        io.err << "serving the page on " << bracketed << " port " << where->port << " for "
+               << serial::shownDevice(device) << (token.made ? "; a new access token was made" : "") << "; "
+               << endText(seconds) << '\n'
                << Qt::flush;
         printAddress(io, url, qr);
     }

@@ -271,8 +271,7 @@ public:
                                m_file.toStdString());
         } catch (const toml::parse_error &e) {
             const QString description = qs(e.description());
-            QString message =
-                QStringLiteral("TOML syntax error: ") + serial::printableAscii(plainSyntaxError(description));
+            QString message = QStringLiteral("TOML syntax error: ") + plainSyntaxError(description);
             // The parser names what is redefined: 'location', 'location.3' or another key.
             static const QRegularExpression redefinedLocation(
                 QStringLiteral("redefine .*'location(\\.[^.']*)?'"));

@@ -1,5 +1,7 @@
 #include "plan/wording.h"
 
+#include "serial/devicepath.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -51,20 +53,61 @@ const Rule Rules[] = {
      "something follows the table header on its line: a header reads [location.1], a comment starts with #"},
     {"cannot redefine existing table", "[%1] is given twice; give each table once"},
     {"cannot redefine existing", "%1 is given twice; give each key once in its table"},
+    {"parsing key-value pair: encountered end-of-file",
+     "the file ends in the middle of a line: a line reads key = value, such as talker = \"GP\""},
+    {"parsing value: encountered end-of-file", "the value is missing after the equals sign"},
     {"expected '='", "an equals sign is missing between the key and its value: talker = \"GP\""},
     {"expected value", "the value is missing after the equals sign"},
     {"expected a comment or whitespace",
      "something follows the value on its line: one value a line, and a comment starts with #"},
     {"leading zeroes are prohibited", "a number starts with 0: write 7, not 07"},
     {"unknown escape sequence", "a backslash starts an unknown escape: write \\\\ for a backslash"},
+    {"escape sequence", "a backslash starts an unknown escape: write \\\\ for a backslash"},
+    {"line-ending backslashes", "a backslash ends the line: a text in quotes stays on its line"},
+    {"after '\\r'", "a carriage return stands alone: end each line with a line feed"},
+    {"control character", "the line holds a control character: only a tab may stand among the text"},
+    {"surrogates", "the file holds a code that is no character (a lone surrogate); save it as UTF-8"},
+    {"greater than U+10FFFF", "an escape names no character: \\u and \\U take a code up to 10FFFF"},
     {"parsing array", "a [ is not closed; a plan's values are single texts or numbers, not lists"},
     {"parsing inline table", "a { is not closed; a plan's values are single texts or numbers, not tables"},
+    {"array-of-table", "[[ ]] is no plan table: a table header reads [location.1]"},
     {"invalid utf-8", "the file is not UTF-8 text; save it as UTF-8"},
     {"expected keys, tables, whitespace or comments",
      "this line is not understood: each line is key = value, a [table] header or a # comment"},
     {"expected bare key starting character",
      "a key is missing or malformed: keys are plain words such as talker, sentence, field"},
+    {"blank bare keys", "a table header has no name: a header reads [location.1]"},
+    {"parsing table header", "this table header is not understood: a header reads [location.1]"},
+    {"parsing key:", "a key is missing or malformed: keys are plain words such as talker, sentence, field"},
+    {"cannot insert", "%1 is given twice; give each key once in its table"},
+    {"not representable in 64 bits", "a number is too long: fields and locations are small whole numbers"},
+    {"exceeds length limit", "a number is too long: fields and locations are small whole numbers"},
+    {"too long to identify", "a number is too long: fields and locations are small whole numbers"},
+    {"underscore", "a number holds an underscore: write digits only, such as field = 7"},
+    {"parsing date", "a value reads as a date or time: put text in quotes and write numbers in digits"},
+    {"parsing time", "a value reads as a date or time: put text in quotes and write numbers in digits"},
+    {"could not be interpreted as a value",
+     "this value is not understood: put text in quotes (talker = \"GP\") and write numbers in digits (field "
+     "= 7)"},
+    {"integer", "a number is not understood: write whole numbers in digits, such as field = 7"},
+    {"floating-point", "a number is not understood: write whole numbers in digits, such as field = 7"},
+    {"parsing boolean",
+     "this value is not understood: put text in quotes (talker = \"GP\") and write numbers in digits (field "
+     "= 7)"},
+    {"nested value depth", "values are nested too deep: a plan's values are single texts or numbers"},
 };
+
+// Text quoted from the parser's description as a message shows it: the parser writes controls as escapes
+// already, so it is kept as it is (a backslash not doubled) unless it holds a character beyond printable
+// ASCII, such as a look-alike letter, which is then escaped.
+QString shownParserText(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() >= 0x7f)
+            return serial::printableAscii(text);
+    }
+    return text;
+}
 
 } // namespace
 
@@ -77,12 +120,22 @@ QString plainSyntaxError(const QString &description)
         if (means.contains(QLatin1String("%1"))) {
             const qsizetype open = description.indexOf(QLatin1Char('\''));
             const qsizetype close = description.indexOf(QLatin1Char('\''), open + 1);
-            means = means.arg(open >= 0 && close > open ? description.mid(open + 1, close - open - 1)
-                                                        : QStringLiteral("this"));
+            means = means.arg(open >= 0 && close > open
+                                  ? shownParserText(description.mid(open + 1, close - open - 1))
+                                  : QStringLiteral("this"));
         }
         return means;
     }
-    return description;
+    // A cause no rule knows: the parser's own account without its "Error while parsing ..." frame.
+    QString cause = description;
+    static const QString Frame = QStringLiteral("Error while parsing ");
+    if (cause.startsWith(Frame)) {
+        const qsizetype colon = cause.indexOf(QLatin1String(": "));
+        cause = colon > 0 ? cause.mid(colon + 2) : cause.mid(Frame.size());
+    }
+    return QStringLiteral("this line is not understood (%1): each line is key = value, a [table] header or a "
+                          "# comment")
+        .arg(shownParserText(cause));
 }
 
 QStringList nearestEntries(const QString &text, const QStringList &entries, int most)

@@ -8,7 +8,8 @@
 namespace plan {
 
 // The cause of a TOML syntax error as the TOML parser describes it, in the words of someone writing a plan:
-// "a closing quote is missing ..." for "unescaped control characters ...". An unknown description is kept.
+// "a closing quote is missing ..." for "unescaped control characters ...". A name it quotes, and the cause
+// of a description no rule knows, are escaped as a plan's values are.
 QString plainSyntaxError(const QString &description);
 
 // Up to `most` entries nearest to text, ignoring case: those that hold it or that it holds ("GPRMC" holds

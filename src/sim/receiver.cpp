@@ -5,6 +5,9 @@
 namespace sim {
 namespace {
 
+// A due time not known: later than any, so it gives way to any other.
+constexpr Micros Unknown = Micros::max();
+
 qint64 ms(Micros m)
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(m).count();
@@ -134,7 +137,7 @@ void Receiver::finish()
         closeChunk();
     closeSend();
     m_lastArrival = Micros(-1);
-    m_previousSlotGap = Micros(-1);
+    m_nextDue = Unknown;
 }
 
 void Receiver::closeChunk()
@@ -143,34 +146,29 @@ void Receiver::closeChunk()
     for (const Timed &t : m_chunk)
         bytes.append(char(t.byte));
     const auto gap = [&](qsizetype k) { return m_chunk[k].gap; };
-    const bool known0 = gap(0) >= Micros::zero();
+    const qsizetype n = m_chunk.size();
+    const QList<qsizetype> starts = frameStarts(bytes);
 
-    // Early bytes: short by more than the tolerance, and not explained by a late read of the byte before
-    // (which would have lengthened the gap before that byte by as much).
+    // A byte's slot comes no sooner than one slot after the byte before was written, and a stamp is never
+    // earlier than the byte: so the earliest a byte can be due is one slot after the earliest of the byte
+    // before's stamp and its own earliest due time (and the pause more at a repetition's start). A byte
+    // is early, or a pause short, only when it came more than the tolerance before that: a reader held up
+    // by the scheduler stamps bytes late, even several together, which moves no due time later.
+    QList<Micros> due(n);
+    for (qsizetype k = 0; k < n; ++k)
+        due[k] = k == 0 ? m_nextDue : std::min(due[k - 1], m_chunk[k - 1].at) + Slot;
     QList<Repetition::EarlyByte> early;
-    early.reserve(m_chunk.size());
-    for (qsizetype k = 1; k < m_chunk.size(); ++k) {
-        const Micros g = gap(k);
-        if (g >= Slot - Tolerance)
-            continue;
-        if (k > 1 || known0) {
-            const Micros expectedBefore = k == 1 ? Slot + Pause : Slot;
-            if (gap(k - 1) + g >= expectedBefore + Slot - Tolerance)
-                continue;
-        }
-        early.append({int(k), g});
+    for (qsizetype k = 1; k < n; ++k) {
+        if (m_chunk[k].at + Tolerance < due[k])
+            early.append({int(k), gap(k)});
     }
-
-    // A repetition's pause: short by more than the tolerance, and not explained by a late read of the last
-    // byte of the repetition before.
     const auto pauseShort = [&](qsizetype k) {
-        if (gap(k) < Micros::zero() || gap(k) >= Slot + Pause - Tolerance)
+        if (k == 0 && due[0] == Unknown)
             return false;
-        const Micros slotBefore = k > 0 ? gap(k - 1) : m_previousSlotGap;
-        return slotBefore < Micros::zero() || slotBefore + gap(k) < Slot + Slot + Pause - Tolerance;
+        const Micros pauseDue = k == 0 ? due[0] : due[k] + Pause;
+        return m_chunk[k].at + Tolerance < pauseDue;
     };
 
-    const QList<qsizetype> starts = frameStarts(bytes);
     for (qsizetype i = 0; i < starts.size(); ++i) {
         const qsizetype from = starts[i];
         const qsizetype to = i + 1 < starts.size() ? starts[i + 1] : bytes.size();
@@ -189,7 +187,7 @@ void Receiver::closeChunk()
         }
         deliver(r);
     }
-    m_previousSlotGap = m_chunk.size() > 1 ? gap(m_chunk.size() - 1) : Micros(-1);
+    m_nextDue = std::min(due[n - 1], m_chunk[n - 1].at) + Slot + Pause;
     m_chunk.clear();
 }
 
@@ -229,7 +227,7 @@ void Receiver::closeSend()
     m_sendBytes = 0;
     m_sendOpen = false;
     if (done.flood)
-        m_previousSlotGap = Micros(-1); // no repetition was kept to be the one before
+        m_nextDue = Unknown; // no repetition was kept to be the one before
     if (m_consumer.send)
         m_consumer.send(done);
 }

@@ -30,10 +30,10 @@ inline constexpr Micros Pause = frame::RepetitionPause;
 // its pause (150 ms). Before the tenth byte only a gap of a slot and a pause, less the tolerance, ends it,
 // so a byte read up to 60 ms late does not cut its repetition in two.
 inline constexpr Micros RepetitionGap = 100ms;
-// Arrival times are the reader's, not the line's: a reader held up by the scheduler stamps a byte late,
-// which lengthens the gap before it and shortens the gap after it by the same amount. A byte is early only
-// when its gap is short by more than this and the two gaps around the byte before it are short together by
-// more than this too; a late read of the byte before leaves that sum as it was.
+// Arrival times are the reader's, not the line's: a reader held up by the scheduler stamps bytes late,
+// which lengthens the gap before them and shortens the gaps after. A byte is early only when it came more
+// than this before the earliest its slot can be, counted from every byte before it in the repetition (and
+// the last of the repetition before): late stamps, one or several together, move no slot later.
 inline constexpr Micros Tolerance = 20ms;
 // A silence this long ends a send: within a send no gap is longer than a slot and a pause.
 inline constexpr Micros SendGap = 1s;
@@ -125,8 +125,8 @@ private:
     Consumer m_consumer;
     QList<Timed> m_chunk; // bytes with no repetition gap between them
     Micros m_lastArrival{-1};
-    Micros m_chunkGapBefore{-1};  // gap from the previous chunk's last byte; negative for the first
-    Micros m_previousSlotGap{-1}; // the last in-chunk gap of the previous chunk, for the late-read test
+    Micros m_chunkGapBefore{-1};      // gap from the previous chunk's last byte; negative for the first
+    Micros m_nextDue = Micros::max(); // the earliest the next chunk's first byte is due; max: unknown
     Send m_send;
     qsizetype m_sendBytes = 0; // in m_send's repetitions
     bool m_sendOpen = false;

@@ -2,17 +2,18 @@
 
 #include "serial/devicepath.h"
 #include "ui/keyboard.h"
+#include "ui/recorddialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QTableView>
@@ -189,9 +190,45 @@ BusMonitor::BusMonitor(BusMonitorHost host)
         hide();
     });
     updateCarry();
+    fitColumns();
 }
 
 BusMonitor::~BusMonitor() = default;
+
+void BusMonitor::fitColumns()
+{
+    // Each column as wide as its head or a typical value, whichever is wider; the last sentence gets room
+    // for a short one. The window opens wide enough for all of them, within the screen.
+    QHeaderView *head = m_rowTable->horizontalHeader();
+    const QFontMetrics metrics(m_rowTable->font());
+    const int padding = 2 * metrics.averageCharWidth();
+    const QStringList typical{QStringLiteral("WW"),     QStringLiteral("WWWW"),   QStringLiteral("C AIRTEMP"),
+                              QStringLiteral("no"),     QStringLiteral("000000"), QStringLiteral("00.0/s"),
+                              QStringLiteral("00.0 s"), QStringLiteral("0000"),   QStringLiteral("0000")};
+    int width = 0;
+    for (int c = 0; c < m_rows->columnCount() - 1; ++c) {
+        const int wanted =
+            std::max(head->sectionSizeHint(c), metrics.horizontalAdvance(typical.value(c)) + padding);
+        head->resizeSection(c, wanted);
+        width += wanted;
+    }
+    width += metrics.horizontalAdvance(QStringLiteral("$GPRMC,094737,A,5251.0093,N,00518.8170,E,5.6"));
+    width += m_rowTable->verticalScrollBar()->sizeHint().width() + 2 * m_rowTable->frameWidth();
+    width += layout()->contentsMargins().left() + layout()->contentsMargins().right();
+    const QRect area = screen() ? screen()->availableGeometry() : QRect(0, 0, width, height());
+    if (width > this->width())
+        setFixedWidth(std::min(width, area.width() - 20));
+}
+
+void BusMonitor::showEvent(QShowEvent *event)
+{
+    // Which port the monitor reads: the main window's, which may have changed since the last time.
+    QString why;
+    const QString device = m_host.device ? m_host.device(&why) : QString();
+    setWindowTitle(device.isEmpty() ? QStringLiteral("Bus monitor - no port")
+                                    : QStringLiteral("Bus monitor - %1").arg(serial::shownDevice(device)));
+    SecondaryWindow::showEvent(event);
+}
 
 QWidget *BusMonitor::initialFocus() const
 {
@@ -281,7 +318,7 @@ void BusMonitor::tick()
     const qint64 now = m_clock.elapsed();
     m_monitor.feed(bytes, now);
     if (m_recorder.isOpen() && !bytes.isEmpty() && !m_recorder.write(bytes, now)) {
-        showStatus(m_recorder.error());
+        showStatus(serial::printable(m_recorder.error()));
         m_recorder.close();
         m_cmdRecord->setText(QStringLiteral("Record…"));
     }
@@ -421,33 +458,25 @@ void BusMonitor::record()
     if (m_recorder.isOpen()) {
         m_recorder.close();
         m_cmdRecord->setText(QStringLiteral("Record…"));
-        showStatus(
-            QStringLiteral("Recorded %1 bytes into %2.").arg(m_recorder.written()).arg(m_recorder.path()));
+        showStatus(QStringLiteral("Recorded %1 bytes into %2.")
+                       .arg(m_recorder.written())
+                       .arg(serial::printable(m_recorder.path())));
         return;
     }
-    const QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Record the bus into a new file"), {},
-                                     QStringLiteral("NMEA recordings (*.nmea);;All files (*)"), nullptr,
-                                     QFileDialog::DontConfirmOverwrite);
-    if (path.isEmpty())
+    RecordDialog dialog(this);
+    if (dialog.exec() != QDialog::Accepted || dialog.chosenFile().isEmpty())
         return;
-    bool ok = false;
-    const int megabytes =
-        QInputDialog::getInt(this, QStringLiteral("Record"), QStringLiteral("Stop at (MiB):"),
-                             int(bus::DefaultRecordingLimit / (1024 * 1024)), 1, 4096, 1, &ok);
-    if (!ok)
-        return;
+    const QString path = dialog.chosenFile();
     QString why;
     const QString device = m_host.device ? m_host.device(&why) : QString();
     const bus::RecordingHeader header{QDateTime::currentDateTimeUtc(), serial::shownDevice(device), m_baud,
                                       true};
-    if (const std::optional<QString> refused =
-            m_recorder.open(path, header, qint64(megabytes) * 1024 * 1024)) {
-        showStatus(QStringLiteral("Not recording: %1").arg(*refused));
+    if (const std::optional<QString> refused = m_recorder.open(path, header, dialog.limit())) {
+        showStatus(QStringLiteral("Not recording: %1").arg(serial::printable(*refused)));
         return;
     }
     m_cmdRecord->setText(QStringLiteral("Stop recording"));
-    showStatus(QStringLiteral("Recording into %1.").arg(path));
+    showStatus(QStringLiteral("Recording into %1.").arg(serial::printable(path)));
 }
 
 void BusMonitor::clear()

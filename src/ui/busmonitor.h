@@ -70,6 +70,7 @@ public:
 
 protected:
     QWidget *initialFocus() const override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void selectRow();
@@ -81,6 +82,7 @@ private:
     void record();
     void clear();
     void showStatus(const QString &text);
+    void fitColumns();
 
     BusMonitorHost m_host;
     bus::Monitor m_monitor;

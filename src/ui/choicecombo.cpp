@@ -1,6 +1,8 @@
 #include "ui/choicecombo.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QStyle>
@@ -71,6 +73,26 @@ void ChoiceCombo::onTextEdited(const QString &text)
         lineEdit()->setText(text);
         lineEdit()->setCursorPosition(cursor);
     }
+}
+
+void SearchCombo::keyPressEvent(QKeyEvent *event)
+{
+    const QString text = event->text();
+    if (text.isEmpty() || !text.at(0).isPrint() ||
+        event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) {
+        QComboBox::keyPressEvent(event);
+        return;
+    }
+    const bool goingOn = m_lastKey.isValid() && m_lastKey.elapsed() < QApplication::keyboardInputInterval();
+    m_lastKey.start();
+    m_typed = goingOn ? m_typed + text : text;
+    const int whole = findText(m_typed, Qt::MatchFixedString);
+    if (whole >= 0) {
+        setCurrentIndex(whole);
+        event->accept();
+        return;
+    }
+    QComboBox::keyPressEvent(event);
 }
 
 void fillList(QComboBox *combo, vocabulary::List list)

@@ -5,6 +5,7 @@
 #include "vocabulary/vocabulary.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 
 namespace ui {
 
@@ -25,6 +26,21 @@ private:
     void onTextEdited(const QString &text);
 
     bool m_typing = false;
+};
+
+// A drop-down list that is not typed into: typed keys choose the entry they spell out whole first ("1" is
+// field 1, then "10" with the next key), and otherwise search as any list does.
+class SearchCombo : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    QString m_typed;
+    QElapsedTimer m_lastKey;
 };
 
 // Fills a list with its entries and chooses the first; the choice is made only once every entry is in, so

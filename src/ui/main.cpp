@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -79,6 +80,10 @@ int main(int argc, char *argv[])
         std::fputs(NoDisplay, stderr);
         return 1;
     }
+#ifdef Q_OS_UNIX
+    // A recording grown past the session's file size limit (ulimit -f) stops with a message, not the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     QtMessageHandler previous = qInstallMessageHandler(onQtMessage);
     QApplication application(argc, argv);
     qInstallMessageHandler(previous);

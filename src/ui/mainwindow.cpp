@@ -1,6 +1,8 @@
 #include "ui/mainwindow.h"
 
+#include "plan/plan.h"
 #include "serial/portmap.h"
+#include "vocabulary/fields.h"
 
 #include "app/texts.h"
 #include "ui/choicecombo.h"
@@ -16,6 +18,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -189,6 +192,8 @@ void MainWindow::send(Sentence kind)
     // The window is disabled while a send runs; this also holds for a press that reaches us another way.
     if (m_busy || !m_frmComms || (m_frmPlan && m_frmPlan->isBusy()))
         return;
+    if (kind == Sentence::Standard && !acceptWarnings(readConfiguration(kind, 0)))
+        return;
     m_busy = true;
     // The plan window sends through the same port: it waits until this send is over.
     if (m_frmPlan)
@@ -211,6 +216,20 @@ void MainWindow::send(Sentence kind)
         return;
     }
     TransmitSentence();
+}
+
+bool MainWindow::acceptWarnings(const frame::Configuration &c)
+{
+    const QStringList warnings = plan::warnings(c);
+    if (warnings.isEmpty())
+        return true;
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Check the field"),
+                    QStringLiteral("%1\n\nSend it anyway?").arg(warnings.join(QStringLiteral("\n\n"))),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setObjectName(QStringLiteral("fieldWarning"));
+    box.setDefaultButton(QMessageBox::Ok);
+    takeFocusWhenShown(&box);
+    return box.exec() == QMessageBox::Ok;
 }
 
 void MainWindow::runIconStep()
@@ -367,8 +386,19 @@ void MainWindow::updatePreviews()
         return;
     // Read from the lists and the icon dialog as they stand: the preview changes no program-wide value.
     const int icon = qMax(0, m_frmIcons->selectedIndex());
-    m_form.cmdSend1->setToolTip(
-        app::sendPreview(readConfiguration(Sentence::Standard, icon), chosenProduct()));
+    const frame::Configuration standard = readConfiguration(Sentence::Standard, icon);
+    QString preview = app::sendPreview(standard, chosenProduct());
+    for (const QString &warning : plan::warnings(standard))
+        preview += QStringLiteral("\nWarning: ") + warning;
+    m_form.cmdSend1->setToolTip(preview);
+    // What the chosen field of the chosen sentence holds, where the field is chosen.
+    const QString identifier = m_form.cmbNmeaID->currentText();
+    QComboBox *commas = m_form.cmbNmeaCommas;
+    for (int i = 0; i < commas->count(); ++i)
+        commas->setItemData(i, vocabulary::fieldCaption(identifier, i + 1), Qt::ToolTipRole);
+    commas->setToolTip(commas->currentIndex() < 0
+                           ? QString()
+                           : vocabulary::fieldCaption(identifier, commas->currentIndex() + 1));
     m_form.cmdSend2->setToolTip(
         app::sendPreview(readConfiguration(Sentence::Proprietary, icon), chosenProduct()));
 }

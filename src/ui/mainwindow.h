@@ -63,6 +63,9 @@ private:
     enum class Sentence { Standard, Proprietary };
     void send(Sentence kind);
     void placeDialogs();
+    // Shows what may surprise in the chosen field (it alternates, it is past the sentence's last); false
+    // when the user would rather not send it.
+    bool acceptWarnings(const frame::Configuration &c);
     void runIconStep();
     void cmdIconsContinue_Click();
     void cmdCommsAccept_Click();

@@ -6,7 +6,20 @@
 
 namespace ui {
 
-OptionGroup::OptionGroup(QObject *parent) : QButtonGroup(parent) {}
+OptionGroup::OptionGroup(QObject *parent) : QButtonGroup(parent)
+{
+    connect(this, &QButtonGroup::buttonToggled, this, &OptionGroup::updateStops);
+}
+
+void OptionGroup::updateStops()
+{
+    // The selected option is the group's one keyboard stop: the others take the focus by a click or an
+    // arrow key only. Were they stops too, Shift+Tab from the selected one would land on the one before it
+    // and be sent back, and never leave the group.
+    QAbstractButton *selected = checkedButton();
+    for (QAbstractButton *b : buttons())
+        b->setFocusPolicy(!selected || b == selected ? Qt::StrongFocus : Qt::ClickFocus);
+}
 
 QList<QRadioButton *> OptionGroup::addArray(const QHash<QString, QWidget *> &controls, const QString &name,
                                             int count)
@@ -19,6 +32,7 @@ QList<QRadioButton *> OptionGroup::addArray(const QHash<QString, QWidget *> &con
         option->installEventFilter(this);
         options.append(option);
     }
+    updateStops();
     return options;
 }
 

@@ -20,6 +20,9 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void updateStops();
 };
 
 } // namespace ui

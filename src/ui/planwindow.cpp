@@ -1,15 +1,19 @@
 #include "ui/planwindow.h"
 
 #include "plan/testpattern.h"
+#include "serial/devicepath.h"
 #include "serial/portmap.h"
 #include "settings/recentplans.h"
+#include "ui/choicecombo.h"
 #include "ui/keyboard.h"
 #include "ui/optiongroup.h"
 #include "ui/placement.h"
+#include "vocabulary/fields.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -56,12 +60,19 @@ QPushButton *makeButton(const QString &caption, const QString &name, QWidget *pa
 // A list as wide as its widest entry, so every entry reads whole in the closed box too.
 QComboBox *makeList(const QStringList &entries, const QString &name, QWidget *parent)
 {
-    auto *box = new QComboBox(parent);
+    auto *box = new SearchCombo(parent);
     box->addItems(entries);
     box->setAccessibleName(name);
     box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     box->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return box;
+}
+
+// Where a file dialog starts: the plan's own folder, or the home folder for a plan not saved yet (never the
+// folder the program happened to be started in).
+QString startFolder(const QString &planPath)
+{
+    return planPath.isEmpty() ? QDir::homePath() : QFileInfo(planPath).absolutePath();
 }
 
 int whichPage(RowKind kind)
@@ -115,15 +126,16 @@ QWidget *PlanWindow::buildCommands()
     auto *box = new QWidget;
     auto *grid = new QGridLayout(box);
     grid->setContentsMargins(0, 0, 0, 0);
+    // Checking and sending come first, for the keyboard too; each button has its own Alt letter.
+    const QList<QPair<const char *, const char *>> sends = {{"&Check", "cmdCheck"},
+                                                            {"Send A&ll", "cmdSendAll"},
+                                                            {"S&top", "cmdStop"},
+                                                            {"Send f&rom location 1", "cmdSendFrom"},
+                                                            {"Test &display", "cmdTestDisplay"}};
     const QList<QPair<const char *, const char *>> files = {
-        {"New", "cmdNew"}, {"Open…", "cmdOpen"}, {"Save", "cmdSave"}, {"Save As…", "cmdSaveAs"}};
-    const QList<QPair<const char *, const char *>> sends = {{"Check", "cmdCheck"},
-                                                            {"Send All", "cmdSendAll"},
-                                                            {"Stop", "cmdStop"},
-                                                            {"Send from location 1", "cmdSendFrom"},
-                                                            {"Test display", "cmdTestDisplay"}};
+        {"&New", "cmdNew"}, {"&Open…", "cmdOpen"}, {"&Save", "cmdSave"}, {"Save &As…", "cmdSaveAs"}};
     int column = 0;
-    for (const auto &[caption, name] : files + sends) {
+    for (const auto &[caption, name] : sends + files) {
         QPushButton *b = makeButton(QString::fromUtf8(caption), QString::fromLatin1(name), box);
         m_buttons.insert(QString::fromLatin1(name), b);
         grid->addWidget(b, 0, column++);
@@ -163,7 +175,7 @@ QWidget *PlanWindow::buildCommands()
     });
     grid->addWidget(products, 1, 0, 1, 5);
 
-    m_askBeforeEach = new QCheckBox(QStringLiteral("Ask before each location"), box);
+    m_askBeforeEach = new QCheckBox(QStringLiteral("Ask &before each location"), box);
     m_askBeforeEach->setObjectName(QStringLiteral("chkAskBeforeEach"));
     m_askBeforeEach->setToolTip(QStringLiteral(
         "For a display that leaves programming mode after each location: the send waits for you to put it "
@@ -178,6 +190,11 @@ QWidget *PlanWindow::buildCommands()
     m_progress->setValue(0);
     m_progress->setFormat(QStringLiteral("not sending"));
     grid->addWidget(m_progress, 2, 0, 1, column);
+
+    m_portLabel = new QLabel(box);
+    m_portLabel->setObjectName(QStringLiteral("lblPort"));
+    m_portLabel->setTextFormat(Qt::PlainText);
+    grid->addWidget(m_portLabel, 3, 0, 1, column);
     return box;
 }
 
@@ -191,7 +208,7 @@ QWidget *PlanWindow::buildRows()
     for (int n = plan::FirstLocation; n <= plan::LastLocation; ++n) {
         Row &r = m_rows[std::size_t(n - plan::FirstLocation)];
         const QString where = QStringLiteral("Location %1").arg(n);
-        const int line = (n - plan::FirstLocation) * 3;
+        const int line = (n - plan::FirstLocation) * 4;
         r.label = new QLabel(where, area);
         r.label->setObjectName(QStringLiteral("lblLocation(%1)").arg(n));
         QFont bold = r.label->font();
@@ -263,6 +280,13 @@ QWidget *PlanWindow::buildRows()
         r.faults->setTextInteractionFlags(Qt::TextSelectableByMouse);
         r.faults->setStyleSheet(QStringLiteral("color: #b00000"));
         grid->addWidget(r.faults, line + 2, 1, 1, 5);
+        r.warnings = new QLabel(area);
+        r.warnings->setObjectName(QStringLiteral("lblWarnings(%1)").arg(n));
+        r.warnings->setTextFormat(Qt::PlainText);
+        r.warnings->setWordWrap(true);
+        r.warnings->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        r.warnings->setStyleSheet(QStringLiteral("color: #8a4b00"));
+        grid->addWidget(r.warnings, line + 3, 1, 1, 5);
 
         for (QComboBox *b : {r.kind, r.talker, r.sentence, r.field, r.type, r.instrument, r.icon})
             connect(b, &QComboBox::currentIndexChanged, this, [this, n] { rowEdited(n); });
@@ -277,17 +301,23 @@ QWidget *PlanWindow::buildRows()
 
 void PlanWindow::buildMenu()
 {
-    QMenu *file = menuBar()->addMenu(QStringLiteral("File"));
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File"));
-    file->addAction(QStringLiteral("New"), QKeySequence::New, this, &PlanWindow::newPlan);
-    file->addAction(QStringLiteral("Open…"), QKeySequence::Open, this, &PlanWindow::openWithDialog);
-    m_recentMenu = file->addMenu(QStringLiteral("Open Recent"));
+    file->addAction(QStringLiteral("&New"), QKeySequence::New, this, &PlanWindow::newPlan);
+    file->addAction(QStringLiteral("&Open…"), QKeySequence::Open, this, &PlanWindow::openWithDialog);
+    m_recentMenu = file->addMenu(QStringLiteral("Open &Recent"));
     m_recentMenu->setObjectName(QStringLiteral("OpenRecent"));
-    file->addAction(QStringLiteral("Save"), QKeySequence::Save, this, &PlanWindow::save);
-    file->addAction(QStringLiteral("Save As…"), QKeySequence::SaveAs, this, &PlanWindow::saveAsWithDialog);
+    file->addAction(QStringLiteral("&Save"), QKeySequence::Save, this, &PlanWindow::save);
+    file->addAction(QStringLiteral("Save &As…"), QKeySequence(QStringLiteral("Ctrl+Shift+S")), this,
+                    &PlanWindow::saveAsWithDialog);
     file->addSeparator();
-    file->addAction(QStringLiteral("Close"), QKeySequence::Close, this, &QWidget::close);
+    file->addAction(QStringLiteral("&Close"), QKeySequence::Close, this, &QWidget::close);
     refreshRecent();
+    QMenu *planMenu = menuBar()->addMenu(QStringLiteral("&Plan"));
+    planMenu->setObjectName(QStringLiteral("Plan"));
+    planMenu->addAction(QStringLiteral("&Check"), QKeySequence(CheckShortcut), this, &PlanWindow::check);
+    planMenu->addAction(QStringLiteral("Send &All"), QKeySequence(SendAllShortcut), this,
+                        [this] { sendAll(); });
 }
 
 QComboBox *PlanWindow::kindBox(int location) const
@@ -328,6 +358,11 @@ QLabel *PlanWindow::faultLabel(int location) const
     return m_rows[std::size_t(location - plan::FirstLocation)].faults;
 }
 
+QLabel *PlanWindow::warningLabel(int location) const
+{
+    return m_rows[std::size_t(location - plan::FirstLocation)].warnings;
+}
+
 QPushButton *PlanWindow::button(const char *name) const
 {
     return m_buttons.value(QString::fromLatin1(name));
@@ -365,6 +400,11 @@ void PlanWindow::refreshRow(int location)
     r.talker->setCurrentIndex(row.standard.talker);
     r.sentence->setCurrentIndex(row.standard.sentence);
     r.field->setCurrentIndex(r.field->findText(QString::number(row.standard.field)));
+    // What each field of the chosen sentence holds, where the field is chosen.
+    const QString identifier = vocabulary::entries(List::Identifier).value(row.standard.sentence);
+    for (int i = 0; i < r.field->count(); ++i)
+        r.field->setItemData(i, vocabulary::fieldCaption(identifier, i + 1), Qt::ToolTipRole);
+    r.field->setToolTip(vocabulary::fieldCaption(identifier, row.standard.field));
     r.type->setCurrentIndex(row.standard.type);
     r.type->setVisible(row.standard.sentence == vocabulary::XdrPosition);
     r.instrument->setCurrentIndex(row.instrument.instrument);
@@ -375,14 +415,25 @@ void PlanWindow::refreshRow(int location)
                              : QStringLiteral("Only product %1 shows icons").arg(vocabulary::iconProducts()));
     if (r.note->text() != row.note)
         r.note->setText(row.note);
-    r.shows->setText(kind == RowKind::Unused
-                         ? QStringLiteral("not used")
-                         : QStringLiteral("Shows ") + frame::shows(m_editor.location(location),
-                                                                   vocabulary::product(m_editor.product())));
+    QString shows = kind == RowKind::Unused
+                        ? QStringLiteral("not used")
+                        : QStringLiteral("Shows ") + frame::shows(m_editor.location(location),
+                                                                  vocabulary::product(m_editor.product()));
+    if (kind == RowKind::Standard && row.standard.sentence != vocabulary::XdrPosition) {
+        if (const QString name = vocabulary::fieldName(identifier, row.standard.field); !name.isEmpty())
+            shows += QStringLiteral(" (%1)").arg(name);
+    }
+    r.shows->setText(shows);
     r.status->setText(kind == RowKind::Unused ? QString() : m_editor.status(location).text());
     const QStringList faults = m_editor.faults(location);
     r.faults->setText(faults.join(QLatin1Char('\n')));
     r.faults->setVisible(!faults.isEmpty());
+    const QStringList warnings = m_editor.warnings(location);
+    QStringList lines;
+    for (const QString &w : warnings)
+        lines << QStringLiteral("Warning: ") + w;
+    r.warnings->setText(lines.join(QLatin1Char('\n')));
+    r.warnings->setVisible(!warnings.isEmpty());
 }
 
 void PlanWindow::refreshAll()
@@ -408,11 +459,31 @@ void PlanWindow::refreshTitle()
     button("cmdStop")->setEnabled(m_busy);
     button("cmdSendFrom")->setEnabled(idle && m_resumeAt.has_value());
     button("cmdSendFrom")
-        ->setText(QStringLiteral("Send from location %1").arg(m_resumeAt.value_or(plan::FirstLocation)));
+        ->setText(QStringLiteral("Send f&rom location %1").arg(m_resumeAt.value_or(plan::FirstLocation)));
+    refreshPort();
     menuBar()->setEnabled(idle);
     centralWidget()->findChild<QWidget *>(QStringLiteral("rows"))->setEnabled(idle);
     for (QRadioButton *option : m_optProduct)
         option->setEnabled(idle);
+}
+
+void PlanWindow::refreshPort()
+{
+    const QString device = serial::deviceForPort(m_program.ComPortNumber);
+    m_portLabel->setText(
+        m_program.ComPortNumber == 0
+            ? QStringLiteral("Sends on: no COM port chosen yet (main window, Edit, COM Port)")
+        : device.isEmpty() ? QStringLiteral("Sends on: COM%1, which names no serial device on this computer")
+                                 .arg(m_program.ComPortNumber)
+                           : QStringLiteral("Sends on: COM%1, %2")
+                                 .arg(m_program.ComPortNumber)
+                                 .arg(serial::shownDevice(device)));
+}
+
+void PlanWindow::showEvent(QShowEvent *event)
+{
+    refreshPort(); // the main window may have chosen another port since
+    QMainWindow::showEvent(event);
 }
 
 void PlanWindow::refreshRecent()
@@ -501,7 +572,7 @@ void PlanWindow::openWithDialog()
     if (m_busy || !askToKeepChanges())
         return;
     const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open a display plan"),
-                                                      QFileInfo(m_editor.path()).absolutePath(), FileFilter);
+                                                      startFolder(m_editor.path()), FileFilter);
     if (!path.isEmpty())
         openFile(path); // already asked
 }
@@ -546,8 +617,8 @@ bool PlanWindow::save()
 
 bool PlanWindow::saveAsWithDialog()
 {
-    QFileDialog dialog(this, QStringLiteral("Save the display plan"),
-                       QFileInfo(m_editor.path()).absolutePath(), FileFilter);
+    QFileDialog dialog(this, QStringLiteral("Save the display plan"), startFolder(m_editor.path()),
+                       FileFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(PlanEnding);
     if (!m_editor.path().isEmpty())
@@ -563,9 +634,19 @@ void PlanWindow::check()
     refreshAll();
     if (!m_editor.hasFaults()) {
         QList<int> used;
-        for (const plan::Location &l : m_editor.plan().locations)
+        QList<int> warned;
+        for (const plan::Location &l : m_editor.plan().locations) {
             used << l.location;
-        say(QStringLiteral("The plan is clean: locations %1.").arg(plan::locationRanges(used)));
+            if (!m_editor.warnings(l.location).isEmpty())
+                warned << l.location;
+        }
+        QString text = QStringLiteral("The plan is clean: locations %1.").arg(plan::locationRanges(used));
+        if (!warned.isEmpty())
+            text +=
+                QStringLiteral(" Warnings, each on its row, for location %1: the plan sends, but see that "
+                               "the display shows what you expect.")
+                    .arg(plan::locationRanges(warned));
+        say(text);
     } else {
         say(m_editor.planFaults().isEmpty()
                 ? QStringLiteral("The plan has faults; each is shown on its row.")

@@ -42,6 +42,10 @@ public:
     // Between two locations of a send; one second for users, shorter in tests.
     void setGap(std::chrono::milliseconds gap) { m_gap = gap; }
 
+    // The keys of Check and Send All, also in the Plan menu.
+    static constexpr char CheckShortcut[] = "Ctrl+K";
+    static constexpr char SendAllShortcut[] = "Ctrl+Return";
+
     // A new plan for the product, without asking: for a window just made.
     void startNew(int product);
     // The commands, also for `mdconfig PLAN` and for tests; each asks as the buttons do.
@@ -66,6 +70,8 @@ public:
     QLabel *showsLabel(int location) const;
     QLabel *statusLabel(int location) const;
     QLabel *faultLabel(int location) const;
+    QLabel *warningLabel(int location) const;
+    QLabel *portLabel() const { return m_portLabel; }
     QPushButton *button(const char *name) const;
     QProgressBar *progressBar() const { return m_progress; }
     QCheckBox *askBeforeEach() const { return m_askBeforeEach; }
@@ -78,6 +84,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     struct Row {
@@ -95,6 +102,7 @@ private:
         QLabel *shows = nullptr;
         QLabel *status = nullptr;
         QLabel *faults = nullptr;
+        QLabel *warnings = nullptr;
     };
 
     QWidget *buildRows();
@@ -105,6 +113,7 @@ private:
     void refreshAll();
     void refreshTitle();
     void refreshRecent();
+    void refreshPort();
     void remember(const QString &path);
     bool askToKeepChanges(); // false: the user cancelled
     void openWithDialog();
@@ -124,6 +133,7 @@ private:
     QCheckBox *m_askBeforeEach = nullptr;
     QProgressBar *m_progress = nullptr;
     QLabel *m_message = nullptr;
+    QLabel *m_portLabel = nullptr;
     QMenu *m_recentMenu = nullptr;
     std::chrono::milliseconds m_gap{1000};
     std::optional<int> m_resumeAt;

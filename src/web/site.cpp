@@ -174,8 +174,13 @@ Reply PageSite::answer(const QByteArray &method, const QByteArray &path, const Q
     QJsonParseError parseError;
     const QJsonDocument document =
         QJsonDocument::fromJson(body.isEmpty() ? QByteArray("{}") : body, &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isObject())
-        return error(400, QStringLiteral("the body is not a JSON object: %1").arg(parseError.errorString()));
+    if (parseError.error != QJsonParseError::NoError)
+        return error(400, QStringLiteral("the body is not JSON: %1 at byte %2")
+                              .arg(parseError.errorString())
+                              .arg(parseError.offset));
+    if (!document.isObject())
+        return error(
+            400, QStringLiteral("the body is JSON but not an object: a request is one object, such as {}"));
     const QJsonObject request = document.object();
     if (path == "/api/plan/check") {
         const PageCheck check = checkPage(request);

@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 // The capture fed as a 4800-baud line hands it over: 48 bytes each tenth of a second.
@@ -51,6 +54,14 @@ private slots:
     void recordingRoundTrip();
     void recordingRefusesWhatExists();
     void recordingStopsAtItsLimit();
+    void recordingStartsAndEndsOnWholeLines_data();
+    void recordingStartsAndEndsOnWholeLines();
+    void recordingKeepsWholeLinesWhenWritesFail_data();
+    void recordingKeepsWholeLinesWhenWritesFail();
+    void sizes_data();
+    void sizes();
+    void timestampsThatAreNoTime_data();
+    void timestampsThatAreNoTime();
 };
 
 void tst_BusModels::capturesThroughTheModels_data()
@@ -309,9 +320,10 @@ void tst_BusModels::recordingRoundTrip()
     QFETCH(int, baud);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bus.nmea"));
-    // Noise, a line without its end, binary: all of it comes back byte for byte.
-    const QByteArray bytes =
-        readData(QStringLiteral("listen/mixed-bus.nmea")) + QByteArray("\x00\xff$GPR", 6);
+    // Noise and binary come back byte for byte; a line still without its end when recording stops is left
+    // out, so the recording ends on a whole line.
+    const QByteArray whole = readData(QStringLiteral("listen/mixed-bus.nmea"));
+    const QByteArray bytes = whole + QByteArray("\x00\xff$GPR", 6);
     bus::Recorder rec;
     QCOMPARE(rec.open(path,
                       {QDateTime::currentDateTimeUtc(), QStringLiteral("/dev/ttyUSB0"), baud, timestamps},
@@ -333,11 +345,11 @@ void tst_BusModels::recordingRoundTrip()
     QByteArray played;
     for (const bus::Recording::Line &l : r->lines)
         played += l.bytes;
-    QCOMPARE(played, bytes);
+    QCOMPARE(played, whole);
     const QList<qint64> due = bus::schedule(*r, 2.0);
     QVERIFY(std::is_sorted(due.begin(), due.end()));
     if (!timestamps) // at the wire rate: ten bits a character, twice as fast
-        QCOMPARE(due.last(), qint64((bytes.size() - r->lines.last().bytes.size()) * 10'000.0 / baud / 2));
+        QCOMPARE(due.last(), qint64((whole.size() - r->lines.last().bytes.size()) * 10'000.0 / baud / 2));
 }
 
 void tst_BusModels::recordingRefusesWhatExists()
@@ -377,9 +389,125 @@ void tst_BusModels::recordingStopsAtItsLimit()
     const QByteArray file = f.readAll();
     QVERIFY(file.size() <= 4096);
     QVERIFY(file.endsWith("\r\n")); // whole lines only
-    QCOMPARE(bus::parseSize(QStringLiteral("10M")), std::optional<qint64>(10 * 1024 * 1024));
-    QCOMPARE(bus::parseSize(QStringLiteral("12")), std::nullopt);
-    QCOMPARE(bus::parseSize(QStringLiteral("1x")), std::nullopt);
+}
+
+void tst_BusModels::recordingStartsAndEndsOnWholeLines_data()
+{
+    QTest::addColumn<QList<qint64>>("at"); // when each piece came, on the monitor's clock
+    QTest::addColumn<QByteArrayList>("pieces");
+    QTest::addColumn<QByteArray>("recorded"); // the data lines, timestamps in front
+    const QByteArray a = "$SDDBT,7.7,f,2.3,M,1.3,F*05\r\n",
+                     b = "$ECGLL,5119.881,N,00125.169,E,164326,A,D*52\r\n";
+    QTest::newRow("started mid-line, long after the monitor's Start")
+        << QList<qint64>{142'506, 143'006, 143'506} << QByteArrayList{"169,E*1F\r\n" + a, b, "$GPR"}
+        << "0.000 " + a + "0.500 " + b;
+    QTest::newRow("started on a sentence's start")
+        << QList<qint64>{9'000, 9'250} << QByteArrayList{a, b} << "0.000 " + a + "0.250 " + b;
+    QTest::newRow("started just after a line's end, on noise")
+        << QList<qint64>{60'000, 61'000} << QByteArrayList{"\r\n\x01\x02\r\n", a}
+        << "0.000 \x01\x02\r\n1.000 " + a;
+}
+
+void tst_BusModels::recordingStartsAndEndsOnWholeLines()
+{
+    QFETCH(QList<qint64>, at);
+    QFETCH(QByteArrayList, pieces);
+    QFETCH(QByteArray, recorded);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bus.nmea"));
+    bus::Recorder rec;
+    QCOMPARE(rec.open(path, {QDateTime::currentDateTimeUtc(), QStringLiteral("x"), 4800, true},
+                      bus::DefaultRecordingLimit),
+             std::nullopt);
+    for (qsizetype i = 0; i < pieces.size(); ++i)
+        QVERIFY(rec.write(pieces[i], at[i]));
+    rec.close();
+    const QByteArray file = readAll(path);
+    qsizetype data = 0;
+    while (file.mid(data).startsWith('#'))
+        data = file.indexOf('\n', data) + 1;
+    QCOMPARE(file.mid(data), recorded);
+    QCOMPARE(rec.written(), file.size());
+}
+
+void tst_BusModels::recordingKeepsWholeLinesWhenWritesFail_data()
+{
+    QTest::addColumn<int>("fileLimit"); // the session's largest file, as ulimit -f sets it
+    QTest::newRow("in the header's first line") << 40;
+    QTest::newRow("in the middle of a line") << 1000;
+    QTest::newRow("further on") << 3001;
+}
+
+void tst_BusModels::recordingKeepsWholeLinesWhenWritesFail()
+{
+    QFETCH(int, fileLimit);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bus.nmea"));
+    const QByteArray bytes = readData(QStringLiteral("captures/depth-sounder.nmea")).left(8000);
+    // A write past the limit fails with EFBIG, as it does on a full disk with ENOSPC.
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    const rlimit tight{rlim_t(fileLimit), saved.rlim_max};
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &tight) == 0);
+    bus::Recorder rec;
+    const std::optional<QString> refused =
+        rec.open(path, {QDateTime::currentDateTimeUtc(), QStringLiteral("x"), 4800, false}, 1 << 20);
+    const bool wrote = !refused && rec.write(bytes, 0);
+    rec.close();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    QVERIFY(!wrote);
+    const QString why = refused.value_or(rec.error());
+    QVERIFY2(why.contains(QLatin1String("(ulimit -f)")), qPrintable(why));
+    if (refused) { // nothing is left of a recording that could not even write its header
+        QVERIFY(!QFile::exists(path));
+        return;
+    }
+    const QByteArray file = readAll(path);
+    QCOMPARE(rec.written(), file.size());
+    QVERIFY(file.size() <= fileLimit && file.endsWith('\n'));
+    QVERIFY2(why.contains(QStringLiteral("with %1 bytes written").arg(file.size())), qPrintable(why));
+}
+
+void tst_BusModels::sizes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("bytes"); // -1: refused
+    QTest::newRow("megabytes") << "10M" << qint64(10) * 1024 * 1024;
+    QTest::newRow("the smallest") << "1k" << qint64(1024);
+    QTest::newRow("the largest") << "1024G" << (qint64(1) << 40);
+    QTest::newRow("below 1k") << "12" << qint64(-1);
+    QTest::newRow("no unit") << "1x" << qint64(-1);
+    QTest::newRow("2^64 + 1 GiB, which wraps to 1 GiB") << "17179869185G" << qint64(-1);
+    QTest::newRow("a byte count too large") << "9999999999999" << qint64(-1);
+    QTest::newRow("just past the largest") << "1025G" << qint64(-1);
+}
+
+void tst_BusModels::sizes()
+{
+    QFETCH(QString, text);
+    QFETCH(qint64, bytes);
+    QCOMPARE(bus::parseSize(text), bytes < 0 ? std::nullopt : std::optional<qint64>(bytes));
+}
+
+void tst_BusModels::timestampsThatAreNoTime_data()
+{
+    QTest::addColumn<QByteArray>("stamp");
+    for (const char *stamp : {"nan", "inf", "1e300", "-1", "10000000", "0x10", "+1", "1,5"})
+        QTest::newRow(stamp) << QByteArray(stamp);
+}
+
+void tst_BusModels::timestampsThatAreNoTime()
+{
+    QFETCH(QByteArray, stamp);
+    const QByteArray file = "# timestamps: seconds since the start\n0.000 $A\r\n" + stamp + " $B\r\n";
+    QString why;
+    QVERIFY(!bus::parseRecording(file, &why));
+    QVERIFY2(why.startsWith(QStringLiteral("data line 2: \"%1\" is not a timestamp").arg(stamp)),
+             qPrintable(why));
+    // The latest a recording may carry still plays.
+    QVERIFY(bus::parseRecording("# timestamps: seconds\n9999999.999 $A\r\n", &why));
 }
 
 QTEST_GUILESS_MAIN(tst_BusModels)

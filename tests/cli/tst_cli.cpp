@@ -274,6 +274,22 @@ void tst_Cli::badArguments_data()
         << QStringList{"page", "--output", "a.html", "--output", "b.html"} << "--output is given 2 times";
     QTest::newRow("binary junk") << QStringList{"frames", "standard", QString::fromLatin1("\x01\xff--")}
                                  << "unexpected argument";
+    // What is echoed is escaped, whichever option or argument brought it.
+    QTest::newRow("an escape in a talker")
+        << replaced("--talker", "\x1b[2JGP") << "--talker: unknown value \"\\e[2JGP\"; did you mean GP?";
+    QTest::newRow("a line separator in a sentence") << replaced("--sentence", QString::fromUtf8("RM\u2028C"))
+                                                    << "--sentence: unknown value \"RM\\u2028C\"";
+    QTest::newRow("an escape as the kind of sentence")
+        << QStringList{"frames", "\x1b[2J"} << "the kind of sentence is missing or unknown (\"\\e[2J\")";
+    QTest::newRow("serve: an escape in the address")
+        << QStringList{"serve", "--listen", "\x1b[2J", "--device", "/dev/null"} << "--listen: \"\\e[2J\"";
+    QTest::newRow("serve: an escape in a host name")
+        << QStringList{"serve", "--listen", "127.0.0.1", "--device", "/dev/null", "--allow-host", "x\x1b[2J"}
+        << "--allow-host: \"x\\e[2J\" is no host name";
+    QTest::newRow("serve: --print-url with --new-token")
+        << QStringList{"serve", "--print-url", "--new-token"}
+        << "--new-token does not apply with --print-url, which prints the address of the token in use and "
+           "ends; valid options: --listen, --no-qr with --print-url";
 }
 
 void tst_Cli::badArguments()
@@ -285,6 +301,7 @@ void tst_Cli::badArguments()
     QVERIFY(r.out.isEmpty());
     QCOMPARE(r.err.count('\n'), 1);
     QVERIFY2(r.err.contains(names.toUtf8()), r.err.constData());
+    QVERIFY2(!r.err.contains('\x1b') && !r.err.contains("\xe2\x80\xa8"), r.err.constData());
 }
 
 void tst_Cli::help_data()
@@ -570,6 +587,14 @@ void tst_Cli::namesFromOutsideAreShownSafely()
     QVERIFY2(!viaEnvironment.err.contains('\x1b') && !viaEnvironment.err.contains('\r'),
              viaEnvironment.err.constData());
     QVERIFY2(viaEnvironment.err.contains("/dev/no\\e[2Jsuch\\x0ddevice"), viaEnvironment.err.constData());
+
+    // The state folder, named by the service manager, in the page's messages.
+    QTemporaryDir dir;
+    env.insert("STATE_DIRECTORY", dir.filePath(QString::fromLatin1("state\x1b[2J")));
+    const Result stateFolder = runProgram(QStringLiteral(MDCONFIG_CLI), {"serve", "--print-url"}, env);
+    QCOMPARE(stateFolder.exitCode, 1);
+    QVERIFY2(stateFolder.err.contains("state\\e[2J/web-address") && !stateFolder.err.contains('\x1b'),
+             stateFolder.err.constData());
 
     const Result relative = run(Rpm + QStringList{"--device", "mdconfig-no-such-device"});
     QCOMPARE(relative.exitCode, 1);

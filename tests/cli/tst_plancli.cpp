@@ -102,6 +102,9 @@ private slots:
     void tenLocationsThroughAPseudoTerminal();
     void testPatternThroughAPseudoTerminal();
     void testPatternEndsOnSigterm();
+    void testPatternEndsWhenNoOneReads();
+    void notesAreShownEscaped_data();
+    void notesAreShownEscaped();
     void sendFailures_data();
     void sendFailures();
     void sendJson_data();
@@ -911,6 +914,51 @@ void tst_PlanCli::testPatternEndsOnSigterm()
     QVERIFY(summary.value("rounds").toInt() >= 1);
     QCOMPARE(summary.value("stopped").toBool(), true);
     QCOMPARE(QJsonDocument::fromJson(lines[1]).object().value("covered").toBool(), false);
+}
+
+void tst_PlanCli::testPatternEndsWhenNoOneReads()
+{
+    // plan test ... | head -1: the reader takes the first line and goes; the test pattern ends then.
+    PtyPair pty;
+    QVERIFY(pty.start());
+    QProcess test, head;
+    test.setStandardOutputProcess(&head);
+    head.start(QStringLiteral("head"), {QStringLiteral("-1")});
+    test.start(QStringLiteral(MDCONFIG_CLI), {"plan", "test", m_plan, "--device", pty.sendEnd()});
+    QVERIFY(head.waitForFinished(10000));
+    QVERIFY(head.readAllStandardOutput().startsWith("location 1: "));
+    QVERIFY2(test.waitForFinished(10000), "plan test went on with no one reading");
+    QCOMPARE(test.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(test.exitCode(), 0);
+}
+
+void tst_PlanCli::notesAreShownEscaped_data()
+{
+    QTest::addColumn<QStringList>("verb");
+    QTest::addColumn<QByteArray>("shown");
+    // C1 controls (CSI, NEL), separators, an override, zero-width characters and an isolate, each visible.
+    const QByteArray note = "(a\\x9b2J\\x85\\u2028\\u202e\\u200b\\ufeff\\u2066z)";
+    QTest::newRow("check") << QStringList{"check"}
+                           << "  location 1: WX20/40 WINDLASS BATTERY VOLTAGE  " + note;
+    QTest::newRow("frames") << QStringList{"frames"}
+                            << "location 1: WX20/40 WINDLASS BATTERY VOLTAGE  " + note;
+    QTest::newRow("frames --json") << QStringList{"frames", "--json"}
+                                   << QByteArray(note).replace("\\", "\\\\").mid(1).chopped(1);
+}
+
+void tst_PlanCli::notesAreShownEscaped()
+{
+    QFETCH(QStringList, verb);
+    QFETCH(QByteArray, shown);
+    const QString path = m_dir.filePath("noted.toml");
+    QVERIFY(writeAll(path, "product = 0\n[location.1]\ninstrument = 1\n"
+                           "note = \"a\\u009b2J\\u0085\\u2028\\u202e\\u200b\\ufeff\\u2066z\"\n"));
+    const Result r = run(QStringList{"plan"} + verb + QStringList{path});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.out.contains(shown), r.out.constData());
+    for (const char *raw : {"\xc2\x9b", "\xc2\x85", "\xe2\x80\xa8", "\xe2\x80\xae", "\xe2\x80\x8b",
+                            "\xef\xbb\xbf", "\xe2\x81\xa6"})
+        QVERIFY2(!r.out.contains(raw), r.out.constData());
 }
 
 void tst_PlanCli::help()

@@ -2,8 +2,7 @@
 // capture with their bytes unchanged and paced as recorded, listen --log records them back as they came, and
 // listen --json numbers the fields as "Commas" counts them.
 //
-// Pacing tolerance (a busy machine with two shared cores): each line arrives no earlier than 90% of its due
-// time less 50 ms, and the last no later than a quarter past its due time and 1 s more.
+// What must hold on any machine, however busy: every byte arrives, in order, and no line before it is due.
 #include "support/files.h"
 #include "support/output.h"
 #include "support/ptypair.h"
@@ -13,7 +12,9 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QThread>
 #include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -47,6 +48,10 @@ private slots:
     void playsAsRecorded();
     void ptyWaitsForItsReader();
     void listenRecordsAndNumbers();
+    void bigFileInBoundedMemory();
+    void timestampsThatAreNoTimePlayNothing_data();
+    void timestampsThatAreNoTimePlayNothing();
+    void listenOutlivesTheFileSizeLimit();
     void badArguments_data();
     void badArguments();
 };
@@ -111,17 +116,14 @@ void tst_Replay::playsAsRecorded()
         starts << at;
         due << (dueMs.isEmpty() ? qint64(double(at) * 10'000.0 / baud / speed) : dueMs.value(due.size()));
     }
+    // No line before its time: replay's clock starts after the process did, and a stamp is never earlier
+    // than the byte. How late a line comes measures the machine (see bench/), so it is not asserted.
     const auto arrivals = pair.arrivals();
-    const auto first = arrivals.at(size_t(starts.first()));
-    QVERIFY(first >= started);
     for (qsizetype i = 0; i < starts.size(); ++i) {
-        const qint64 at = std::chrono::duration_cast<Ms>(arrivals.at(size_t(starts[i])) - first).count();
-        QVERIFY2(at >= qint64(due[i] * 0.9) - 50,
+        const qint64 at = std::chrono::duration_cast<Ms>(arrivals.at(size_t(starts[i])) - started).count();
+        QVERIFY2(at >= due[i] - 1,
                  qPrintable(QStringLiteral("line %1 at %2 ms, due %3").arg(i).arg(at).arg(due[i])));
     }
-    const qint64 last = std::chrono::duration_cast<Ms>(arrivals.at(size_t(starts.last())) - first).count();
-    QVERIFY2(last <= due.last() * 5 / 4 + 1000,
-             qPrintable(QStringLiteral("last line at %1 ms, due %2").arg(last).arg(due.last())));
 }
 
 void tst_Replay::ptyWaitsForItsReader()
@@ -229,6 +231,130 @@ void tst_Replay::listenRecordsAndNumbers()
     QCOMPARE(lines, 120);
 }
 
+// Peak memory of a running process, in KiB, from the kernel's account.
+qint64 peakKib(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+void tst_Replay::bigFileInBoundedMemory()
+{
+    // 16 MiB of short lines, all due at once: played as fast as the reader takes them, a line at a time.
+    QTemporaryDir dir;
+    const QByteArray line = "0 $GPZDA\r\n";
+    const int lines = 16 * 1024 * 1024 / int(line.size());
+    QByteArray body;
+    body.reserve(qsizetype(lines) * line.size());
+    for (int i = 0; i < lines; ++i)
+        body += line;
+    const QString file = writeFile(dir, QStringLiteral("big.nmea"), "# timestamps: seconds\n" + body);
+    body.clear();
+    QProcess replay;
+    replay.start(QStringLiteral(MDCONFIG_CLI), {QStringLiteral("replay"), file, QStringLiteral("--pty")});
+    QByteArray out;
+    readLine(replay, out, 60'000, QProcess::StandardOutput);
+    QVERIFY2(out.startsWith("replaying on /dev/pts/"), out.constData());
+    const QString path = QString::fromLatin1(out.mid(13, out.indexOf(':') - 13));
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    const qint64 expected = qint64(lines) * (line.size() - 2);
+    qint64 got = 0, peak = -1;
+    for (int idle = 0; idle < 3000 && got < expected;) {
+        char buffer[65536];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            got += n;
+            idle = 0;
+            if (peak < 0 && got > expected / 2)
+                peak = peakKib(replay.processId());
+        } else {
+            ++idle;
+            QThread::msleep(10);
+        }
+    }
+    const bool finished = replay.waitForFinished(20'000);
+    ::close(fd);
+    QVERIFY(finished);
+    QCOMPARE(replay.exitCode(), 0);
+    QCOMPARE(got, expected);
+    // The file held whole would take 16 MiB, and its 1.7 million lines parsed many times more.
+    QVERIFY2(peak > 0 && peak < 48 * 1024, qPrintable(QStringLiteral("%1 KiB at its peak").arg(peak)));
+}
+
+void tst_Replay::timestampsThatAreNoTimePlayNothing_data()
+{
+    QTest::addColumn<QByteArray>("stamp");
+    for (const char *stamp : {"nan", "inf", "1e300"})
+        QTest::newRow(stamp) << QByteArray(stamp);
+}
+
+void tst_Replay::timestampsThatAreNoTimePlayNothing()
+{
+    // The file is read through before the device is even opened: a device that is not there is not named.
+    QFETCH(QByteArray, stamp);
+    QTemporaryDir dir;
+    const QString file =
+        writeFile(dir, QStringLiteral("bus.nmea"), "# timestamps: seconds\n0.5 $A\r\n" + stamp + " $B\r\n");
+    QProcess replay;
+    replay.start(QStringLiteral(MDCONFIG_CLI), {QStringLiteral("replay"), file, QStringLiteral("--device"),
+                                                dir.filePath(QStringLiteral("none"))});
+    QVERIFY(replay.waitForFinished(10'000));
+    QCOMPARE(replay.exitCode(), 1);
+    QCOMPARE(replay.readAllStandardError(),
+             "mdconfig-cli: " + QFile::encodeName(file) + ": data line 2: \"" + stamp +
+                 "\" is not a timestamp; a timestamp is the seconds since the start, from 0 to 9999999\n");
+}
+
+void tst_Replay::listenOutlivesTheFileSizeLimit()
+{
+    // ulimit -f 2: the recording stops at the limit on a whole line, and listen goes on to its summary.
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("heard.nmea"));
+    QProcess socat;
+    socat.start(QStringLiteral("socat"), {QStringLiteral("pty,raw,echo=0,link=%1").arg(dir.filePath("a")),
+                                          QStringLiteral("pty,raw,echo=0,link=%1").arg(dir.filePath("b"))});
+    QVERIFY(socat.waitForStarted(5000));
+    for (int i = 0; i < 250 && !QFile::exists(dir.filePath("b")); ++i)
+        QTest::qWait(20);
+    QProcess listen;
+    listen.setChildProcessModifier([] {
+        std::signal(SIGXFSZ, SIG_DFL);
+        const rlimit limit{2048, 2048};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    listen.start(QStringLiteral(MDCONFIG_CLI),
+                 {QStringLiteral("listen"), QStringLiteral("--device"), dir.filePath("b"),
+                  QStringLiteral("--json"), QStringLiteral("--log"), log});
+    QByteArray err;
+    readUntil(listen, err, "listening on", 10'000, QProcess::StandardError);
+    QFile a(dir.filePath("a"));
+    QVERIFY(a.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArray capture = firstLines(readData(QStringLiteral("captures/chartplotter-bus.nmea")), 60);
+    QCOMPARE(a.write(capture), capture.size());
+    readUntil(listen, err, "recording stopped", 20'000, QProcess::StandardError);
+    ::kill(pid_t(listen.processId()), SIGINT);
+    QVERIFY(listen.waitForFinished(10'000));
+    socat.kill();
+    socat.waitForFinished(3000);
+    err += listen.readAllStandardError();
+    QCOMPARE(listen.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(listen.exitCode(), 0);
+    const QByteArray recorded = readAll(log);
+    QVERIFY(recorded.size() <= 2048 && recorded.endsWith('\n'));
+    QVERIFY2(
+        err.contains("the largest file this session may write is reached (ulimit -f); recording stopped"),
+        err.constData());
+    QVERIFY2(err.contains("recorded " + QByteArray::number(recorded.size()) + " bytes into "),
+             err.constData());
+}
+
 void tst_Replay::badArguments_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -239,10 +365,16 @@ void tst_Replay::badArguments_data()
                                   << "both given";
     QTest::newRow("speed out of range")
         << QStringList{"replay", "x.nmea", "--pty", "--speed", "0"} << "0.1 to 100";
+    for (const char *speed : {"nan", "inf", "-inf", "-1"})
+        QTest::addRow("speed %s", speed)
+            << QStringList{"replay", "x.nmea", "--pty", "--speed", speed} << "0.1 to 100";
+    QTest::newRow("a log limit that wraps round past 2^64 bytes")
+        << QStringList{"listen", "--device", "x", "--log", "y", "--log-limit", "17179869185G"}
+        << "unknown value \"17179869185G\"; valid values: a size from 1k to 1024G";
     QTest::newRow("log limit without log")
         << QStringList{"listen", "--device", "x", "--log-limit", "1M"} << "without --log";
     QTest::newRow("log limit too small")
-        << QStringList{"listen", "--device", "x", "--log", "y", "--log-limit", "10"} << "1k or more";
+        << QStringList{"listen", "--device", "x", "--log", "y", "--log-limit", "10"} << "1k to 1024G";
     QTest::newRow("fields of no sentence")
         << QStringList{"listen", "--device", "x", "--fields", "G$"} << "such as GPRMC";
 }

@@ -37,6 +37,27 @@ void tst_Wording::syntaxErrorsInPlainWords_data()
         << QByteArray("product = 0\n[location.1]\n[location.1]\n") << "each location is given at most once";
     QTest::newRow("a leading zero") << QByteArray("product = 0\n[location.1]\nfield = 07\n")
                                     << "write 7, not 07";
+    QTest::newRow("the file ends after a key")
+        << QByteArray("product = 0\n[location.1]\ntalker") << "the file ends in the middle of a line";
+    QTest::newRow("the file ends after the equals sign")
+        << QByteArray("product = 0\n[location.1]\ntalker =") << "the file ends in the middle of a line";
+    // Two backslashes, as the plan is to hold them; not doubled again on the way out.
+    QTest::newRow("an unknown escape") << QByteArray("product = 0\n[location.1]\nnote = \"a\\q\"\n")
+                                       << "an unknown escape: write \\\\ for a backslash";
+    QTest::newRow("a number too long")
+        << QByteArray("product = 0\n[location.1]\nfield = 99999999999999999999\n") << "a number is too long";
+    QTest::newRow("a number with underscores")
+        << QByteArray("product = 0\n[location.1]\nfield = 1__0\n") << "a number holds an underscore";
+    QTest::newRow("a carriage return alone")
+        << QByteArray("product = 0\n[location.1]\nfield = 7\r") << "a carriage return stands alone";
+    QTest::newRow("a control character in a comment")
+        << QByteArray("product = 0 # a\x01b\n") << "the line holds a control character";
+    QTest::newRow("a lone surrogate")
+        << QByteArray("product = 0\n[location.1]\nnote = \"\\uD800\"\n") << "a lone surrogate";
+    QTest::newRow("a look-alike letter the parser quotes, escaped")
+        << QByteArray("product = 0\n[\"\xd0\xa0\"]\n[\"\xd0\xa0\"]\n") << "\\u0420\"] is given twice";
+    QTest::newRow("a header without a name")
+        << QByteArray("product = 0\n[]\n") << "a table header has no name";
 }
 
 void tst_Wording::syntaxErrorsInPlainWords()
@@ -48,8 +69,9 @@ void tst_Wording::syntaxErrorsInPlainWords()
     const QString message = r.faults.first().message;
     QVERIFY2(message.startsWith(QStringLiteral("TOML syntax error: ")) && message.contains(says),
              qPrintable(message));
-    // The parser's own words are not passed on.
+    // The parser's own words are not passed on, nor a backslash doubled.
     QVERIFY2(!message.contains(QStringLiteral("Error while parsing")), qPrintable(message));
+    QVERIFY2(!message.contains(QStringLiteral("\\\\\\")), qPrintable(message));
 }
 
 void tst_Wording::nearest_data()

@@ -5,6 +5,7 @@
 #include "support/sends.h"
 #include "support/timedbytes.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -59,6 +60,8 @@ private slots:
     void goodSends_data();
     void goodSends();
     void lateReadsRaiseNoAlarm();
+    void readerHeldUp_data();
+    void readerHeldUp();
     void faults_data();
     void faults();
     void earlyByte();
@@ -66,6 +69,7 @@ private slots:
     void bytesReadTogether();
     void floods_data();
     void floods();
+    void readmeQuotesTheFloods();
 };
 
 void tst_Receiver::goodSends_data()
@@ -118,6 +122,32 @@ void tst_Receiver::lateReadsRaiseNoAlarm()
         QCOMPARE(allProblems(h), QStringList());
         QCOMPARE(h.sends.size(), 2);
     }
+}
+
+void tst_Receiver::readerHeldUp_data()
+{
+    // Bytes a busy reader stamps late (never early), then catches up: bytes 10 to 19 are repetition 2.
+    QTest::addColumn<QList<int>>("late");
+    QTest::addColumn<int>("byMs");
+    QTest::newRow("two bytes late, the next on time") << QList<int>{13, 14} << 30;
+    QTest::newRow("three bytes late, the next on time") << QList<int>{3, 4, 5} << 45;
+    QTest::newRow("a repetition's last two bytes late, the next repetition on time")
+        << QList<int>{18, 19} << 40;
+    QTest::newRow("a whole repetition late, the next on time")
+        << QList<int>{10, 11, 12, 13, 14, 15, 16, 17, 18, 19} << 35;
+}
+
+void tst_Receiver::readerHeldUp()
+{
+    QFETCH(QList<int>, late);
+    QFETCH(int, byMs);
+    Stream s = paced(tenOf(First, Repeat));
+    for (const int i : late)
+        s[i].at += Micros(byMs * 1000);
+    const Heard h = hear(s);
+    QCOMPARE(allProblems(h), QStringList());
+    QCOMPARE(h.sends.size(), 1);
+    QCOMPARE(h.sends[0].repetitions.size(), 10);
 }
 
 void tst_Receiver::faults_data()
@@ -327,6 +357,20 @@ void tst_Receiver::floods()
         QVERIFY2(f.text().endsWith("is this a bus rather than a sender?"), qPrintable(f.text()));
         QCOMPARE(f.first.size(), sim::Flood::FirstBytes);
         QCOMPARE(f.first.front(), '$');
+    }
+}
+
+void tst_Receiver::readmeQuotesTheFloods()
+{
+    // The README quotes both of a flood's texts as simulate prints them, whatever the line breaks.
+    QFile readme(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll()).simplified();
+    sim::Flood unpaced{28800, false, 0ms, 6s, {}};
+    sim::Flood pausing{9600, true, 0ms, 20s, {}};
+    for (const sim::Flood &f : {unpaced, pausing}) {
+        const QString said = QStringLiteral("\"send 1 rejected: %1\"").arg(f.text());
+        QVERIFY2(text.contains(said), qPrintable(said));
     }
 }
 

@@ -7,6 +7,7 @@
 #include "ui/mainwindow.h"
 #include "ui/planwindow.h"
 
+#include "support/modal.h"
 #include "support/recordingport.h"
 
 #include <QAbstractSpinBox>
@@ -14,6 +15,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -104,6 +107,8 @@ private slots:
     void sendTakesThePortAndTheMonitorResumes();
     void wrongSpeedBannerTriesTheOther();
     void keyboardAndScreenReaders();
+    void recordsFromItsOwnFirstLine();
+    void namesItsPortAndFitsItsColumns();
 };
 
 void tst_BusMonitor::carry_data()
@@ -384,6 +389,63 @@ void tst_BusMonitor::keyboardAndScreenReaders()
     s.find<QPushButton>("cmdClose")->click();
     QVERIFY(!s.monitor.isVisible());
     QVERIFY(!s.monitor.running());
+}
+
+void tst_BusMonitor::recordsFromItsOwnFirstLine()
+{
+    // Record… asks the file and the size to stop at in one dialog, long after Start; the recording starts
+    // on a whole line, is timed from it, keeps the .nmea ending, and stops at the size asked.
+    Setup s;
+    s.monitor.start();
+    const QByteArray fish = readData(QStringLiteral("captures/fishfinder.nmea"));
+    s.play(fish.left(1000));
+    QTest::qWait(1200);
+    QTemporaryDir dir;
+    bool oneDialog = false;
+    answerModal([&](QWidget *box) {
+        auto *dialog = qobject_cast<QFileDialog *>(box);
+        auto *limit = box->findChild<QSpinBox *>(QStringLiteral("spnLimit"));
+        oneDialog = dialog && limit;
+        if (!oneDialog) {
+            box->close();
+            return;
+        }
+        limit->setValue(1);
+        dialog->selectFile(dir.filePath(QStringLiteral("bus")));
+        static_cast<QDialog *>(dialog)->accept(); // as the Save button does
+    });
+    s.find<QPushButton>("cmdRecord")->click();
+    QVERIFY(oneDialog);
+    s.port.slice = 65536;
+    QByteArray bus = fish.mid(1007); // mid-line
+    while (bus.size() < 1100 * 1024)
+        bus += fish;
+    s.play(bus);
+    QVERIFY2(s.find<QLabel>("lblStatus")->text().contains(QLatin1String("size limit of 1048576 bytes")),
+             qPrintable(s.find<QLabel>("lblStatus")->text()));
+
+    const QByteArray file = readAll(dir.filePath(QStringLiteral("bus.nmea")));
+    QVERIFY(file.size() <= 1024 * 1024 && file.endsWith('\n'));
+    const qsizetype data = file.indexOf("\n0.000 $");
+    QVERIFY2(data > 0 && !file.mid(data + 1).contains('#'), file.left(400).constData());
+    QVERIFY(fish.contains(file.mid(data + 7, file.indexOf('\n', data + 1) - data - 6)));
+}
+
+void tst_BusMonitor::namesItsPortAndFitsItsColumns()
+{
+    Setup s;
+    s.monitor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&s.monitor));
+    QVERIFY2(s.monitor.windowTitle().contains(QStringLiteral("/dev/ttyUSB0")),
+             qPrintable(s.monitor.windowTitle()));
+    // Every column's head reads whole, and the last sentence still has room, without scrolling sideways.
+    QHeaderView *head = s.monitor.rowTable()->horizontalHeader();
+    const int last = head->count() - 1;
+    for (int c = 0; c < last; ++c)
+        QVERIFY2(head->sectionSize(c) >= head->sectionSizeHint(c), qPrintable(QString::number(c)));
+    const int room = s.monitor.rowTable()->viewport()->width() - head->sectionPosition(last);
+    QVERIFY2(room >= s.monitor.fontMetrics().horizontalAdvance(QStringLiteral("$GPRMC,094737,A,5251")),
+             qPrintable(QString::number(room)));
 }
 
 QTEST_MAIN(tst_BusMonitor)

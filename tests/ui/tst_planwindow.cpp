@@ -11,6 +11,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -100,6 +101,11 @@ private slots:
     void unsavedChangesAskedBeforeClose();
     void mainWindowMenuAndChoices();
     void keyboardAndNames();
+    void reachAndShortcuts();
+    void fileDialogsStartInThePlansFolder_data();
+    void fileDialogsStartInThePlansFolder();
+    void rowsNameAndWarn_data();
+    void rowsNameAndWarn();
     void fitsTheScreen();
 };
 
@@ -235,7 +241,7 @@ void tst_PlanWindow::sendAllStopAndSendFrom()
              qPrintable(f.window.statusLabel(resumeAt)->text()));
     QPushButton *from = f.window.button("cmdSendFrom");
     QVERIFY(from->isEnabled());
-    QCOMPARE(from->text(), QStringLiteral("Send from location %1").arg(resumeAt));
+    QCOMPARE(from->text().remove(QLatin1Char('&')), QStringLiteral("Send from location %1").arg(resumeAt));
 
     f.onWait = nullptr;
     f.port.written.clear();
@@ -272,7 +278,8 @@ void tst_PlanWindow::askBeforeEachLocation()
     QCOMPARE(f.window.statusLabel(1)->text(), QStringLiteral("sent"));
     QVERIFY2(f.window.statusLabel(2)->text().startsWith(QStringLiteral("not sent: ")),
              qPrintable(f.window.statusLabel(2)->text()));
-    QCOMPARE(f.window.button("cmdSendFrom")->text(), QStringLiteral("Send from location 2"));
+    QCOMPARE(f.window.button("cmdSendFrom")->text().remove(QLatin1Char('&')),
+             QStringLiteral("Send from location 2"));
 }
 
 void tst_PlanWindow::portFailureShownOnTheRow_data()
@@ -306,7 +313,8 @@ void tst_PlanWindow::portFailureShownOnTheRow()
         QVERIFY(f.window.statusLabel(n)->text().startsWith(QStringLiteral("not sent")));
     if (row > 1)
         QCOMPARE(f.window.statusLabel(row - 1)->text(), QStringLiteral("sent"));
-    QCOMPARE(f.window.button("cmdSendFrom")->text(), QStringLiteral("Send from location %1").arg(row));
+    QCOMPARE(f.window.button("cmdSendFrom")->text().remove(QLatin1Char('&')),
+             QStringLiteral("Send from location %1").arg(row));
 }
 
 void tst_PlanWindow::unsavedChangesAskedBeforeClose_data()
@@ -396,6 +404,7 @@ void tst_PlanWindow::keyboardAndNames()
     // Tab walks the commands, then the rows in location order, each control once; a screen reader has a
     // name for every stop.
     QList<QWidget *> stops;
+    QVERIFY(QTest::qWaitForWindowActive(&f.window));
     QWidget *w = f.window.button("cmdNew");
     w->setFocus();
     QTRY_VERIFY(w->hasFocus());
@@ -428,6 +437,115 @@ void tst_PlanWindow::keyboardAndNames()
     QTest::keyClick(f.window.button("cmdCheck"), Qt::Key_Return);
     QVERIFY(f.window.message()->text().startsWith(QStringLiteral("The plan is clean")));
     QVERIFY(f.port.written.isEmpty()); // Send All was not pressed
+}
+
+void tst_PlanWindow::reachAndShortcuts()
+{
+    Fixture f;
+    QVERIFY(f.window.openFile(f.example));
+    // The window says which port it sends on.
+    QVERIFY2(f.window.portLabel()->text().contains(QStringLiteral("COM3, ") + Device),
+             qPrintable(f.window.portLabel()->text()));
+    // Check and Send All are the first keyboard stops; Shift+Tab walks back through every stop Tab walks.
+    QVERIFY(QTest::qWaitForWindowActive(&f.window));
+    QCOMPARE(QApplication::focusWidget(), f.window.button("cmdCheck"));
+    QList<QWidget *> forward;
+    for (int i = 0; i < 200 && !forward.contains(QApplication::focusWidget()); ++i) {
+        forward << QApplication::focusWidget();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(forward.value(1), f.window.button("cmdSendAll"));
+    QList<QWidget *> backward;
+    for (int i = 0; i < 200 && !backward.contains(QApplication::focusWidget()); ++i) {
+        backward << QApplication::focusWidget();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    }
+    QCOMPARE(backward.size(), forward.size());
+    // Every command has an Alt letter of its own.
+    QSet<QChar> letters;
+    for (const char *name : {"cmdCheck", "cmdSendAll", "cmdStop", "cmdSendFrom", "cmdTestDisplay", "cmdNew",
+                             "cmdOpen", "cmdSave", "cmdSaveAs"}) {
+        const QString text = f.window.button(name)->text();
+        const qsizetype amp = text.indexOf(QLatin1Char('&'));
+        QVERIFY2(amp >= 0 && !letters.contains(text.at(amp + 1).toLower()), name);
+        letters.insert(text.at(amp + 1).toLower());
+    }
+    // Ctrl+K checks.
+    f.window.message()->clear();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_K, Qt::ControlModifier);
+    QVERIFY2(f.window.message()->text().startsWith(QStringLiteral("The plan is clean")),
+             qPrintable(f.window.message()->text()));
+    QVERIFY(f.port.written.isEmpty());
+}
+
+void tst_PlanWindow::fileDialogsStartInThePlansFolder_data()
+{
+    QTest::addColumn<bool>("planOpened");
+    QTest::addColumn<QString>("button");
+    QTest::newRow("Open, new plan: home") << false << "cmdOpen";
+    QTest::newRow("Save As, new plan: home") << false << "cmdSaveAs";
+    QTest::newRow("Open, opened plan: its folder") << true << "cmdOpen";
+}
+
+void tst_PlanWindow::fileDialogsStartInThePlansFolder()
+{
+    QFETCH(bool, planOpened);
+    QFETCH(QString, button);
+    Fixture f;
+    QTemporaryDir programFolder;
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(programFolder.path()); // where the program was started from
+    if (planOpened)
+        QVERIFY(f.window.openFile(f.example));
+    QString shown;
+    answerModal([&](QWidget *box) {
+        auto *dialog = qobject_cast<QFileDialog *>(box);
+        shown = dialog ? dialog->directory().absolutePath() : QStringLiteral("no file dialog");
+        box->close();
+    });
+    f.window.button(button.toLatin1().constData())->click();
+    QDir::setCurrent(before);
+    QCOMPARE(shown, planOpened ? QFileInfo(f.example).absolutePath() : QDir::homePath());
+}
+
+void tst_PlanWindow::rowsNameAndWarn_data()
+{
+    QTest::addColumn<QString>("sentence");
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("RMC 7: named, no warning") << "RMC" << 7 << "speed over ground, knots"
+                                              << "";
+    QTest::newRow("MWV alternates") << "MWV" << 1 << "wind angle"
+                                    << "MWV alternates";
+    QTest::newRow("DPT 10 is past the last") << "DPT" << 10 << ""
+                                             << "past the last field of DPT";
+}
+
+void tst_PlanWindow::rowsNameAndWarn()
+{
+    QFETCH(QString, sentence);
+    QFETCH(int, field);
+    QFETCH(QString, name);
+    QFETCH(QString, warning);
+    Fixture f;
+    f.window.kindBox(4)->setCurrentIndex(1);
+    QComboBox *list = f.window.listBox(4, "sentence");
+    list->setCurrentIndex(list->findText(sentence));
+    f.window.listBox(4, "field")->setCurrentIndex(field - 1);
+    QVERIFY2(f.window.showsLabel(4)->text().contains(name), qPrintable(f.window.showsLabel(4)->text()));
+    QCOMPARE(f.window.warningLabel(4)->isVisibleTo(&f.window), !warning.isEmpty());
+    QVERIFY2(f.window.warningLabel(4)->text().contains(warning),
+             qPrintable(f.window.warningLabel(4)->text()));
+    // Warnings leave the plan clean.
+    f.window.button("cmdCheck")->click();
+    QVERIFY(!f.window.editor().hasFaults());
+    QCOMPARE(f.window.message()->text().contains(QStringLiteral("Warnings")), !warning.isEmpty());
+    // Typing a number chooses that field, whole: "1" is field 1, never field 10.
+    QComboBox *fields = f.window.listBox(4, "field");
+    fields->setFocus();
+    QTest::keyClick(fields, Qt::Key_1);
+    QCOMPARE(fields->currentText(), QStringLiteral("1"));
 }
 
 // On the screen the test runs with (a small one at 150% among them), the whole window is on it.

@@ -106,6 +106,8 @@ private slots:
     void deviceVanishingMidSend();
     void windowHoldingThePortRefusesTheCommandLine();
     void previewsShowTheFrameWithoutSideEffects();
+    void fieldWarningAskedBeforeTheSend_data();
+    void fieldWarningAskedBeforeTheSend();
 
 private:
     QString m_cwd;
@@ -434,6 +436,49 @@ void tst_Send::previewsShowTheFrameWithoutSideEffects()
     memory->lineEdit()->selectAll();
     QTest::keyClicks(memory->lineEdit(), "11");
     QVERIFY(p.find<QPushButton>("cmdSend1")->toolTip().contains("Memory Location"));
+}
+
+void tst_Send::fieldWarningAskedBeforeTheSend_data()
+{
+    QTest::addColumn<QString>("sentence");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<bool>("accept");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("MWV alternates: cancelled, nothing sent") << "MWV"
+                                                             << "1" << false << "MWV alternates";
+    QTest::newRow("MWV alternates: accepted, sent") << "MWV"
+                                                    << "1" << true << "MWV alternates";
+    QTest::newRow("DPT field 10: past its last") << "DPT"
+                                                 << "10" << true << "past the last field of DPT";
+}
+
+void tst_Send::fieldWarningAskedBeforeTheSend()
+{
+    QFETCH(QString, sentence);
+    QFETCH(QString, field);
+    QFETCH(bool, accept);
+    QFETCH(QString, warning);
+    Recorded p("/dev/fake", true);
+    p.product(0);
+    p.choose("cmbNmeaTalker", "WI");
+    p.choose("cmbNmeaID", sentence);
+    p.choose("cmbNmeaCommas", field);
+    // The field's tooltip names it where the table does: MWV field 1 is the wind angle.
+    const QString tip = p.find<QComboBox>("cmbNmeaCommas")->toolTip();
+    QVERIFY2(tip.startsWith(field) &&
+                 (sentence != QLatin1String("MWV") || tip.contains(QLatin1String("wind angle"))),
+             qPrintable(tip));
+    QVERIFY(p.find<QPushButton>("cmdSend1")->toolTip().contains(warning));
+    QString asked;
+    answerModal([&](QWidget *box) {
+        auto *m = qobject_cast<QMessageBox *>(box);
+        asked = m ? m->text() : QStringLiteral("not a message box");
+        if (m)
+            m->button(accept ? QMessageBox::Ok : QMessageBox::Cancel)->click();
+    });
+    p.find<QPushButton>("cmdSend1")->click();
+    QVERIFY2(asked.contains(warning), qPrintable(asked));
+    QCOMPARE(p.port.written.size(), accept ? 100 : 0);
 }
 
 QTEST_MAIN(tst_Send)

@@ -23,7 +23,7 @@ USAGE = [  # arguments, exit status, what standard error must say
     (["serve", "--device", "/dev/null"], 2, "127.0.0.1"),  # the interfaces are listed
     (["serve", "--listen", "0.0.0.0", "--device", "/dev/null"], 2, "every interface"),
     (["serve", "--listen", "[::]:8421", "--device", "/dev/null"], 2, "every interface"),
-    (["serve", "--listen", "[::ffff:0.0.0.0]:8421", "--device", "/dev/null"], 2, "every interface"),
+    (["serve", "--listen", "[::ffff:0.0.0.0]:8421", "--device", "/dev/null", "--seconds", "1"], 2, "every interface"),
     (["serve", "--listen", "127.0.0.1:99999", "--device", "/dev/null"], 2, "valid ports"),
     (["serve", "--listen", "nosuchif9", "--device", "/dev/null"], 2, "neither an address nor an interface"),
     (["serve", "--listen", "127.0.0.1"], 2, "--port or --device is missing"),

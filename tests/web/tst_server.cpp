@@ -133,6 +133,8 @@ private slots:
     void loggedPathsAreEscaped();
     void notesKeepEveryCharacter_data();
     void notesKeepEveryCharacter();
+    void bodyThatIsNoObject_data();
+    void bodyThatIsNoObject();
 
 private:
     void startServer(Limits limits = {});
@@ -266,19 +268,30 @@ void tst_Server::connectionCap()
     Limits limits;
     limits.workers = 2;
     limits.queued = 2;
-    limits.streams = 8;
     startServer(limits);
-    // Streams hold the workers; whole requests wait in the queue; past it, one is answered 503 at once.
+    // Two streams hold the two workers; whole requests wait in the queue; past it, 503 at once.
     QList<int> held;
-    for (int i = 0; i < limits.workers + limits.queued; ++i) {
+    for (int i = 0; i < limits.workers; ++i) {
         held << connectTo(m_port);
         sendAll(held.last(), get("/api/events?token=" + Token));
-        QTest::qWait(100);
+        QByteArray head;
+        for (int tries = 0; tries < 100 && !head.contains("\r\n\r\n"); ++tries) {
+            pollfd p{held.last(), POLLIN, 0};
+            char buffer[4096];
+            if (::poll(&p, 1, 100) > 0) {
+                const ssize_t n = ::recv(held.last(), buffer, sizeof buffer, 0);
+                head.append(buffer, std::max<ssize_t>(n, 0));
+            }
+        }
+        QVERIFY2(head.startsWith("HTTP/1.1 200"), head.constData());
     }
     int refused = 0;
-    for (int i = 0; i < 3; ++i)
-        refused += statusOf(exchange(m_port, get("/"))) == 503 ? 1 : 0;
-    QVERIFY(refused >= 1);
+    for (int i = 0; i < limits.queued + 3 && refused == 0; ++i) {
+        held << connectTo(m_port);
+        sendAll(held.last(), get("/"));
+        refused += statusOf(readAll(held.last(), 2000)) == 503 ? 1 : 0;
+    }
+    QCOMPARE(refused, 1);
     for (int fd : held)
         ::close(fd);
     m_site->close(); // the streams end, the workers are free
@@ -458,10 +471,10 @@ void tst_Server::slowHeadsHoldNoWorker()
     }
     int served = 0;
     for (int i = 0; i < 10; ++i) {
-        ::close(slow.takeFirst());
         slow << connectTo(m_port);
         sendAll(slow.last(), "GET / HTTP/1.1\r\n");
         served += statusOf(exchange(m_port, get("/api/lists", Auth))) == 200 ? 1 : 0;
+        ::close(slow.takeLast());
     }
     QCOMPARE(served, 10);
     for (int fd : slow)
@@ -517,6 +530,27 @@ void tst_Server::notesKeepEveryCharacter()
     QVERIFY(o.value(QStringLiteral("clean")).toBool());
     const QString text = o.value(QStringLiteral("text")).toString();
     QVERIFY2(text.contains(QStringLiteral("note = \"") + kept + QLatin1Char('"')), qPrintable(text));
+}
+
+void tst_Server::bodyThatIsNoObject_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("says"); // what is wrong, never "no error occurred"
+    QTest::newRow("a list") << QByteArray("[1]") << "the body is JSON but not an object";
+    QTest::newRow("an empty list") << QByteArray("[]") << "the body is JSON but not an object";
+    QTest::newRow("broken JSON") << QByteArray("{nope") << "the body is not JSON: ";
+}
+
+void tst_Server::bodyThatIsNoObject()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, says);
+    PageSite site(m_pty->sendEnd());
+    const Reply r = site.answer("POST", "/api/plan/check", body);
+    site.close();
+    QCOMPARE(r.status, 400);
+    const QString error = QJsonDocument::fromJson(r.body).object().value("error").toString();
+    QVERIFY2(error.startsWith(says) && !error.contains(QLatin1String("no error")), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(tst_Server)

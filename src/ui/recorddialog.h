@@ -1,0 +1,25 @@
+// The bus monitor's Record… dialog: the new file to record into, with the .nmea ending, and the size the
+// recording stops at, asked together in one dialog.
+#pragma once
+
+#include <QFileDialog>
+
+class QSpinBox;
+
+namespace ui {
+
+class RecordDialog : public QFileDialog {
+    Q_OBJECT
+public:
+    explicit RecordDialog(QWidget *parent = nullptr);
+
+    // The file chosen, with .nmea added when the name has no ending; empty until accepted.
+    QString chosenFile() const;
+    // The size to stop at, in bytes.
+    qint64 limit() const;
+
+private:
+    QSpinBox *m_spnLimit = nullptr;
+};
+
+} // namespace ui
