@@ -149,7 +149,7 @@ QList<VerbSpec> table()
                  switchOption("print-url", "prints the running service's address"), secondsOptionSpec()},
          {}},
         {"page",
-         "writes the page on its own, which a laptop's browser opens to reach the display",
+         "writes the page on its own, for a laptop's browser to reach the display",
          {fileOption("output", "FILE", "the file to write, such as mdconfig-page.html"),
           jsonOptionSpec(QStringLiteral("one JSON object"))},
          {}},
