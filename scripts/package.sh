@@ -28,7 +28,7 @@ while [ $# -gt 0 ]; do
     --arch=*) ARCH=${1#--arch=}; shift ;;
     -h | --help) usage; exit 0 ;;
     --) shift; CMAKE_EXTRA=("$@"); break ;;
-    *) echo "package.sh: unknown option \"$1\"; valid: --arch ARCH, --help, -- CMAKE_OPTION..." >&2; exit 2 ;;
+    *) echo "package.sh: unknown option $(printf '%q' "$1"); valid: --arch ARCH, --help, -- CMAKE_OPTION..." >&2; exit 2 ;;
     esac
 done
 
@@ -44,7 +44,7 @@ elif [ "$ARCH" = arm64 ] && [ "$HOST_ARCH" = amd64 ]; then
     export DEB_HOST_ARCH=arm64
     CMAKE_ARCH_OPTIONS=(--toolchain "$ROOT/cmake/aarch64-linux-gnu.cmake" -DCPACK_DEBIAN_PACKAGE_ARCHITECTURE=arm64)
 else
-    echo "package.sh: cannot build for $ARCH on this $HOST_ARCH machine; valid: $HOST_ARCH, or arm64 on amd64" >&2
+    echo "package.sh: cannot build for $(printf '%q' "$ARCH") on this $HOST_ARCH machine; valid: $HOST_ARCH, or arm64 on amd64" >&2
     exit 2
 fi
 

@@ -339,6 +339,7 @@ void tst_Replay::listenOutlivesTheFileSizeLimit()
     const QByteArray capture = firstLines(readData(QStringLiteral("captures/chartplotter-bus.nmea")), 60);
     QCOMPARE(a.write(capture), capture.size());
     readUntil(listen, err, "recording stopped", 20'000, QProcess::StandardError);
+    QVERIFY2(listen.state() == QProcess::Running, "listen did not outlive the limit");
     ::kill(pid_t(listen.processId()), SIGINT);
     QVERIFY(listen.waitForFinished(10'000));
     socat.kill();

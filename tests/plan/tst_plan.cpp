@@ -276,7 +276,7 @@ void tst_Plan::exactFaults_data()
         << "plan.toml:3:10: location 1: talker: \"G\\u0420\" is not valid; did you mean GP?";
     QTest::newRow("control character in a syntax error: the parser's escapes shown as they are")
         << QByteArray("product = 0\n[\"a\\u001b[2J\"]\n[\"a\\u001b[2J\"]\n")
-        << "plan.toml:3:1: TOML syntax error: [\"a\\\\a\\\\u001b[2J\"] is given twice; give each table once";
+        << "plan.toml:3:1: TOML syntax error: [\"a\\a\\u001b[2J\"] is given twice; give each table once";
 }
 
 void tst_Plan::exactFaults()

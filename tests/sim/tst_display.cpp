@@ -451,12 +451,15 @@ void tst_Display::planOutMergesIntoAPlan_data()
                             "[location.1]   # the wind\nnote = \"apparent wind\"\ntalker = \"II\"\n"
                             "sentence = \"MWV\"\nfield = 1\n\n";
     const QByteArray tail = "# engine below\n[location.5]\ninstrument = 11\n";
-    QTest::newRow("the location taken replaces its table, note kept; the rest stays")
+    QTest::newRow("the location taken replaces its table, its note gone with what it showed; the rest stays")
         << head +
                "[location.3]\nnote = \"log\"\ntalker = \"VW\"   # from the log\nsentence = \"VHW\"\n"
                "field = 5\n\n" +
                tail
-        << head + "[location.3]\nnote = \"log\"\ntalker = \"GP\"\nsentence = \"RMC\"\nfield = 5\n\n" + tail;
+        << head + "[location.3]\ntalker = \"GP\"\nsentence = \"RMC\"\nfield = 5\n\n" + tail;
+    QTest::newRow("the same location taken again keeps its note")
+        << head + "[location.3]\nnote = \"speed\"\ntalker = \"GP\"\nsentence = \"RMC\"\nfield = 5\n\n" + tail
+        << head + "[location.3]\nnote = \"speed\"\ntalker = \"GP\"\nsentence = \"RMC\"\nfield = 5\n\n" + tail;
     QTest::newRow("a location the plan lacks is added at the end")
         << head + tail << head + tail + "\n[location.3]\ntalker = \"GP\"\nsentence = \"RMC\"\nfield = 5\n";
     QTest::newRow("a plan for another product is left alone")
