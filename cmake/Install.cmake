@@ -19,6 +19,9 @@ else()
     install(TARGETS mdconfig mdconfig-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 
+# The page on its own, for a laptop's browser; mdconfig-cli page writes the same file.
+install(FILES ${MD_PAGE_DIR}/mdconfig-page.html DESTINATION ${CMAKE_INSTALL_DATADIR}/mdconfig)
+
 # The bash completion offers the entries of the program's own lists: a small program linked with those
 # lists writes it at build time, so a list and its completion cannot drift apart.
 add_executable(mdconfig-completion-generator packaging/completion/generate.cpp)

@@ -62,7 +62,13 @@ ensure_packages() {
 
 # cpp-httplib carries the page for phones, libqrencode draws its address as a QR code.
 # The tools run on this machine; the libraries are those of the machine the programs are built for.
-BUILD_TOOLS=(cmake make pkg-config qt6-base-dev-tools fonts-dejavu-core)
+BUILD_TOOLS=(cmake make pkg-config qt6-base-dev-tools fonts-dejavu-core nodejs esbuild)
+# The page's modules: esbuild bundles them, Node runs their tests, and npm installs the TOML reader that
+# src/web/page/package-lock.json pins by version and checksum. Some builds of nodejs carry npm (and conflict
+# with Debian's npm package); Debian's own nodejs needs the package.
+if ! command -v npm >/dev/null 2>&1; then
+    BUILD_TOOLS+=(npm)
+fi
 BUILD_LIBRARIES=(qt6-base-dev qt6-serialport-dev libtomlplusplus-dev libcpp-httplib-dev libqrencode-dev)
 BUILD_PACKAGES=(g++ "${BUILD_TOOLS[@]}" "${BUILD_LIBRARIES[@]}")
 # An arm64 build on an amd64 machine: Debian's cross compiler, the arm64 libraries (installed beside this

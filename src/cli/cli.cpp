@@ -16,9 +16,9 @@ const QList<Verb> &verbs()
     // Adding a verb: its unit, its function in verbs.h, its declaration (declarations.cpp) and one row here.
     static const QList<Verb> table = [] {
         const QList<std::pair<const char *, Command>> rows = {
-            {"frames", frames},     {"send", send},     {"ports", ports},
-            {"plan", plan},         {"decode", decode}, {"listen", listen},
-            {"simulate", simulate}, {"replay", replay}, {"serve", serve},
+            {"frames", frames}, {"send", send},     {"ports", ports},       {"plan", plan},
+            {"decode", decode}, {"listen", listen}, {"simulate", simulate}, {"replay", replay},
+            {"serve", serve},   {"page", page},
         };
         QList<Verb> all;
         for (const auto &[name, command] : rows)
@@ -50,6 +50,7 @@ QString usageText()
         "NAME]...\n"
         "                     [--no-qr] [--new-token] [--print-url] [--seconds S]   (see mdconfig-cli serve "
         "--help)\n"
+        "  mdconfig-cli page --output FILE [--json]          (see mdconfig-cli page --help)\n"
         "  mdconfig-cli --help | --version\n"
         "\n");
     for (const Verb &verb : verbs())

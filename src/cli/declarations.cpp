@@ -148,6 +148,11 @@ QList<VerbSpec> table()
                  switchOption("no-qr", "no QR code"), switchOption("new-token", "a new access token"),
                  switchOption("print-url", "prints the running service's address"), secondsOptionSpec()},
          {}},
+        {"page",
+         "writes the page on its own, for a laptop's browser to reach the display",
+         {fileOption("output", "FILE", "the file to write, such as mdconfig-page.html"),
+          jsonOptionSpec(QStringLiteral("one JSON object"))},
+         {}},
     };
 }
 

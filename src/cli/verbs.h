@@ -22,5 +22,7 @@ int simulate(const QStringList &arguments, Io &io);
 int replay(const QStringList &arguments, Io &io);
 // serves a page for a phone on the boat's network: plans, sends and the bus, behind a token
 int serve(const QStringList &arguments, Io &io);
+// writes the page on its own (mdconfig-page.html), which reaches the display through a USB adapter
+int page(const QStringList &arguments, Io &io);
 
 } // namespace cli

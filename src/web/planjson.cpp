@@ -1,9 +1,7 @@
 #include "web/planjson.h"
 
-#include "bus/fieldadvice.h"
 #include "frame/sentencebytes.h"
 #include "serial/devicepath.h"
-#include "vocabulary/fields.h"
 #include "vocabulary/vocabulary.h"
 
 #include <QJsonValue>
@@ -61,35 +59,6 @@ QByteArray valueText(const QJsonValue &v)
             return QByteArray::number(qint64(d));
     }
     return quoted(textOf(v));
-}
-
-QJsonArray entriesOf(vocabulary::List list)
-{
-    QJsonArray a;
-    for (const QString &e : vocabulary::entries(list))
-        a.append(e);
-    return a;
-}
-
-// What the page shows beside a chosen field, per sentence that has anything to say: the field list's
-// captions ("7: speed over ground, knots"), how many fields it has (0: not counted), and the warnings the
-// plan check gives for it, so a row warns as `plan check` does.
-QJsonObject sentenceFieldsJson()
-{
-    QJsonObject all;
-    for (const QString &identifier : vocabulary::entries(vocabulary::List::Identifier)) {
-        const QString alternates = bus::alternationWarning(identifier);
-        if (!vocabulary::sentenceFields(identifier) && alternates.isEmpty())
-            continue;
-        QJsonArray captions;
-        for (int f = 1; f <= vocabulary::CommaCount; ++f)
-            captions.append(vocabulary::fieldCaption(identifier, f));
-        all.insert(identifier, QJsonObject{{QStringLiteral("captions"), captions},
-                                           {QStringLiteral("count"), vocabulary::fieldCount(identifier)},
-                                           {QStringLiteral("alternates"), alternates},
-                                           {QStringLiteral("pastLast"), bus::pastLastWarning(identifier)}});
-    }
-    return all;
 }
 
 } // namespace
@@ -173,33 +142,6 @@ QJsonObject pageOf(const QByteArray &text, const QString &fileName)
         locations.append(row);
     }
     return {{QStringLiteral("product"), r.plan.product}, {QStringLiteral("locations"), locations}};
-}
-
-QJsonObject listsJson()
-{
-    using vocabulary::List;
-    QJsonArray products;
-    for (int p = 0; p < plan::ProductCount; ++p)
-        products.append(QJsonObject{{QStringLiteral("index"), p},
-                                    {QStringLiteral("caption"), vocabulary::productCaption(p)},
-                                    {QStringLiteral("icons"), vocabulary::showsIcons(p)}});
-    QJsonArray xdrLetters;
-    for (int i = 0; i < vocabulary::TransducerCount; ++i)
-        xdrLetters.append(vocabulary::xdrCode(i).value_or(QString()));
-    QJsonArray icons;
-    for (const QString &icon : frame::iconCaptions())
-        icons.append(icon);
-    return {{QStringLiteral("products"), products},
-            {QStringLiteral("talkers"), entriesOf(List::Talker)},
-            {QStringLiteral("sentences"), entriesOf(List::Identifier)},
-            {QStringLiteral("types"), entriesOf(List::Xdr)},
-            {QStringLiteral("typeLetters"), xdrLetters},
-            {QStringLiteral("instruments"), entriesOf(List::Instrument)},
-            {QStringLiteral("icons"), icons},
-            {QStringLiteral("fields"), vocabulary::CommaCount},
-            {QStringLiteral("sentenceFields"), sentenceFieldsJson()},
-            {QStringLiteral("locations"), plan::LastLocation},
-            {QStringLiteral("noteLength"), plan::MaxNoteLength}};
 }
 
 } // namespace web

@@ -27,7 +27,4 @@ PageCheck checkPage(const QJsonObject &page);
 // their notes, or its faults.
 QJsonObject pageOf(const QByteArray &text, const QString &fileName);
 
-// The lists and products the page offers: the window's own entries.
-QJsonObject listsJson();
-
 } // namespace web

@@ -1,5 +1,6 @@
 #include "web/site.h"
 
+#include "web/lists.h"
 #include "web/planjson.h"
 
 #include <QFile>

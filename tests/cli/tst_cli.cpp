@@ -103,6 +103,8 @@ private slots:
     void signalStopsAfterTheCurrentByte();
     void namesFromOutsideAreShownSafely();
     void deviceGoneMidSendSaysHowFarItGot();
+    void pageIsWrittenWhole();
+    void pageIsNotWrittenThroughALink();
 };
 
 void tst_Cli::frames_data()
@@ -265,6 +267,11 @@ void tst_Cli::badArguments_data()
                                             << "Unknown option 'loud'; valid options: --port, --device";
     QTest::newRow("decode: unknown option")
         << QStringList{"decode", "--loud", "24"} << "Unknown option 'loud'; valid options: --json, --help";
+    QTest::newRow("page without a file") << QStringList{"page"} << "--output is missing";
+    QTest::newRow("page with a positional argument")
+        << QStringList{"page", "--output", "x.html", "y.html"} << "unexpected argument";
+    QTest::newRow("page: an option given twice")
+        << QStringList{"page", "--output", "a.html", "--output", "b.html"} << "--output is given 2 times";
     QTest::newRow("binary junk") << QStringList{"frames", "standard", QString::fromLatin1("\x01\xff--")}
                                  << "unexpected argument";
     // What is echoed is escaped, whichever option or argument brought it.
@@ -615,6 +622,56 @@ void tst_Cli::deviceGoneMidSendSaysHowFarItGot()
     const QRegularExpressionMatch m = said.match(QString::fromUtf8(err));
     QVERIFY2(m.hasMatch(), err.constData());
     QVERIFY2(m.captured(1).toInt() >= 1 && m.captured(1).toInt() < 10, err.constData());
+}
+
+// The page on its own: one file whose script and style are inlined and allowed by their hashes alone, with
+// nothing loaded from anywhere; --json says what was written.
+void tst_Cli::pageIsWrittenWhole()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("mdconfig-page.html"));
+    Result r = run({"page", "--output", path, "--json"});
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray html = f.readAll();
+    QCOMPARE(o.value("file").toString(), path);
+    QCOMPARE(o.value("bytes").toInteger(), html.size());
+    QVERIFY(html.startsWith("<!DOCTYPE html>"));
+    const QRegularExpression policy(
+        QStringLiteral("<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+                       "script-src 'sha256-[A-Za-z0-9+/=]+'; "
+                       "style-src 'sha256-[A-Za-z0-9+/=]+'; img-src 'none'; connect-src 'none'; "));
+    QVERIFY(policy.match(QString::fromUtf8(html)).hasMatch());
+    QCOMPARE(html.count("<script"), 1);
+    QVERIFY(!html.contains("src=\"") && !html.contains("href=\"/"));
+    QVERIFY(html.contains("Connect adapter"));
+    // Written again over itself: replaced whole, the same bytes.
+    r = run({"page", "--output", path});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(r.out.contains("Connect adapter"));
+    f.seek(0);
+    QCOMPARE(f.size(), html.size());
+}
+
+void tst_Cli::pageIsNotWrittenThroughALink()
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("kept.txt"));
+    QFile kept(target);
+    QVERIFY(kept.open(QIODevice::WriteOnly) && kept.write("kept\n") == 5);
+    kept.close();
+    const QString link = dir.filePath(QStringLiteral("page.html"));
+    QVERIFY(QFile::link(target, link));
+    Result r = run({"page", "--output", link});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.err.count('\n'), 1);
+    QVERIFY2(r.err.contains("nothing was written"), r.err.constData());
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("kept\n"));
+    r = run({"page", "--output", dir.path()});
+    QCOMPARE(r.exitCode, 1);
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)

@@ -716,7 +716,7 @@ void tst_PlanCli::inputIsEscaped_data()
         << QString() << QByteArray() << QStringList{"\x1b[2Jplan"} << QByteArray()
         << QByteArray(
                "mdconfig-cli: unknown command \"\\e[2Jplan\"; valid commands: frames, send, ports, plan, "
-               "decode, listen, simulate, replay, serve\n");
+               "decode, listen, simulate, replay, serve, page\n");
     QTest::newRow("an unknown plan verb")
         << QString() << QByteArray() << QStringList{"plan", QChar(0x9b) + QString("2J")} << QByteArray()
         << QByteArray("mdconfig-cli: plan: unknown verb \"\\x9b2J\"; valid verbs: check, frames, send, "

@@ -125,6 +125,12 @@ for example in $examples; do
     out=$("$BIN/mdconfig-cli" plan check "$example" 2>&1) || fail "the example $(basename "$example") is not clean: $out"
 done
 
+# The page on its own is installed, and is the file mdconfig-cli page writes.
+[ -f "$SHARE/mdconfig/mdconfig-page.html" ] || fail "share/mdconfig/mdconfig-page.html is not installed"
+"$BIN/mdconfig-cli" page --output "$WORK/page.html" >/dev/null || fail "mdconfig-cli page did not write the page"
+cmp -s "$WORK/page.html" "$SHARE/mdconfig/mdconfig-page.html" || fail "mdconfig-cli page writes another page than the installed one"
+pass "the page on its own is installed and written alike"
+
 # The metainfo: valid, naming this version and the installed menu entry.
 if command -v appstreamcli >/dev/null; then
     out=$(appstreamcli validate --no-net --pedantic "$METAINFO" 2>&1) || fail "appstreamcli validate: $out"

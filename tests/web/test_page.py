@@ -158,12 +158,15 @@ def main():
         wait.until(lambda d: d.find_element(By.ID, "busstart").is_enabled())
 
         # Check answers under its button, with a jump to the row at fault.
-        driver.execute_script("state.rows[2].kind = 'instrument'; state.rows[2].note = 'a\\u0001b'; showRow(state.rows[2]);")
+        # A control character no keyboard types, put into the note as typing would.
+        Select(driver.find_element(By.ID, "kind-3")).select_by_value("instrument")
+        type_note = "const n = document.getElementById('note-3'); n.value = arguments[0]; n.dispatchEvent(new Event('input'));"
+        driver.execute_script(type_note, "a\u0001b")
         driver.find_element(By.ID, "check").click()
         wait.until(lambda d: d.find_element(By.ID, "checkanswer").text.startswith("1 fault: location 3"))
         driver.find_element(By.CSS_SELECTOR, "#checkanswer button").click()
         assert driver.execute_script("return document.activeElement.closest('.location').id") == "location-3"
-        driver.execute_script("state.rows[2].note = '';")
+        driver.execute_script(type_note, "")
         Select(driver.find_element(By.ID, "kind-3")).select_by_value("unused")
         # The plan outlives a reload of the page.
         driver.refresh()
@@ -174,7 +177,7 @@ def main():
         wait.until(lambda d: d.find_element(By.ID, "checkanswer").text == "Clean.")
         wait.until(lambda d: "Shows:" in d.find_element(By.ID, "shows-5").text)
         # Use answers under its button too (a bus view as the board sends it).
-        driver.execute_script("""showBus({listening: true, baud: 4800, rows: [{talker: 'GP', sentence: 'RMC',
+        driver.execute_script("""mdconfigPage.showBus({listening: true, baud: 4800, rows: [{talker: 'GP', sentence: 'RMC',
             count: 3, listed: true, variants: [{variant: '', text: '', fields: ['1', 'A', '7']}]}]});""")
         driver.find_element(By.CSS_SELECTOR, "#busrows button").click()
         Select(driver.find_element(By.ID, "uselocation")).select_by_value("9")
@@ -188,7 +191,7 @@ def main():
         driver.find_element(By.ID, "save").click()
         wait.until(lambda d: os.path.exists(os.path.join(downloads, "display.mdplan.toml")))
         # The plan the board checked, and would save, is the plan writer's, with the typed note on its row.
-        saved = driver.execute_async_script("check().then(d => arguments[0](d.text))")
+        saved = driver.execute_async_script("mdconfigPage.check().then(d => arguments[0](d.text))")
         assert re.search(r'\[location\.2\]\nnote = "helm speed"\n', saved), saved
         assert saved.count("note =") == 1, saved
         # Ask before each location: the send waits for Continue before location 2 and again before 5.

@@ -1,0 +1,67 @@
+// page: writes the page on its own (mdconfig-page.html), one self-contained file that a laptop's Chrome or
+// Edge opens from disk and that reaches the display through a USB serial adapter (Web Serial).
+#include "cli/cli.h"
+#include "cli/options.h"
+#include "cli/output.h"
+#include "cli/verbs.h"
+#include "file/regularfile.h"
+#include "serial/devicepath.h"
+
+#include <QFile>
+#include <QJsonObject>
+
+namespace cli {
+namespace {
+
+const char HelpText[] = "Usage:\n"
+                        "  mdconfig-cli page --output FILE [--json]\n"
+                        "\n"
+                        "Writes the page on its own, mdconfig-page.html: one file with everything\n"
+                        "inlined that loads nothing from the network. Open it from disk in Chrome or\n"
+                        "Edge (Windows, macOS, ChromeOS, Linux), press \"Connect adapter\" and choose\n"
+                        "the USB serial adapter: the page plans, checks and sends a whole display with\n"
+                        "the program's own frames and pacing, nothing installed. Firefox and Safari\n"
+                        "have no Web Serial; the page says so and still plans, checks and saves.\n"
+                        "\n"
+                        "  --output FILE   the file to write, replaced whole; a link or anything but a\n"
+                        "                  regular file is refused\n"
+                        "  --json          one JSON object: file, bytes\n"
+                        "\n"
+                        "Exit status: 0 written, 1 it could not be written, 2 bad arguments.\n";
+
+} // namespace
+
+int page(const QStringList &arguments, Io &io)
+{
+    Options o(declaration(QStringLiteral("page")));
+    o.parse(arguments);
+    if (o.helpAsked()) {
+        io.out << HelpText;
+        return Ok;
+    }
+    if (!o.has(QStringLiteral("--output")))
+        o.missing(QStringLiteral("--output"),
+                  QStringLiteral("the file to write, such as mdconfig-page.html"));
+    const QString path = o.value(QStringLiteral("--output"));
+    QFile page(QStringLiteral(":/web/mdconfig-page.html"));
+    if (!page.open(QIODevice::ReadOnly)) {
+        io.err << "mdconfig-cli: this build holds no page on its own: " << page.errorString() << '\n';
+        return Failed;
+    }
+    const QByteArray bytes = page.readAll();
+    if (const std::optional<QString> failed = file::replace(path, bytes)) {
+        io.err << "mdconfig-cli: " << serial::printable(path) << ' ' << *failed << "; nothing was written\n";
+        return Failed;
+    }
+    if (o.has(QStringLiteral("--json"))) {
+        io.out << jsonLine(QJsonObject{{QStringLiteral("file"), serial::printable(path)},
+                                       {QStringLiteral("bytes"), bytes.size()}})
+               << '\n';
+        return Ok;
+    }
+    io.out << "wrote " << serial::printable(path)
+           << ": open it in Chrome or Edge and press \"Connect adapter\"\n";
+    return Ok;
+}
+
+} // namespace cli
