@@ -363,8 +363,8 @@ int reportSend(const plan::SendReport &report, int repetitionsDone, const QStrin
         io.out << Qt::flush;
     }
     if (!report.complete()) {
-        io.err << "mdconfig-cli: " << report.failure << "; locations " << plan::locationRanges(report.notSent)
-               << " were not sent (resume with --from " << report.notSent.first() << ")\n";
+        io.err << "mdconfig-cli: " << report.failure << "; " << plan::notSentText(report.notSent)
+               << " (resume with --from " << report.notSent.first() << ")\n";
         return Failed;
     }
     return Ok;

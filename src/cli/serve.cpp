@@ -184,8 +184,7 @@ int serve(const QStringList &arguments, Io &io)
     const std::optional<plan::SendReport> cut = site.endSend();
     log(QStringLiteral("the page is no longer served"));
     if (cut && !cut->complete()) {
-        log(QStringLiteral("mdconfig-cli: %1; locations %2 were not sent")
-                .arg(cut->failure, plan::locationRanges(cut->notSent)));
+        log(QStringLiteral("mdconfig-cli: %1; %2").arg(cut->failure, plan::notSentText(cut->notSent)));
         return Failed;
     }
     return Ok;

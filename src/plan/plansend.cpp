@@ -91,4 +91,10 @@ QString locationRanges(const QList<int> &numbers)
     return parts.isEmpty() ? QStringLiteral("none") : parts.join(QStringLiteral(", "));
 }
 
+QString notSentText(const QList<int> &numbers)
+{
+    return numbers.size() == 1 ? QStringLiteral("location %1 was not sent").arg(numbers.first())
+                               : QStringLiteral("locations %1 were not sent").arg(locationRanges(numbers));
+}
+
 } // namespace plan

@@ -47,4 +47,7 @@ SendReport sendPlan(const Plan &plan, serial::SerialPort &port, const QString &d
 // Lists locations as installers read them: "1-3, 5, 7-10".
 QString locationRanges(const QList<int> &numbers);
 
+// "location 4 was not sent" or "locations 4-6, 9 were not sent".
+QString notSentText(const QList<int> &numbers);
+
 } // namespace plan

@@ -689,6 +689,8 @@ void tst_Plan::ranges()
     QCOMPARE(plan::locationRanges({}), QString("none"));
     QCOMPARE(plan::locationRanges({4}), QString("4"));
     QCOMPARE(plan::locationRanges({1, 2, 3, 5, 7, 8, 9, 10}), QString("1-3, 5, 7-10"));
+    QCOMPARE(plan::notSentText({4}), QString("location 4 was not sent"));
+    QCOMPARE(plan::notSentText({4, 5, 9}), QString("locations 4-5, 9 were not sent"));
 }
 
 QTEST_GUILESS_MAIN(tst_Plan)
