@@ -46,10 +46,23 @@ export class AdapterLine {
       // so the wait for the byte's slot is cut short and the send sees the page hidden.
       this.doc.addEventListener('visibilitychange', () => { if (this.doc.hidden) this.clock.wake(); });
     }
-    const known = await this.serial.getPorts();
-    if (known.length) await this.open(known[0], 'remembered from last time');
-    else this.status('No adapter is connected: plug in the USB serial adapter and press "Connect adapter".');
+    // The page is built first: a browser slow to answer (or refusing) its remembered ports must not hold
+    // up making and checking plans.
+    this.ready = this.reopenRemembered();
     return lists;
+  }
+
+  async reopenRemembered() {
+    let known = [];
+    try {
+      known = await this.serial.getPorts();
+    } catch (e) {
+      this.status(`The browser would not say which adapters it remembers: ${e && e.message ? e.message : e}. Press "Connect adapter".`);
+      return false;
+    }
+    if (known.length && !this.port) return this.open(known[0], 'remembered from last time');
+    if (!this.port) this.status('No adapter is connected: plug in the USB serial adapter and press "Connect adapter".');
+    return false;
   }
 
   // The browser's chooser; the person picks the adapter.
