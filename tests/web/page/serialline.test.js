@@ -21,7 +21,7 @@ for (const [name, getPorts, says] of rows) {
     const lists = await Promise.race([line.start(), new Promise((r) => setTimeout(() => r('held up'), 200))]);
     assert.ok(lists && lists.products, 'start() gave the lists');
     if (says) {
-      assert.equal(await line.ready, false);
+      assert.equal(await line.remembered, false);
       assert.match(said.at(-1), says);
     }
   });

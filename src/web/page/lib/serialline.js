@@ -48,7 +48,7 @@ export class AdapterLine {
     }
     // The page is built first: a browser slow to answer (or refusing) its remembered ports must not hold
     // up making and checking plans.
-    this.ready = this.reopenRemembered();
+    this.remembered = this.reopenRemembered();
     return lists;
   }
 
