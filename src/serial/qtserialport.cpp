@@ -2,6 +2,7 @@
 
 #include "serial/devicepath.h"
 #include "serial/lockfile.h"
+#include "serial/networkaddress.h"
 
 #include <QFileInfo>
 #include <QMetaObject>
@@ -67,6 +68,9 @@ QString busyMessage(const QString &shown)
 std::optional<QString> openExclusive(QSerialPort &port, const QString &device, QIODevice::OpenMode mode,
                                      const QString &lockDirectory)
 {
+    // A network address never reaches a display: the refusal says why before anything is looked up.
+    if (std::optional<QString> refused = refuseNetworkAddress(device, mode.testFlag(QIODevice::WriteOnly)))
+        return refused;
     const QString shown = shownDevice(device);
     // Open the device node itself, so that every name for one device meets the same lock file.
     const QString node = deviceNode(device);

@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 #include <QSerialPort>
 #include <QString>
+#include <QStringList>
 
 namespace serial {
 
@@ -19,6 +20,9 @@ public:
     virtual bool failed() const = 0;
     virtual QString errorString() const = 0;
     virtual void close() = 0;
+    // What the user should hear of without the port failing (a network source dropped and came back, no
+    // data for a while), each once; a serial device has none.
+    virtual QStringList takeNotices() { return {}; }
 };
 
 // A serial device through Qt SerialPort, 8 data bits, no parity, 1 stop bit, no flow control.
