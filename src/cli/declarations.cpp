@@ -66,6 +66,8 @@ OptionSpec switchOption(const char *name, const char *valid)
 const PositionalSpec Kind{QStringLiteral("standard|proprietary"),
                           Completes::Words,
                           {QStringLiteral("standard"), QStringLiteral("proprietary")}};
+// The bus speeds, and "auto" to find the one the bus talks at.
+const QStringList BaudWords{QStringLiteral("4800"), QStringLiteral("38400"), QStringLiteral("auto")};
 const PositionalSpec PlanFile{QStringLiteral("FILE"), Completes::File, {}};
 
 QList<VerbSpec> table()
@@ -121,7 +123,7 @@ QList<VerbSpec> table()
          "shows which talkers, sentences and fields the NMEA bus carries",
          targetOptionSpecs() +
              QList<OptionSpec>{
-                 option("baud", "4800|38400", "4800, 38400", Completes::Words, {"4800", "38400"}),
+                 option("baud", "4800|38400|auto", "4800, 38400, auto", Completes::Words, BaudWords),
                  secondsOptionSpec(), jsonOptionSpec(QStringLiteral("one JSON object per sentence")),
                  option("fields", "NAME", "a talker and sentence, such as GPRMC"),
                  fileOption("log", "FILE", "a new file"),

@@ -6,9 +6,12 @@
 #include "bus/recording.h"
 #include "bus/report.h"
 #include "serial/devicepath.h"
+#include "serial/networkaddress.h"
 #include "serial/portmap.h"
 #include "serial/receiveport.h"
 #include "serial/serialport.h"
+#include "source/busopener.h"
+#include "source/sourceaddress.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -23,7 +26,8 @@ namespace cli {
 namespace {
 
 const char *const HelpText =
-    "Usage: mdconfig-cli listen (--port N | --device PATH) [--baud 4800|38400] [--seconds S] [--json]\n"
+    "Usage: mdconfig-cli listen (--port N | --device PATH) [--baud 4800|38400|auto] [--seconds S] "
+    "[--json]\n"
     "                           [--fields NAME] [--log FILE [--log-limit SIZE] [--timestamps]]\n"
     "\n"
     "Shows which talker IDs, sentences and fields the NMEA 0183 bus carries. Field N is the value after the\n"
@@ -32,8 +36,11 @@ const char *const HelpText =
     "a sentence whose meaning alternates (MWV relative and true) gets a line per variant and a warning.\n"
     "\n"
     "  --port N        a COM port number, 1 to %1 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
-    "  --device PATH   a device path, such as /dev/ttyUSB0\n"
-    "  --baud B        4800 (default) or 38400\n"
+    "  --device PATH   a device path, such as /dev/ttyUSB0, or the bus from the network, read-only:\n"
+    "                  tcp://HOST:PORT (a multiplexer, gateway or Signal K server; NMEA over TCP is\n"
+    "                  usually port 10110) or udp://[ADDRESS:]PORT\n"
+    "  --baud B        4800 (default), 38400, or auto: tries 4800, then 38400, a few seconds each, and\n"
+    "                  takes the one that gives whole sentences with good checksums\n"
     "  --seconds S     stop after S seconds (default: at Ctrl-C, or when the output closes)\n"
     "  --json          one JSON object per sentence, and a summary object at the end; \"field\" holds the\n"
     "                  fields by their numbers: .field[\"7\"] is field 7\n"
@@ -83,11 +90,16 @@ std::optional<Listening> parse(const QStringList &arguments, Io &io)
     }
     Listening o;
     o.target = targetOf(p);
+    if (serial::isNetworkAddress(o.target.device)) {
+        QString why;
+        if (!source::parseSourceAddress(o.target.device, &why))
+            throw UsageError{QStringLiteral("--device: ") + why};
+    }
     if (p.has(QStringLiteral("--baud"))) {
         const QString text = p.value(QStringLiteral("--baud"));
-        if (text != QLatin1String("4800") && text != QLatin1String("38400"))
-            p.unknownValue(QStringLiteral("--baud"), QStringLiteral("4800, 38400"));
-        o.baud = text.toInt();
+        if (text != QLatin1String("4800") && text != QLatin1String("38400") && text != QLatin1String("auto"))
+            p.unknownValue(QStringLiteral("--baud"), QStringLiteral("4800, 38400, auto"));
+        o.baud = text == QLatin1String("auto") ? source::AutoSpeed : text.toInt();
     }
     o.seconds = secondsOf(p);
     o.json = p.has(QStringLiteral("--json"));
@@ -127,25 +139,41 @@ int listen(const QStringList &arguments, Io &io)
         io.err << "mdconfig-cli: " << failure << '\n' << Qt::flush;
         return Failed;
     }
-    serial::QtReceivePort port;
-    if (!port.open(device, o->baud)) {
-        io.err << "mdconfig-cli: cannot open " << port.errorString() << '\n' << Qt::flush;
+    const bool network = serial::isNetworkAddress(device);
+    const QString shown = network ? serial::printable(device) : serial::shownDevice(device);
+    int baud = o->baud;
+    source::BusOpenerEvents events;
+    events.notice = [&](const QString &text) { io.err << serial::printable(text) << '\n' << Qt::flush; };
+    events.speedFound = [&](int found, const QString &reason) {
+        baud = found;
+        if (found != 0)
+            io.err << "speed found: " << reason << '\n' << Qt::flush;
+    };
+    events.stopRequested = interruptRequested;
+    if (baud == source::AutoSpeed && !network)
+        io.err << "finding the speed of " << shown << ": 4800, then 38400\n" << Qt::flush;
+    QString why;
+    const std::unique_ptr<serial::ReceivePort> opened = source::busOpener(events)(device, baud, &why);
+    if (!opened) {
+        io.err << "mdconfig-cli: cannot open " << why << '\n' << Qt::flush;
         return Failed;
     }
+    serial::ReceivePort &port = *opened;
     QElapsedTimer clock;
     clock.start();
     bus::Recorder recorder;
     if (!o->log.isEmpty()) {
-        const bus::RecordingHeader header{QDateTime::currentDateTimeUtc(), serial::shownDevice(device),
-                                          o->baud, o->timestamps};
+        const bus::RecordingHeader header{QDateTime::currentDateTimeUtc(), shown, baud, o->timestamps};
         if (const std::optional<QString> refused = recorder.open(o->log, header, o->logLimit)) {
             io.err << "mdconfig-cli: cannot record: " << serial::printable(*refused) << '\n' << Qt::flush;
             return Failed;
         }
     }
     const bool live = io.outIsTerminal && !o->json;
-    io.err << "listening on " << serial::shownDevice(device) << " at " << o->baud << " baud, 8N1; "
-           << endText(o->seconds);
+    if (network)
+        io.err << "listening on " << shown << ", read-only; " << endText(o->seconds);
+    else
+        io.err << "listening on " << shown << " at " << baud << " baud, 8N1; " << endText(o->seconds);
     if (recorder.isOpen())
         io.err << "; recording into " << serial::printable(o->log);
     io.err << '\n' << Qt::flush;
@@ -159,7 +187,7 @@ int listen(const QStringList &arguments, Io &io)
     const auto elapsedSeconds = [&] { return int(clock.elapsed() / 1000); };
     const auto fieldsView = [&] {
         return QStringLiteral("%1 baud, %2 s: %3 sentences\n")
-                   .arg(o->baud)
+                   .arg(baud)
                    .arg(elapsedSeconds())
                    .arg(monitor.totals().sentences) +
                bus::formatFields(monitor, o->fields, clock.elapsed(), screenSize().width);
@@ -180,7 +208,7 @@ int listen(const QStringList &arguments, Io &io)
             drawn = now;
             io.out << "\x1b[H\x1b[2J"
                    << (o->fields.isEmpty()
-                           ? bus::formatLive(monitor, elapsedSeconds(), o->baud, now, screenSize())
+                           ? bus::formatLive(monitor, elapsedSeconds(), baud, now, screenSize())
                            : fieldsView())
                    << Qt::flush;
         }
@@ -193,7 +221,7 @@ int listen(const QStringList &arguments, Io &io)
     else if (!o->fields.isEmpty())
         io.out << (live ? "\x1b[H\x1b[2J" : "") << fieldsView();
     else
-        io.out << (live ? "\x1b[H\x1b[2J" : "") << bus::formatTable(monitor, elapsedSeconds(), o->baud);
+        io.out << (live ? "\x1b[H\x1b[2J" : "") << bus::formatTable(monitor, elapsedSeconds(), baud);
     io.out << Qt::flush;
     if (!o->log.isEmpty())
         io.err << "recorded " << recorder.written() << " bytes into " << serial::printable(o->log) << '\n'

@@ -14,7 +14,7 @@ bool isNetworkAddress(const QString &name)
 
 QString networkSendRefusal(const QString &name)
 {
-    return QStringLiteral("%1 is a network address: nothing is sent to a display over a network link. The "
+    return QStringLiteral("%1: a network address: nothing is sent to a display over a network link. The "
                           "display needs a byte every 50 ms on the wire, and a network bridge bunches and "
                           "delays bytes; run mdconfig-cli serve on a computer wired to the display instead.")
         .arg(printable(name));
@@ -26,7 +26,7 @@ std::optional<QString> refuseNetworkAddress(const QString &name, bool forWriting
         return std::nullopt;
     if (forWriting)
         return networkSendRefusal(name);
-    return QStringLiteral("%1 is a network address, not a serial device: only listening to the bus reads "
+    return QStringLiteral("%1: a network address, not a serial device: only listening to the bus reads "
                           "from the network.")
         .arg(printable(name));
 }
