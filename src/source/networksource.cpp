@@ -138,6 +138,7 @@ void TcpSource::startAttempt()
 {
     m_gotData = false;
     m_addresses.clear();
+    m_lastWhy.clear();
     if (const QHostAddress literal(m_address.host); !literal.isNull()) {
         m_addresses = {literal};
         connectNext();
@@ -161,7 +162,7 @@ void TcpSource::startAttempt()
 void TcpSource::connectNext()
 {
     if (m_addresses.isEmpty()) {
-        fail(m_error.isEmpty() ? QStringLiteral("no address to connect to") : m_error);
+        fail(m_lastWhy.isEmpty() ? QStringLiteral("no address to connect to") : m_lastWhy);
         return;
     }
     const QHostAddress next = m_addresses.takeFirst();
@@ -240,7 +241,7 @@ QByteArray TcpSource::read(int waitMs)
                          .arg(m_address.host, error.isEmpty() ? QStringLiteral("no address") : error));
                 continue;
             }
-            m_error.clear();
+            m_lastWhy.clear();
             connectNext();
             continue;
         }
@@ -256,7 +257,7 @@ QByteArray TcpSource::read(int waitMs)
                 continue;
             }
             if (m_socket->state() == QAbstractSocket::UnconnectedState) {
-                m_error = m_socket->errorString();
+                m_lastWhy = QStringLiteral("cannot connect (%1)").arg(m_socket->errorString());
                 connectNext();
                 continue;
             }

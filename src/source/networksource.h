@@ -103,6 +103,7 @@ private:
     int m_connections = 0;
     bool m_gotData = false;
     LineJoiner m_joiner;
+    QString m_lastWhy; // why the last address of this attempt did not connect
     QString m_error;
 };
 
