@@ -1,6 +1,7 @@
 #include "web/busview.h"
 
 #include "serial/receiveport.h"
+#include "source/busopener.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -57,6 +58,7 @@ bool BusListener::start(int baud, QString *failure)
         const std::lock_guard lock(m_mutex);
         m_monitor.clear();
         m_failure.clear();
+        m_notice.clear();
         m_wrongSpeed = false;
     }
     m_running = true;
@@ -118,18 +120,33 @@ QJsonObject BusListener::toJson() const
     o.insert(QStringLiteral("baud"), m_baud);
     o.insert(QStringLiteral("failure"), m_failure);
     o.insert(QStringLiteral("wrongSpeed"), m_wrongSpeed);
+    o.insert(QStringLiteral("notice"), m_notice);
     return o;
 }
 
 void BusListener::run()
 {
-    serial::QtReceivePort port;
-    if (!port.open(m_device, m_baud)) {
+    // A device, a network source or "Auto" (baud 0): the speed found and the source's notices are shown.
+    source::BusOpenerEvents events;
+    events.notice = [this](const QString &text) {
         const std::lock_guard lock(m_mutex);
-        m_failure = QStringLiteral("cannot open %1").arg(port.errorString());
+        m_notice = text;
+    };
+    events.speedFound = [this](int baud, const QString &reason) {
+        const std::lock_guard lock(m_mutex);
+        m_baud = baud == 0 ? m_baud : baud;
+        m_notice = QStringLiteral("speed found: ") + reason;
+    };
+    events.stopRequested = [this] { return m_quit.load(); };
+    QString why;
+    const std::unique_ptr<serial::ReceivePort> opened = source::busOpener(events)(m_device, m_baud, &why);
+    if (!opened) {
+        const std::lock_guard lock(m_mutex);
+        m_failure = QStringLiteral("cannot open %1").arg(why);
         m_running = false;
         return;
     }
+    serial::ReceivePort &port = *opened;
     QElapsedTimer published;
     published.start();
     QElapsedTimer clock;

@@ -29,7 +29,7 @@ public:
     BusListener(QString device, std::function<void()> changed);
     ~BusListener();
 
-    // Starts reading at the baud (4800 or 38400); false with why when it cannot.
+    // Starts reading at the baud (4800 or 38400, or 0 to find it); false with why when it cannot.
     bool start(int baud, QString *failure);
     void stop();
     bool running() const { return m_running; }
@@ -50,6 +50,7 @@ private:
     std::atomic<bool> m_quit{false};
     std::atomic<bool> m_paused{false};
     QString m_failure;
+    QString m_notice; // the speed found, or the network source's last notice
     bool m_wrongSpeed = false;
     mutable std::mutex m_mutex; // guards the monitor and the state above
     // Start, stop, pause and resume come from the threads that answer requests and from the send's own.

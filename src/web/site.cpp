@@ -1,5 +1,6 @@
 #include "web/site.h"
 
+#include "source/busopener.h"
 #include "web/lists.h"
 #include "web/planjson.h"
 
@@ -251,8 +252,8 @@ Reply PageSite::busCommand(const QByteArray &path, const QJsonObject &request)
     if (m_jobs.busy())
         return error(409, QStringLiteral("a send holds the device; the bus view can start after it"));
     const int baud = request.value(QStringLiteral("baud")).toInt(4800);
-    if (baud != 4800 && baud != 38400)
-        return error(400, QStringLiteral("baud: valid values: 4800, 38400"));
+    if (baud != 4800 && baud != 38400 && baud != source::AutoSpeed)
+        return error(400, QStringLiteral("baud: valid values: 4800, 38400, 0 (find it)"));
     QString failure;
     if (!m_bus.start(baud, &failure))
         return error(409, failure);
