@@ -1,5 +1,6 @@
 #include "web/busview.h"
 
+#include "serial/networkaddress.h"
 #include "serial/receiveport.h"
 #include "source/busopener.h"
 
@@ -121,6 +122,7 @@ QJsonObject BusListener::toJson() const
     o.insert(QStringLiteral("failure"), m_failure);
     o.insert(QStringLiteral("wrongSpeed"), m_wrongSpeed);
     o.insert(QStringLiteral("notice"), m_notice);
+    o.insert(QStringLiteral("network"), serial::isNetworkAddress(m_device));
     return o;
 }
 

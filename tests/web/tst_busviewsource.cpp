@@ -45,6 +45,7 @@ void tst_BusViewSource::tcpSource()
     QVERIFY2(o.value("notice").toString().startsWith(name + ": connected"),
              qPrintable(o.value("notice").toString()));
     QCOMPARE(o.value("failure").toString(), QString());
+    QVERIFY(o.value("network").toBool());
 }
 
 QTEST_GUILESS_MAIN(tst_BusViewSource)

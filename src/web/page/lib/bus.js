@@ -7,7 +7,7 @@ function busRowKey(r) { return r.talker + r.sentence; }
 export function showBus(state, bus) {
   state.bus = bus;
   const parts = [];
-  parts.push(bus.listening ? (bus.baud ? 'Listening at ' + bus.baud + ' baud.' : 'Finding the speed: 4800, then 38400.') : (bus.paused ? 'Paused while a send holds the device.' : 'Not listening.'));
+  parts.push(bus.listening ? (bus.network ? 'Listening to the bus from the network, read-only.' : bus.baud ? 'Listening at ' + bus.baud + ' baud.' : 'Finding the speed: 4800, then 38400.') : (bus.paused ? 'Paused while a send holds the device.' : 'Not listening.'));
   if (bus.notice) parts.push(bus.notice);
   if (bus.failure) parts.push(bus.failure + '.');
   if (bus.wrongSpeed) parts.push('This looks like the wrong speed: try ' + (bus.baud === 4800 ? 38400 : 4800) + '.');
