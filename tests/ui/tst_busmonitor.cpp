@@ -328,13 +328,20 @@ void tst_BusMonitor::sendTakesThePortAndTheMonitorResumes()
     s.play(fish.left(1000));
     const qint64 before = s.monitor.monitor().totals().sentences;
     s.sending = true;
-    s.play(fish.mid(1000, 1000));
+    // While the send holds the port the monitor reads nothing of it.
+    s.port.incoming += fish.mid(1000, 400);
+    for (int i = 0; i < 5; ++i)
+        s.monitor.tick();
+    QCOMPARE(s.port.at, qsizetype(1000));
     QVERIFY2(s.find<QLabel>("lblStatus")->text().contains(QLatin1String("resumes after")),
              qPrintable(s.find<QLabel>("lblStatus")->text()));
     QCOMPARE(s.monitor.monitor().totals().sentences, before);
-    // The send reopened the port at 4800: the monitor sets its own speed again and counts on.
+    // The send reopened the port at 4800: the monitor sets its own speed again, leaves what came during
+    // the send unread, and counts on.
     s.port.speeds << 4800;
     s.sending = false;
+    s.monitor.tick();
+    QCOMPARE(s.port.at, qsizetype(1400));
     s.play(fish.mid(2000));
     QCOMPARE(s.port.speeds.last(), 38400);
     QVERIFY(s.monitor.monitor().totals().sentences > before);
