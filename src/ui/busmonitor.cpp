@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
@@ -223,8 +224,7 @@ void BusMonitor::fitColumns()
 void BusMonitor::showEvent(QShowEvent *event)
 {
     // Which port the monitor reads: the main window's, which may have changed since the last time.
-    QString why;
-    const QString device = m_host.device ? m_host.device(&why) : QString();
+    const QString device = m_host.line ? m_host.line->devicePath() : QString();
     setWindowTitle(device.isEmpty() ? QStringLiteral("Bus monitor - no port")
                                     : QStringLiteral("Bus monitor - %1").arg(serial::shownDevice(device)));
     SecondaryWindow::showEvent(event);
@@ -242,15 +242,18 @@ void BusMonitor::showStatus(const QString &text)
 
 void BusMonitor::start()
 {
-    serial::SerialPort *port = m_host.port;
-    if (!port)
+    if (!m_host.line || m_running)
         return;
+    if (const std::optional<QString> refused = m_host.line->claim(app::Holder::Monitor)) {
+        showStatus(*refused);
+        return;
+    }
+    auto release = qScopeGuard([this] { m_host.line->release(app::Holder::Monitor); });
+    serial::SerialPort *port = &m_host.line->port();
     if (!port->isOpen()) {
-        QString why;
-        const QString device = m_host.device ? m_host.device(&why) : QString();
+        const QString device = m_host.line->devicePath();
         if (device.isEmpty()) {
-            showStatus(why.isEmpty() ? QStringLiteral("No port is chosen: choose one under Edit > COM Port.")
-                                     : why);
+            showStatus(*m_host.line->whyNot());
             return;
         }
         if (!port->open(device)) {
@@ -262,6 +265,7 @@ void BusMonitor::start()
         showStatus(QStringLiteral("The port refuses %1 baud: %2").arg(m_baud).arg(port->errorString()));
         return;
     }
+    release.dismiss();
     port->readReceived(); // what waited in the port came before this start
     m_monitor.interrupt();
     if (!m_clock.isValid())
@@ -276,6 +280,8 @@ void BusMonitor::start()
 
 void BusMonitor::stop()
 {
+    if (m_running && m_host.line)
+        m_host.line->release(app::Holder::Monitor);
     m_timer.stop();
     m_running = false;
     m_cmdStart->setText(QStringLiteral("Start"));
@@ -285,10 +291,10 @@ void BusMonitor::stop()
 
 void BusMonitor::tick()
 {
-    if (!m_running || !m_host.port)
+    if (!m_running || !m_host.line)
         return;
-    serial::SerialPort &port = *m_host.port;
-    if (m_host.sending && m_host.sending()) {
+    serial::SerialPort &port = m_host.line->port();
+    if (m_host.line->holder() != app::Holder::Monitor) {
         // The send has the port; what comes in meanwhile may be at the send's speed, so it is not counted.
         if (!m_wasSending)
             showStatus(QStringLiteral("A send is using the port: the monitor resumes after it."));
@@ -347,15 +353,16 @@ void BusMonitor::updateBanner()
 void BusMonitor::setSpeed(int baud)
 {
     m_baud = baud;
-    if (!m_running || !m_host.port)
+    if (!m_running || !m_host.line)
         return;
+    serial::SerialPort &port = m_host.line->port();
     m_monitor.interrupt();
-    if (!m_host.port->setReceiveSpeed(baud)) {
-        showStatus(QStringLiteral("The port refuses %1 baud: %2").arg(baud).arg(m_host.port->errorString()));
+    if (!port.setReceiveSpeed(baud)) {
+        showStatus(QStringLiteral("The port refuses %1 baud: %2").arg(baud).arg(port.errorString()));
         stop();
         return;
     }
-    m_host.port->readReceived();
+    port.readReceived();
     showStatus(QStringLiteral("Reading the bus at %1 baud, 8N1.").arg(baud));
 }
 
@@ -467,8 +474,7 @@ void BusMonitor::record()
     if (dialog.exec() != QDialog::Accepted || dialog.chosenFile().isEmpty())
         return;
     const QString path = dialog.chosenFile();
-    QString why;
-    const QString device = m_host.device ? m_host.device(&why) : QString();
+    const QString device = m_host.line ? m_host.line->devicePath() : QString();
     const bus::RecordingHeader header{QDateTime::currentDateTimeUtc(), serial::shownDevice(device), m_baud,
                                       true};
     if (const std::optional<QString> refused = m_recorder.open(path, header, dialog.limit())) {
