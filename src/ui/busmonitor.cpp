@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
@@ -238,8 +239,7 @@ void BusMonitor::fitColumns()
 void BusMonitor::showEvent(QShowEvent *event)
 {
     // Which port the monitor reads: the main window's, which may have changed since the last time.
-    QString why;
-    const QString device = m_host.device ? m_host.device(&why) : QString();
+    const QString device = m_host.line ? m_host.line->devicePath() : QString();
     setWindowTitle(device.isEmpty() ? QStringLiteral("Bus monitor - no port")
                                     : QStringLiteral("Bus monitor - %1").arg(serial::shownDevice(device)));
     SecondaryWindow::showEvent(event);
@@ -257,7 +257,7 @@ void BusMonitor::showStatus(const QString &text)
 
 std::unique_ptr<serial::ReceivePort> BusMonitor::lendPort(const QString &device, int baud, QString *why)
 {
-    serial::SerialPort *port = m_host.port;
+    serial::SerialPort *port = &m_host.line->port();
     // After a send the line is read as the send left it: a port it closed is not opened again unasked.
     const bool resuming = m_listener.paused();
     if (!port->isOpen() && !resuming && !port->open(device)) {
@@ -276,16 +276,19 @@ std::unique_ptr<serial::ReceivePort> BusMonitor::lendPort(const QString &device,
 
 void BusMonitor::start()
 {
-    serial::SerialPort *port = m_host.port;
-    if (!port)
+    if (!m_host.line || m_listener.listening())
         return;
+    if (const std::optional<QString> refused = m_host.line->claim(app::Holder::Monitor)) {
+        showStatus(*refused);
+        return;
+    }
+    auto release = qScopeGuard([this] { m_host.line->release(app::Holder::Monitor); });
     QString why;
     QString device;
-    if (!port->isOpen()) {
-        device = m_host.device ? m_host.device(&why) : QString();
+    if (!m_host.line->port().isOpen()) {
+        device = m_host.line->devicePath();
         if (device.isEmpty()) {
-            showStatus(why.isEmpty() ? QStringLiteral("No port is chosen: choose one under Edit > COM Port.")
-                                     : why);
+            showStatus(*m_host.line->whyNot());
             return;
         }
     }
@@ -293,6 +296,7 @@ void BusMonitor::start()
         showStatus(why);
         return;
     }
+    release.dismiss();
     m_cmdStart->setText(QStringLiteral("Stop"));
     m_cmdStart->setAccessibleName(QStringLiteral("Stop"));
     showStatus(QStringLiteral("Reading the bus at %1 baud, 8N1.").arg(m_listener.baud()));
@@ -301,6 +305,8 @@ void BusMonitor::start()
 
 void BusMonitor::stop()
 {
+    if (m_listener.listening() && m_host.line)
+        m_host.line->release(app::Holder::Monitor);
     m_timer.stop();
     m_listener.stop();
     m_cmdStart->setText(QStringLiteral("Start"));
@@ -310,9 +316,9 @@ void BusMonitor::stop()
 
 void BusMonitor::tick()
 {
-    if (!m_listener.listening() || !m_host.port)
+    if (!m_listener.listening() || !m_host.line)
         return;
-    if (m_host.sending && m_host.sending()) {
+    if (m_host.line->holder() != app::Holder::Monitor) {
         // The send has the port; what comes in meanwhile may be at the send's speed, so it is not read.
         if (!m_listener.paused()) {
             m_listener.pause();
@@ -491,8 +497,7 @@ void BusMonitor::record()
     if (dialog.exec() != QDialog::Accepted || dialog.chosenFile().isEmpty())
         return;
     const QString path = dialog.chosenFile();
-    QString why;
-    const QString device = m_host.device ? m_host.device(&why) : QString();
+    const QString device = m_host.line ? m_host.line->devicePath() : QString();
     if (const std::optional<QString> refused =
             m_listener.record(path, serial::shownDevice(device), dialog.limit(), true)) {
         showStatus(QStringLiteral("Not recording: %1").arg(serial::printable(*refused)));

@@ -4,6 +4,7 @@
 // reads its controls, drives them on a timer and shows what they hold.
 #pragma once
 
+#include "app/serialline.h"
 #include "bus/listener.h"
 #include "bus/models.h"
 #include "frame/configuration.h"
@@ -25,13 +26,10 @@ class QTableView;
 
 namespace ui {
 
-// What the monitor needs from the window that holds the port.
+// What the monitor needs from the main window.
 struct BusMonitorHost {
-    serial::SerialPort *port = nullptr;
-    // The device to open when the port is not open yet, or empty with why in the text.
-    std::function<QString(QString *why)> device;
-    // Whether a send is using the port now.
-    std::function<bool()> sending;
+    // The program's serial line: the monitor holds it while it reads, and gives way to a send.
+    app::SerialLine *line = nullptr;
     // Puts a picked field into the main window's lists.
     std::function<void(const frame::Standard &)> useInMainWindow;
     // Puts a picked field into plan row 1..10; nothing when it was taken, otherwise why not. Unset while no

@@ -54,16 +54,24 @@ public:
     }
 };
 
+// COM1 opens the monitor's device.
+struct Com1 {
+    Com1()
+    {
+        qputenv("MDCONFIG_COM1", "/dev/ttyUSB0");
+        program.ComPortNumber = 1;
+    }
+    ~Com1() { qunsetenv("MDCONFIG_COM1"); }
+    app::Program program;
+};
+
 struct Setup {
+    Com1 com1;
     BusPort port;
-    bool sending = false;
+    app::SerialLine line{com1.program, port};
     std::optional<frame::Standard> taken;
-    ui::BusMonitor monitor{ui::BusMonitorHost{&port,
-                                              [](QString *) { return QStringLiteral("/dev/ttyUSB0"); },
-                                              [this] { return sending; },
-                                              [this](const frame::Standard &p) { taken = p; },
-                                              {},
-                                              {}}};
+    ui::BusMonitor monitor{
+        ui::BusMonitorHost{&line, [this](const frame::Standard &p) { taken = p; }, {}, {}}};
 
     void play(const QByteArray &bytes)
     {
@@ -327,7 +335,7 @@ void tst_BusMonitor::sendTakesThePortAndTheMonitorResumes()
     const QByteArray fish = readData(QStringLiteral("captures/fishfinder.nmea"));
     s.play(fish.left(1000));
     const qint64 before = s.monitor.monitor().totals().sentences;
-    s.sending = true;
+    QVERIFY(!s.line.claim(app::Holder::Send));
     // While the send holds the port the monitor reads nothing of it.
     s.port.incoming += fish.mid(1000, 400);
     for (int i = 0; i < 5; ++i)
@@ -339,7 +347,7 @@ void tst_BusMonitor::sendTakesThePortAndTheMonitorResumes()
     // The send reopened the port at 4800: the monitor sets its own speed again, leaves what came during
     // the send unread, and counts on.
     s.port.speeds << 4800;
-    s.sending = false;
+    s.line.release(app::Holder::Send);
     s.monitor.tick();
     QCOMPARE(s.port.at, qsizetype(1400));
     s.play(fish.mid(2000));
