@@ -5,6 +5,7 @@
 #include "vocabulary/fields.h"
 
 #include "app/texts.h"
+#include "ui/adapterquestion.h"
 #include "ui/choicecombo.h"
 #include "ui/keyboard.h"
 #include "ui/messages.h"
@@ -260,6 +261,9 @@ void MainWindow::TransmitSentence()
     frame::SendEvents events;
     events.askPort = [this](const QString &prompt) { return askComPortNumber(this, prompt); };
     events.portChanged = [this](std::int16_t number) { setComPortNumber(number); };
+    events.admitPort = [this](std::int16_t number) {
+        return admitAdapter(this, m_program.adaptersLocation, number);
+    };
     events.started = [this](const frame::SendProgress &) {
         setEnabled(false);
         if (!m_frmProgress) {
@@ -299,7 +303,10 @@ void MainWindow::cmdCommsAccept_Click()
 {
     setEnabled(true);
     // With no option selected the number stays as it was.
-    setComPortNumber(m_frmComms->chosenPort().value_or(m_program.ComPortNumber));
+    const std::int16_t chosen = m_frmComms->chosenPort().value_or(m_program.ComPortNumber);
+    if (chosen != m_program.ComPortNumber)
+        keepChosenAdapter(this, m_program.adaptersLocation, chosen);
+    setComPortNumber(chosen);
     takeFocus(this, m_focusBeforePort);
 }
 

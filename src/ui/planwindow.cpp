@@ -4,6 +4,7 @@
 #include "serial/devicepath.h"
 #include "serial/portmap.h"
 #include "settings/recentplans.h"
+#include "ui/adapterquestion.h"
 #include "ui/choicecombo.h"
 #include "ui/keyboard.h"
 #include "ui/optiongroup.h"
@@ -711,6 +712,8 @@ QString PlanWindow::deviceOrSay()
                                  "window (Edit, COM Port).")
                       .arg(m_program.ComPortNumber),
             true);
+    else if (!admitAdapter(this, m_program.adaptersLocation, m_program.ComPortNumber))
+        return {}; // the user said No to another adapter than the one remembered
     return device;
 }
 
