@@ -57,14 +57,21 @@ std::optional<std::int16_t> parseAnswer(const QString &answer)
 }
 
 bool OpenComPort(SerialPort &port, std::int16_t comPortNumber, const AskPort &ask, const PortChanged &changed,
-                 QString *failure)
+                 QString *failure, const AdmitPort &admit)
 {
     for (;;) {
         if (port.isOpen())
             port.close();
         const QString device = deviceForPort(comPortNumber);
-        if (!device.isEmpty() && port.open(device))
-            return true;
+        if (!device.isEmpty() && port.open(device)) {
+            if (!admit || admit(comPortNumber))
+                return true;
+            port.close();
+            if (failure)
+                *failure = QStringLiteral("COM%1 opens another adapter than the one remembered for it")
+                               .arg(comPortNumber);
+            return false;
+        }
 
         const QString detail = openFailureDetail(comPortNumber, device, port.errorString());
         if (failure)

@@ -5,6 +5,7 @@
 #include "vocabulary/fields.h"
 
 #include "app/texts.h"
+#include "ui/adapterquestion.h"
 #include "ui/choicecombo.h"
 #include "ui/keyboard.h"
 #include "ui/messages.h"
@@ -247,6 +248,9 @@ void MainWindow::TransmitSentence()
 {
     frame::SendEvents events;
     events.askPort = [this](const QString &prompt) { return askComPortNumber(this, prompt); };
+    events.admitPort = [this](std::int16_t number) {
+        return admitAdapter(this, m_program.adaptersLocation, number);
+    };
     events.started = [this](const frame::SendProgress &) {
         setEnabled(false);
         if (!m_frmProgress) {
@@ -280,7 +284,10 @@ void MainWindow::cmdCommsAccept_Click()
 {
     setEnabled(true);
     // With no option selected the number stays as it was.
-    m_line.setNumber(m_frmComms->chosenPort().value_or(m_line.number()));
+    const std::int16_t chosen = m_frmComms->chosenPort().value_or(m_line.number());
+    if (chosen != m_line.number())
+        keepChosenAdapter(this, m_program.adaptersLocation, chosen);
+    m_line.setNumber(chosen);
     takeFocus(this, m_focusBeforePort);
 }
 

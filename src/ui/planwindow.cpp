@@ -4,6 +4,7 @@
 #include "serial/devicepath.h"
 #include "serial/portmap.h"
 #include "settings/recentplans.h"
+#include "ui/adapterquestion.h"
 #include "ui/choicecombo.h"
 #include "ui/keyboard.h"
 #include "ui/optiongroup.h"
@@ -711,6 +712,8 @@ std::optional<QString> PlanWindow::takeStandard(int location, const frame::Stand
 QString PlanWindow::takeLine(app::Holder who)
 {
     const QString device = m_line.devicePath();
+    if (!device.isEmpty() && !admitAdapter(this, m_program.adaptersLocation, m_line.number()))
+        return {}; // the user said No to another adapter than the one remembered
     const std::optional<QString> refused = device.isEmpty() ? m_line.whyNot() : m_line.claim(who);
     if (refused)
         say(*refused, true);
