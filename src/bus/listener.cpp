@@ -17,24 +17,6 @@ PortOpener serialOpener()
     };
 }
 
-const SentenceRow *Snapshot::row(const QString &key) const
-{
-    const auto it = rows.constFind(key);
-    return it == rows.cend() ? nullptr : &*it;
-}
-
-Snapshot snapshotOf(const Monitor &monitor)
-{
-    Snapshot s;
-    s.rows = monitor.rowMap();
-    s.others = monitor.others();
-    s.totals = monitor.totals();
-    s.wrongSpeed = monitor.speed().looksWrong();
-    s.everWrongSpeed = monitor.speed().everLookedWrong();
-    s.nowMs = monitor.nowMs();
-    return s;
-}
-
 namespace {
 
 ListenerClock steadyClock()
@@ -66,6 +48,7 @@ bool Listener::open(QString *why)
     m_monitor.interrupt();
     m_port = std::move(port);
     m_failure = m_port ? QString() : reason;
+    m_wentAway = false;
     if (!m_port && why)
         *why = reason;
     return bool(m_port);
@@ -108,6 +91,7 @@ Listener::Step Listener::poll(int waitMs)
     }
     if (m_port->failed()) {
         m_failure = m_port->errorString();
+        m_wentAway = true;
         m_port->close();
         m_port.reset();
         m_listening = false;
@@ -216,6 +200,7 @@ Snapshot Listener::snapshot() const
     s.listening = m_listening && !m_paused;
     s.paused = m_paused;
     s.failure = m_failure;
+    s.wentAway = m_wentAway;
     return s;
 }
 

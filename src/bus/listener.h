@@ -7,6 +7,7 @@
 #include "bus/linespeeds.h"
 #include "bus/monitor.h"
 #include "bus/recording.h"
+#include "bus/snapshot.h"
 #include "serial/receiveport.h"
 
 #include <QString>
@@ -26,24 +27,6 @@ using ListenerClock = std::function<qint64()>;
 
 // Serial devices through Qt SerialPort, "cannot open" wording left to the caller.
 PortOpener serialOpener();
-
-// What the table holds at one moment, with the listener's state: what the models, the terminal and the
-// JSON answer are all made from.
-struct Snapshot {
-    QMap<QString, SentenceRow> rows; // by talker and sentence, in the order shown
-    SentenceRow others;              // sentences under names past Monitor::MaxRows
-    Totals totals;
-    bool wrongSpeed = false;     // most of what comes in now is not text
-    bool everWrongSpeed = false; // it looked so at some time since listening began
-    qint64 nowMs = 0;            // the time of the last bytes fed
-    int baud = DefaultSpeed;
-    bool listening = false;
-    bool paused = false;
-    QString failure; // why the port would not open or went away; empty when it did neither
-
-    const SentenceRow *row(const QString &key) const;
-};
-Snapshot snapshotOf(const Monitor &monitor);
 
 class Listener {
 public:
@@ -106,6 +89,7 @@ private:
     bool m_paused = false;
     bool m_toldRecording = false;
     QString m_failure;
+    bool m_wentAway = false;
     mutable std::mutex m_mutex; // guards the monitor and the state above against snapshot()
 };
 

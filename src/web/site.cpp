@@ -60,7 +60,8 @@ Reply asset(const QString &name, const QByteArray &type)
 } // namespace
 
 PageSite::PageSite(const QString &device, plan::SendOptions options)
-    : m_device(device), m_bus(device, [this] { changed(BusChanged); }),
+    : m_device(device), m_bus(
+                            device, [this] { changed(BusChanged); }, source::busOpener()),
       m_jobs(
           device, [this] { changed(JobChanged); }, std::move(options))
 {
@@ -251,9 +252,9 @@ Reply PageSite::busCommand(const QByteArray &path, const QJsonObject &request)
     }
     if (m_jobs.busy())
         return error(409, QStringLiteral("a send holds the device; the bus view can start after it"));
-    const int baud = request.value(QStringLiteral("baud")).toInt(4800);
-    if (baud != 4800 && baud != 38400 && baud != source::AutoSpeed)
-        return error(400, QStringLiteral("baud: valid values: 4800, 38400, 0 (find it)"));
+    const int baud = request.value(QStringLiteral("baud")).toInt(bus::DefaultSpeed);
+    if (!bus::isLineSpeed(baud))
+        return error(400, QStringLiteral("baud: valid values: ") + bus::speedsText(QStringLiteral(", ")));
     QString failure;
     if (!m_bus.start(baud, &failure))
         return error(409, failure);
