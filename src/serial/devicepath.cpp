@@ -1,5 +1,7 @@
 #include "serial/devicepath.h"
 
+#include "serial/networkaddress.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -37,6 +39,9 @@ QString deviceNode(const QString &name)
 
 QString shownDevice(const QString &name)
 {
+    // A network source is no path under /dev: it is named as given.
+    if (isNetworkAddress(name))
+        return printable(name);
     const QString resolved = resolveDevice(name);
     const QString node = deviceNode(name);
     if (node.isEmpty() || node == resolved)

@@ -1,4 +1,5 @@
 // Network sources as users type them: the ones that name a source, and a one-line reason for the rest.
+#include "serial/devicepath.h"
 #include "serial/networkaddress.h"
 #include "serial/qtserialport.h"
 #include "serial/receiveport.h"
@@ -128,6 +129,7 @@ void tst_SourceAddress::sendRefused()
                      refused->contains(QStringLiteral("serve")),
                  qPrintable(*refused));
         QVERIFY(!serial::refuseNetworkAddress(name, false)->contains(QStringLiteral("50 ms")));
+        QCOMPARE(serial::shownDevice(name), name); // never taken for a path under /dev
         // Whatever front end sends, the port a send opens refuses it with the same reason.
         serial::QtSerialPort port;
         QVERIFY(!port.open(name));
