@@ -1,6 +1,8 @@
 #include "web/busview.h"
 
 #include "serial/networkaddress.h"
+#include "source/busopener.h"
+#include "source/speedsearch.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -8,7 +10,8 @@
 namespace web {
 
 BusListener::BusListener(QString device, std::function<void()> changed, bus::PortOpener opener)
-    : m_device(std::move(device)), m_changed(std::move(changed)), m_listener(std::move(opener))
+    : m_device(std::move(device)), m_changed(std::move(changed)), m_opener(opener),
+      m_listener(std::move(opener))
 {
 }
 
@@ -22,6 +25,28 @@ bool BusListener::start(int baud, QString *failure)
     const std::lock_guard control(m_control);
     stop();
     m_listener.clear();
+    {
+        const std::lock_guard lock(m_speedMutex);
+        m_speedFound.clear();
+    }
+    // "Auto": the speed is found first, each speed opened and closed through the same opener, and the
+    // listener then opens the device at the speed chosen.
+    if (baud == source::AutoSpeed && !serial::isNetworkAddress(m_device)) {
+        QElapsedTimer clock;
+        clock.start();
+        source::SpeedFound found =
+            source::findSpeed([this](int b, QString *w) { return m_opener(m_device, b, w); },
+                              [&clock] { return clock.elapsed(); });
+        if (!found.port) {
+            *failure = QStringLiteral("cannot open %1").arg(found.reason);
+            return false;
+        }
+        found.port->close();
+        found.port.reset();
+        baud = found.baud;
+        const std::lock_guard lock(m_speedMutex);
+        m_speedFound = found.reason;
+    }
     QString why;
     if (!m_listener.start(m_device, baud, &why)) {
         *failure = QStringLiteral("cannot open %1").arg(why);
@@ -70,6 +95,8 @@ QJsonObject BusListener::toJson() const
                         .arg(s.failure);
     QJsonObject o = bus::toJson(s);
     o.insert(QStringLiteral("network"), serial::isNetworkAddress(m_device));
+    const std::lock_guard lock(m_speedMutex);
+    o.insert(QStringLiteral("speedFound"), m_speedFound);
     return o;
 }
 

@@ -23,8 +23,8 @@ public:
     BusListener(QString device, std::function<void()> changed, bus::PortOpener opener = bus::serialOpener());
     ~BusListener();
 
-    // Starts reading at the baud (one of bus::LineSpeeds), with the table empty; false with why when the
-    // device will not open.
+    // Starts reading at the baud (one of bus::LineSpeeds, or 0 to find it first), with the table empty;
+    // false with why when the device will not open.
     bool start(int baud, QString *failure);
     void stop();
     bool running() const { return m_listener.listening() && !m_listener.paused(); }
@@ -42,7 +42,10 @@ private:
 
     QString m_device;
     std::function<void()> m_changed;
+    bus::PortOpener m_opener; // also the speed search's, for "Auto"
     bus::Listener m_listener;
+    mutable std::mutex m_speedMutex;
+    QString m_speedFound; // which speed "Auto" chose and why
     std::atomic<bool> m_quit{false};
     // Start, stop, pause and resume come from the threads that answer requests and from the send's own.
     std::recursive_mutex m_control;

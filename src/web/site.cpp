@@ -253,8 +253,9 @@ Reply PageSite::busCommand(const QByteArray &path, const QJsonObject &request)
     if (m_jobs.busy())
         return error(409, QStringLiteral("a send holds the device; the bus view can start after it"));
     const int baud = request.value(QStringLiteral("baud")).toInt(bus::DefaultSpeed);
-    if (!bus::isLineSpeed(baud))
-        return error(400, QStringLiteral("baud: valid values: ") + bus::speedsText(QStringLiteral(", ")));
+    if (!bus::isLineSpeed(baud) && baud != source::AutoSpeed)
+        return error(400, QStringLiteral("baud: valid values: ") + bus::speedsText(QStringLiteral(", ")) +
+                              QStringLiteral(", 0 (find it)"));
     QString failure;
     if (!m_bus.start(baud, &failure))
         return error(409, failure);

@@ -8,13 +8,19 @@
 #include "support/loopbackserver.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
 
 class tst_BusViewSource : public QObject {
     Q_OBJECT
 private slots:
     void tcpSource();
+    void autoSpeed();
 };
 
 void tst_BusViewSource::tcpSource()
@@ -46,6 +52,46 @@ void tst_BusViewSource::tcpSource()
     QCOMPARE(o.value("rows").toArray().size(), 2); // SDDBT and ECGLL
     QCOMPARE(o.value("failure").toString(), QString());
     QVERIFY(o.value("network").toBool());
+}
+
+void tst_BusViewSource::autoSpeed()
+{
+    // "Auto" on a pseudo-terminal fed a real capture at 4800-baud pacing.
+    QTemporaryDir dir;
+    const QString busEnd = dir.filePath(QStringLiteral("bus"));
+    const QString pc = dir.filePath(QStringLiteral("pc"));
+    QProcess socat;
+    socat.start(QStringLiteral("socat"), {QStringLiteral("pty,raw,echo=0,link=%1").arg(busEnd),
+                                          QStringLiteral("pty,raw,echo=0,link=%1").arg(pc)});
+    QVERIFY(socat.waitForStarted(5000));
+    for (int i = 0; i < 250 && !(QFile::exists(busEnd) && QFile::exists(pc)); ++i)
+        QTest::qWait(20);
+    const int fd = ::open(QFile::encodeName(busEnd).constData(), O_WRONLY | O_NOCTTY);
+    QVERIFY(fd >= 0);
+    const QByteArray capture = readData(QStringLiteral("captures/chartplotter-bus.nmea"));
+    std::atomic<bool> stop{false};
+    std::thread talker([&] {
+        for (qsizetype at = 0; !stop && at < capture.size(); at += 48) {
+            if (::write(fd, capture.constData() + at, 48) < 0)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+    web::BusListener bus(pc, {}, source::busOpener());
+    QString failure;
+    const bool started = bus.start(0, &failure);
+    const QJsonObject o = bus.toJson();
+    bus.stop();
+    stop = true;
+    talker.join();
+    ::close(fd);
+    socat.kill();
+    socat.waitForFinished(3000);
+    QVERIFY2(started, qPrintable(failure));
+    QCOMPARE(o.value("baud").toInt(), 4800);
+    QVERIFY2(o.value("speedFound").toString().startsWith("4800 baud: "),
+             qPrintable(o.value("speedFound").toString()));
+    QVERIFY(!o.value("network").toBool());
 }
 
 QTEST_GUILESS_MAIN(tst_BusViewSource)

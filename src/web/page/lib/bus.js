@@ -10,8 +10,8 @@ function otherSpeed(speeds, baud) { return speeds[0] === String(baud) ? speeds[1
 export function showBus(state, bus) {
   state.bus = bus;
   const parts = [];
-  parts.push(bus.listening ? (bus.network ? 'Listening to the bus from the network, read-only.' : bus.baud ? 'Listening at ' + bus.baud + ' baud.' : 'Finding the speed: 4800, then 38400.') : (bus.paused ? 'Paused while a send holds the device.' : 'Not listening.'));
-  if (bus.notice) parts.push(bus.notice);
+  parts.push(bus.listening ? (bus.network ? 'Listening to the bus from the network, read-only.' : 'Listening at ' + bus.baud + ' baud.') : (bus.paused ? 'Paused while a send holds the device.' : 'Not listening.'));
+  if (bus.speedFound) parts.push('Speed found: ' + bus.speedFound + '.');
   if (bus.failure) parts.push(bus.failure + '.');
   if (bus.wrongSpeed) parts.push('This looks like the wrong speed: try ' + otherSpeed(state.lists.speeds, bus.baud) + '.');
   if (bus.others) parts.push(bus.others + ' sentences of further kinds are counted as others.');
@@ -85,6 +85,9 @@ export function wireBus(state, line) {
   if (!line.busStart) { $('bus-section').hidden = true; return; }
   // The speeds are the server's, the first its default.
   for (const speed of state.lists.speeds) $('baud').appendChild(element('option', '', speed));
+  const automatic = element('option', '', 'Auto');
+  automatic.value = '0';
+  $('baud').appendChild(automatic);
   line.onBus((bus) => showBus(state, bus));
   $('busstart').addEventListener('click', async () => {
     const { status, data } = await line.busStart(Number($('baud').value));
