@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -161,7 +160,7 @@ void MainWindow::send(Sentence kind)
     // The window is disabled while a send runs; this also holds for a press that reaches us another way.
     if (m_line.busy() || !m_frmComms)
         return;
-    if (kind == Sentence::Standard && !acceptWarnings(readConfiguration(kind, 0)))
+    if (kind == Sentence::Standard && !askToSendAnyway(this, plan::warnings(readConfiguration(kind, 0))))
         return;
     if (const std::optional<QString> refused = m_line.claim(app::Holder::Send)) {
         showText(this, app::NothingSentTitle, *refused, true);
@@ -183,19 +182,6 @@ void MainWindow::send(Sentence kind)
         return;
     }
     TransmitSentence();
-}
-
-bool MainWindow::acceptWarnings(const frame::Configuration &c)
-{
-    const QStringList warnings = plan::warnings(c);
-    if (warnings.isEmpty())
-        return true;
-    QMessageBox box(QMessageBox::Warning, app::FieldWarningTitle, app::fieldWarningText(warnings),
-                    QMessageBox::Ok | QMessageBox::Cancel, this);
-    box.setObjectName(QStringLiteral("fieldWarning"));
-    box.setDefaultButton(QMessageBox::Ok);
-    takeFocusWhenShown(&box);
-    return box.exec() == QMessageBox::Ok;
 }
 
 void MainWindow::runIconStep()

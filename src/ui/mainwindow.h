@@ -67,9 +67,6 @@ private:
     void placeDialogs();
     // A window that appears beside this one: 1000 twips right of and below its corner.
     void placeBeside(QWidget *window);
-    // Shows what may surprise in the chosen field (it alternates, it is past the sentence's last); false
-    // when the user would rather not send it.
-    bool acceptWarnings(const frame::Configuration &c);
     void runIconStep();
     void cmdIconsContinue_Click();
     void cmdCommsAccept_Click();
