@@ -172,8 +172,9 @@ QString deviceOf(const Target &target, QString *failure)
         return target.device;
     const QString device = serial::deviceForPort(target.port);
     if (device.isEmpty() && failure) {
-        *failure = serial::noDeviceText(target.port).chopped(1) +
-                   QStringLiteral(" (see mdconfig-cli ports, or set MDCONFIG_COM%1=/dev/...)").arg(target.port);
+        *failure =
+            serial::noDeviceText(target.port).chopped(1) +
+            QStringLiteral(" (see mdconfig-cli ports, or set MDCONFIG_COM%1=/dev/...)").arg(target.port);
     }
     return device;
 }
