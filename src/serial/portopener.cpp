@@ -20,12 +20,17 @@ QString openErrorPrompt(int comPortNumber)
                ".\r\nPlease check COM port number.\r\n\r\nEnter a new COM port number or click Cancel.");
 }
 
-QString openFailureDetail(int comPortNumber, const QString &device, const QString &reason)
+QString noDeviceText(int comPortNumber)
 {
     if (comPortNumber == 0)
         return QStringLiteral("No port is chosen (\"None\").");
-    if (device.isEmpty())
-        return QStringLiteral("COM%1 names no serial device on this computer.").arg(comPortNumber);
+    return QStringLiteral("COM%1 names no serial device on this computer.").arg(comPortNumber);
+}
+
+QString openFailureDetail(int comPortNumber, const QString &device, const QString &reason)
+{
+    if (comPortNumber == 0 || device.isEmpty())
+        return noDeviceText(comPortNumber);
     return QStringLiteral("Tried %1").arg(reason);
 }
 

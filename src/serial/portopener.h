@@ -16,6 +16,9 @@ namespace serial {
 QString signPosition(int number);
 // The prompt shown when the port will not open (without the line that names the device and reason).
 QString openErrorPrompt(int comPortNumber);
+// The one wording of a number that opens no device here: "No port is chosen ("None")." for 0, otherwise
+// "COMn names no serial device on this computer.".
+QString noDeviceText(int comPortNumber);
 // Why number n did not open, for the line beneath the prompt.
 QString openFailureDetail(int comPortNumber, const QString &device, const QString &reason);
 // Why the prompt is shown again after an answer that names no port number from 0 to 16.
