@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include "cli/help.h"
 #include "serial/devicepath.h"
 #include "serial/portmap.h"
 #include "serial/portopener.h"
@@ -65,6 +66,11 @@ void Options::parse(const QStringList &arguments)
 bool Options::helpAsked() const
 {
     return m_parser.isSet(QStringLiteral("help"));
+}
+
+QString Options::help() const
+{
+    return verbHelp(declaration(m_verb));
 }
 
 bool Options::has(const QString &name) const
