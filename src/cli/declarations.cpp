@@ -2,6 +2,7 @@
 // the dispatcher's table (cli.cpp).
 #include "cli/declaration.h"
 
+#include "bus/linespeeds.h"
 #include "frame/sentencebytes.h"
 #include "plan/plan.h"
 #include "serial/portmap.h"
@@ -121,7 +122,7 @@ QList<VerbSpec> table()
          "shows which talkers, sentences and fields the NMEA bus carries",
          targetOptionSpecs() +
              QList<OptionSpec>{
-                 option("baud", "4800|38400", "4800, 38400", Completes::Words, {"4800", "38400"}),
+                 option("baud", bus::speedsText("|"), bus::speedsText(), Completes::Words, bus::speedWords()),
                  secondsOptionSpec(), jsonOptionSpec(QStringLiteral("one JSON object per sentence")),
                  option("fields", "NAME", "a talker and sentence, such as GPRMC"),
                  fileOption("log", "FILE", "a new file"),

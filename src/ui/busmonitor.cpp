@@ -84,9 +84,9 @@ BusMonitor::BusMonitor(BusMonitorHost host)
           [this](const QString &device, int baud, QString *why) { return lendPort(device, baud, why); })
 {
     setObjectName(QStringLiteral("frmBusMonitor"));
-    m_rows = new bus::RowModel(m_listener.monitor(), this);
-    m_fields = new bus::FieldModel(m_listener.monitor(), this);
-    m_transducers = new bus::QuadrupletModel(m_listener.monitor(), this);
+    m_rows = new bus::RowModel(this);
+    m_fields = new bus::FieldModel(this);
+    m_transducers = new bus::QuadrupletModel(this);
     m_filter = new QSortFilterProxyModel(this);
     m_filter->setSourceModel(m_rows);
     m_filter->setFilterKeyColumn(-1);
@@ -352,9 +352,10 @@ void BusMonitor::tick()
 
 void BusMonitor::refreshViews()
 {
-    m_rows->refresh(m_listener.nowMs());
-    m_fields->refresh();
-    m_transducers->refresh();
+    const bus::Snapshot table = m_listener.snapshot();
+    m_rows->refresh(table);
+    m_fields->refresh(table);
+    m_transducers->refresh(table);
 }
 
 void BusMonitor::updateBanner()
@@ -388,7 +389,7 @@ void BusMonitor::selectRow()
     const std::optional<bus::RowRef> ref = m_rows->refAt(current.row());
     m_fields->show(ref);
     m_transducers->show(ref);
-    const bus::SentenceRow *row = ref ? m_listener.monitor().row(ref->key) : nullptr;
+    const bus::SentenceRow *row = ref ? m_rows->table().row(ref->key) : nullptr;
     m_transducerTable->setVisible(row && bus::isXdr(row->last));
     if (row && row->alternates()) {
         QStringList labels;
@@ -407,7 +408,7 @@ std::optional<bus::Pick> BusMonitor::currentPick() const
 {
     const QModelIndex current = m_filter->mapToSource(m_rowTable->selectionModel()->currentIndex());
     const std::optional<bus::RowRef> ref = m_rows->refAt(current.row());
-    const bus::VariantRow *v = ref ? bus::variantAt(m_listener.monitor(), *ref) : nullptr;
+    const bus::VariantRow *v = ref ? bus::variantAt(m_rows->table(), *ref) : nullptr;
     if (!v)
         return std::nullopt;
     bus::Pick pick{v->last.talker, v->last.identifier, 0, {}, v->last.proprietary};
