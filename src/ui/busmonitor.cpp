@@ -1,5 +1,6 @@
 #include "ui/busmonitor.h"
 
+#include "bus/fieldadvice.h"
 #include "bus/lentport.h"
 #include "serial/devicepath.h"
 #include "ui/keyboard.h"
@@ -55,14 +56,6 @@ QLabel *labelFor(QWidget *parent, const QString &caption, QWidget *control)
     l->setBuddy(control);
     control->setAccessibleName(QString(caption).remove(QLatin1Char('&')).remove(QLatin1Char(':')));
     return l;
-}
-
-QString pickText(const bus::Pick &p)
-{
-    QString text = QStringLiteral("%1 %2 field %3").arg(p.talker, p.identifier).arg(p.field);
-    if (!p.xdrType.isEmpty())
-        text += QStringLiteral(" type %1").arg(p.xdrType);
-    return text;
 }
 
 } // namespace
@@ -428,19 +421,10 @@ std::optional<bus::Pick> BusMonitor::currentPick() const
 void BusMonitor::updateCarry()
 {
     const std::optional<bus::Pick> pick = currentPick();
-    QString why;
-    if (!pick)
-        why = QStringLiteral("Choose a sentence, then a field (for XDR a transducer), to use it.");
-    else if (pick->field == 0 && !pick->proprietary)
-        why = pick->identifier == QLatin1String("XDR")
-                  ? QStringLiteral("Choose a transducer of %1 %2 to use it.")
-                        .arg(pick->talker, pick->identifier)
-                  : QStringLiteral("Choose a field of %1 %2 to use it.").arg(pick->talker, pick->identifier);
-    else if (const std::optional<QString> notOffered = bus::whyNotOffered(*pick))
-        why = QStringLiteral("Not in the lists: ") + *notOffered;
+    const QString why = bus::whyNotUsable(pick).value_or(QString());
     const bool usable = why.isEmpty();
     m_cmdUseMain->setEnabled(usable);
-    m_cmdUseMain->setToolTip(usable ? pickText(*pick) : why);
+    m_cmdUseMain->setToolTip(usable ? bus::pickText(*pick) : why);
     const QString planCaption = QStringLiteral("Use in plan row %1").arg(m_spnPlanRow->value());
     m_cmdUsePlan->setText(planCaption);
     m_cmdUsePlan->setAccessibleName(planCaption);
@@ -449,11 +433,11 @@ void BusMonitor::updateCarry()
                             : planOpen ? QString()
                                        : QStringLiteral("No plan is open: Display > Plan… opens one.");
     m_cmdUsePlan->setEnabled(planWhy.isEmpty());
-    m_cmdUsePlan->setToolTip(planWhy.isEmpty() ? pickText(*pick) : planWhy);
-    m_lblCarry->setText(
-        usable
-            ? pickText(*pick) + (m_lblWarning->text().isEmpty() ? QString() : QStringLiteral(": alternates"))
-            : why);
+    m_cmdUsePlan->setToolTip(planWhy.isEmpty() ? bus::pickText(*pick) : planWhy);
+    m_lblCarry->setText(usable ? bus::pickText(*pick) + (m_lblWarning->text().isEmpty()
+                                                             ? QString()
+                                                             : QStringLiteral(": alternates"))
+                               : why);
 }
 
 void BusMonitor::useInMainWindow()
@@ -462,7 +446,7 @@ void BusMonitor::useInMainWindow()
     if (!pick || bus::whyNotOffered(*pick) || !m_host.useInMainWindow)
         return;
     m_host.useInMainWindow(standardOf(*pick));
-    showStatus(QStringLiteral("Set in the main window: %1.").arg(pickText(*pick)));
+    showStatus(QStringLiteral("Set in the main window: %1.").arg(bus::pickText(*pick)));
 }
 
 void BusMonitor::useInPlanRow()
@@ -474,7 +458,7 @@ void BusMonitor::useInPlanRow()
     if (const std::optional<QString> refused = m_host.useInPlanRow(row, standardOf(*pick)))
         showStatus(QStringLiteral("Plan row %1 did not take it: %2").arg(row).arg(*refused));
     else
-        showStatus(QStringLiteral("Set in plan row %1: %2.").arg(row).arg(pickText(*pick)));
+        showStatus(QStringLiteral("Set in plan row %1: %2.").arg(row).arg(bus::pickText(*pick)));
 }
 
 void BusMonitor::record()
