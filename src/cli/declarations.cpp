@@ -2,6 +2,7 @@
 // the dispatcher's table (cli.cpp).
 #include "cli/declaration.h"
 
+#include "bus/linespeeds.h"
 #include "frame/sentencebytes.h"
 #include "plan/plan.h"
 #include "serial/portmap.h"
@@ -275,8 +276,10 @@ VerbSpec listenVerb()
         "shows which talkers, sentences and fields the NMEA bus carries",
         targetOptionSpecs() +
             QList<OptionSpec>{
-                option("baud", "4800|38400", "4800, 38400", Completes::Words, {"4800", "38400"})
-                    .described(QStringLiteral("4800 (default) or 38400")),
+                option("baud", bus::speedsText("|"), bus::speedsText(), Completes::Words, bus::speedWords())
+                    .described(QStringLiteral("%1 (default) or %2")
+                                   .arg(bus::DefaultSpeed)
+                                   .arg(bus::otherSpeed(bus::DefaultSpeed))),
                 secondsOptionSpec().described(
                     QStringLiteral("stop after S seconds (default: at Ctrl-C, or when the output closes)")),
                 jsonOptionSpec(QStringLiteral("one JSON object per sentence"))
