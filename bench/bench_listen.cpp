@@ -56,8 +56,8 @@ int main(int argc, char *argv[])
     constexpr int BytesPerSecond = 3840;
     constexpr int Seconds = 60;
     bus::Monitor monitor;
-    bus::RowModel rows(monitor);
-    bus::FieldModel fields(monitor);
+    bus::RowModel rows;
+    bus::FieldModel fields;
     const double start = processSeconds();
     qint64 fed = 0;
     for (int tick = 0; tick < Seconds * 10; ++tick) { // a read every tenth of a second, as listen makes
@@ -72,8 +72,9 @@ int main(int argc, char *argv[])
         if (tick % 10 == 0 && !fields.shown() && rows.rowCount() > 0)
             fields.show(rows.refAt(0));
         if ((tick + 1) * 100 / 250 != tick * 100 / 250) { // a refresh each quarter second, near enough
-            rows.refresh(tick * 100);
-            fields.refresh();
+            const bus::Snapshot table = bus::snapshotOf(monitor);
+            rows.refresh(table);
+            fields.refresh(table);
         }
     }
     const double used = processSeconds() - start;

@@ -38,4 +38,26 @@ QStringList fieldWarnings(const QString &identifier, int field)
     return warnings;
 }
 
+QString pickText(const Pick &p)
+{
+    QString text = QStringLiteral("%1 %2 field %3").arg(p.talker, p.identifier).arg(p.field);
+    if (!p.xdrType.isEmpty())
+        text += QStringLiteral(" type %1").arg(p.xdrType);
+    return text;
+}
+
+std::optional<QString> whyNotUsable(const std::optional<Pick> &pick)
+{
+    if (!pick)
+        return QStringLiteral("Choose a sentence, then a field (for XDR a transducer), to use it.");
+    if (pick->field == 0 && !pick->proprietary)
+        return pick->identifier == QLatin1String("XDR")
+                   ? QStringLiteral("Choose a transducer of %1 %2 to use it.")
+                         .arg(pick->talker, pick->identifier)
+                   : QStringLiteral("Choose a field of %1 %2 to use it.").arg(pick->talker, pick->identifier);
+    if (const std::optional<QString> notOffered = whyNotOffered(*pick))
+        return QStringLiteral("Not in the lists: ") + *notOffered;
+    return std::nullopt;
+}
+
 } // namespace bus

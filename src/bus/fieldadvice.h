@@ -6,7 +6,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace bus {
+
+struct Pick;
 
 // Empty when the sentence (its identifier as the lists show it) has one meaning.
 QString alternationWarning(const QString &identifier);
@@ -15,5 +19,11 @@ QString alternationWarning(const QString &identifier);
 QString pastLastWarning(const QString &identifier);
 // The warnings that apply to this field of this sentence, in that order.
 QStringList fieldWarnings(const QString &identifier, int field);
+
+// A field picked on the bus as a user reads it: "GP RMC field 7", "II XDR field 6 type A".
+QString pickText(const Pick &pick);
+// Why a pick (nothing: none made yet) cannot be put into the lists yet, in words that say what to do;
+// nothing when it can.
+std::optional<QString> whyNotUsable(const std::optional<Pick> &pick);
 
 } // namespace bus

@@ -34,7 +34,7 @@ inline QStringList speedWords()
         words << QString::number(s);
     return words;
 }
-inline QString speedsText(const QString &separator)
+inline QString speedsText(const QString &separator = QStringLiteral(", "))
 {
     return speedWords().join(separator);
 }

@@ -101,11 +101,11 @@ QString ageText(qint64 ageMs)
     return QStringLiteral("%1 h").arg(s / 3600);
 }
 
-const VariantRow *variantAt(const Monitor &monitor, const RowRef &ref)
+const VariantRow *variantAt(const Snapshot &table, const RowRef &ref)
 {
     if (ref.variant < 0)
         return nullptr;
-    const SentenceRow *row = monitor.row(ref.key);
+    const SentenceRow *row = table.row(ref.key);
     if (!row || ref.variant >= row->variants.size())
         return nullptr;
     return &row->variants[ref.variant];
@@ -113,13 +113,13 @@ const VariantRow *variantAt(const Monitor &monitor, const RowRef &ref)
 
 namespace {
 
-const Sentence *sentenceAt(const Monitor &monitor, const std::optional<RowRef> &ref)
+const Sentence *sentenceAt(const Snapshot &table, const std::optional<RowRef> &ref)
 {
     if (!ref)
         return nullptr;
     if (ref->variant < 0)
-        return monitor.others().count > 0 ? &monitor.others().last : nullptr;
-    const VariantRow *v = variantAt(monitor, *ref);
+        return table.others.count > 0 ? &table.others.last : nullptr;
+    const VariantRow *v = variantAt(table, *ref);
     return v ? &v->last : nullptr;
 }
 
@@ -130,18 +130,19 @@ QString paddedKey(int n)
 
 } // namespace
 
-RowModel::RowModel(const Monitor &monitor, QObject *parent)
+RowModel::RowModel(QObject *parent)
     : SnapshotModel({QStringLiteral("Talker"), QStringLiteral("Sentence"), QStringLiteral("Variant"),
                      QStringLiteral("In our lists"), QStringLiteral("Count"), QStringLiteral("Rate"),
                      QStringLiteral("Age"), QStringLiteral("Bad checksum"), QStringLiteral("No checksum"),
                      QStringLiteral("Last sentence")},
-                    parent),
-      m_monitor(monitor)
+                    parent)
 {
 }
 
-void RowModel::refresh(qint64 nowMs)
+void RowModel::refresh(const Snapshot &table)
 {
+    m_table = table;
+    const qint64 nowMs = table.nowMs;
     QList<Row> rows;
     QList<RowRef> refs;
     const auto cells = [&](const QString &talker, const QString &identifier, const QString &variant,
@@ -158,7 +159,7 @@ void RowModel::refresh(qint64 nowMs)
                            QString::number(missing),
                            QString::fromLatin1(last.text)};
     };
-    for (const SentenceRow &r : m_monitor.rowMap()) {
+    for (const SentenceRow &r : table.rows) {
         const bool isOffered = offered(r);
         const QString lists = isOffered ? QStringLiteral("yes") : QStringLiteral("no: ") + offerText(r);
         for (int v = 0; v < r.variants.size(); ++v) {
@@ -178,7 +179,7 @@ void RowModel::refresh(qint64 nowMs)
             refs << RowRef{r.key(), v};
         }
     }
-    const SentenceRow &o = m_monitor.others();
+    const SentenceRow &o = table.others;
     if (o.count > 0) {
         Row row;
         row.key = QString(QChar(0xffff));
@@ -202,22 +203,27 @@ std::optional<RowRef> RowModel::refAt(int row) const
     return m_refs[row];
 }
 
-FieldModel::FieldModel(const Monitor &monitor, QObject *parent)
-    : SnapshotModel({QStringLiteral("Field"), QStringLiteral("Value"), QStringLiteral("Note")}, parent),
-      m_monitor(monitor)
+FieldModel::FieldModel(QObject *parent)
+    : SnapshotModel({QStringLiteral("Field"), QStringLiteral("Value"), QStringLiteral("Note")}, parent)
 {
 }
 
 void FieldModel::show(const std::optional<RowRef> &ref)
 {
     m_ref = ref;
-    refresh();
+    rebuild();
 }
 
-void FieldModel::refresh()
+void FieldModel::refresh(const Snapshot &table)
+{
+    m_table = table;
+    rebuild();
+}
+
+void FieldModel::rebuild()
 {
     QList<Row> rows;
-    if (const Sentence *s = sentenceAt(m_monitor, m_ref)) {
+    if (const Sentence *s = sentenceAt(m_table, m_ref)) {
         const KindField *kind = kindFieldOf(*s);
         const QStringList parts = {QStringLiteral("type"), QStringLiteral("value"), QStringLiteral("units"),
                                    QStringLiteral("name")};
@@ -243,25 +249,30 @@ void FieldModel::refresh()
     update(rows);
 }
 
-QuadrupletModel::QuadrupletModel(const Monitor &monitor, QObject *parent)
+QuadrupletModel::QuadrupletModel(QObject *parent)
     : SnapshotModel({QStringLiteral("Fields"), QStringLiteral("Type"), QStringLiteral("Value"),
                      QStringLiteral("Units"), QStringLiteral("Name")},
-                    parent),
-      m_monitor(monitor)
+                    parent)
 {
 }
 
 void QuadrupletModel::show(const std::optional<RowRef> &ref)
 {
     m_ref = ref;
-    refresh();
+    rebuild();
 }
 
-void QuadrupletModel::refresh()
+void QuadrupletModel::refresh(const Snapshot &table)
+{
+    m_table = table;
+    rebuild();
+}
+
+void QuadrupletModel::rebuild()
 {
     QList<Row> rows;
     m_quadruplets.clear();
-    const Sentence *s = sentenceAt(m_monitor, m_ref);
+    const Sentence *s = sentenceAt(m_table, m_ref);
     if (s && isXdr(*s)) {
         m_quadruplets = quadrupletsOf(*s);
         for (const Quadruplet &q : m_quadruplets) {

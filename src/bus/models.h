@@ -1,10 +1,10 @@
 // The bus as Qt item models for a live view: the rows a monitor counts, the fields of one of them, and XDR's
-// transducers. Each holds a snapshot taken by refresh(), so a paused view stays as it was while counting goes
-// on. A refresh inserts and removes rows where they belong and sends one dataChanged per changed row: a
-// view never sees a reset while it is live.
+// transducers. Each shows the snapshot its refresh() was given, so a paused view stays as it was while
+// counting goes on. A refresh inserts and removes rows where they belong and sends one dataChanged per
+// changed row: a view never sees a reset while it is live.
 #pragma once
 
-#include "bus/monitor.h"
+#include "bus/snapshot.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
@@ -55,33 +55,37 @@ class RowModel : public SnapshotModel {
     Q_OBJECT
 public:
     enum Column { Talker, Identifier, Variant, Lists, Count, Rate, Age, BadChecksum, NoChecksum, Last };
-    explicit RowModel(const Monitor &monitor, QObject *parent = nullptr);
-    // Takes what the monitor has now; ages are measured to nowMs, on the clock the monitor was fed with.
-    void refresh(qint64 nowMs);
+    explicit RowModel(QObject *parent = nullptr);
+    // Shows the table; ages are measured to its nowMs, the time of the last bytes fed.
+    void refresh(const Snapshot &table);
     std::optional<RowRef> refAt(int row) const;
+    // The table shown now.
+    const Snapshot &table() const { return m_table; }
 
 private:
-    const Monitor &m_monitor;
+    Snapshot m_table;
     QList<RowRef> m_refs;
 };
 
-// The variant a reference names in the monitor now, or nothing when it is gone (after Clear).
-const VariantRow *variantAt(const Monitor &monitor, const RowRef &ref);
+// The variant a reference names in a table, or nothing when it is gone (after Clear).
+const VariantRow *variantAt(const Snapshot &table, const RowRef &ref);
 
 // The fields of one row's last sentence, numbered as the display's "Commas" counts them.
 class FieldModel : public SnapshotModel {
     Q_OBJECT
 public:
     enum Column { Number, Value, Note };
-    explicit FieldModel(const Monitor &monitor, QObject *parent = nullptr);
+    explicit FieldModel(QObject *parent = nullptr);
+    // Shows another row of the table last given.
     void show(const std::optional<RowRef> &ref);
-    void refresh();
+    void refresh(const Snapshot &table);
     const std::optional<RowRef> &shown() const { return m_ref; }
     // The field number of a row of this table.
     int fieldAt(int row) const { return row + 1; }
 
 private:
-    const Monitor &m_monitor;
+    void rebuild();
+    Snapshot m_table;
     std::optional<RowRef> m_ref;
 };
 
@@ -91,13 +95,14 @@ class QuadrupletModel : public SnapshotModel {
     Q_OBJECT
 public:
     enum Column { Fields, Type, Value, Units, Name };
-    explicit QuadrupletModel(const Monitor &monitor, QObject *parent = nullptr);
+    explicit QuadrupletModel(QObject *parent = nullptr);
     void show(const std::optional<RowRef> &ref);
-    void refresh();
+    void refresh(const Snapshot &table);
     std::optional<Quadruplet> quadrupletAt(int row) const;
 
 private:
-    const Monitor &m_monitor;
+    void rebuild();
+    Snapshot m_table;
     std::optional<RowRef> m_ref;
     QList<Quadruplet> m_quadruplets;
 };

@@ -2,7 +2,7 @@
 
 #include "app/version.h"
 #include "cli/declaration.h"
-#include "cli/sentence.h"
+#include "cli/help.h"
 #include "cli/verbs.h"
 #include "serial/devicepath.h"
 #include "serial/portmap.h"
@@ -30,50 +30,7 @@ const QList<Verb> &verbs()
 
 QString usageText()
 {
-    QString text = QStringLiteral(
-        "Usage:\n"
-        "  mdconfig-cli frames standard --talker ID --sentence ID --field N [--type T] --memory N --product "
-        "P "
-        "[--icon NAME] [--json]\n"
-        "  mdconfig-cli frames proprietary --instrument NAME|N --memory N --product P [--icon NAME] "
-        "[--json]\n"
-        "  mdconfig-cli send standard|proprietary <the same options> (--port N [--any-adapter] |\n"
-        "               --device PATH) [--json]\n"
-        "  mdconfig-cli ports [--json]\n"
-        "  mdconfig-cli plan check|frames|send|export|test ...   (see mdconfig-cli plan --help)\n"
-        "  mdconfig-cli decode [--json] HEX...               (see mdconfig-cli decode --help)\n"
-        "  mdconfig-cli listen (--port N | --device PATH) [--baud 4800|38400] [--seconds S] [--json]\n"
-        "               [--fields NAME] [--log FILE [--log-limit SIZE] [--timestamps]]\n"
-        "  mdconfig-cli simulate (--device PATH | --pty) [--json] [--plan-out FILE] [--seconds S] [--product "
-        "P]\n"
-        "  mdconfig-cli replay FILE (--device PATH | --pty) [--speed X] [--json]\n"
-        "  mdconfig-cli serve --listen ADDRESS|INTERFACE[:PORT] (--port N | --device PATH) [--allow-host "
-        "NAME]...\n"
-        "                     [--no-qr] [--new-token] [--print-url] [--seconds S]   (see mdconfig-cli serve "
-        "--help)\n"
-        "  mdconfig-cli page --output FILE [--json]          (see mdconfig-cli page --help)\n"
-        "  mdconfig-cli --help | --version\n"
-        "\n");
-    for (const Verb &verb : verbs())
-        text += QString::fromLatin1(verb.name).leftJustified(9) + verb.summary + '\n';
-    text +=
-        '\n' + sentenceOptionsHelp() +
-        QStringLiteral("--port                a COM port number, 1 to %1 (see ports; MDCONFIG_COM<n> "
-                       "overrides)\n")
-            .arg(serial::MaxPortNumber) +
-        QStringLiteral("--device              a device path, such as /dev/ttyUSB0\n"
-                       "--any-adapter         with --port, sends even to another adapter than the one\n"
-                       "                      remembered for COM N, and remembers it\n"
-                       "--json                one JSON object a line: frames gives the keys of plan frames "
-                       "--json and\n"
-                       "                      product; send one per repetition and one at the end (sent, "
-                       "bytes,\n"
-                       "                      repetitions, device); ports one per port (port, device, "
-                       "description)\n"
-                       "\n"
-                       "Each option is given once. Exit status: 0 done, 1 the send failed, 2 bad "
-                       "arguments.\n");
-    return text;
+    return programHelp();
 }
 
 int run(const QStringList &args, Io &io)

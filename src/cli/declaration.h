@@ -1,6 +1,7 @@
 // Each verb of mdconfig-cli declared once: its name, summary, options (value names, valid values, what the
-// completion offers) and positional arguments. The parser, its usage errors, the bash completion and the
-// check of the manual page all read these declarations, so an option is added in one place.
+// completion offers, what --help says of them) and positional arguments. The parser, its usage errors, each
+// verb's --help, the bash completion and the check of the manual page all read these declarations, so an
+// option is added in one place.
 #pragma once
 
 #include <QList>
@@ -20,6 +21,16 @@ struct OptionSpec {
     QStringList words;    // the values offered, with Completes::Words
     QString onlyFor;      // the kind of sentence it applies to ("standard"); empty: every kind
     bool repeats = false; // may be given more than once (serve's --allow-host)
+    QString help;         // what --help says of it; empty: the valid values
+    bool required = false;
+    QString choice; // options with the same choice are one required choice: "(--port N | --device PATH)"
+
+    // The same option, with what --help says of it.
+    OptionSpec described(const QString &text) const;
+    // The same option, required.
+    OptionSpec needed() const;
+    // The same option, one of a required choice.
+    OptionSpec oneOf(const QString &choice) const;
 };
 
 struct PositionalSpec {
@@ -27,6 +38,7 @@ struct PositionalSpec {
     Completes completes = Completes::Nothing;
     QStringList words; // a closed set ("standard", "proprietary"), with Completes::Words
     bool repeats = false;
+    QString help; // what --help says of it
 };
 
 struct VerbSpec {
@@ -34,6 +46,10 @@ struct VerbSpec {
     QString summary; // one line
     QList<OptionSpec> options;
     QList<PositionalSpec> positionals;
+    // What --help says after the usage lines: paragraphs parted by a blank line, each wrapped to the
+    // terminal's 80 columns; a paragraph whose lines start with a space is shown as written.
+    QString description;
+    QString exitStatus; // "0 done, 1 ..., 2 bad arguments."
 
     bool takesJson() const;
     // How many positional arguments it takes at most.

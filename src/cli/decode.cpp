@@ -16,23 +16,6 @@ namespace {
 
 using vocabulary::List;
 
-const char *const HelpText =
-    "Usage: mdconfig-cli decode [--json] HEX...\n"
-    "\n"
-    "Says what a configuration frame tells a display: its memory location, the talker, sentence and field\n"
-    "(and the transducer type for XDR) or the Velmora instrument, the icon, the product the frame is for, "
-    "and\n"
-    "whether its check byte is right for the first frame of a send or for one of the nine repeat frames.\n"
-    "\n"
-    "HEX       one frame (10 bytes, or 11 with an icon byte) as mdconfig-cli frames prints it, such as\n"
-    "          \"24 32 47 50 52 4D 43 05 35 7B\"; spaces are optional, and several arguments are joined.\n"
-    "          A captured stream of several frames is split into its frames.\n"
-    "--json    one JSON object per frame: frame, bytes, location, kind, talker, sentence, sentCode, field,\n"
-    "          type, instrument, icon, shows, products, check (first, repeat or wrong), valid, problems\n"
-    "\n"
-    "Exit status: 0 every frame is valid, 1 a frame is not valid (what is wrong is said), 2 the input is\n"
-    "not hexadecimal or no bytes were given.\n";
-
 QString checkName(frame::CheckMatch m)
 {
     switch (m) {
@@ -104,7 +87,7 @@ int decode(const QStringList &arguments, Io &io)
     Options o(declaration(QStringLiteral("decode")));
     o.parse(arguments);
     if (o.helpAsked()) {
-        io.out << HelpText;
+        io.out << o.help();
         return Ok;
     }
     QString error;

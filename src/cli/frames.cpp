@@ -15,7 +15,7 @@ int frames(const QStringList &arguments, Io &io)
     Options o(declaration(QStringLiteral("frames")));
     o.parse(arguments);
     if (o.helpAsked()) {
-        io.out << usageText();
+        io.out << o.help();
         return Ok;
     }
     const frame::SentenceBytes s = composeFromOptions(o, io.err);

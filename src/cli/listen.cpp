@@ -23,34 +23,6 @@
 namespace cli {
 namespace {
 
-const char *const HelpText =
-    "Usage: mdconfig-cli listen (--port N | --device PATH) [--baud 4800|38400|auto] [--seconds S] "
-    "[--json]\n"
-    "                           [--fields NAME] [--log FILE [--log-limit SIZE] [--timestamps]]\n"
-    "\n"
-    "Shows which talker IDs, sentences and fields the NMEA 0183 bus carries. Field N is the value after the\n"
-    "Nth comma: the number to choose in \"Commas\". The live table fits the terminal, one line per "
-    "sentence;\n"
-    "a sentence whose meaning alternates (MWV relative and true) gets a line per variant and a warning.\n"
-    "\n"
-    "  --port N        a COM port number, 1 to %1 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
-    "  --device PATH   a device path, such as /dev/ttyUSB0, or the bus from the network, read-only:\n"
-    "                  tcp://HOST:PORT (a multiplexer, gateway or Signal K server; NMEA over TCP is\n"
-    "                  usually port 10110) or udp://[ADDRESS:]PORT\n"
-    "  --baud B        4800 (default), 38400, or auto: tries 4800, then 38400, a few seconds each, and\n"
-    "                  takes the one that gives whole sentences with good checksums\n"
-    "  --seconds S     stop after S seconds (default: at Ctrl-C, or when the output closes)\n"
-    "  --json          one JSON object per sentence, and a summary object at the end; \"field\" holds the\n"
-    "                  fields by their numbers: .field[\"7\"] is field 7\n"
-    "  --fields NAME   the fields of one sentence, such as GPRMC, numbered and named, per variant (XDR as\n"
-    "                  transducers); a sentence alone, such as MWV, from every talker that sends it\n"
-    "  --log FILE      also records the bytes as received into FILE, a new file, after a header comment\n"
-    "  --log-limit SIZE  stops recording at SIZE bytes (1k to 1024G, such as 500k, 10M; default 64M)\n"
-    "  --timestamps    puts the seconds since the start before each recorded line\n"
-    "  -h, --help      shows this help\n"
-    "\n"
-    "Exit status: 0 done, 1 the port could not be opened or went away, 2 bad arguments.\n";
-
 struct Listening {
     Target target;
     int baud = bus::DefaultSpeed;
@@ -83,7 +55,7 @@ std::optional<Listening> parse(const QStringList &arguments, Io &io)
     Options p(declaration(QStringLiteral("listen")));
     p.parse(arguments);
     if (p.helpAsked()) {
-        io.out << QString::fromLatin1(HelpText).arg(serial::MaxPortNumber) << Qt::flush;
+        io.out << p.help() << Qt::flush;
         return std::nullopt;
     }
     Listening o;
@@ -159,7 +131,7 @@ private:
 bool begin(bus::Listener &listener, Listening &o, const QString &device, Io &io)
 {
     const bool network = serial::isNetworkAddress(device);
-    const QString shown = network ? serial::printable(device) : serial::shownDevice(device);
+    const QString shown = serial::shownDevice(device);
     if (o.baud == source::AutoSpeed && !network)
         io.err << "finding the speed of " << shown << ": 4800, then 38400\n" << Qt::flush;
     QString why;

@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include "cli/help.h"
 #include "serial/devicepath.h"
 #include "serial/portmap.h"
 #include "serial/portopener.h"
@@ -65,6 +66,11 @@ void Options::parse(const QStringList &arguments)
 bool Options::helpAsked() const
 {
     return m_parser.isSet(QStringLiteral("help"));
+}
+
+QString Options::help() const
+{
+    return verbHelp(declaration(m_verb));
 }
 
 bool Options::has(const QString &name) const
@@ -172,8 +178,9 @@ QString deviceOf(const Target &target, QString *failure)
         return target.device;
     const QString device = serial::deviceForPort(target.port);
     if (device.isEmpty() && failure) {
-        *failure = serial::noDeviceText(target.port).chopped(1) +
-                   QStringLiteral(" (see mdconfig-cli ports, or set MDCONFIG_COM%1=/dev/...)").arg(target.port);
+        *failure =
+            serial::noDeviceText(target.port).chopped(1) +
+            QStringLiteral(" (see mdconfig-cli ports, or set MDCONFIG_COM%1=/dev/...)").arg(target.port);
     }
     return device;
 }

@@ -27,6 +27,8 @@ public:
     void parse(const QStringList &arguments);
 
     bool helpAsked() const;
+    // What the verb answers to --help, written from its declaration.
+    QString help() const;
     bool has(const QString &name) const;
     QString value(const QString &name) const;
     QStringList positional() const;

@@ -13,22 +13,6 @@
 namespace cli {
 namespace {
 
-const char HelpText[] = "Usage:\n"
-                        "  mdconfig-cli page --output FILE [--json]\n"
-                        "\n"
-                        "Writes the page on its own, mdconfig-page.html: one file with everything\n"
-                        "inlined that loads nothing from the network. Open it from disk in Chrome or\n"
-                        "Edge (Windows, macOS, ChromeOS, Linux), press \"Connect adapter\" and choose\n"
-                        "the USB serial adapter: the page plans, checks and sends a whole display with\n"
-                        "the program's own frames and pacing, nothing installed. Firefox and Safari\n"
-                        "have no Web Serial; the page says so and still plans, checks and saves.\n"
-                        "\n"
-                        "  --output FILE   the file to write, replaced whole; a link or anything but a\n"
-                        "                  regular file is refused\n"
-                        "  --json          one JSON object: file, bytes\n"
-                        "\n"
-                        "Exit status: 0 written, 1 it could not be written, 2 bad arguments.\n";
-
 } // namespace
 
 int page(const QStringList &arguments, Io &io)
@@ -36,7 +20,7 @@ int page(const QStringList &arguments, Io &io)
     Options o(declaration(QStringLiteral("page")));
     o.parse(arguments);
     if (o.helpAsked()) {
-        io.out << HelpText;
+        io.out << o.help();
         return Ok;
     }
     if (!o.has(QStringLiteral("--output")))

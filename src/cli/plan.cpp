@@ -1,5 +1,6 @@
 #include "plan/plan.h"
 #include "cli/adaptercheck.h"
+#include "cli/help.h"
 #include "cli/interrupt.h"
 #include "cli/output.h"
 #include "cli/sentence.h"
@@ -10,6 +11,7 @@
 #include "serial/portmap.h"
 #include "serial/qtserialport.h"
 #include "vocabulary/products.h"
+#include "vocabulary/programmingmode.h"
 
 #include <QElapsedTimer>
 
@@ -23,81 +25,6 @@
 namespace cli {
 namespace {
 
-const char *const HelpText =
-    "Usage:\n"
-    "  mdconfig-cli plan check [--json] FILE\n"
-    "  mdconfig-cli plan frames [--json] FILE\n"
-    "  mdconfig-cli plan send FILE (--port N [--any-adapter] | --device PATH) [--gap SECONDS] [--confirm]\n"
-    "                         [--from N] [--json]\n"
-    "  mdconfig-cli plan export FILE standard --talker ID --sentence ID --field N [--type T] --memory N\n"
-    "                           --product P [--icon NAME] [--json]\n"
-    "  mdconfig-cli plan export FILE proprietary --instrument NAME|N --memory N --product P [--icon NAME]\n"
-    "                           [--json]\n"
-    "  mdconfig-cli plan test FILE (--port N [--any-adapter] | --device PATH) [--seconds S] [--json]\n"
-    "\n"
-    "A plan is a TOML file that says what every memory location of one display is to show:\n"
-    "\n"
-    "    product = 2                 # 0, 1, 2 or the product's caption\n"
-    "    [location.1]\n"
-    "    talker = \"GP\"\n"
-    "    sentence = \"RMC\"\n"
-    "    field = 7\n"
-    "    icon = \"KT\"                 # only with product 2; default \"None\"\n"
-    "    note = \"speed over ground\"  # what you call it: kept in the file, shown by check\n"
-    "    [location.2]\n"
-    "    talker = \"II\"\n"
-    "    sentence = \"XDR\"\n"
-    "    field = 3\n"
-    "    type = \"C\"                  # XDR only: the letter or the whole entry\n"
-    "    [location.5]\n"
-    "    instrument = \"NX20/40 ENGINE RPM\"   # or its number 1..12\n"
-    "\n"
-    "Locations are 1 to 10, each at most once, any subset. Values take the texts of the window's lists, in\n"
-    "any case. A location gives talker, sentence and field (and type for XDR), or instrument; icon only "
-    "with\n"
-    "product 2 (MD90  Ver 1.3 +).\n"
-    "\n"
-    "check    reads and checks the whole plan; prints each fault as FILE:LINE:COLUMN: what is wrong and "
-    "what\n"
-    "         is valid there; a clean plan is listed location by location, with its notes; a location\n"
-    "         whose sentence alternates (MWV relative and true) or whose field is past the sentence's last\n"
-    "         gets a warning, FILE:LINE:COLUMN: warning: ..., which leaves the plan clean;\n"
-    "         --json adds one JSON object (file, clean, and product, locations and warnings, or the\n"
-    "         number of faults)\n"
-    "frames   prints the ten frames of every location, in location order, each block headed by the location\n"
-    "         and what it shows; --json gives one JSON object per location (location, shows, kind,\n"
-    "         talker, sentence, field, type, instrument, icon, frames)\n"
-    "send     checks the plan and sends nothing unless it is clean; then sends location after location at\n"
-    "         4800 baud, one byte every 50 ms, ten repetitions each, and says which were sent; Ctrl-C\n"
-    "         stops it after the byte on the wire\n"
-    "  --port N        a COM port number, 1 to %1 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
-    "  --device PATH   a device path, such as /dev/ttyUSB0\n"
-    "  --any-adapter   send even when COM N now opens another adapter than the one remembered for it\n"
-    "                  (refused otherwise, naming both), and remember that one\n"
-    "  --gap SECONDS   pause between two locations (default 1; 0 for none)\n"
-    "  --confirm       wait for Enter before each location, for a display that must be put back into\n"
-    "                  programming mode (hold UP and DOWN until it shows \"rdY\") between locations\n"
-    "  --from N        resume at location N (1 to 10): the plan's locations before it are skipped\n"
-    "  --json          one JSON object per repetition of a location (location, repetition, of; shows at\n"
-    "                  repetition 0) and one at the end (sent, notSent, skipped, failure, stopped,\n"
-    "                  repetitions, device)\n"
-    "export   appends the location the options describe (those of mdconfig-cli frames) to FILE, creating\n"
-    "         it with the product line; refuses a file that is not a clean plan, a plan for another\n"
-    "         product, a location the plan already has, and anything but a regular file; --json says what\n"
-    "         was added as one JSON object (the keys of frames --json, file, added)\n"
-    "test     sends a test pattern to a display in normal use (after the plan is sent): standard NMEA 0183\n"
-    "         sentences at 4800 baud, 8N1, about once a second each, in which every standard location's\n"
-    "         field holds a value made from its number (location 3 shows 3.3); lists the locations it "
-    "cannot\n"
-    "         cover and why; runs until Ctrl-C or SIGTERM, or for --seconds S; --json gives one object per\n"
-    "         location and a summary\n"
-    "\n"
-    "Plan files take the ending .mdplan.toml, which the desktop opens in the plan window; any name is read.\n"
-    "\n"
-    "Exit status: 0 done (check: the plan is clean); 1 a send failed or export could not write; 2 bad\n"
-    "arguments, a plan with faults, or a FILE that is no regular file or is larger than 1 MB (nothing is\n"
-    "sent).\n";
-
 const QStringList Verbs = {"check", "frames", "send", "export", "test"};
 
 // The plan FILE: the first positional argument, the only one unless the verb takes more.
@@ -109,11 +36,11 @@ QString fileArgument(const QString &verb, const Options &o)
     return o.positional().first();
 }
 
-// Answers -h and --help of a plan verb with the whole plan help.
+// Answers -h and --help of a plan verb with its own help.
 bool helped(const Options &o, Io &io)
 {
     if (o.helpAsked())
-        io.out << QString::fromLatin1(HelpText).arg(serial::MaxPortNumber);
+        io.out << o.help();
     return o.helpAsked();
 }
 
@@ -283,10 +210,9 @@ plan::SendEvents sendEvents(const PlanSending &s, const plan::Plan &p, int toSen
     plan::SendEvents events;
     if (s.confirm) {
         events.confirm = [&io, json](const plan::Location &l) {
-            (json ? io.err : io.out)
-                << "Put the display into programming mode (hold UP and DOWN until it shows \"rdY\"), then "
-                   "press Enter to send location "
-                << l.location << "..." << Qt::endl;
+            (json ? io.err : io.out) << vocabulary::programmingModePrompt(QStringLiteral("Enter"),
+                                                                          QString::number(l.location))
+                                     << "..." << Qt::endl;
             switch (readInputLine()) {
             case InputLine::Read:
                 return true;
@@ -548,12 +474,13 @@ int planTest(const QStringList &arguments, Io &io)
 int plan(const QStringList &arguments, Io &io)
 {
     const QString verb = arguments.value(0);
-    if (verb.isEmpty() || arguments.contains(QLatin1String("--help")) || verb == QLatin1String("help") ||
-        verb == QLatin1String("-h")) {
-        if (verb.isEmpty())
-            throw UsageError{QStringLiteral("plan: a verb is missing; valid verbs: ") +
-                             Verbs.join(QStringLiteral(", "))};
-        io.out << QString::fromLatin1(HelpText).arg(serial::MaxPortNumber);
+    if (verb.isEmpty())
+        throw UsageError{QStringLiteral("plan: a verb is missing; valid verbs: ") +
+                         Verbs.join(QStringLiteral(", "))};
+    // A plan verb answers its own --help; anything else asked for help gets the plan's.
+    if (verb == QLatin1String("--help") || verb == QLatin1String("help") || verb == QLatin1String("-h") ||
+        (arguments.contains(QLatin1String("--help")) && !Verbs.contains(verb))) {
+        io.out << verbHelp(declaration(QStringLiteral("plan")));
         return Ok;
     }
     const QStringList rest = arguments.mid(1);

@@ -34,7 +34,7 @@ int ports(const QStringList &arguments, Io &io)
     Options o(declaration(QStringLiteral("ports")));
     o.parse(arguments);
     if (o.helpAsked()) {
-        io.out << usageText();
+        io.out << o.help();
         return Ok;
     }
     int listed = 0;

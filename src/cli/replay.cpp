@@ -20,24 +20,6 @@
 namespace cli {
 namespace {
 
-const char *const HelpText =
-    "Usage: mdconfig-cli replay FILE (--device PATH | --pty) [--speed X] [--json]\n"
-    "\n"
-    "Plays a recording made by listen --log (or any NMEA capture) onto a serial line: each line at its\n"
-    "timestamp when the recording has them, otherwise at the wire rate of its baud (4800 when the file does\n"
-    "not say). The header's comment lines are not played; every other byte goes out as it is.\n"
-    "\n"
-    "  --device PATH   a serial device, set to the recording's baud, 8N1\n"
-    "  --pty           makes a pseudo-terminal pair, prints the path to give the listener, and starts "
-    "playing\n"
-    "                  when a program opens it\n"
-    "  --speed X       plays X times as fast (0.1 to 100; default 1)\n"
-    "  --json          the result as one JSON object\n"
-    "  -h, --help      shows this help\n"
-    "\n"
-    "Exit status: 0 played to the end, 1 the file or the line failed or it was interrupted, 2 bad "
-    "arguments.\n";
-
 struct Replaying {
     QString file;
     QString device;
@@ -51,7 +33,7 @@ std::optional<Replaying> parse(const QStringList &arguments, Io &io)
     Options p(declaration(QStringLiteral("replay")));
     p.parse(arguments);
     if (p.helpAsked()) {
-        io.out << HelpText << Qt::flush;
+        io.out << p.help() << Qt::flush;
         return std::nullopt;
     }
     Replaying o;
@@ -108,6 +90,94 @@ bool openRecording(const QString &path, Opened &r, QString *why)
     return !problem;
 }
 
+// Makes the pseudo-terminal pair and waits until the listener opens its far end; false, said, when it
+// cannot be made or Ctrl-C came first.
+bool openForListener(serial::PseudoTerminal &pty, Io &io)
+{
+    if (!pty.open()) {
+        io.err << "mdconfig-cli: " << pty.errorString() << '\n' << Qt::flush;
+        return false;
+    }
+    pty.releaseFarEnd();
+    io.out << "replaying on " << pty.farEnd()
+           << ": give this path to the listener; it starts when it is opened\n"
+           << Qt::flush;
+    while (!pty.farEndHeld()) {
+        if (interruptRequested()) {
+            io.err << "mdconfig-cli: interrupted before anything was played\n" << Qt::flush;
+            return false;
+        }
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+struct Played {
+    qint64 bytes = 0;
+    qint64 lines = 0;
+    qint64 lastLine = 0; // the last line's bytes
+    bool failed = false; // the line failed (not: Ctrl-C)
+};
+
+// Plays the recording's lines, each when its schedule says, until the end, Ctrl-C or a failed write.
+Played playLines(bus::RecordingReader &reader, double speed, const std::function<bool(QByteArrayView)> &write,
+                 const QElapsedTimer &clock)
+{
+    bus::Schedule schedule(reader.baud(), reader.timestamps(), speed);
+    Played p;
+    while (!interruptRequested()) {
+        const std::optional<bus::Recording::Line> line = reader.next();
+        if (!line)
+            break;
+        const qint64 due = schedule.due(*line);
+        // Sleep in short steps so Ctrl-C is heard within a tenth of a second however long the gap.
+        while (clock.elapsed() < due && !interruptRequested())
+            QThread::msleep(std::clamp<qint64>(due - clock.elapsed(), 1, 100));
+        if (interruptRequested())
+            break;
+        if (!write(line->bytes)) {
+            p.failed = !interruptRequested();
+            break;
+        }
+        p.bytes += line->bytes.size();
+        p.lastLine = line->bytes.size();
+        ++p.lines;
+    }
+    return p;
+}
+
+// Writes all the bytes to the pseudo-terminal; false when its listener has gone or Ctrl-C came.
+bool writeAll(serial::PseudoTerminal &pty, QByteArrayView bytes)
+{
+    while (!bytes.isEmpty()) {
+        const qsizetype n = pty.write(bytes, 100);
+        if (n < 0 || !pty.farEndHeld())
+            return false;
+        if (interruptRequested())
+            return false;
+        bytes = bytes.sliced(n);
+    }
+    return true;
+}
+
+void printPlayed(Io &io, const Replaying &o, const QString &shown, const Played &played, qint64 lines,
+                 double seconds)
+{
+    if (o.json) {
+        io.out << jsonLine(QJsonObject{{QStringLiteral("file"), serial::printable(o.file)},
+                                       {QStringLiteral("device"), shown},
+                                       {QStringLiteral("lines"), played.lines},
+                                       {QStringLiteral("bytes"), played.bytes},
+                                       {QStringLiteral("seconds"), std::round(seconds * 1000) / 1000},
+                                       {QStringLiteral("complete"), played.lines == lines}})
+               << '\n';
+    } else {
+        io.out << "played " << played.lines << " of " << lines << " lines, " << played.bytes << " bytes, in "
+               << QString::number(seconds, 'f', 1) << " s\n";
+    }
+    io.out << Qt::flush;
+}
+
 } // namespace
 
 int replay(const QStringList &arguments, Io &io)
@@ -127,35 +197,10 @@ int replay(const QStringList &arguments, Io &io)
     std::function<bool(QByteArrayView)> write;
     QString shown;
     if (o->pty) {
-        if (!pty.open()) {
-            io.err << "mdconfig-cli: " << pty.errorString() << '\n' << Qt::flush;
+        if (!openForListener(pty, io))
             return Failed;
-        }
-        pty.releaseFarEnd();
         shown = pty.farEnd();
-        io.out << "replaying on " << shown
-               << ": give this path to the listener; it starts when it is opened\n"
-               << Qt::flush;
-        QElapsedTimer idle;
-        idle.start();
-        while (!pty.farEndHeld()) {
-            if (interruptRequested()) {
-                io.err << "mdconfig-cli: interrupted before anything was played\n" << Qt::flush;
-                return Failed;
-            }
-            QThread::msleep(20);
-        }
-        write = [&](QByteArrayView bytes) {
-            while (!bytes.isEmpty()) {
-                const qsizetype n = pty.write(bytes, 100);
-                if (n < 0 || !pty.farEndHeld())
-                    return false;
-                if (interruptRequested())
-                    return false;
-                bytes = bytes.sliced(n);
-            }
-            return true;
-        };
+        write = [&](QByteArrayView bytes) { return writeAll(pty, bytes); };
     } else {
         shown = serial::shownDevice(o->device);
         if (!port.open(o->device, recording.reader.baud())) {
@@ -171,31 +216,12 @@ int replay(const QStringList &arguments, Io &io)
            << shown << "; Ctrl-C ends\n"
            << Qt::flush;
 
-    bus::Schedule schedule(recording.reader.baud(), recording.reader.timestamps(), o->speed);
     QElapsedTimer clock;
     clock.start();
-    qint64 sentBytes = 0;
-    qint64 sentLines = 0;
-    qint64 lastLine = 0;
-    bool failed = false;
-    while (!interruptRequested()) {
-        const std::optional<bus::Recording::Line> line = recording.reader.next();
-        if (!line)
-            break;
-        const qint64 due = schedule.due(*line);
-        // Sleep in short steps so Ctrl-C is heard within a tenth of a second however long the gap.
-        while (clock.elapsed() < due && !interruptRequested())
-            QThread::msleep(std::clamp<qint64>(due - clock.elapsed(), 1, 100));
-        if (interruptRequested())
-            break;
-        if (!write(line->bytes)) {
-            failed = !interruptRequested();
-            break;
-        }
-        sentBytes += line->bytes.size();
-        lastLine = line->bytes.size();
-        ++sentLines;
-    }
+    const Played played = playLines(recording.reader, o->speed, write, clock);
+    const qint64 sentLines = played.lines;
+    const qint64 lastLine = played.lastLine;
+    const bool failed = played.failed;
     // A pseudo-terminal drops what its reader has not yet taken when this side closes: give the reader the
     // time the last line takes on the wire, and half a second more, unless it has gone.
     if (o->pty && !failed) {
@@ -206,21 +232,8 @@ int replay(const QStringList &arguments, Io &io)
             QThread::msleep(20);
     }
     port.close();
-    const double seconds = double(clock.elapsed()) / 1000.0;
     const bool whole = sentLines == recording.lines;
-    if (o->json) {
-        io.out << jsonLine(QJsonObject{{QStringLiteral("file"), serial::printable(o->file)},
-                                       {QStringLiteral("device"), shown},
-                                       {QStringLiteral("lines"), sentLines},
-                                       {QStringLiteral("bytes"), sentBytes},
-                                       {QStringLiteral("seconds"), std::round(seconds * 1000) / 1000},
-                                       {QStringLiteral("complete"), whole}})
-               << '\n';
-    } else {
-        io.out << "played " << sentLines << " of " << recording.lines << " lines, " << sentBytes
-               << " bytes, in " << QString::number(seconds, 'f', 1) << " s\n";
-    }
-    io.out << Qt::flush;
+    printPlayed(io, *o, shown, played, recording.lines, double(clock.elapsed()) / 1000.0);
     if (failed) {
         io.err << "mdconfig-cli: the line failed while playing: "
                << (o->pty ? QStringLiteral("%1: the listener closed it").arg(shown) : port.errorString())

@@ -26,7 +26,7 @@ int send(const QStringList &arguments, Io &io)
     Options o(declaration(QStringLiteral("send")));
     o.parse(arguments);
     if (o.helpAsked()) {
-        io.out << usageText();
+        io.out << o.help();
         return Ok;
     }
     frame::SentenceBytes s = composeFromOptions(o, io.err);

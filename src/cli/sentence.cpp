@@ -71,29 +71,4 @@ frame::SentenceBytes composeFromOptions(const Options &o, QTextStream &err)
     return plan::compose(d.product, d.location);
 }
 
-QString sentenceOptionsHelp()
-{
-    QString products;
-    for (int i = 0; i < vocabulary::ProductCount; ++i)
-        products += QStringLiteral("%1%2 %3")
-                        .arg(i ? QStringLiteral(", ") : QString())
-                        .arg(i)
-                        .arg(vocabulary::productName(i));
-    return QStringLiteral(
-               "--talker, --sentence  the talker ID and sentence identifier as the lists show them (GP, RMC, "
-               "...)\n"
-               "--field               the field position (Commas), 1 to %1\n"
-               "--type                the transducer type for XDR: its letter or the whole entry (default: "
-               "the "
-               "first)\n"
-               "--memory              the display's memory location, 1 to %2\n"
-               "--product             %3, or the caption\n"
-               "--icon                the MD90 1.3 icon (None, AH, AMPS, ..., VOLTS; default None)\n"
-               "--instrument          the Velmora instrument: its name or its number in the list, 1 to %4\n")
-        .arg(vocabulary::CommaCount)
-        .arg(vocabulary::MemoryLocationCount)
-        .arg(products)
-        .arg(vocabulary::InstrumentCount);
-}
-
 } // namespace cli

@@ -24,7 +24,4 @@ bool iconLeftOut(const Described &d);
 // Composes the send the options describe for the kind (the verb's first positional argument).
 frame::SentenceBytes composeFromOptions(const Options &o, QTextStream &err);
 
-// The lines of --help that describe the sentence options.
-QString sentenceOptionsHelp();
-
 } // namespace cli

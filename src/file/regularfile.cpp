@@ -222,6 +222,56 @@ std::optional<QString> Change::fail(Problem problem, const QString &failure)
 
 #ifdef Q_OS_UNIX
 
+namespace {
+
+// One look at the name of a change's file: what is there opened, or an empty file made to hold the lock
+// (a new file to the caller); again when the name changed meanwhile; a problem when it cannot be opened.
+struct Opening {
+    int fd = -1;
+    bool made = false;
+    bool again = false;
+    Problem problem = Problem::None;
+    QString failure;
+};
+
+Opening openForChange(const QByteArray &name, qint64 limit)
+{
+    Opening o;
+    struct stat there {};
+    if (::lstat(name.constData(), &there) != 0) {
+        if (errno != ENOENT)
+            return {-1, false, false, Problem::System,
+                    QStringLiteral("cannot be opened: ") + systemError(errno)};
+        o.fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (o.fd < 0 && errno == EEXIST)
+            o.again = true; // made by another change meanwhile: take that one
+        else if (o.fd < 0)
+            return {-1, false, false, Problem::System,
+                    QStringLiteral("cannot be created: ") + systemError(errno)};
+        o.made = o.fd >= 0;
+        return o;
+    }
+    if (!S_ISREG(there.st_mode))
+        return {-1, false, false, Problem::NotRegular, notRegular(kindOf(there.st_mode))};
+    // A lock needs a descriptor, and a file that may be written but not read still takes one.
+    o.fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (o.fd < 0 && errno == EACCES && limit <= 0)
+        o.fd = ::open(name.constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (o.fd < 0) {
+        const int error = errno;
+        if (error == ENOENT)
+            o.again = true; // replaced or removed meanwhile: look again
+        else if (error == ELOOP)
+            return {-1, false, false, Problem::NotRegular, notRegular(Kind::Link)};
+        else
+            return {-1, false, false, Problem::System,
+                    QStringLiteral("cannot be opened: ") + systemError(error)};
+    }
+    return o;
+}
+
+} // namespace
+
 // The open, locked file of a change and what it was when read.
 struct Change::Held {
     int fd = -1;
@@ -247,42 +297,15 @@ Change::Change(const QString &path, qint64 limit, int waitMs) : m_path(path)
             return;
         }
         auto held = std::make_unique<Held>();
-        bool made = false;
-        struct stat there {};
-        if (::lstat(name.constData(), &there) != 0) {
-            if (errno != ENOENT) {
-                fail(Problem::System, QStringLiteral("cannot be opened: ") + systemError(errno));
-                return;
-            }
-            // Nothing there: an empty file is made to hold the lock; it is a new file to the caller.
-            held->fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-            if (held->fd < 0 && errno == EEXIST)
-                continue; // made by another change meanwhile: take that one
-            if (held->fd < 0) {
-                fail(Problem::System, QStringLiteral("cannot be created: ") + systemError(errno));
-                return;
-            }
-            made = true;
-        } else {
-            if (!S_ISREG(there.st_mode)) {
-                fail(Problem::NotRegular, notRegular(kindOf(there.st_mode)));
-                return;
-            }
-            // A lock needs a descriptor, and a file that may be written but not read still takes one.
-            held->fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-            if (held->fd < 0 && errno == EACCES && limit <= 0)
-                held->fd = ::open(name.constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-            if (held->fd < 0) {
-                const int error = errno;
-                if (error == ENOENT)
-                    continue; // replaced or removed meanwhile: look again
-                if (error == ELOOP)
-                    fail(Problem::NotRegular, notRegular(Kind::Link));
-                else
-                    fail(Problem::System, QStringLiteral("cannot be opened: ") + systemError(error));
-                return;
-            }
+        Opening opening = openForChange(name, limit);
+        if (opening.again)
+            continue;
+        if (opening.problem != Problem::None) {
+            fail(opening.problem, opening.failure);
+            return;
         }
+        held->fd = opening.fd;
+        const bool made = opening.made;
         if (::fstat(held->fd, &held->seen) != 0 || !S_ISREG(held->seen.st_mode)) {
             fail(Problem::NotRegular, notRegular(kindOf(held->seen.st_mode)));
             return;

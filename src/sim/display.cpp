@@ -41,6 +41,44 @@ QString findingText(const Verdict &v, const Finding &f)
                : QStringLiteral("send %1: %2").arg(v.send).arg(f.text);
 }
 
+// Each repetition's findings, added to the verdict; the decoded frames of those that count: sound frames
+// that came with the display's pacing.
+QList<frame::DecodedFrame> judgeRepetitions(const Send &send, Verdict &v)
+{
+    QList<frame::DecodedFrame> counted;
+    for (const Repetition &r : send.repetitions) {
+        v.frames << r.bytes;
+        QStringList problems = r.problems(); // length, header and pacing, as the receiver heard them
+        bool counts = problems.isEmpty();
+        if (!r.wrongLength() && !r.wrongHeader()) {
+            const frame::DecodedFrame d = frame::decodeFrame(r.bytes);
+            problems << d.problems;
+            counts = counts && d.valid();
+            const std::uint8_t check = std::uint8_t(r.bytes.back());
+            // The check byte fits, but not its place: a warning, the frame itself is sound.
+            if (d.configuration.location == 0) {
+                // No location, no repeat check byte to compare with: the decoder has said what is wrong.
+            } else if (d.check == frame::CheckMatch::First && r.number != 1) {
+                problems << QStringLiteral("ends with the first frame's check byte %1 where repetitions 2 to "
+                                           "10 end with %2")
+                                .arg(hexByte(check), hexByte(d.expectedRepeat));
+            } else if (d.check == frame::CheckMatch::Repeat && r.number == 1) {
+                QString text = QStringLiteral("ends with the repeat check byte %1 where the first repetition "
+                                              "of a send ends with %2")
+                                   .arg(hexByte(check), hexByte(d.expectedFirst));
+                if (send.fewerThanTen())
+                    text += QStringLiteral(": the first repetition was lost");
+                problems << text;
+            }
+            if (counts)
+                counted << d;
+        }
+        for (const QString &p : problems)
+            v.findings << Finding{r.number, p};
+    }
+    return counted;
+}
+
 } // namespace
 
 Display::Display(int product, Report report)
@@ -84,37 +122,7 @@ Verdict Display::take(const Send &send)
     for (const QString &p : send.problems())
         v.findings << Finding{0, p};
 
-    QList<frame::DecodedFrame> counted;
-    for (const Repetition &r : send.repetitions) {
-        v.frames << r.bytes;
-        QStringList problems = r.problems(); // length, header and pacing, as the receiver heard them
-        bool counts = problems.isEmpty();
-        if (!r.wrongLength() && !r.wrongHeader()) {
-            const frame::DecodedFrame d = frame::decodeFrame(r.bytes);
-            problems << d.problems;
-            counts = counts && d.valid();
-            const std::uint8_t check = std::uint8_t(r.bytes.back());
-            // The check byte fits, but not its place: a warning, the frame itself is sound.
-            if (d.configuration.location == 0) {
-                // No location, no repeat check byte to compare with: the decoder has said what is wrong.
-            } else if (d.check == frame::CheckMatch::First && r.number != 1) {
-                problems << QStringLiteral("ends with the first frame's check byte %1 where repetitions 2 to "
-                                           "10 end with %2")
-                                .arg(hexByte(check), hexByte(d.expectedRepeat));
-            } else if (d.check == frame::CheckMatch::Repeat && r.number == 1) {
-                QString text = QStringLiteral("ends with the repeat check byte %1 where the first repetition "
-                                              "of a send ends with %2")
-                                   .arg(hexByte(check), hexByte(d.expectedFirst));
-                if (send.fewerThanTen())
-                    text += QStringLiteral(": the first repetition was lost");
-                problems << text;
-            }
-            if (counts)
-                counted << d;
-        }
-        for (const QString &p : problems)
-            v.findings << Finding{r.number, p};
-    }
+    const QList<frame::DecodedFrame> counted = judgeRepetitions(send, v);
 
     if (counted.isEmpty()) {
         v.rejection = QStringLiteral("no repetition was a sound frame with the display's pacing");

@@ -1,5 +1,6 @@
 #include "ui/busmonitor.h"
 
+#include "bus/fieldadvice.h"
 #include "bus/lentport.h"
 #include "serial/devicepath.h"
 #include "ui/keyboard.h"
@@ -58,14 +59,6 @@ QLabel *labelFor(QWidget *parent, const QString &caption, QWidget *control)
     return l;
 }
 
-QString pickText(const bus::Pick &p)
-{
-    QString text = QStringLiteral("%1 %2 field %3").arg(p.talker, p.identifier).arg(p.field);
-    if (!p.xdrType.isEmpty())
-        text += QStringLiteral(" type %1").arg(p.xdrType);
-    return text;
-}
-
 } // namespace
 
 frame::Standard standardOf(const bus::Pick &pick)
@@ -85,9 +78,9 @@ BusMonitor::BusMonitor(BusMonitorHost host)
           [this](const QString &device, int baud, QString *why) { return lendPort(device, baud, why); })
 {
     setObjectName(QStringLiteral("frmBusMonitor"));
-    m_rows = new bus::RowModel(m_listener.monitor(), this);
-    m_fields = new bus::FieldModel(m_listener.monitor(), this);
-    m_transducers = new bus::QuadrupletModel(m_listener.monitor(), this);
+    m_rows = new bus::RowModel(this);
+    m_fields = new bus::FieldModel(this);
+    m_transducers = new bus::QuadrupletModel(this);
     m_filter = new QSortFilterProxyModel(this);
     m_filter->setSourceModel(m_rows);
     m_filter->setFilterKeyColumn(-1);
@@ -358,9 +351,10 @@ void BusMonitor::tick()
 
 void BusMonitor::refreshViews()
 {
-    m_rows->refresh(m_listener.nowMs());
-    m_fields->refresh();
-    m_transducers->refresh();
+    const bus::Snapshot table = m_listener.snapshot();
+    m_rows->refresh(table);
+    m_fields->refresh(table);
+    m_transducers->refresh(table);
 }
 
 void BusMonitor::updateBanner()
@@ -394,7 +388,7 @@ void BusMonitor::selectRow()
     const std::optional<bus::RowRef> ref = m_rows->refAt(current.row());
     m_fields->show(ref);
     m_transducers->show(ref);
-    const bus::SentenceRow *row = ref ? m_listener.monitor().row(ref->key) : nullptr;
+    const bus::SentenceRow *row = ref ? m_rows->table().row(ref->key) : nullptr;
     m_transducerTable->setVisible(row && bus::isXdr(row->last));
     if (row && row->alternates()) {
         QStringList labels;
@@ -413,7 +407,7 @@ std::optional<bus::Pick> BusMonitor::currentPick() const
 {
     const QModelIndex current = m_filter->mapToSource(m_rowTable->selectionModel()->currentIndex());
     const std::optional<bus::RowRef> ref = m_rows->refAt(current.row());
-    const bus::VariantRow *v = ref ? bus::variantAt(m_listener.monitor(), *ref) : nullptr;
+    const bus::VariantRow *v = ref ? bus::variantAt(m_rows->table(), *ref) : nullptr;
     if (!v)
         return std::nullopt;
     bus::Pick pick{v->last.talker, v->last.identifier, 0, {}, v->last.proprietary};
@@ -433,19 +427,10 @@ std::optional<bus::Pick> BusMonitor::currentPick() const
 void BusMonitor::updateCarry()
 {
     const std::optional<bus::Pick> pick = currentPick();
-    QString why;
-    if (!pick)
-        why = QStringLiteral("Choose a sentence, then a field (for XDR a transducer), to use it.");
-    else if (pick->field == 0 && !pick->proprietary)
-        why = pick->identifier == QLatin1String("XDR")
-                  ? QStringLiteral("Choose a transducer of %1 %2 to use it.")
-                        .arg(pick->talker, pick->identifier)
-                  : QStringLiteral("Choose a field of %1 %2 to use it.").arg(pick->talker, pick->identifier);
-    else if (const std::optional<QString> notOffered = bus::whyNotOffered(*pick))
-        why = QStringLiteral("Not in the lists: ") + *notOffered;
+    const QString why = bus::whyNotUsable(pick).value_or(QString());
     const bool usable = why.isEmpty();
     m_cmdUseMain->setEnabled(usable);
-    m_cmdUseMain->setToolTip(usable ? pickText(*pick) : why);
+    m_cmdUseMain->setToolTip(usable ? bus::pickText(*pick) : why);
     const QString planCaption = QStringLiteral("Use in plan row %1").arg(m_spnPlanRow->value());
     m_cmdUsePlan->setText(planCaption);
     m_cmdUsePlan->setAccessibleName(planCaption);
@@ -454,11 +439,11 @@ void BusMonitor::updateCarry()
                             : planOpen ? QString()
                                        : QStringLiteral("No plan is open: Display > Plan… opens one.");
     m_cmdUsePlan->setEnabled(planWhy.isEmpty());
-    m_cmdUsePlan->setToolTip(planWhy.isEmpty() ? pickText(*pick) : planWhy);
-    m_lblCarry->setText(
-        usable
-            ? pickText(*pick) + (m_lblWarning->text().isEmpty() ? QString() : QStringLiteral(": alternates"))
-            : why);
+    m_cmdUsePlan->setToolTip(planWhy.isEmpty() ? bus::pickText(*pick) : planWhy);
+    m_lblCarry->setText(usable ? bus::pickText(*pick) + (m_lblWarning->text().isEmpty()
+                                                             ? QString()
+                                                             : QStringLiteral(": alternates"))
+                               : why);
 }
 
 void BusMonitor::useInMainWindow()
@@ -467,7 +452,7 @@ void BusMonitor::useInMainWindow()
     if (!pick || bus::whyNotOffered(*pick) || !m_host.useInMainWindow)
         return;
     m_host.useInMainWindow(standardOf(*pick));
-    showStatus(QStringLiteral("Set in the main window: %1.").arg(pickText(*pick)));
+    showStatus(QStringLiteral("Set in the main window: %1.").arg(bus::pickText(*pick)));
 }
 
 void BusMonitor::useInPlanRow()
@@ -479,7 +464,7 @@ void BusMonitor::useInPlanRow()
     if (const std::optional<QString> refused = m_host.useInPlanRow(row, standardOf(*pick)))
         showStatus(QStringLiteral("Plan row %1 did not take it: %2").arg(row).arg(*refused));
     else
-        showStatus(QStringLiteral("Set in plan row %1: %2.").arg(row).arg(pickText(*pick)));
+        showStatus(QStringLiteral("Set in plan row %1: %2.").arg(row).arg(bus::pickText(*pick)));
 }
 
 void BusMonitor::record()

@@ -160,6 +160,13 @@ void MainForm::setupUi(QMainWindow *window)
     window->layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+const vocabulary::Product &MainForm::product() const
+{
+    // Only a selected option that takes the icon byte adds one; with none selected no frame carries one.
+    const int selected = productGroup->checkedId();
+    return selected >= 0 ? vocabulary::product(selected) : vocabulary::Products[0];
+}
+
 frame::Configuration MainForm::standard(int icon) const
 {
     using vocabulary::List;

@@ -5,6 +5,7 @@
 #include "frame/configuration.h"
 #include "ui/layout.h"
 #include "ui/optiongroup.h"
+#include "vocabulary/products.h"
 #include "vocabulary/vocabulary.h"
 
 #include <QList>
@@ -49,6 +50,8 @@ struct MainForm {
     // and the menus onto the window; the window connects them to its handlers.
     void setupUi(QMainWindow *window);
 
+    // The selected product; with none selected the first, whose frames carry no icon byte.
+    const vocabulary::Product &product() const;
     // What the standard frame's lists and the proprietary frame's lists choose now, with the given icon.
     frame::Configuration standard(int icon) const;
     frame::Configuration proprietary(int icon) const;

@@ -1,10 +1,7 @@
 #include "ui/mainwindow.h"
 
-#include "plan/plan.h"
-#include "serial/portmap.h"
-#include "vocabulary/fields.h"
-
 #include "app/texts.h"
+#include "plan/plan.h"
 #include "ui/adapterquestion.h"
 #include "ui/choicecombo.h"
 #include "ui/keyboard.h"
@@ -18,9 +15,6 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -41,20 +35,15 @@ MainWindow::MainWindow(app::Program &program, serial::SerialPort &port)
     // Also where no window manager hands out the focus, the keyboard works from the start.
     takeFocusWhenShown(this);
 
-    using Handler = void (MainWindow::*)();
-    for (const auto &[action, handler] :
-         {std::pair<QAction *, Handler>{m_form.ComsPort, &MainWindow::ComsPort_Click},
-          {m_form.Help_MD20_40, &MainWindow::Help_MD20_40_Click},
-          {m_form.Help_MD90, &MainWindow::Help_MD90_Click},
-          {m_form.About, &MainWindow::About_Click},
-          {m_form.Plan, &MainWindow::Plan_Click},
-          {m_form.BusMonitor, &MainWindow::BusMonitor_Click}})
-        connect(action, &QAction::triggered, this, handler);
-    for (const auto &[button, handler] :
-         {std::pair<QPushButton *, Handler>{m_form.cmdSend1, &MainWindow::cmdSend1_Click},
-          {m_form.cmdSend2, &MainWindow::cmdSend2_Click},
-          {m_form.cmdQuit, &MainWindow::cmdQuit_Click}})
-        connect(button, &QPushButton::clicked, this, handler);
+    connect(m_form.ComsPort, &QAction::triggered, this, &MainWindow::ComsPort_Click);
+    connect(m_form.Help_MD20_40, &QAction::triggered, this, &MainWindow::Help_MD20_40_Click);
+    connect(m_form.Help_MD90, &QAction::triggered, this, &MainWindow::Help_MD90_Click);
+    connect(m_form.About, &QAction::triggered, this, &MainWindow::About_Click);
+    connect(m_form.Plan, &QAction::triggered, this, &MainWindow::Plan_Click);
+    connect(m_form.BusMonitor, &QAction::triggered, this, &MainWindow::BusMonitor_Click);
+    connect(m_form.cmdSend1, &QPushButton::clicked, this, &MainWindow::cmdSend1_Click);
+    connect(m_form.cmdSend2, &QPushButton::clicked, this, &MainWindow::cmdSend2_Click);
+    connect(m_form.cmdQuit, &QPushButton::clicked, this, &MainWindow::cmdQuit_Click);
     connect(m_form.cmbNmeaID, &QComboBox::currentIndexChanged, this, &MainWindow::cmbNmeaID_Click);
     for (const auto &[combo, list] : m_form.lists)
         connect(combo, &QComboBox::currentIndexChanged, this, &MainWindow::updatePreviews);
@@ -80,7 +69,7 @@ void MainWindow::Form_Load(const QString &programDir)
     m_frmIcons = std::make_unique<IconDialog>();
     m_frmIcons->setOwner(this);
     placeDialogs();
-    m_frmComms->Form_Load(m_program.ComPortNumber);
+    m_frmComms->Form_Load(m_line.number());
     connect(m_frmComms.get(), &PortDialog::accepted, this, &MainWindow::cmdCommsAccept_Click);
     connect(m_frmIcons.get(), &IconDialog::continued, this, &MainWindow::cmdIconsContinue_Click);
     connect(m_frmIcons.get(), &IconDialog::selectionChanged, this, &MainWindow::updatePreviews);
@@ -98,13 +87,6 @@ void MainWindow::refreshPortLabel()
     m_form.lblCommsPort->setToolTip(what.toHtmlEscaped());
     m_form.lblCommsPort->setAccessibleDescription(what);
     fitCaption(m_form.lblCommsPort, Kind::Label);
-}
-
-const vocabulary::Product &MainWindow::chosenProduct() const
-{
-    // Only a selected option that takes the icon byte adds one; with none selected no frame carries one.
-    const int selected = m_form.productGroup->checkedId();
-    return selected >= 0 ? vocabulary::product(selected) : vocabulary::Products[0];
 }
 
 void MainWindow::lineNumberChanged()
@@ -159,11 +141,6 @@ void MainWindow::BusMonitor_Click()
     m_frmBusMonitor->raise();
 }
 
-void MainWindow::showStandard(const frame::Standard &s)
-{
-    m_form.showStandard(s);
-}
-
 void MainWindow::cmdSend1_Click()
 {
     send(Sentence::Standard);
@@ -184,7 +161,7 @@ void MainWindow::send(Sentence kind)
     // The window is disabled while a send runs; this also holds for a press that reaches us another way.
     if (m_line.busy() || !m_frmComms)
         return;
-    if (kind == Sentence::Standard && !acceptWarnings(readConfiguration(kind, 0)))
+    if (kind == Sentence::Standard && !askToSendAnyway(this, plan::warnings(readConfiguration(kind, 0))))
         return;
     if (const std::optional<QString> refused = m_line.claim(app::Holder::Send)) {
         showText(this, app::NothingSentTitle, *refused, true);
@@ -201,30 +178,17 @@ void MainWindow::send(Sentence kind)
     placeDialogs();
     runIconStep();
     const frame::Configuration c = readConfiguration(kind, m_program.IconIndex);
-    if (const frame::EncodeError missing = app::composeSentence(m_program, c, chosenProduct())) {
+    if (const frame::EncodeError missing = app::composeSentence(m_program, c, m_form.product())) {
         showText(this, app::NothingSentTitle, app::nothingSentText(*missing), true);
         return;
     }
     TransmitSentence();
 }
 
-bool MainWindow::acceptWarnings(const frame::Configuration &c)
-{
-    const QStringList warnings = plan::warnings(c);
-    if (warnings.isEmpty())
-        return true;
-    QMessageBox box(QMessageBox::Warning, app::FieldWarningTitle, app::fieldWarningText(warnings),
-                    QMessageBox::Ok | QMessageBox::Cancel, this);
-    box.setObjectName(QStringLiteral("fieldWarning"));
-    box.setDefaultButton(QMessageBox::Ok);
-    takeFocusWhenShown(&box);
-    return box.exec() == QMessageBox::Ok;
-}
-
 void MainWindow::runIconStep()
 {
     m_program.IconsDone = true;
-    if (!chosenProduct().sendsIconByte)
+    if (!m_form.product().sendsIconByte)
         return;
     m_frmIcons->show();
     m_frmIcons->raise();
@@ -372,13 +336,13 @@ void MainWindow::updatePreviews()
     // Read from the lists and the icon dialog as they stand: the preview changes no program-wide value.
     const int icon = qMax(0, m_frmIcons->selectedIndex());
     const frame::Configuration standard = readConfiguration(Sentence::Standard, icon);
-    QString preview = app::sendPreview(standard, chosenProduct());
+    QString preview = app::sendPreview(standard, m_form.product());
     for (const QString &warning : plan::warnings(standard))
         preview += QStringLiteral("\nWarning: ") + warning;
     m_form.cmdSend1->setToolTip(preview);
     m_form.showFieldCaptions();
     m_form.cmdSend2->setToolTip(
-        app::sendPreview(readConfiguration(Sentence::Proprietary, icon), chosenProduct()));
+        app::sendPreview(readConfiguration(Sentence::Proprietary, icon), m_form.product()));
 }
 
 } // namespace ui

@@ -41,7 +41,7 @@ public:
 
     // Sets talker, sentence, "Commas" and, for XDR, the transducer type, as the bus monitor picks a field;
     // an entry that names nothing (-1, or field 0) leaves its list as it is.
-    void showStandard(const frame::Standard &s);
+    void showStandard(const frame::Standard &s) { m_form.showStandard(s); }
 
     void cmdSend1_Click();
     void cmdSend2_Click();
@@ -67,9 +67,6 @@ private:
     void placeDialogs();
     // A window that appears beside this one: 1000 twips right of and below its corner.
     void placeBeside(QWidget *window);
-    // Shows what may surprise in the chosen field (it alternates, it is past the sentence's last); false
-    // when the user would rather not send it.
-    bool acceptWarnings(const frame::Configuration &c);
     void runIconStep();
     void cmdIconsContinue_Click();
     void cmdCommsAccept_Click();
@@ -79,7 +76,6 @@ private:
     void lineNumberChanged();
     // Another window's writer has the line: this window takes no command until it is done.
     void lineHolderChanged(app::Holder holder);
-    const vocabulary::Product &chosenProduct() const;
     // What the standard or the proprietary frame's lists have chosen, with the given icon.
     frame::Configuration readConfiguration(Sentence kind, int icon) const;
     void updatePreviews();

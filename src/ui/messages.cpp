@@ -1,5 +1,6 @@
 #include "ui/messages.h"
 
+#include "app/texts.h"
 #include "ui/keyboard.h"
 #include "ui/layout.h"
 
@@ -38,6 +39,18 @@ void showText(QWidget *parent, const QString &title, const QString &text, bool w
     box.setTextFormat(Qt::PlainText);
     takeFocusWhenShown(&box);
     box.exec();
+}
+
+bool askToSendAnyway(QWidget *parent, const QStringList &warnings)
+{
+    if (warnings.isEmpty())
+        return true;
+    QMessageBox box(QMessageBox::Warning, app::FieldWarningTitle, app::fieldWarningText(warnings),
+                    QMessageBox::Ok | QMessageBox::Cancel, parent);
+    box.setObjectName(QStringLiteral("fieldWarning"));
+    box.setDefaultButton(QMessageBox::Ok);
+    takeFocusWhenShown(&box);
+    return box.exec() == QMessageBox::Ok;
 }
 
 std::optional<QString> askComPortNumber(QWidget *parent, const QString &prompt)

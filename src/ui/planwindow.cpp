@@ -10,6 +10,7 @@
 #include "ui/optiongroup.h"
 #include "ui/placement.h"
 #include "vocabulary/fields.h"
+#include "vocabulary/programmingmode.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -189,9 +190,10 @@ QWidget *PlanWindow::buildCommands()
 
     m_askBeforeEach = new QCheckBox(QStringLiteral("Ask &before each location"), box);
     m_askBeforeEach->setObjectName(QStringLiteral("chkAskBeforeEach"));
-    m_askBeforeEach->setToolTip(QStringLiteral(
-        "For a display that leaves programming mode after each location: the send waits for you to put it "
-        "back (hold UP and DOWN until it shows \"rdY\")."));
+    m_askBeforeEach->setToolTip(
+        QStringLiteral("For a display that leaves programming mode after each location: "
+                       "the send waits for you to put it back (%1).")
+            .arg(vocabulary::programmingModeHow()));
     grid->addWidget(m_askBeforeEach, 1, 5, 1, 4);
 
     m_progress = new QProgressBar(box);
@@ -768,11 +770,11 @@ void PlanWindow::sendAll(int from)
     plan::SendEvents events;
     if (m_askBeforeEach->isChecked()) {
         events.confirm = [this](const plan::Location &l) {
-            QMessageBox box(QMessageBox::Information, QStringLiteral("Next location"),
-                            QStringLiteral("Put the display into programming mode (hold UP and DOWN until it "
-                                           "shows \"rdY\"), then press OK to send location %1.")
-                                .arg(l.location),
-                            QMessageBox::Ok | QMessageBox::Cancel, this);
+            QMessageBox box(
+                QMessageBox::Information, QStringLiteral("Next location"),
+                vocabulary::programmingModePrompt(QStringLiteral("OK"), QString::number(l.location)) +
+                    QLatin1Char('.'),
+                QMessageBox::Ok | QMessageBox::Cancel, this);
             box.setObjectName(QStringLiteral("askBeforeLocation"));
             takeFocusWhenShown(&box);
             return box.exec() == QMessageBox::Ok;

@@ -6,8 +6,10 @@
 #include "frame/sentencebytes.h"
 #include "plan/plan.h"
 #include "plan/plansend.h"
+#include "serial/serialport.h"
 #include "vocabulary/fields.h"
 #include "vocabulary/products.h"
+#include "vocabulary/programmingmode.h"
 #include "vocabulary/vocabulary.h"
 
 #include <QJsonArray>
@@ -55,6 +57,17 @@ QJsonObject sentenceFieldsJson()
     return all;
 }
 
+// What a row of the page offers when a location is put to use: the fix of a GPS, and the first entry of the
+// other lists (no icon, the first transducer type that XDR offers).
+QJsonObject rowDefaultsJson()
+{
+    return {{QStringLiteral("talker"), QStringLiteral("GP")},
+            {QStringLiteral("sentence"), QStringLiteral("RMC")},
+            {QStringLiteral("field"), 1},
+            {QStringLiteral("instrument"), vocabulary::entries(List::Instrument).constFirst()},
+            {QStringLiteral("icon"), frame::iconCaptions().constFirst()}};
+}
+
 int milliseconds(std::chrono::microseconds d)
 {
     return int(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
@@ -85,7 +98,29 @@ QJsonObject listsJson()
         {QStringLiteral("xdrSentence"), vocabulary::entries(List::Identifier).at(vocabulary::XdrPosition)},
         {QStringLiteral("locations"), plan::LastLocation},
         {QStringLiteral("noteLength"), plan::MaxNoteLength},
-        {QStringLiteral("speeds"), QJsonArray::fromStringList(bus::speedWords())}};
+        {QStringLiteral("speeds"), QJsonArray::fromStringList(bus::speedWords())},
+        {QStringLiteral("rowDefaults"), rowDefaultsJson()},
+        {QStringLiteral("repetitions"), frame::Repetitions},
+        // The question before a location, as the window and the command line ask it; the page puts the
+        // location's number in.
+        {QStringLiteral("programmingPrompt"),
+         vocabulary::programmingModePrompt(QStringLiteral("Continue"), QStringLiteral("{location}")) +
+             QLatin1Char('.')}};
+}
+
+QString planFaultsRefusal()
+{
+    return QStringLiteral("the plan has faults; nothing was sent");
+}
+
+QString nothingToSendRefusal(const QString &from)
+{
+    return QStringLiteral("no used location to send from location %1 on").arg(from);
+}
+
+QString sendRunningRefusal()
+{
+    return QStringLiteral("a send is running; wait for it or stop it");
 }
 
 QJsonObject tablesJson()
@@ -111,7 +146,6 @@ QJsonObject tablesJson()
         memoryKeys.append(frame::memoryKey(m));
     t.insert(QStringLiteral("memoryKeys"), memoryKeys);
     t.insert(QStringLiteral("frameStart"), frame::FrameStart);
-    t.insert(QStringLiteral("repetitions"), frame::Repetitions);
     t.insert(QStringLiteral("byteSlotMs"), milliseconds(frame::ByteSlot));
     t.insert(QStringLiteral("repetitionPauseMs"), milliseconds(frame::RepetitionPause));
     t.insert(QStringLiteral("locationGapMs"), int(plan::SendOptions{}.gap.count()));
@@ -135,6 +169,12 @@ QJsonObject tablesJson()
     for (int p = 0; p < plan::ProductCount; ++p)
         names.append(vocabulary::productName(p));
     t.insert(QStringLiteral("productNames"), names);
+    t.insert(QStringLiteral("lineBaud"), serial::LineBaud);
+    // The page on its own puts the location in.
+    t.insert(QStringLiteral("sendRefusals"),
+             QJsonObject{{QStringLiteral("faults"), planFaultsRefusal()},
+                         {QStringLiteral("nothingFrom"), nothingToSendRefusal(QStringLiteral("{from}"))},
+                         {QStringLiteral("running"), sendRunningRefusal()}});
     return t;
 }
 

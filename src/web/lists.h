@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QString>
 
 namespace web {
 
@@ -14,5 +15,10 @@ QJsonObject listsJson();
 // entry is sent as, the instruments' three values, the icon bytes, the frame's constant bytes, the pacing,
 // and the texts of what is valid for each plan key.
 QJsonObject tablesJson();
+
+// What the board answers a send it refuses; the page on its own answers alike, from tablesJson().
+QString planFaultsRefusal();
+QString nothingToSendRefusal(const QString &from);
+QString sendRunningRefusal();
 
 } // namespace web

@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 
+#include <functional>
+
 static void initWebResources()
 {
     Q_INIT_RESOURCE(web);
@@ -18,26 +20,6 @@ namespace web {
 namespace {
 
 enum What { JobChanged = 1, BusChanged = 2, AdapterChanged = 4 };
-
-const QList<Route> &routeTable()
-{
-    static const QList<Route> table = {
-        {"GET", "/", Access::Asset},
-        {"GET", "/app.js", Access::Asset},
-        {"GET", "/app.css", Access::Asset},
-        {"GET", "/api/lists", Access::Read},
-        {"GET", "/api/status", Access::Read},
-        {"POST", "/api/plan/check", Access::Action},
-        {"POST", "/api/plan/load", Access::Action},
-        {"POST", "/api/send", Access::Action},
-        {"POST", "/api/stop", Access::Action},
-        {"POST", "/api/continue", Access::Action},
-        {"POST", "/api/bus/start", Access::Action},
-        {"POST", "/api/bus/stop", Access::Action},
-        {"GET", "/api/events", Access::Stream},
-    };
-    return table;
-}
 
 Reply json(int status, const QJsonObject &o)
 {
@@ -55,6 +37,21 @@ Reply asset(const QString &name, const QByteArray &type)
     if (!f.open(QIODevice::ReadOnly))
         return {404, "text/plain; charset=utf-8", "no such page\n"};
     return {200, type, f.readAll()};
+}
+
+// The plan the page shows, checked: its faults, and what each location shows when it is clean.
+Reply checkPlan(const QJsonObject &request)
+{
+    const PageCheck check = checkPage(request);
+    QJsonObject shows;
+    if (check.clean())
+        for (const plan::Location &l : check.plan.locations)
+            shows.insert(QString::number(l.location),
+                         frame::shows(l, vocabulary::product(check.plan.product)));
+    return json(200, {{QStringLiteral("clean"), check.clean()},
+                      {QStringLiteral("faults"), check.faults},
+                      {QStringLiteral("shows"), shows},
+                      {QStringLiteral("text"), QString::fromUtf8(check.text)}});
 }
 
 } // namespace
@@ -119,9 +116,64 @@ bool PageSite::adapterPresent()
     return present;
 }
 
+// Each route once, beside its handler: the gate judges a request by the method, path and access, and
+// answer() runs the handler. POST handlers are given the body's JSON object; the push stream is served by
+// the server itself.
+struct PageSite::Handled {
+    Route route;
+    std::function<Reply(PageSite &, const QJsonObject &request)> handler;
+};
+
+const QList<PageSite::Handled> &PageSite::handled()
+{
+    using R = const QJsonObject &;
+    static const QList<Handled> table = {
+        {{"GET", "/", Access::Asset},
+         [](PageSite &, R) { return asset(QStringLiteral("index.html"), "text/html; charset=utf-8"); }},
+        {{"GET", "/app.js", Access::Asset},
+         [](PageSite &, R) { return asset(QStringLiteral("app.js"), "text/javascript; charset=utf-8"); }},
+        {{"GET", "/app.css", Access::Asset},
+         [](PageSite &, R) { return asset(QStringLiteral("app.css"), "text/css; charset=utf-8"); }},
+        {{"GET", "/api/lists", Access::Read}, [](PageSite &, R) { return json(200, listsJson()); }},
+        {{"GET", "/api/status", Access::Read},
+         [](PageSite &site, R) {
+             return json(200, {{QStringLiteral("job"), site.m_jobs.state()},
+                               {QStringLiteral("bus"), site.m_bus.toJson()}});
+         }},
+        {{"POST", "/api/plan/check", Access::Action},
+         [](PageSite &, R request) { return checkPlan(request); }},
+        {{"POST", "/api/plan/load", Access::Action},
+         [](PageSite &, R request) {
+             const QJsonObject page =
+                 pageOf(request.value(QStringLiteral("text")).toString().toUtf8(),
+                        request.value(QStringLiteral("name")).toString(QStringLiteral("plan")));
+             return json(page.contains(QStringLiteral("faults")) ? 422 : 200, page);
+         }},
+        {{"POST", "/api/send", Access::Action}, [](PageSite &site, R request) { return site.send(request); }},
+        {{"POST", "/api/stop", Access::Action},
+         [](PageSite &site, R) {
+             return site.m_jobs.stop() ? json(200, site.m_jobs.state())
+                                       : error(409, QStringLiteral("no send is running"));
+         }},
+        {{"POST", "/api/continue", Access::Action},
+         [](PageSite &site, R) {
+             return site.m_jobs.proceed() ? json(200, site.m_jobs.state())
+                                          : error(409, QStringLiteral("no send waits for Continue"));
+         }},
+        {{"POST", "/api/bus/start", Access::Action},
+         [](PageSite &site, R request) { return site.busStart(request); }},
+        {{"POST", "/api/bus/stop", Access::Action}, [](PageSite &site, R) { return site.busStop(); }},
+        {{"GET", "/api/events", Access::Stream}, nullptr},
+    };
+    return table;
+}
+
 QList<Route> PageSite::routes() const
 {
-    return routeTable();
+    QList<Route> all;
+    for (const Handled &h : handled())
+        all << h.route;
+    return all;
 }
 
 std::optional<QByteArray> PageSite::nextEvents(quint64 &cursor, std::chrono::milliseconds wait)
@@ -159,20 +211,13 @@ std::optional<QByteArray> PageSite::nextEvents(quint64 &cursor, std::chrono::mil
 
 Reply PageSite::answer(const QByteArray &method, const QByteArray &path, const QByteArray &body)
 {
-    if (method == "GET") {
-        if (path == "/")
-            return asset(QStringLiteral("index.html"), "text/html; charset=utf-8");
-        if (path == "/app.js")
-            return asset(QStringLiteral("app.js"), "text/javascript; charset=utf-8");
-        if (path == "/app.css")
-            return asset(QStringLiteral("app.css"), "text/css; charset=utf-8");
-        if (path == "/api/lists")
-            return json(200, listsJson());
-        if (path == "/api/status")
-            return json(200,
-                        {{QStringLiteral("job"), m_jobs.state()}, {QStringLiteral("bus"), m_bus.toJson()}});
-        return error(404, QStringLiteral("no such page"));
+    const Handled *found = nullptr;
+    for (const Handled &h : handled()) {
+        if (method == h.route.method && path == h.route.path && h.handler)
+            found = &h;
     }
+    if (method == "GET")
+        return found ? found->handler(*this, {}) : error(404, QStringLiteral("no such page"));
     QJsonParseError parseError;
     const QJsonDocument document =
         QJsonDocument::fromJson(body.isEmpty() ? QByteArray("{}") : body, &parseError);
@@ -183,43 +228,15 @@ Reply PageSite::answer(const QByteArray &method, const QByteArray &path, const Q
     if (!document.isObject())
         return error(
             400, QStringLiteral("the body is JSON but not an object: a request is one object, such as {}"));
-    const QJsonObject request = document.object();
-    if (path == "/api/plan/check") {
-        const PageCheck check = checkPage(request);
-        QJsonObject shows;
-        if (check.clean())
-            for (const plan::Location &l : check.plan.locations)
-                shows.insert(QString::number(l.location),
-                             frame::shows(l, vocabulary::product(check.plan.product)));
-        return json(200, {{QStringLiteral("clean"), check.clean()},
-                          {QStringLiteral("faults"), check.faults},
-                          {QStringLiteral("shows"), shows},
-                          {QStringLiteral("text"), QString::fromUtf8(check.text)}});
-    }
-    if (path == "/api/plan/load") {
-        const QJsonObject page =
-            pageOf(request.value(QStringLiteral("text")).toString().toUtf8(),
-                   request.value(QStringLiteral("name")).toString(QStringLiteral("plan")));
-        return json(page.contains(QStringLiteral("faults")) ? 422 : 200, page);
-    }
-    if (path == "/api/send")
-        return send(request);
-    if (path == "/api/stop")
-        return m_jobs.stop() ? json(200, m_jobs.state()) : error(409, QStringLiteral("no send is running"));
-    if (path == "/api/continue")
-        return m_jobs.proceed() ? json(200, m_jobs.state())
-                                : error(409, QStringLiteral("no send waits for Continue"));
-    if (path.startsWith("/api/bus/"))
-        return busCommand(path, request);
-    return error(404, QStringLiteral("no such command"));
+    return found ? found->handler(*this, document.object()) : error(404, QStringLiteral("no such command"));
 }
 
 Reply PageSite::send(const QJsonObject &request)
 {
     const PageCheck check = checkPage(request);
     if (!check.clean())
-        return json(422, {{QStringLiteral("error"), QStringLiteral("the plan has faults; nothing was sent")},
-                          {QStringLiteral("faults"), check.faults}});
+        return json(
+            422, {{QStringLiteral("error"), planFaultsRefusal()}, {QStringLiteral("faults"), check.faults}});
     JobRequest job;
     job.plan = check.plan;
     job.ask = request.value(QStringLiteral("ask")).toBool();
@@ -237,19 +254,21 @@ Reply PageSite::send(const QJsonObject &request)
     for (const plan::Location &l : job.plan.locations)
         toSend += l.location >= job.from ? 1 : 0;
     if (toSend == 0)
-        return error(422, QStringLiteral("no used location to send from location %1 on").arg(job.from));
+        return error(422, nothingToSendRefusal(QString::number(job.from)));
     if (!m_jobs.start(job))
-        return error(409, QStringLiteral("a send is running; wait for it or stop it"));
+        return error(409, sendRunningRefusal());
     return json(202, m_jobs.state());
 }
 
-Reply PageSite::busCommand(const QByteArray &path, const QJsonObject &request)
+Reply PageSite::busStop()
 {
-    if (path == "/api/bus/stop") {
-        m_bus.stop();
-        changed(BusChanged);
-        return json(200, m_bus.toJson());
-    }
+    m_bus.stop();
+    changed(BusChanged);
+    return json(200, m_bus.toJson());
+}
+
+Reply PageSite::busStart(const QJsonObject &request)
+{
     if (m_jobs.busy())
         return error(409, QStringLiteral("a send holds the device; the bus view can start after it"));
     const int baud = request.value(QStringLiteral("baud")).toInt(bus::DefaultSpeed);

@@ -30,7 +30,10 @@ private:
     void changed(int what);
     bool adapterPresent();
     Reply send(const QJsonObject &request);
-    Reply busCommand(const QByteArray &path, const QJsonObject &request);
+    Reply busStart(const QJsonObject &request);
+    Reply busStop();
+    struct Handled;
+    static const QList<Handled> &handled();
 
     std::mutex m_mutex;
     std::condition_variable m_changed;

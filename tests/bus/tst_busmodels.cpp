@@ -80,9 +80,9 @@ void tst_BusModels::capturesThroughTheModels()
     QFETCH(QString, file);
     QFETCH(int, rows);
     bus::Monitor m;
-    bus::RowModel model(m);
-    bus::FieldModel fields(m);
-    bus::QuadrupletModel transducers(m);
+    bus::RowModel model;
+    bus::FieldModel fields;
+    bus::QuadrupletModel transducers;
     QAbstractItemModelTester t1(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QAbstractItemModelTester t2(&fields, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QAbstractItemModelTester t3(&transducers, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -95,14 +95,15 @@ void tst_BusModels::capturesThroughTheModels()
     qint64 refreshes = 0;
     for (qsizetype i = 0; i < bytes.size(); i += step) {
         m.feed(QByteArrayView(bytes).sliced(i, std::min<qsizetype>(step, bytes.size() - i)), i / 48 * 100);
-        model.refresh(m.nowMs());
+        const bus::Snapshot table = bus::snapshotOf(m);
+        model.refresh(table);
         ++refreshes;
         if (!fields.shown() && model.rowCount() > 0) {
             fields.show(model.refAt(0));
             transducers.show(model.refAt(0));
         }
-        fields.refresh();
-        transducers.refresh();
+        fields.refresh(table);
+        transducers.refresh(table);
         // Every row tells its change on its own: one signal covers one row.
         for (const QList<QVariant> &signal : std::as_const(changes))
             QCOMPARE(signal.at(0).toModelIndex().row(), signal.at(1).toModelIndex().row());
@@ -115,7 +116,7 @@ void tst_BusModels::capturesThroughTheModels()
     for (int r = 0; r < model.rowCount(); ++r) {
         const std::optional<bus::RowRef> ref = model.refAt(r);
         QVERIFY(ref);
-        const bus::VariantRow *v = bus::variantAt(m, *ref);
+        const bus::VariantRow *v = bus::variantAt(model.table(), *ref);
         QVERIFY(v);
         QCOMPARE(model.index(r, bus::RowModel::Count).data().toLongLong(), v->count);
         counted += v->count;
@@ -151,8 +152,8 @@ void tst_BusModels::variants()
     const bus::SentenceRow *row = m.row(key);
     QCOMPARE(row->alternates(), labels.size() > 1);
 
-    bus::RowModel model(m);
-    model.refresh(m.nowMs());
+    bus::RowModel model;
+    model.refresh(bus::snapshotOf(m));
     int warned = 0;
     for (int r = 0; r < model.rowCount(); ++r) {
         if (model.refAt(r)->key != key)
@@ -199,7 +200,7 @@ void tst_BusModels::offers()
 void tst_BusModels::manyNamesStayBounded()
 {
     bus::Monitor m;
-    bus::RowModel model(m);
+    bus::RowModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     // 100,000 made-up names: two letters and four, with a valid checksum each.
     const int names = 100'000;
@@ -219,10 +220,10 @@ void tst_BusModels::manyNamesStayBounded()
             chunk.clear();
         }
         if (i % 20'000 == 0)
-            model.refresh(m.nowMs());
+            model.refresh(bus::snapshotOf(m));
     }
     m.feed(chunk, names);
-    model.refresh(m.nowMs());
+    model.refresh(bus::snapshotOf(m));
     QCOMPARE(m.rows().size(), bus::Monitor::MaxRows);
     QCOMPARE(m.others().count, names - bus::Monitor::MaxRows);
     QCOMPARE(m.totals().sentences, names);
@@ -301,7 +302,8 @@ void tst_BusModels::fieldsOfOneSentence()
     QCOMPARE(bus::formatFields(bus::snapshotOf(m), QStringLiteral("GNRMC"), m.nowMs(), 80),
              QStringLiteral("GNRMC: not heard yet\n"));
     // The monitor's field table says what each field holds.
-    bus::FieldModel table(m);
+    bus::FieldModel table;
+    table.refresh(bus::snapshotOf(m));
     table.show(bus::RowRef{QStringLiteral("GPRMC"), 0});
     QCOMPARE(table.index(7 - 1, bus::FieldModel::Note).data().toString(),
              QStringLiteral("speed over ground, knots"));

@@ -20,6 +20,8 @@ private slots:
     void capturesHoldTheNamedLetters();
     void warnings_data();
     void warnings();
+    void usable_data();
+    void usable();
 };
 
 void tst_FieldAdvice::names_data()
@@ -149,6 +151,33 @@ void tst_FieldAdvice::warnings()
     QCOMPARE(got.size(), starts.size());
     for (int i = 0; i < got.size(); ++i)
         QVERIFY2(got[i].startsWith(starts[i]), qPrintable(got[i]));
+}
+
+void tst_FieldAdvice::usable_data()
+{
+    QTest::addColumn<bool>("picked");
+    QTest::addColumn<bus::Pick>("pick");
+    QTest::addColumn<QString>("why"); // what the window says; empty: it can be used
+    QTest::newRow("nothing chosen") << false << bus::Pick{}
+                                    << "Choose a sentence, then a field (for XDR a transducer), to use it.";
+    QTest::newRow("a sentence without its field")
+        << true << bus::Pick{"GP", "RMC", 0, {}, false} << "Choose a field of GP RMC to use it.";
+    QTest::newRow("XDR without its transducer")
+        << true << bus::Pick{"II", "XDR", 0, {}, false} << "Choose a transducer of II XDR to use it.";
+    QTest::newRow("a multi-GNSS talker")
+        << true << bus::Pick{"GN", "RMC", 7, {}, false} << "Not in the lists: ";
+    QTest::newRow("GP RMC field 7") << true << bus::Pick{"GP", "RMC", 7, {}, false} << QString();
+}
+
+void tst_FieldAdvice::usable()
+{
+    QFETCH(bool, picked);
+    QFETCH(bus::Pick, pick);
+    QFETCH(QString, why);
+    const std::optional<QString> said = bus::whyNotUsable(picked ? std::optional(pick) : std::nullopt);
+    QCOMPARE(said.has_value(), !why.isEmpty());
+    if (said)
+        QVERIFY2(said->startsWith(why), qPrintable(*said));
 }
 
 QTEST_GUILESS_MAIN(tst_FieldAdvice)

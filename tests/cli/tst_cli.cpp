@@ -309,8 +309,6 @@ void tst_Cli::help_data()
     QTest::addColumn<QStringList>("args");
     QTest::newRow("--help") << QStringList{"--help"};
     QTest::newRow("help") << QStringList{"help"};
-    QTest::newRow("frames --help") << QStringList{"frames", "--help"};
-    QTest::newRow("send standard --help") << QStringList{"send", "standard", "--help"};
 }
 
 void tst_Cli::help()

@@ -100,6 +100,8 @@ private slots:
     void manPageDescribesEachOption();
     void eachVerbIsDispatched_data() { eachVerb(); }
     void eachVerbIsDispatched();
+    void helpIsItsOwnAndFits_data();
+    void helpIsItsOwnAndFits();
 };
 
 void tst_Declarations::refusesWhatItDoesNotDeclare()
@@ -172,6 +174,41 @@ void tst_Declarations::eachVerbIsDispatched()
     // A declared verb that the dispatcher does not know is an unknown command.
     const Result r = run(verb.split(QLatin1Char(' ')) + QStringList{QStringLiteral("--help")});
     QVERIFY2(!r.err.contains(QLatin1String("unknown")), qPrintable(r.err));
+}
+
+void tst_Declarations::helpIsItsOwnAndFits_data()
+{
+    QTest::addColumn<QString>("verb");
+    QTest::newRow("the program") << QString();
+    for (const VerbSpec &v : declarations())
+        QTest::newRow(qPrintable(v.name)) << v.name;
+}
+
+// Every help, however the declarations grow: exits 0, fits a terminal of 80 columns, and its usage lines
+// (those before the first blank line) name the verb itself and exactly the options it declares.
+void tst_Declarations::helpIsItsOwnAndFits()
+{
+    QFETCH(QString, verb);
+    const QStringList words = verb.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const QString &ask : {QStringLiteral("--help"), QStringLiteral("-h")}) {
+        const Result r = run(words + QStringList{ask});
+        QCOMPARE(r.exitCode, int(Ok));
+        QVERIFY(r.err.isEmpty());
+        const QStringList lines = r.out.split(QLatin1Char('\n'));
+        for (const QString &line : lines)
+            QVERIFY2(line.size() <= 80,
+                     qPrintable(QString::number(line.size()) + QLatin1String(": ") + line));
+        if (verb.isEmpty() || declaration(verb).options.isEmpty())
+            continue;
+        const QString usage = r.out.left(r.out.indexOf(QLatin1String("\n\n")));
+        QVERIFY2(usage.startsWith(QLatin1String("Usage: mdconfig-cli ") + verb + QLatin1Char(' ')),
+                 qPrintable(usage));
+        QSet<QString> named;
+        for (const QRegularExpressionMatch &m :
+             QRegularExpression(QStringLiteral("--[a-z][a-z-]*")).globalMatch(usage))
+            named << m.captured();
+        QCOMPARE(named, declaredOptions(verb));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_Declarations)

@@ -966,11 +966,16 @@ void tst_PlanCli::help()
     const Result plan = run({"plan", "--help"});
     QCOMPARE(plan.exitCode, 0);
     for (const char *text :
-         {"plan check [--json] FILE", "plan frames [--json] FILE", "plan send FILE", "plan export FILE",
+         {"plan check FILE [--json]", "plan frames FILE [--json]", "plan send FILE", "plan export FILE",
           "--gap SECONDS", "--confirm", "--from N", "[location.1]", "Exit status"})
         QVERIFY2(plan.out.contains(text), text);
+    // A plan verb's help is its own: its usage and what each of its options does.
     const Result sendHelp = run({"plan", "send", "--help"});
-    QCOMPARE(sendHelp.out, plan.out);
+    QCOMPARE(sendHelp.exitCode, 0);
+    QVERIFY2(sendHelp.out.startsWith("Usage: mdconfig-cli plan send FILE (--port N | --device PATH)"),
+             sendHelp.out.constData());
+    QVERIFY2(sendHelp.out.contains("programming mode") && !sendHelp.out.contains("[location.1]"),
+             sendHelp.out.constData());
     const Result decode = run({"decode", "--help"});
     QCOMPARE(decode.exitCode, 0);
     for (const char *text : {"decode [--json] HEX", "repeat", "Exit status"})

@@ -4,6 +4,7 @@
 #include "cli/cli.h"
 #include "serial/portmap.h"
 #include "settings/adapters.h"
+#include "support/adapters.h"
 #include "support/files.h"
 #include "support/ptypair.h"
 
@@ -36,29 +37,7 @@ Run run(const QStringList &args)
 using Ports = QList<serial::SystemPort>;
 
 const serial::SystemPort BuiltIn{"ttyS0", "/dev/ttyS0", {}, {}, {}, false, {}, {}};
-const serial::SystemPort Ftdi{"ttyUSB0",
-                              "/dev/ttyUSB0",
-                              "FT232R USB UART",
-                              "FTDI",
-                              "A1B2C3",
-                              true,
-                              "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0",
-                              {}};
 const serial::SystemPort Bare{"ttyACM0", "/dev/ttyACM0", {}, {}, {}, false, {}, {}};
-// An adapter without a serial number, known by the USB socket it is in.
-const serial::SystemPort Ch340{"ttyUSB0",
-                               "/dev/ttyUSB0",
-                               "USB Serial",
-                               "1a86",
-                               {},
-                               true,
-                               "/dev/serial/by-id/usb-1a86_USB_Serial-if00-port0",
-                               "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0"};
-
-// Written by hand: a file remembering the FTDI adapter for COM1.
-const QByteArray FtdiForCom1 =
-    R"({"COM1": {"name": "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0",
-  "manufacturer": "FTDI", "product": "FT232R USB UART", "serialNumber": "A1B2C3", "device": "/dev/ttyUSB0"}})";
 
 const QStringList SendToCom1{"send", "standard", "--talker", "GP",        "--sentence", "RMC",    "--field",
                              "7",    "--memory", "1",        "--product", "0",          "--port", "1"};
@@ -188,13 +167,9 @@ void tst_Ports::anotherAdapterIsRefused()
     const Run r = run(SendToCom1);
     QCOMPARE(r.code, 1);
     QCOMPARE(r.out, QString());
-    QCOMPARE(r.err,
-             QStringLiteral("mdconfig-cli: COM1 now opens /dev/ttyUSB0: USB adapter 1a86 USB Serial, "
-                            "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0, not the adapter "
-                            "remembered for it, /dev/ttyUSB0: USB adapter FTDI FT232R USB UART, serial "
-                            "A1B2C3, /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0; nothing "
-                            "was sent: check which adapter the display is wired to, or give --port 1 "
-                            "--any-adapter to send to the one it opens now and remember it\n"));
+    QCOMPARE(r.err, "mdconfig-cli: " + Ch340NotFtdi +
+                        "; nothing was sent: check which adapter the display is wired to, or give --port 1 "
+                        "--any-adapter to send to the one it opens now and remember it\n");
     QCOMPARE(readAll(m_adapters), FtdiForCom1);
     // Only a number can open another adapter than the one meant.
     QCOMPARE(run({"send", "standard", "--talker", "GP", "--sentence", "RMC", "--field", "7", "--memory", "1",

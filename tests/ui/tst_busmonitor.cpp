@@ -350,6 +350,7 @@ void tst_BusMonitor::sendTakesThePortAndTheMonitorResumes()
     s.line.release(app::Holder::Send);
     s.monitor.tick();
     QCOMPARE(s.port.at, qsizetype(1400));
+    QCOMPARE(s.monitor.monitor().totals().sentences, before);
     s.play(fish.mid(2000));
     QCOMPARE(s.port.speeds.last(), 38400);
     QVERIFY(s.monitor.monitor().totals().sentences > before);

@@ -199,7 +199,10 @@ def main():
         driver.find_element(By.ID, "sendall").click()
         for location in (2, 5):
             wait.until(lambda d: d.find_element(By.ID, "continue").is_enabled())
-            assert f"send location {location}" in driver.find_element(By.ID, "progresstext").text
+            # Worded as the window and the command line ask it.
+            prompt = driver.find_element(By.ID, "progresstext").text
+            assert prompt == ('Put the display into programming mode (hold UP and DOWN until it shows "rdY"), '
+                              f"then press Continue to send location {location}."), prompt
             driver.find_element(By.ID, "continue").click()
             wait.until(lambda d: not d.find_element(By.ID, "continue").is_enabled())
         WebDriverWait(driver, 120).until(

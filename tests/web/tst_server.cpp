@@ -119,6 +119,7 @@ private slots:
     void cleanup();
     void answers_data();
     void answers();
+    void eachRouteAnswersOnlyItsMethod();
     void slowClientDoesNotHoldOthers();
     void connectionCap();
     void repeatedBadTokens();
@@ -245,6 +246,33 @@ void tst_Server::answers()
     QVERIFY(!head.contains("access-control-"));
     // The server goes on answering after each of them.
     QCOMPARE(statusOf(exchange(m_port, get("/"))), 200);
+}
+
+// Whatever the routes are: each answers its own method (with the token it needs) and 405 to the other,
+// and a path no route declares is 404, through the server and in the site alike.
+void tst_Server::eachRouteAnswersOnlyItsMethod()
+{
+    startServer();
+    const QList<Route> routes = m_site->routes();
+    QVERIFY(routes.size() > 1);
+    // A body no handler acts on: the bus view refuses the speed, a send finds no plan to send.
+    const QByteArray body = R"({"baud": 1})";
+    for (const Route &route : routes) {
+        const QByteArray path(route.path);
+        const bool isGet = QByteArray(route.method) == "GET";
+        const int other = statusOf(exchange(m_port, isGet ? post(path, body) : get(path, Auth)));
+        QVERIFY2(other == 405, path + " by its other method: " + QByteArray::number(other));
+        if (route.access == Access::Stream)
+            continue;
+        const int own = statusOf(exchange(m_port, isGet ? get(path, Auth) : post(path, body)));
+        QVERIFY2(own != 404 && own != 405, path + ": " + QByteArray::number(own));
+        QCOMPARE(m_site->answer(isGet ? "POST" : "GET", path, body).status, 404);
+    }
+    for (const QByteArray path : {"/api", "/api/plan", "/api/bus/other", "/api/send/", "/app.js.map"}) {
+        QVERIFY2(statusOf(exchange(m_port, get(path, Auth))) == 404, path.constData());
+        QVERIFY2(statusOf(exchange(m_port, post(path, body))) == 404, path.constData());
+        QCOMPARE(m_site->answer("POST", path, body).status, 404);
+    }
 }
 
 void tst_Server::slowClientDoesNotHoldOthers()

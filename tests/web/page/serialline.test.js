@@ -26,3 +26,15 @@ for (const [name, getPorts, says] of rows) {
     }
   });
 }
+
+// The page on its own answers a send it refuses in the board's words.
+test('a refused send is worded as the board words it', async () => {
+  const clock = { now: () => 0, sleepUntil: async () => {}, wake() {} };
+  const line = new AdapterLine({ serial: serial(async () => []), status: () => {}, clock, doc: null });
+  await line.start();
+  const faulty = await line.send({ product: 0, locations: [{ location: 2, talker: 'GP', sentence: 'RMC', field: 99 }] });
+  assert.equal(faulty.status, 422);
+  assert.equal(faulty.data.error, 'the plan has faults; nothing was sent');
+  const before = await line.send({ product: 0, from: 5, locations: [{ location: 2, instrument: 'NX20/40 ENGINE RPM' }] });
+  assert.deepEqual([before.status, before.data.error], [422, 'no used location to send from location 5 on']);
+});

@@ -279,7 +279,7 @@ export function checkPage(page) {
     const fields = Object.create(null);
     for (const key of keys) {
       const v = row[key];
-      if (v === undefined || v === null || v === '' || (key === 'icon' && v === 'None')) continue;
+      if (v === undefined || v === null || v === '' || (key === 'icon' && v === tables.rowDefaults.icon)) continue;
       fields[key] = key === 'note' ? String(v) : pageValue(v);
     }
     if (String(n) in locations) twice.push(n);

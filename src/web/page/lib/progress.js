@@ -16,9 +16,9 @@ export function showJob(state, job) {
   const sent = job.sent || [];
   if (job.state === 'idle') text.textContent = 'Nothing is being sent.';
   else if (job.state === 'sending')
-    text.textContent = 'Sending location ' + job.location + ' (' + job.index + ' of ' + job.count + '), repetition ' + (job.repetition || 0) + ' of 10.';
+    text.textContent = 'Sending location ' + job.location + ' (' + job.index + ' of ' + job.count + '), repetition ' + (job.repetition || 0) + ' of ' + state.lists.repetitions + '.';
   else if (job.state === 'waiting')
-    text.textContent = 'Put the display into programming mode (hold UP and DOWN until it shows "rdY"), then press Continue to send location ' + job.location + '.';
+    text.textContent = state.lists.programmingPrompt.replace('{location}', job.location);
   else if (job.state === 'done')
     text.textContent = 'Done: sent locations ' + sent.join(', ') + '.';
   else if (job.state === 'failed' || job.state === 'stopped') {

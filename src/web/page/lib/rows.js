@@ -10,8 +10,7 @@ export function takesType(state, sentence) {
 
 // A new row of the page: unused, and offering the first entries when it is put to use.
 function rowDefaults(number, lists) {
-  return { number, kind: 'unused', talker: 'GP', sentence: 'RMC', field: 1, type: '',
-    instrument: lists.instruments[0], icon: 'None', note: '' };
+  return { number, kind: 'unused', ...lists.rowDefaults, type: '', note: '' };
 }
 
 export function option(select, value, text) {
@@ -145,7 +144,7 @@ export function showRow(state, row) {
   c.field.value = String(row.field);
   if (row.type) c.type.value = row.type;
   c.instrument.value = row.instrument;
-  c.icon.value = row.icon || 'None';
+  c.icon.value = row.icon || state.lists.rowDefaults.icon;
   v.note.value = row.note || '';
   const standard = row.kind === 'standard';
   v.parts.talker.hidden = v.parts.sentence.hidden = v.parts.field.hidden = !standard;
@@ -240,7 +239,7 @@ export function loadRows(state, data) {
     if (l && l.instrument) Object.assign(row, { kind: 'instrument', instrument: l.instrument });
     else if (l) Object.assign(row, { kind: 'standard', talker: l.talker, sentence: l.sentence, field: l.field, type: l.type || '' });
     else row.kind = 'unused';
-    if (l) row.icon = l.icon || 'None';
+    if (l) row.icon = l.icon || state.lists.rowDefaults.icon;
     row.note = l ? l.note || '' : '';
     row.view.shows.textContent = l ? 'Shows: ' + l.shows : '';
     row.view.fault.textContent = '';

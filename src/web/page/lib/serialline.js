@@ -6,7 +6,7 @@ import { lists, tables } from './lists.js';
 import { browserClock } from './pacing.js';
 import { checkPage, pageOf } from './plan.js';
 
-export const PortOptions = Object.freeze({ baudRate: 4800, dataBits: 8, parity: 'none', stopBits: 1, flowControl: 'none' });
+export const PortOptions = Object.freeze({ baudRate: tables.lineBaud, dataBits: 8, parity: 'none', stopBits: 1, flowControl: 'none' });
 
 // Why this browser cannot reach an adapter, with what to use instead; '' when it can.
 export function webSerialMissing(nav = globalThis.navigator, secure = globalThis.isSecureContext) {
@@ -137,17 +137,17 @@ export class AdapterLine {
   // As the board answers a send: refused with the faults, or started (202).
   async send(request) {
     const check = checkPage(request);
-    if (!check.clean) return { status: 422, data: { error: 'the plan has faults; nothing was sent', faults: check.faults } };
+    if (!check.clean) return { status: 422, data: { error: tables.sendRefusals.faults, faults: check.faults } };
     const plan = check.plan;
     let from = Number.isInteger(request.from) ? request.from : 1;
     if (request.only) {
       plan.locations = plan.locations.filter((l) => l.location === request.only);
       from = request.only;
     }
-    if (!plan.locations.some((l) => l.location >= from)) return { status: 422, data: { error: `no used location to send from location ${from} on` } };
+    if (!plan.locations.some((l) => l.location >= from)) return { status: 422, data: { error: tables.sendRefusals.nothingFrom.replace('{from}', from) } };
     const notReady = this.ready();
     if (notReady) return { status: 409, data: { error: notReady.charAt(0).toUpperCase() + notReady.slice(1) + '.' } };
-    if (!this.jobs.start({ plan, from, ask: Boolean(request.ask) })) return { status: 409, data: { error: 'a send is running; wait for it or stop it' } };
+    if (!this.jobs.start({ plan, from, ask: Boolean(request.ask) })) return { status: 409, data: { error: tables.sendRefusals.running } };
     return { status: 202, data: this.jobs.state() };
   }
 
