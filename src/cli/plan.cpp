@@ -450,30 +450,17 @@ int planExport(const QStringList &arguments, Io &io)
     return Ok;
 }
 
-int planTest(const QStringList &arguments, Io &io)
+// Says of each location of the plan what the test pattern makes it show, or why it cannot.
+void listCoverage(const plan::Plan &plan, const plan::TestPattern &pattern, bool json, Io &io)
 {
-    Options o(declaration(QStringLiteral("plan test")));
-    o.parse(arguments);
-    if (helped(o, io))
-        return Ok;
-    const QString path = fileArgument(QStringLiteral("test"), o);
-    const Target target = targetOf(o);
-    const int seconds = secondsOf(o);
-    const bool json = o.has(QStringLiteral("--json"));
-    const std::optional<plan::Plan> p = readClean(path, io);
-    if (!p) {
-        io.err << "mdconfig-cli: " << serial::printable(path) << " has faults; nothing was sent\n";
-        return Usage;
-    }
-    const plan::TestPattern pattern = plan::makeTestPattern(*p);
-    for (const plan::Location &l : p->locations) {
+    for (const plan::Location &l : plan.locations) {
         const auto covered = std::find_if(pattern.covered.begin(), pattern.covered.end(),
                                           [&](const plan::Covered &c) { return c.location == l.location; });
         const auto notCovered =
             std::find_if(pattern.notCovered.begin(), pattern.notCovered.end(),
                          [&](const plan::NotCovered &c) { return c.location == l.location; });
         if (json) {
-            QJsonObject line = frame::toJson(l, vocabulary::showsIcons(p->product));
+            QJsonObject line = frame::toJson(l, vocabulary::showsIcons(plan.product));
             line.insert(QStringLiteral("covered"), covered != pattern.covered.end());
             if (covered != pattern.covered.end()) {
                 line.insert(QStringLiteral("sentence"), covered->sentence);
@@ -490,6 +477,25 @@ int planTest(const QStringList &arguments, Io &io)
             io.out << "location " << l.location << ": not covered: " << notCovered->reason << '\n';
         }
     }
+}
+
+int planTest(const QStringList &arguments, Io &io)
+{
+    Options o(declaration(QStringLiteral("plan test")));
+    o.parse(arguments);
+    if (helped(o, io))
+        return Ok;
+    const QString path = fileArgument(QStringLiteral("test"), o);
+    const Target target = targetOf(o);
+    const int seconds = secondsOf(o);
+    const bool json = o.has(QStringLiteral("--json"));
+    const std::optional<plan::Plan> p = readClean(path, io);
+    if (!p) {
+        io.err << "mdconfig-cli: " << serial::printable(path) << " has faults; nothing was sent\n";
+        return Usage;
+    }
+    const plan::TestPattern pattern = plan::makeTestPattern(*p);
+    listCoverage(*p, pattern, json, io);
     io.out << Qt::flush;
     if (pattern.sentences.isEmpty()) {
         io.err << "mdconfig-cli: " << serial::printable(path)
