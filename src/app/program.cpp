@@ -1,5 +1,7 @@
 #include "app/program.h"
 
+#include "settings/adapters.h"
+
 #include <QDir>
 
 namespace app {
@@ -15,6 +17,7 @@ void loadProgram(Program &p, const QString &programDir)
     p.SettingsFileName = SettingsFile;
     QDir::setCurrent(programDir);
     p.settingsLocation = settings::locate(QDir::currentPath(), p.SettingsFileName);
+    p.adaptersLocation = settings::adaptersLocation(QDir::currentPath());
     const settings::Settings stored = settings::LoadSettings(p.settingsLocation.readPath);
     p.ProductIndex = stored.ProductIndex;
     p.ComPortNumber = stored.ComPortNumber;

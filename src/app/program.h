@@ -26,6 +26,8 @@ struct Program {
     std::int16_t IconIndex = 0;
     bool IconsDone = false;
     settings::Location settingsLocation;
+    // The adapters remembered for the COM numbers, beside the settings file.
+    settings::Location adaptersLocation;
     // Fixed for users; tests shorten it where real time adds nothing.
     frame::Pacing pacing;
 };

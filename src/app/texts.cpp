@@ -66,6 +66,11 @@ QString sendPreview(const frame::Configuration &c, const vocabulary::Product &pr
     return QStringLiteral("Sends ten times: %1").arg(frame::toHex(frame::sendFrames(s).first()));
 }
 
+QString fieldWarningText(const QStringList &warnings)
+{
+    return QStringLiteral("%1\n\nSend it anyway?").arg(warnings.join(QStringLiteral("\n\n")));
+}
+
 QString notSentText(const QString &failure)
 {
     return QStringLiteral("The sentence was not sent: the serial port failed during the transfer.\r\n\r\n%1"

@@ -6,6 +6,7 @@
 #include "vocabulary/vocabulary.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace app {
 
@@ -27,6 +28,9 @@ inline const QString NotSavedTitle = QStringLiteral("Settings not saved");
 QString nothingSentText(vocabulary::List missing);
 // What a Send button would send, for its tooltip: the first frame, or which list still needs an entry.
 QString sendPreview(const frame::Configuration &c, const vocabulary::Product &product);
+inline const QString FieldWarningTitle = QStringLiteral("Check the field");
+// What may surprise in the chosen field (it alternates, it is past the sentence's last), asked before a send.
+QString fieldWarningText(const QStringList &warnings);
 // A send that failed once the port was open, with the send's own account of how far it got.
 QString notSentText(const QString &failure);
 // Quit could not write the settings file at the path.

@@ -5,8 +5,6 @@
 
 #include <QJsonArray>
 
-#include <cmath>
-
 namespace bus {
 namespace {
 
@@ -114,12 +112,9 @@ QString headLine(int width)
                width);
 }
 
-QString statusLine(const Monitor &monitor, int seconds, int baud)
+QString statusLine(const Snapshot &table, int seconds, int baud)
 {
-    return QStringLiteral("%1 baud, %2 s, %3 sentences")
-        .arg(baud)
-        .arg(seconds)
-        .arg(monitor.totals().sentences);
+    return QStringLiteral("%1 baud, %2 s, %3 sentences").arg(baud).arg(seconds).arg(table.totals.sentences);
 }
 
 // The same without the count, for a narrow screen.
@@ -129,9 +124,9 @@ QString shortStatusLine(int seconds, int baud)
 }
 
 // What went wrong on the line, or empty when nothing did.
-QString problemsLine(const Monitor &monitor)
+QString problemsLine(const Snapshot &table)
 {
-    const Totals t = monitor.totals();
+    const Totals t = table.totals;
     QString line;
     const qint64 problems = t.badChecksum + t.missingChecksum + t.tooLong + t.garbled + t.strayBytes;
     if (problems > 0)
@@ -145,12 +140,12 @@ QString problemsLine(const Monitor &monitor)
 }
 
 // The notes under the live table: what is not offered and why (each reason once), what alternates.
-QStringList notes(const Monitor &monitor, int width)
+QStringList notes(const Snapshot &table, int width)
 {
     QStringList lines;
     QStringList reasons;
     QStringList alternating;
-    for (const SentenceRow &r : monitor.rowMap()) {
+    for (const SentenceRow &r : table.rows) {
         if (!offered(r) && !reasons.contains(offerText(r)))
             reasons << offerText(r);
         if (r.alternates())
@@ -166,43 +161,30 @@ QStringList notes(const Monitor &monitor, int width)
     return lines;
 }
 
-QJsonObject countsJson(qint64 count, qint64 bad, qint64 missing, qint64 firstMs, qint64 lastMs)
-{
-    QJsonObject o{{QStringLiteral("count"), count},
-                  {QStringLiteral("badChecksum"), bad},
-                  {QStringLiteral("missingChecksum"), missing}};
-    if (const std::optional<double> rate = rateOf(count, firstMs, lastMs))
-        o.insert(QStringLiteral("rate"), std::round(*rate * 100) / 100);
-    return o;
-}
-
 } // namespace
 
-QString wrongSpeedLine(const Monitor &monitor, int baud)
+QString wrongSpeedLine(const Snapshot &table, int baud)
 {
-    if (monitor.speed().looksWrong() ||
-        (monitor.totals().sentences == 0 && monitor.speed().everLookedWrong()))
-        return QStringLiteral("%1 (try --baud %2)")
-            .arg(QLatin1String(WrongSpeedText))
-            .arg(baud == 4800 ? 38400 : 4800);
+    if (table.wrongSpeed || (table.totals.sentences == 0 && table.everWrongSpeed))
+        return QStringLiteral("%1 (try --baud %2)").arg(QLatin1String(WrongSpeedText)).arg(otherSpeed(baud));
     return {};
 }
 
-QString formatLive(const Monitor &monitor, int seconds, int baud, qint64 nowMs, const Screen &screen)
+QString formatLive(const Snapshot &table, int seconds, int baud, qint64 nowMs, const Screen &screen)
 {
     const int width = std::max(screen.width, 40);
     const int height = std::max(screen.height, 8);
     // The column heads and the status share the top line, so the rows start on the second.
     const QString head = headLine(width);
-    QString first = head + QStringLiteral(" | ") + statusLine(monitor, seconds, baud);
+    QString first = head + QStringLiteral(" | ") + statusLine(table, seconds, baud);
     if (first.size() > width)
         first = head + QStringLiteral(" | ") + shortStatusLine(seconds, baud);
     const QStringList top{fit(first, width)};
-    QStringList bottom = notes(monitor, width);
-    const QString problems = problemsLine(monitor);
+    QStringList bottom = notes(table, width);
+    const QString problems = problemsLine(table);
     if (!problems.isEmpty())
         bottom.prepend(fit(problems, width));
-    const QString speed = wrongSpeedLine(monitor, baud);
+    const QString speed = wrongSpeedLine(table, baud);
     if (!speed.isEmpty())
         bottom.prepend(fit(speed, width));
     // Notes give way to rows when there are many of both; the rows keep at least half the screen.
@@ -214,11 +196,11 @@ QString formatLive(const Monitor &monitor, int seconds, int baud, qint64 nowMs, 
     }
     QStringList rows;
     QStringList names;
-    for (const SentenceRow &r : monitor.rowMap()) {
+    for (const SentenceRow &r : table.rows) {
         rows << sentenceLine(r, nowMs, width);
         names << r.talker + r.identifier;
     }
-    const SentenceRow &o = monitor.others();
+    const SentenceRow &o = table.others;
     if (o.count > 0) {
         rows << fit(QStringLiteral("others (past %1 names): %2 sentences").arg(Monitor::MaxRows).arg(o.count),
                     width);
@@ -297,15 +279,15 @@ QString rowFields(const SentenceRow *r, qint64 nowMs, int width)
 
 } // namespace
 
-QString formatFields(const Monitor &monitor, const QString &key, qint64 nowMs, int width)
+QString formatFields(const Snapshot &table, const QString &key, qint64 nowMs, int width)
 {
     const QString name = key.toUpper();
-    if (const SentenceRow *r = monitor.row(name))
+    if (const SentenceRow *r = table.row(name))
         return rowFields(r, nowMs, width);
     // A sentence named without its talker: whichever talkers send it, each in turn.
     QList<const SentenceRow *> rows;
     QStringList talkers;
-    for (const SentenceRow &r : monitor.rowMap()) {
+    for (const SentenceRow &r : table.rows) {
         if (!r.proprietary && r.identifier == name) {
             rows << &r;
             talkers << r.talker;
@@ -337,10 +319,10 @@ QString numberedFields(const Sentence &s)
     return parts.join(QLatin1Char(' '));
 }
 
-QString formatTable(const Monitor &monitor, int seconds, int baud)
+QString formatTable(const Snapshot &table, int seconds, int baud)
 {
     QString t;
-    const Totals totals = monitor.totals();
+    const Totals totals = table.totals;
     t += QStringLiteral("Listening at %1 baud for %2 s: %3 sentences, %4 bytes\n\n")
              .arg(baud)
              .arg(seconds)
@@ -353,7 +335,7 @@ QString formatTable(const Monitor &monitor, int seconds, int baud)
              .arg(QStringLiteral("bad cs"), 7)
              .arg(QStringLiteral("no cs"), 7)
              .arg(QStringLiteral("in our lists"));
-    for (const SentenceRow &r : monitor.rows()) {
+    for (const SentenceRow &r : table.rows) {
         t += QStringLiteral("%1 %2 %3 %4 %5  %6\n")
                  .arg(r.talker, -6)
                  .arg(r.identifier, -8)
@@ -377,10 +359,10 @@ QString formatTable(const Monitor &monitor, int seconds, int baud)
         if (!r.last.fields.isEmpty())
             t += QStringLiteral("    fields: %1\n").arg(numberedFields(r.last));
     }
-    if (monitor.others().count > 0)
+    if (table.others.count > 0)
         t += QStringLiteral("others (past %1 names, not kept): %2 sentences\n")
                  .arg(Monitor::MaxRows)
-                 .arg(monitor.others().count);
+                 .arg(table.others.count);
     t += QStringLiteral(
              "\nbad checksum %1, no checksum %2, over-long lines %3, garbled lines %4, noise bytes %5\n")
              .arg(totals.badChecksum)
@@ -388,7 +370,7 @@ QString formatTable(const Monitor &monitor, int seconds, int baud)
              .arg(totals.tooLong)
              .arg(totals.garbled)
              .arg(totals.strayBytes);
-    const QString speed = wrongSpeedLine(monitor, baud);
+    const QString speed = wrongSpeedLine(table, baud);
     if (!speed.isEmpty())
         t += speed + QLatin1Char('\n');
     return t;
@@ -428,39 +410,6 @@ QJsonObject toJson(const Sentence &s, const QDateTime &received)
     if (isXdr(s) || kindFieldOf(s))
         o.insert(QStringLiteral("variant"), variantOf(s));
     return o;
-}
-
-QJsonObject summaryJson(const Monitor &monitor)
-{
-    const Totals t = monitor.totals();
-    QJsonArray rows;
-    for (const SentenceRow &r : monitor.rows()) {
-        QJsonObject row = countsJson(r.count, r.badChecksum, r.missingChecksum, r.firstMs, r.lastMs);
-        row.insert(QStringLiteral("talker"), r.talker);
-        row.insert(QStringLiteral("sentence"), r.identifier);
-        row.insert(QStringLiteral("offered"), offered(r));
-        row.insert(QStringLiteral("lists"), offerText(r));
-        row.insert(QStringLiteral("alternates"), r.alternates());
-        QJsonArray variants;
-        for (const VariantRow &v : r.variants) {
-            QJsonObject vo = countsJson(v.count, v.badChecksum, v.missingChecksum, v.firstMs, v.lastMs);
-            vo.insert(QStringLiteral("variant"), v.label);
-            vo.insert(QStringLiteral("last"), QString::fromLatin1(v.last.text));
-            variants.append(vo);
-        }
-        row.insert(QStringLiteral("variants"), variants);
-        rows.append(row);
-    }
-    QJsonObject totals{{QStringLiteral("bytes"), t.bytes},
-                       {QStringLiteral("sentences"), t.sentences},
-                       {QStringLiteral("badChecksum"), t.badChecksum},
-                       {QStringLiteral("missingChecksum"), t.missingChecksum},
-                       {QStringLiteral("tooLong"), t.tooLong},
-                       {QStringLiteral("garbled"), t.garbled},
-                       {QStringLiteral("noiseBytes"), t.strayBytes},
-                       {QStringLiteral("wrongSpeed"), monitor.speed().everLookedWrong()},
-                       {QStringLiteral("others"), monitor.others().count}};
-    return QJsonObject{{QStringLiteral("summary"), totals}, {QStringLiteral("rows"), rows}};
 }
 
 } // namespace bus

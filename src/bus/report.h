@@ -2,7 +2,7 @@
 // per sentence for scripts.
 #pragma once
 
-#include "bus/monitor.h"
+#include "bus/snapshot.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -18,7 +18,7 @@ QString numberedFields(const Sentence &s);
 
 // The table: one row per talker and sentence with counts, list marks, the last sentence and its fields,
 // then the totals and, when it applies, the wrong-speed warning.
-QString formatTable(const Monitor &monitor, int seconds, int baud);
+QString formatTable(const Snapshot &table, int seconds, int baud);
 
 // The size of the terminal a live table is drawn on.
 struct Screen {
@@ -30,23 +30,21 @@ struct Screen {
 // per sentence and variant (those that do not fit are named on one line at the end), then what is not
 // offered and why, which sentences alternate, and the wrong-speed warning. nowMs is the clock the monitor
 // was fed with.
-QString formatLive(const Monitor &monitor, int seconds, int baud, qint64 nowMs, const Screen &screen);
+QString formatLive(const Snapshot &table, int seconds, int baud, qint64 nowMs, const Screen &screen);
 
 // One sentence in full: its rows, why our lists do not offer it, the alternation warning, and its fields
 // numbered as "Commas" counts them, side by side per variant (XDR as its transducers), each with what it
 // holds. key is talker and sentence, "GPRMC", in any case; a sentence alone, "MWV", shows it from every
 // talker that sends it.
-QString formatFields(const Monitor &monitor, const QString &key, qint64 nowMs, int width);
+QString formatFields(const Snapshot &table, const QString &key, qint64 nowMs, int width);
 
 // The wrong-speed warning with the other speed to try, or empty while the speed looks right.
-QString wrongSpeedLine(const Monitor &monitor, int baud);
+QString wrongSpeedLine(const Snapshot &table, int baud);
 
 // One sentence for --json: time, talker, sentence, proprietary, text (as received), fields, checksum ("ok",
 // "bad", "missing"), checksumOk, and whether our lists offer the talker and sentence; "field", the fields
 // keyed by their numbers as "Commas" counts them ("7" is field 7), "variant" for a sentence whose meaning
 // alternates, and "transducers" for XDR.
 QJsonObject toJson(const Sentence &s, const QDateTime &received);
-// The totals and the rows for the last line of --json.
-QJsonObject summaryJson(const Monitor &monitor);
 
 } // namespace bus

@@ -37,7 +37,8 @@ QString usageText()
         "[--icon NAME] [--json]\n"
         "  mdconfig-cli frames proprietary --instrument NAME|N --memory N --product P [--icon NAME] "
         "[--json]\n"
-        "  mdconfig-cli send standard|proprietary <the same options> (--port N | --device PATH) [--json]\n"
+        "  mdconfig-cli send standard|proprietary <the same options> (--port N [--any-adapter] |\n"
+        "               --device PATH) [--json]\n"
         "  mdconfig-cli ports [--json]\n"
         "  mdconfig-cli plan check|frames|send|export|test ...   (see mdconfig-cli plan --help)\n"
         "  mdconfig-cli decode [--json] HEX...               (see mdconfig-cli decode --help)\n"
@@ -61,6 +62,8 @@ QString usageText()
                        "overrides)\n")
             .arg(serial::MaxPortNumber) +
         QStringLiteral("--device              a device path, such as /dev/ttyUSB0\n"
+                       "--any-adapter         with --port, sends even to another adapter than the one\n"
+                       "                      remembered for COM N, and remembers it\n"
                        "--json                one JSON object a line: frames gives the keys of plan frames "
                        "--json and\n"
                        "                      product; send one per repetition and one at the end (sent, "

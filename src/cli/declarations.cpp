@@ -63,6 +63,13 @@ OptionSpec switchOption(const char *name, const char *valid)
     return option(QString::fromLatin1(name), {}, QString::fromLatin1(valid));
 }
 
+// A send to --port N that now reaches another adapter than the one remembered for N goes on only with it.
+OptionSpec anyAdapterOption()
+{
+    return switchOption("any-adapter",
+                        "sends to the adapter --port opens now, even another one, and remembers it");
+}
+
 const PositionalSpec Kind{QStringLiteral("standard|proprietary"),
                           Completes::Words,
                           {QStringLiteral("standard"), QStringLiteral("proprietary")}};
@@ -78,8 +85,8 @@ QList<VerbSpec> table()
         {"send",
          "sends them at 4800 baud, 8 data bits, no parity, 1 stop bit, one byte every 50 ms",
          sentenceOptionSpecs() + targetOptionSpecs() +
-             QList<OptionSpec>{
-                 jsonOptionSpec(QStringLiteral("one JSON object per repetition and one at the end"))},
+             QList<OptionSpec>{anyAdapterOption(), jsonOptionSpec(QStringLiteral(
+                                                       "one JSON object per repetition and one at the end"))},
          {Kind}},
         {"ports",
          QStringLiteral("lists the COM port numbers 1 to %1 that name a device on this computer")
@@ -99,7 +106,7 @@ QList<VerbSpec> table()
          "sends a clean plan location after location",
          targetOptionSpecs() +
              QList<OptionSpec>{
-                 option("gap", "SECONDS", "seconds from 0 to 3600"),
+                 anyAdapterOption(), option("gap", "SECONDS", "seconds from 0 to 3600"),
                  switchOption("confirm", "waits for Enter before each location"),
                  listOption("from", Value::Location, "N", vocabulary::entries(List::MemoryLocation1)),
                  jsonOptionSpec(QStringLiteral("one JSON object per repetition and one at the end"))},
@@ -110,8 +117,9 @@ QList<VerbSpec> table()
          {PlanFile, Kind}},
         {"plan test",
          "sends a test pattern that proves each standard location on a display in normal use",
-         targetOptionSpecs() + QList<OptionSpec>{secondsOptionSpec(), jsonOptionSpec(QStringLiteral(
-                                                                          "one JSON object per location"))},
+         targetOptionSpecs() +
+             QList<OptionSpec>{anyAdapterOption(), secondsOptionSpec(),
+                               jsonOptionSpec(QStringLiteral("one JSON object per location"))},
          {PlanFile}},
         {"decode",
          "says what a captured frame configures and whether its check byte is right",
@@ -144,6 +152,7 @@ QList<VerbSpec> table()
          "serves a page for a phone on the boat's network to plan, send and see the bus",
          QList<OptionSpec>{option("listen", "ADDRESS|INTERFACE[:PORT]", "ADDRESS")} + targetOptionSpecs() +
              QList<OptionSpec>{
+                 anyAdapterOption(),
                  repeating(option("allow-host", "NAME", "a host name the page may be reached by")),
                  switchOption("no-qr", "no QR code"), switchOption("new-token", "a new access token"),
                  switchOption("print-url", "prints the running service's address"), secondsOptionSpec()},

@@ -3,12 +3,10 @@
 #include "cli/output.h"
 #include "cli/verbs.h"
 
-#include "bus/recording.h"
+#include "bus/listener.h"
 #include "bus/report.h"
 #include "serial/devicepath.h"
 #include "serial/portmap.h"
-#include "serial/receiveport.h"
-#include "serial/serialport.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -48,7 +46,7 @@ const char *const HelpText =
 
 struct Listening {
     Target target;
-    int baud = serial::LineBaud;
+    int baud = bus::DefaultSpeed;
     int seconds = 0; // 0: until stopped
     bool json = false;
     QString fields; // talker and sentence whose fields are shown, "GPRMC"
@@ -85,8 +83,8 @@ std::optional<Listening> parse(const QStringList &arguments, Io &io)
     o.target = targetOf(p);
     if (p.has(QStringLiteral("--baud"))) {
         const QString text = p.value(QStringLiteral("--baud"));
-        if (text != QLatin1String("4800") && text != QLatin1String("38400"))
-            p.unknownValue(QStringLiteral("--baud"), QStringLiteral("4800, 38400"));
+        if (!bus::speedWords().contains(text))
+            p.unknownValue(QStringLiteral("--baud"), bus::speedsText(QStringLiteral(", ")));
         o.baud = text.toInt();
     }
     o.seconds = secondsOf(p);
@@ -114,6 +112,84 @@ std::optional<Listening> parse(const QStringList &arguments, Io &io)
     return o;
 }
 
+// The table as it is drawn live on a terminal, or shown at the end: the whole bus or one sentence's fields.
+class View {
+public:
+    View(const Listening &o, const QElapsedTimer &clock) : m_o(o), m_clock(clock) {}
+    QString live(const bus::Snapshot &table) const
+    {
+        return m_o.fields.isEmpty()
+                   ? bus::formatLive(table, seconds(), m_o.baud, m_clock.elapsed(), screenSize())
+                   : fields(table);
+    }
+    QString end(const bus::Snapshot &table) const
+    {
+        return m_o.fields.isEmpty() ? bus::formatTable(table, seconds(), m_o.baud) : fields(table);
+    }
+
+private:
+    int seconds() const { return int(m_clock.elapsed() / 1000); }
+    QString fields(const bus::Snapshot &table) const
+    {
+        return QStringLiteral("%1 baud, %2 s: %3 sentences\n")
+                   .arg(m_o.baud)
+                   .arg(seconds())
+                   .arg(table.totals.sentences) +
+               bus::formatFields(table, m_o.fields, m_clock.elapsed(), screenSize().width);
+    }
+    const Listening &m_o;
+    const QElapsedTimer &m_clock;
+};
+
+// Opens the port and the recording and says so; false when either will not, with the message printed.
+bool begin(bus::Listener &listener, const Listening &o, const QString &device, Io &io)
+{
+    QString why;
+    if (!listener.start(device, o.baud, &why)) {
+        io.err << "mdconfig-cli: cannot open " << why << '\n' << Qt::flush;
+        return false;
+    }
+    if (!o.log.isEmpty()) {
+        if (const std::optional<QString> refused =
+                listener.record(o.log, serial::shownDevice(device), o.logLimit, o.timestamps)) {
+            io.err << "mdconfig-cli: cannot record: " << serial::printable(*refused) << '\n' << Qt::flush;
+            return false;
+        }
+    }
+    io.err << "listening on " << serial::shownDevice(device) << " at " << o.baud << " baud, 8N1; "
+           << endText(o.seconds);
+    if (!o.log.isEmpty())
+        io.err << "; recording into " << serial::printable(o.log);
+    io.err << '\n' << Qt::flush;
+    return true;
+}
+
+// Listens until the time is up, a signal comes, the output closes or the port goes away; true unless the
+// port went away.
+bool listenUntilDone(bus::Listener &listener, const Listening &o, const QElapsedTimer &clock, Io &io)
+{
+    const bool live = io.outIsTerminal && !o.json;
+    const View view(o, clock);
+    qint64 drawn = -1000;
+    // A short wait per read keeps the clock, the redraw, a signal and a closed output within a tenth of a
+    // second, whatever the bus sends or fails to send.
+    while (goOn(clock, o.seconds)) {
+        const bus::Listener::Step step = listener.poll(100);
+        const qint64 now = clock.elapsed();
+        if (step.recordingFailed)
+            io.err << "mdconfig-cli: " << serial::printable(listener.recorder().error()) << '\n' << Qt::flush;
+        if (step.failed)
+            return false;
+        if (outputClosed(io.out))
+            break;
+        if (live && now - drawn >= 1000) {
+            drawn = now;
+            io.out << "\x1b[H\x1b[2J" << view.live(listener.snapshot()) << Qt::flush;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int listen(const QStringList &arguments, Io &io)
@@ -127,79 +203,32 @@ int listen(const QStringList &arguments, Io &io)
         io.err << "mdconfig-cli: " << failure << '\n' << Qt::flush;
         return Failed;
     }
-    serial::QtReceivePort port;
-    if (!port.open(device, o->baud)) {
-        io.err << "mdconfig-cli: cannot open " << port.errorString() << '\n' << Qt::flush;
-        return Failed;
-    }
     QElapsedTimer clock;
     clock.start();
-    bus::Recorder recorder;
-    if (!o->log.isEmpty()) {
-        const bus::RecordingHeader header{QDateTime::currentDateTimeUtc(), serial::shownDevice(device),
-                                          o->baud, o->timestamps};
-        if (const std::optional<QString> refused = recorder.open(o->log, header, o->logLimit)) {
-            io.err << "mdconfig-cli: cannot record: " << serial::printable(*refused) << '\n' << Qt::flush;
-            return Failed;
-        }
-    }
+    bus::Listener listener(
+        bus::serialOpener(), [&clock] { return clock.elapsed(); },
+        [&](const bus::Sentence &s) {
+            if (o->json)
+                io.out << jsonLine(bus::toJson(s, QDateTime::currentDateTimeUtc())) << '\n' << Qt::flush;
+        });
+    if (!begin(listener, *o, device, io))
+        return Failed;
+    const bool portStayed = listenUntilDone(listener, *o, clock, io);
+    listener.stop();
+    listener.stopRecording();
+
     const bool live = io.outIsTerminal && !o->json;
-    io.err << "listening on " << serial::shownDevice(device) << " at " << o->baud << " baud, 8N1; "
-           << endText(o->seconds);
-    if (recorder.isOpen())
-        io.err << "; recording into " << serial::printable(o->log);
-    io.err << '\n' << Qt::flush;
-
-    bus::Monitor monitor([&](const bus::Sentence &s) {
-        if (o->json)
-            io.out << jsonLine(bus::toJson(s, QDateTime::currentDateTimeUtc())) << '\n' << Qt::flush;
-    });
-    qint64 drawn = -1000;
-    bool toldFull = false;
-    const auto elapsedSeconds = [&] { return int(clock.elapsed() / 1000); };
-    const auto fieldsView = [&] {
-        return QStringLiteral("%1 baud, %2 s: %3 sentences\n")
-                   .arg(o->baud)
-                   .arg(elapsedSeconds())
-                   .arg(monitor.totals().sentences) +
-               bus::formatFields(monitor, o->fields, clock.elapsed(), screenSize().width);
-    };
-    // A short wait per read keeps the clock, the redraw, a signal and a closed output within a tenth of a
-    // second, whatever the bus sends or fails to send.
-    while (goOn(clock, o->seconds)) {
-        const QByteArray bytes = port.read(100);
-        const qint64 now = clock.elapsed();
-        monitor.feed(bytes, now);
-        if (recorder.isOpen() && !bytes.isEmpty() && !recorder.write(bytes, now) && !toldFull) {
-            toldFull = true;
-            io.err << "mdconfig-cli: " << serial::printable(recorder.error()) << '\n' << Qt::flush;
-        }
-        if (port.failed() || outputClosed(io.out))
-            break;
-        if (live && now - drawn >= 1000) {
-            drawn = now;
-            io.out << "\x1b[H\x1b[2J"
-                   << (o->fields.isEmpty()
-                           ? bus::formatLive(monitor, elapsedSeconds(), o->baud, now, screenSize())
-                           : fieldsView())
-                   << Qt::flush;
-        }
-    }
-    port.close();
-    recorder.close();
-
     if (o->json)
-        io.out << jsonLine(bus::summaryJson(monitor)) << '\n';
-    else if (!o->fields.isEmpty())
-        io.out << (live ? "\x1b[H\x1b[2J" : "") << fieldsView();
+        io.out << jsonLine(bus::toJson(listener.snapshot())) << '\n';
     else
-        io.out << (live ? "\x1b[H\x1b[2J" : "") << bus::formatTable(monitor, elapsedSeconds(), o->baud);
+        io.out << (live ? "\x1b[H\x1b[2J" : "") << View(*o, clock).end(listener.snapshot());
     io.out << Qt::flush;
     if (!o->log.isEmpty())
-        io.err << "recorded " << recorder.written() << " bytes into " << serial::printable(o->log) << '\n'
+        io.err << "recorded " << listener.recorder().written() << " bytes into " << serial::printable(o->log)
+               << '\n'
                << Qt::flush;
-    if (port.failed()) {
-        io.err << "mdconfig-cli: the port went away while listening: " << port.errorString() << '\n'
+    if (!portStayed) {
+        io.err << "mdconfig-cli: the port went away while listening: " << listener.failure() << '\n'
                << Qt::flush;
         return Failed;
     }

@@ -2,6 +2,7 @@
 
 #include "serial/devicepath.h"
 #include "serial/portmap.h"
+#include "serial/portopener.h"
 
 namespace cli {
 
@@ -171,9 +172,8 @@ QString deviceOf(const Target &target, QString *failure)
         return target.device;
     const QString device = serial::deviceForPort(target.port);
     if (device.isEmpty() && failure) {
-        *failure = QStringLiteral("COM%1 names no serial device on this computer (see mdconfig-cli ports, or "
-                                  "set MDCONFIG_COM%1=/dev/...)")
-                       .arg(target.port);
+        *failure = serial::noDeviceText(target.port).chopped(1) +
+                   QStringLiteral(" (see mdconfig-cli ports, or set MDCONFIG_COM%1=/dev/...)").arg(target.port);
     }
     return device;
 }

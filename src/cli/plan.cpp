@@ -1,4 +1,5 @@
 #include "plan/plan.h"
+#include "cli/adaptercheck.h"
 #include "cli/interrupt.h"
 #include "cli/output.h"
 #include "cli/sentence.h"
@@ -26,13 +27,13 @@ const char *const HelpText =
     "Usage:\n"
     "  mdconfig-cli plan check [--json] FILE\n"
     "  mdconfig-cli plan frames [--json] FILE\n"
-    "  mdconfig-cli plan send FILE (--port N | --device PATH) [--gap SECONDS] [--confirm] [--from N]\n"
-    "                         [--json]\n"
+    "  mdconfig-cli plan send FILE (--port N [--any-adapter] | --device PATH) [--gap SECONDS] [--confirm]\n"
+    "                         [--from N] [--json]\n"
     "  mdconfig-cli plan export FILE standard --talker ID --sentence ID --field N [--type T] --memory N\n"
     "                           --product P [--icon NAME] [--json]\n"
     "  mdconfig-cli plan export FILE proprietary --instrument NAME|N --memory N --product P [--icon NAME]\n"
     "                           [--json]\n"
-    "  mdconfig-cli plan test FILE (--port N | --device PATH) [--seconds S] [--json]\n"
+    "  mdconfig-cli plan test FILE (--port N [--any-adapter] | --device PATH) [--seconds S] [--json]\n"
     "\n"
     "A plan is a TOML file that says what every memory location of one display is to show:\n"
     "\n"
@@ -71,6 +72,8 @@ const char *const HelpText =
     "         stops it after the byte on the wire\n"
     "  --port N        a COM port number, 1 to %1 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
     "  --device PATH   a device path, such as /dev/ttyUSB0\n"
+    "  --any-adapter   send even when COM N now opens another adapter than the one remembered for it\n"
+    "                  (refused otherwise, naming both), and remember that one\n"
     "  --gap SECONDS   pause between two locations (default 1; 0 for none)\n"
     "  --confirm       wait for Enter before each location, for a display that must be put back into\n"
     "                  programming mode (hold UP and DOWN until it shows \"rdY\") between locations\n"
@@ -237,6 +240,7 @@ int planFrames(const QStringList &arguments, Io &io)
 struct PlanSending {
     QString path;
     Target target;
+    bool anyAdapter = false;
     plan::SendOptions options;
     bool confirm = false;
     bool json = false;
@@ -253,6 +257,7 @@ std::optional<PlanSending> parseSend(const QStringList &arguments, Io &io)
     PlanSending s;
     s.path = fileArgument(QStringLiteral("send"), o);
     s.target = targetOf(o);
+    s.anyAdapter = anyAdapterOf(o, s.target);
     if (o.has(QStringLiteral("--gap"))) {
         bool ok = false;
         const double seconds = o.value(QStringLiteral("--gap")).toDouble(&ok);
@@ -399,6 +404,8 @@ int planSend(const QStringList &arguments, Io &io)
         io.err << "mdconfig-cli: " << failure << "; nothing was sent\n";
         return Failed;
     }
+    if (!admitTarget(s->target, s->anyAdapter, io))
+        return Failed;
 
     if (const std::optional<QString> note = serial::builtInWhileUsbNote(device))
         io.err << "mdconfig-cli: " << *note << '\n' << Qt::flush;
@@ -487,6 +494,7 @@ int planTest(const QStringList &arguments, Io &io)
         return Ok;
     const QString path = fileArgument(QStringLiteral("test"), o);
     const Target target = targetOf(o);
+    const bool anyAdapter = anyAdapterOf(o, target);
     const int seconds = secondsOf(o);
     const bool json = o.has(QStringLiteral("--json"));
     const std::optional<plan::Plan> p = readClean(path, io);
@@ -508,6 +516,8 @@ int planTest(const QStringList &arguments, Io &io)
         io.err << "mdconfig-cli: " << failure << "; nothing was sent\n";
         return Failed;
     }
+    if (!admitTarget(target, anyAdapter, io))
+        return Failed;
     io.err << "sending the test pattern on " << serial::shownDevice(device) << " at 4800 baud, 8N1, "
            << pattern.sentences.size() << " sentence(s) a second; " << endText(seconds) << '\n'
            << Qt::flush;

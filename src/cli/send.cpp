@@ -1,4 +1,5 @@
 // send: composes a send and writes it to a serial port, paced as the window does.
+#include "cli/adaptercheck.h"
 #include "cli/cli.h"
 #include "cli/interrupt.h"
 #include "cli/output.h"
@@ -30,12 +31,15 @@ int send(const QStringList &arguments, Io &io)
     }
     frame::SentenceBytes s = composeFromOptions(o, io.err);
     const Target target = targetOf(o);
+    const bool anyAdapter = anyAdapterOf(o, target);
     QString failure;
     const QString device = deviceOf(target, &failure);
     if (device.isEmpty()) {
         io.err << "mdconfig-cli: " << failure << '\n';
         return Failed;
     }
+    if (!admitTarget(target, anyAdapter, io))
+        return Failed;
 
     if (const std::optional<QString> note = serial::builtInWhileUsbNote(device))
         io.err << "mdconfig-cli: " << *note << '\n' << Qt::flush;

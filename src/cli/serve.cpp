@@ -1,3 +1,4 @@
+#include "cli/adaptercheck.h"
 #include "cli/interrupt.h"
 #include "cli/options.h"
 #include "cli/output.h"
@@ -20,7 +21,7 @@ namespace cli {
 namespace {
 
 const char *const HelpText =
-    "Usage: mdconfig-cli serve --listen ADDRESS|INTERFACE[:PORT] (--port N | --device PATH)\n"
+    "Usage: mdconfig-cli serve --listen ADDRESS|INTERFACE[:PORT] (--port N [--any-adapter] | --device PATH)\n"
     "                          [--allow-host NAME]... [--no-qr] [--new-token] [--seconds S]\n"
     "       mdconfig-cli serve --print-url [--listen ADDRESS|INTERFACE[:PORT]] [--no-qr]\n"
     "\n"
@@ -34,6 +35,8 @@ const char *const HelpText =
     "                     8421 unless given\n"
     "  --port N           a COM port number, 1 to 16 (see mdconfig-cli ports; MDCONFIG_COM<n> overrides)\n"
     "  --device PATH      a device path, such as /dev/ttyUSB0\n"
+    "  --any-adapter      serve even when COM N now opens another adapter than the one remembered for it\n"
+    "                     (refused otherwise, naming both), and remember that one\n"
     "  --allow-host NAME  a further name the page may be opened by (Host header), besides IP addresses,\n"
     "                     localhost, this machine's name and NAME.local; may be given more than once\n"
     "  --no-qr            no QR code\n"
@@ -138,12 +141,16 @@ int serve(const QStringList &arguments, Io &io)
     }
 
     const Target target = targetOf(o);
+    const bool anyAdapter = anyAdapterOf(o, target);
     const int seconds = secondsOf(o);
-    const QString device = deviceOf(target, &failure);
+    QString device = deviceOf(target, &failure);
     if (device.isEmpty()) {
         io.err << "mdconfig-cli: " << failure << '\n' << Qt::flush;
         return Failed;
     }
+    if (!admitTarget(target, anyAdapter, io))
+        return Failed;
+    device = stableDevice(target, device);
 
     std::mutex logMutex;
     const auto log = [&](const QString &line) {

@@ -27,7 +27,8 @@ std::optional<QString> open(serial::SerialPort &port, const Destination &to, con
         return QStringLiteral("cannot open %1").arg(port.errorString());
     }
     QString why;
-    if (serial::OpenComPort(port, std::get<ComPort>(to).number, events.askPort, events.portChanged, &why))
+    if (serial::OpenComPort(port, std::get<ComPort>(to).number, events.askPort, events.portChanged, &why,
+                            events.admitPort))
         return std::nullopt;
     return why;
 }

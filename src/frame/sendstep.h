@@ -40,6 +40,8 @@ struct SendEvents {
     // each number an answer chose, for the program to keep.
     serial::AskPort askPort;
     serial::PortChanged portChanged;
+    // Asked about the number that opened, before anything is written; false: nothing is sent.
+    serial::AdmitPort admitPort;
     // The port is open and nothing is written yet: where a front end shows that the send is under way.
     std::function<void(const SendProgress &)> started;
     // After each repetition that went out whole.

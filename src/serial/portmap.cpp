@@ -55,6 +55,7 @@ PortDevice fromSystem(int number, const SystemPort &p)
     d.product = p.description;
     d.serialNumber = p.serialNumber;
     d.byId = p.byId;
+    d.byPath = p.byPath;
     return d;
 }
 
@@ -64,11 +65,17 @@ QList<SystemPort> systemPorts()
 {
     if (lister())
         return lister()();
-    // The stable names /dev/serial/by-id gives USB adapters, keyed by the device node each points to.
-    QHash<QString, QString> byId;
-    const QDir ids(QStringLiteral("/dev/serial/by-id"));
-    for (const QFileInfo &link : ids.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
-        byId.insert(link.canonicalFilePath(), link.absoluteFilePath());
+    // The stable names udev gives USB adapters (who they are, and which socket they are in), keyed by the
+    // device node each points to.
+    const auto links = [](const QString &folder) {
+        QHash<QString, QString> names;
+        for (const QFileInfo &link :
+             QDir(folder).entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
+            names.insert(link.canonicalFilePath(), link.absoluteFilePath());
+        return names;
+    };
+    const QHash<QString, QString> byId = links(QStringLiteral("/dev/serial/by-id"));
+    const QHash<QString, QString> byPath = links(QStringLiteral("/dev/serial/by-path"));
     QList<SystemPort> ports;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
         SystemPort p{info.portName(),
@@ -77,8 +84,11 @@ QList<SystemPort> systemPorts()
                      info.manufacturer(),
                      info.serialNumber(),
                      info.hasVendorIdentifier() && info.hasProductIdentifier(),
+                     {},
                      {}};
-        p.byId = byId.value(QFileInfo(p.systemLocation).canonicalFilePath());
+        const QString node = QFileInfo(p.systemLocation).canonicalFilePath();
+        p.byId = byId.value(node);
+        p.byPath = byPath.value(node);
         ports << p;
     }
     return ports;
@@ -107,6 +117,8 @@ QString kindText(const PortDevice &port)
             parts << QStringLiteral("serial ") + printable(port.serialNumber);
         if (!port.byId.isEmpty())
             parts << printable(port.byId);
+        else if (!port.byPath.isEmpty())
+            parts << printable(port.byPath);
         text = QStringLiteral("USB adapter") +
                (parts.isEmpty() ? QString() : QLatin1Char(' ') + parts.join(QStringLiteral(", ")));
         break;

@@ -30,9 +30,10 @@ struct SystemPort {
     QString serialNumber;   // "A1B2C3"
     bool usb = false;       // the system knows a USB vendor and product for it
     QString byId;           // its /dev/serial/by-id/ name, empty when it has none
+    QString byPath;         // its /dev/serial/by-path/ name (the USB socket it is in), empty when none
 };
 using PortLister = std::function<QList<SystemPort>()>;
-// The ports of this computer, from Qt SerialPort and /dev/serial/by-id.
+// The ports of this computer, from Qt SerialPort and /dev/serial/by-id and by-path.
 QList<SystemPort> systemPorts();
 // Replaces the system's list (a test's made-up ports); an empty function goes back to the system's.
 void setSystemPorts(PortLister lister);
@@ -46,11 +47,13 @@ struct PortDevice {
     QString product;
     QString serialNumber;
     QString byId;
+    QString byPath;
     bool overridden = false; // named by MDCONFIG_COM<n>
 };
 
-// "built-in port", "USB adapter FTDI FT232R USB UART, serial A1B2C3, /dev/serial/by-id/usb-FTDI_..." or
-// "serial device"; a device named by MDCONFIG_COM<n> also says so.
+// "built-in port", "USB adapter FTDI FT232R USB UART, serial A1B2C3, /dev/serial/by-id/usb-FTDI_..." (the
+// by-path name for an adapter without a by-id one) or "serial device"; a device named by MDCONFIG_COM<n> also
+// says so.
 QString kindText(const PortDevice &port);
 
 // One line for a port: the device as messages name it, then what it is ("/dev/ttyS0: built-in port").

@@ -20,12 +20,17 @@ QString openErrorPrompt(int comPortNumber)
                ".\r\nPlease check COM port number.\r\n\r\nEnter a new COM port number or click Cancel.");
 }
 
-QString openFailureDetail(int comPortNumber, const QString &device, const QString &reason)
+QString noDeviceText(int comPortNumber)
 {
     if (comPortNumber == 0)
         return QStringLiteral("No port is chosen (\"None\").");
-    if (device.isEmpty())
-        return QStringLiteral("COM%1 names no serial device on this computer.").arg(comPortNumber);
+    return QStringLiteral("COM%1 names no serial device on this computer.").arg(comPortNumber);
+}
+
+QString openFailureDetail(int comPortNumber, const QString &device, const QString &reason)
+{
+    if (comPortNumber == 0 || device.isEmpty())
+        return noDeviceText(comPortNumber);
     return QStringLiteral("Tried %1").arg(reason);
 }
 
@@ -52,14 +57,21 @@ std::optional<std::int16_t> parseAnswer(const QString &answer)
 }
 
 bool OpenComPort(SerialPort &port, std::int16_t comPortNumber, const AskPort &ask, const PortChanged &changed,
-                 QString *failure)
+                 QString *failure, const AdmitPort &admit)
 {
     for (;;) {
         if (port.isOpen())
             port.close();
         const QString device = deviceForPort(comPortNumber);
-        if (!device.isEmpty() && port.open(device))
-            return true;
+        if (!device.isEmpty() && port.open(device)) {
+            if (!admit || admit(comPortNumber))
+                return true;
+            port.close();
+            if (failure)
+                *failure = QStringLiteral("COM%1 opens another adapter than the one remembered for it")
+                               .arg(comPortNumber);
+            return false;
+        }
 
         const QString detail = openFailureDetail(comPortNumber, device, port.errorString());
         if (failure)

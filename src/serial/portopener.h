@@ -16,6 +16,9 @@ namespace serial {
 QString signPosition(int number);
 // The prompt shown when the port will not open (without the line that names the device and reason).
 QString openErrorPrompt(int comPortNumber);
+// The one wording of a number that opens no device here: "No port is chosen ("None")." for 0, otherwise
+// "COMn names no serial device on this computer.".
+QString noDeviceText(int comPortNumber);
 // Why number n did not open, for the line beneath the prompt.
 QString openFailureDetail(int comPortNumber, const QString &device, const QString &reason);
 // Why the prompt is shown again after an answer that names no port number from 0 to 16.
@@ -31,10 +34,15 @@ using AskPort = std::function<std::optional<QString>(const QString &prompt)>;
 // shows it. The opener itself writes no port number but its own working copy.
 using PortChanged = std::function<void(std::int16_t comPortNumber)>;
 
+// Asked once a number has opened, before anything is written: whether it opened the adapter the user meant
+// (see settings::admitAdapter). False closes the port and ends the opening: nothing is sent.
+using AdmitPort = std::function<bool(std::int16_t comPortNumber)>;
+
 // Closes the port if open and opens comPortNumber; on failure asks for another number and tries again until
 // the port opens (true) or the user gives up (false, the port closed). No ask gives up at the first failure.
-// When given, failure receives why the last number tried did not open (the line beneath the prompt).
+// When given, failure receives why the last number tried did not open (the line beneath the prompt), and
+// admit is asked about the number that opened.
 bool OpenComPort(SerialPort &port, std::int16_t comPortNumber, const AskPort &ask, const PortChanged &changed,
-                 QString *failure = nullptr);
+                 QString *failure = nullptr, const AdmitPort &admit = {});
 
 } // namespace serial

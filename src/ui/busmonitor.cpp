@@ -1,5 +1,6 @@
 #include "ui/busmonitor.h"
 
+#include "bus/lentport.h"
 #include "serial/devicepath.h"
 #include "ui/keyboard.h"
 #include "ui/recorddialog.h"
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
@@ -78,20 +80,30 @@ frame::Standard standardOf(const bus::Pick &pick)
 }
 
 BusMonitor::BusMonitor(BusMonitorHost host)
-    : SecondaryWindow(QStringLiteral("Bus monitor"), 12000, 7050), m_host(std::move(host))
+    : SecondaryWindow(QStringLiteral("Bus monitor"), 12000, 7050), m_host(std::move(host)),
+      m_listener(
+          [this](const QString &device, int baud, QString *why) { return lendPort(device, baud, why); })
 {
     setObjectName(QStringLiteral("frmBusMonitor"));
-    m_rows = new bus::RowModel(m_monitor, this);
-    m_fields = new bus::FieldModel(m_monitor, this);
-    m_transducers = new bus::QuadrupletModel(m_monitor, this);
+    m_rows = new bus::RowModel(m_listener.monitor(), this);
+    m_fields = new bus::FieldModel(m_listener.monitor(), this);
+    m_transducers = new bus::QuadrupletModel(m_listener.monitor(), this);
     m_filter = new QSortFilterProxyModel(this);
     m_filter->setSourceModel(m_rows);
     m_filter->setFilterKeyColumn(-1);
     m_filter->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    makeControls();
+    layOut();
+    connectControls();
+    updateCarry();
+    fitColumns();
+}
 
+void BusMonitor::makeControls()
+{
     m_cboSpeed = new QComboBox(this);
     m_cboSpeed->setObjectName(QStringLiteral("cboSpeed"));
-    m_cboSpeed->addItems({QStringLiteral("4800"), QStringLiteral("38400")});
+    m_cboSpeed->addItems(bus::speedWords());
     m_cmdStart = makeButton(this, QStringLiteral("Start"), QStringLiteral("cmdStart"));
     m_chkPause = new QCheckBox(QStringLiteral("Pause"), this);
     m_chkPause->setObjectName(QStringLiteral("chkPause"));
@@ -106,7 +118,8 @@ BusMonitor::BusMonitor(BusMonitorHost host)
     m_lblStatus->setWordWrap(true);
     m_lblBanner = new QLabel(this);
     m_lblBanner->setObjectName(QStringLiteral("lblBanner"));
-    m_cmdTrySpeed = makeButton(this, QStringLiteral("Try 38400"), QStringLiteral("cmdTrySpeed"));
+    m_cmdTrySpeed = makeButton(this, QStringLiteral("Try %1").arg(bus::otherSpeed(bus::DefaultSpeed)),
+                               QStringLiteral("cmdTrySpeed"));
     m_rowTable = makeTable(this, m_filter, QStringLiteral("Sentences on the bus"));
     m_lblWarning = new QLabel(this);
     m_lblWarning->setObjectName(QStringLiteral("lblWarning"));
@@ -122,7 +135,10 @@ BusMonitor::BusMonitor(BusMonitorHost host)
     m_lblCarry->setObjectName(QStringLiteral("lblCarry"));
     m_lblCarry->setWordWrap(true);
     m_cmdClose = makeButton(this, QStringLiteral("Close"), QStringLiteral("cmdClose"));
+}
 
+void BusMonitor::layOut()
+{
     auto *controls = new QHBoxLayout;
     controls->addWidget(labelFor(this, QStringLiteral("&Speed:"), m_cboSpeed));
     controls->addWidget(m_cboSpeed);
@@ -163,15 +179,17 @@ BusMonitor::BusMonitor(BusMonitorHost host)
                         m_cmdUseMain, m_spnPlanRow,  m_cmdUsePlan, m_cmdClose};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+}
 
+void BusMonitor::connectControls()
+{
     m_timer.setInterval(RefreshMs);
     connect(&m_timer, &QTimer::timeout, this, &BusMonitor::tick);
-    connect(m_cmdStart, &QPushButton::clicked, this, [this] { m_running ? stop() : start(); });
+    connect(m_cmdStart, &QPushButton::clicked, this, [this] { running() ? stop() : start(); });
     connect(m_cboSpeed, &QComboBox::currentTextChanged, this,
             [this](const QString &t) { setSpeed(t.toInt()); });
-    connect(m_cmdTrySpeed, &QPushButton::clicked, this, [this] {
-        m_cboSpeed->setCurrentText(m_baud == 4800 ? QStringLiteral("38400") : QStringLiteral("4800"));
-    });
+    connect(m_cmdTrySpeed, &QPushButton::clicked, this,
+            [this] { m_cboSpeed->setCurrentText(QString::number(bus::otherSpeed(m_listener.baud()))); });
     connect(m_cmdClear, &QPushButton::clicked, this, &BusMonitor::clear);
     connect(m_cmdRecord, &QPushButton::clicked, this, &BusMonitor::record);
     connect(m_txtFilter, &QLineEdit::textChanged, m_filter, &QSortFilterProxyModel::setFilterFixedString);
@@ -186,11 +204,9 @@ BusMonitor::BusMonitor(BusMonitorHost host)
     connect(m_cmdUsePlan, &QPushButton::clicked, this, &BusMonitor::useInPlanRow);
     connect(m_cmdClose, &QPushButton::clicked, this, [this] {
         stop();
-        m_recorder.close();
+        m_listener.stopRecording();
         hide();
     });
-    updateCarry();
-    fitColumns();
 }
 
 BusMonitor::~BusMonitor() = default;
@@ -223,8 +239,7 @@ void BusMonitor::fitColumns()
 void BusMonitor::showEvent(QShowEvent *event)
 {
     // Which port the monitor reads: the main window's, which may have changed since the last time.
-    QString why;
-    const QString device = m_host.device ? m_host.device(&why) : QString();
+    const QString device = m_host.line ? m_host.line->devicePath() : QString();
     setWindowTitle(device.isEmpty() ? QStringLiteral("Bus monitor - no port")
                                     : QStringLiteral("Bus monitor - %1").arg(serial::shownDevice(device)));
     SecondaryWindow::showEvent(event);
@@ -240,44 +255,60 @@ void BusMonitor::showStatus(const QString &text)
     m_lblStatus->setText(text);
 }
 
+std::unique_ptr<serial::ReceivePort> BusMonitor::lendPort(const QString &device, int baud, QString *why)
+{
+    serial::SerialPort *port = &m_host.line->port();
+    // After a send the line is read as the send left it: a port it closed is not opened again unasked.
+    const bool resuming = m_listener.paused();
+    if (!port->isOpen() && !resuming && !port->open(device)) {
+        *why = QStringLiteral("The port will not open: %1").arg(port->errorString());
+        return nullptr;
+    }
+    if (!port->setReceiveSpeed(baud)) {
+        *why = resuming ? QStringLiteral("After the send the port is closed: %1 Press Start to read again.")
+                              .arg(port->errorString())
+                        : QStringLiteral("The port refuses %1 baud: %2").arg(baud).arg(port->errorString());
+        return nullptr;
+    }
+    port->readReceived(); // what waited in the port came before this start, or is the send's
+    return std::make_unique<bus::LentPort>(*port);
+}
+
 void BusMonitor::start()
 {
-    serial::SerialPort *port = m_host.port;
-    if (!port)
+    if (!m_host.line || m_listener.listening())
         return;
-    if (!port->isOpen()) {
-        QString why;
-        const QString device = m_host.device ? m_host.device(&why) : QString();
+    if (const std::optional<QString> refused = m_host.line->claim(app::Holder::Monitor)) {
+        showStatus(*refused);
+        return;
+    }
+    auto release = qScopeGuard([this] { m_host.line->release(app::Holder::Monitor); });
+    QString why;
+    QString device;
+    if (!m_host.line->port().isOpen()) {
+        device = m_host.line->devicePath();
         if (device.isEmpty()) {
-            showStatus(why.isEmpty() ? QStringLiteral("No port is chosen: choose one under Edit > COM Port.")
-                                     : why);
-            return;
-        }
-        if (!port->open(device)) {
-            showStatus(QStringLiteral("The port will not open: %1").arg(port->errorString()));
+            showStatus(*m_host.line->whyNot());
             return;
         }
     }
-    if (!port->setReceiveSpeed(m_baud)) {
-        showStatus(QStringLiteral("The port refuses %1 baud: %2").arg(m_baud).arg(port->errorString()));
+    if (!m_listener.start(device, m_listener.baud(), &why)) {
+        showStatus(why);
         return;
     }
-    port->readReceived(); // what waited in the port came before this start
-    m_monitor.interrupt();
-    if (!m_clock.isValid())
-        m_clock.start();
-    m_running = true;
-    m_wasSending = false;
+    release.dismiss();
     m_cmdStart->setText(QStringLiteral("Stop"));
     m_cmdStart->setAccessibleName(QStringLiteral("Stop"));
-    showStatus(QStringLiteral("Reading the bus at %1 baud, 8N1.").arg(m_baud));
+    showStatus(QStringLiteral("Reading the bus at %1 baud, 8N1.").arg(m_listener.baud()));
     m_timer.start();
 }
 
 void BusMonitor::stop()
 {
+    if (m_listener.listening() && m_host.line)
+        m_host.line->release(app::Holder::Monitor);
     m_timer.stop();
-    m_running = false;
+    m_listener.stop();
     m_cmdStart->setText(QStringLiteral("Start"));
     m_cmdStart->setAccessibleName(QStringLiteral("Start"));
     showStatus(QStringLiteral("Stopped."));
@@ -285,78 +316,76 @@ void BusMonitor::stop()
 
 void BusMonitor::tick()
 {
-    if (!m_running || !m_host.port)
+    if (!m_listener.listening() || !m_host.line)
         return;
-    serial::SerialPort &port = *m_host.port;
-    if (m_host.sending && m_host.sending()) {
-        // The send has the port; what comes in meanwhile may be at the send's speed, so it is not counted.
-        if (!m_wasSending)
+    if (m_host.line->holder() != app::Holder::Monitor) {
+        // The send has the port; what comes in meanwhile may be at the send's speed, so it is not read.
+        if (!m_listener.paused()) {
+            m_listener.pause();
             showStatus(QStringLiteral("A send is using the port: the monitor resumes after it."));
-        m_wasSending = true;
-        port.readReceived();
-        m_monitor.interrupt();
+        }
         return;
     }
-    if (m_wasSending) {
-        m_wasSending = false;
-        port.readReceived();
-        if (!port.setReceiveSpeed(m_baud)) {
-            showStatus(QStringLiteral("After the send the port is closed: %1 Press Start to read again.")
-                           .arg(port.errorString()));
+    QString why;
+    if (m_listener.paused()) {
+        if (!m_listener.resume(&why)) {
             stop();
+            showStatus(why);
             return;
         }
-        showStatus(QStringLiteral("Reading the bus at %1 baud, 8N1 (resumed after the send).").arg(m_baud));
+        showStatus(QStringLiteral("Reading the bus at %1 baud, 8N1 (resumed after the send).")
+                       .arg(m_listener.baud()));
     }
-    if (!port.isOpen()) {
-        const QString why = port.errorString();
+    const bus::Listener::Step step = m_listener.poll(0);
+    if (step.failed) {
         stop();
-        showStatus(QStringLiteral("The port closed: %1 Press Start to read again.").arg(why));
+        showStatus(
+            QStringLiteral("The port closed: %1 Press Start to read again.").arg(m_listener.failure()));
         return;
     }
-    const QByteArray bytes = port.readReceived();
-    const qint64 now = m_clock.elapsed();
-    m_monitor.feed(bytes, now);
-    if (m_recorder.isOpen() && !bytes.isEmpty() && !m_recorder.write(bytes, now)) {
-        showStatus(serial::printable(m_recorder.error()));
-        m_recorder.close();
+    if (step.recordingFailed) {
+        showStatus(serial::printable(m_listener.recorder().error()));
+        m_listener.stopRecording();
         m_cmdRecord->setText(QStringLiteral("Record…"));
     }
     // Paused: the view keeps what it showed while counting goes on.
     if (!m_chkPause->isChecked()) {
-        m_rows->refresh(now);
-        m_fields->refresh();
-        m_transducers->refresh();
+        refreshViews();
         updateCarry();
     }
     updateBanner();
 }
 
+void BusMonitor::refreshViews()
+{
+    m_rows->refresh(m_listener.nowMs());
+    m_fields->refresh();
+    m_transducers->refresh();
+}
+
 void BusMonitor::updateBanner()
 {
-    const bool wrong = m_monitor.speed().looksWrong();
-    const QString other = m_baud == 4800 ? QStringLiteral("38400") : QStringLiteral("4800");
+    const bool wrong = m_listener.monitor().speed().looksWrong();
+    const QString tryOther = QStringLiteral("Try %1").arg(bus::otherSpeed(m_listener.baud()));
     m_lblBanner->setText(
         QStringLiteral("This looks like the wrong speed: most of what comes in is not text."));
-    m_cmdTrySpeed->setText(QStringLiteral("Try ") + other);
-    m_cmdTrySpeed->setAccessibleName(QStringLiteral("Try ") + other);
+    m_cmdTrySpeed->setText(tryOther);
+    m_cmdTrySpeed->setAccessibleName(tryOther);
     m_lblBanner->setVisible(wrong);
     m_cmdTrySpeed->setVisible(wrong);
 }
 
 void BusMonitor::setSpeed(int baud)
 {
-    m_baud = baud;
-    if (!m_running || !m_host.port)
-        return;
-    m_monitor.interrupt();
-    if (!m_host.port->setReceiveSpeed(baud)) {
-        showStatus(QStringLiteral("The port refuses %1 baud: %2").arg(baud).arg(m_host.port->errorString()));
+    const bool reading = m_listener.listening() && !m_listener.paused();
+    QString why;
+    if (!m_listener.setSpeed(baud, &why)) {
         stop();
+        showStatus(why);
         return;
     }
-    m_host.port->readReceived();
-    showStatus(QStringLiteral("Reading the bus at %1 baud, 8N1.").arg(baud));
+    if (reading)
+        showStatus(QStringLiteral("Reading the bus at %1 baud, 8N1.").arg(baud));
 }
 
 void BusMonitor::selectRow()
@@ -365,7 +394,7 @@ void BusMonitor::selectRow()
     const std::optional<bus::RowRef> ref = m_rows->refAt(current.row());
     m_fields->show(ref);
     m_transducers->show(ref);
-    const bus::SentenceRow *row = ref ? m_monitor.row(ref->key) : nullptr;
+    const bus::SentenceRow *row = ref ? m_listener.monitor().row(ref->key) : nullptr;
     m_transducerTable->setVisible(row && bus::isXdr(row->last));
     if (row && row->alternates()) {
         QStringList labels;
@@ -384,7 +413,7 @@ std::optional<bus::Pick> BusMonitor::currentPick() const
 {
     const QModelIndex current = m_filter->mapToSource(m_rowTable->selectionModel()->currentIndex());
     const std::optional<bus::RowRef> ref = m_rows->refAt(current.row());
-    const bus::VariantRow *v = ref ? bus::variantAt(m_monitor, *ref) : nullptr;
+    const bus::VariantRow *v = ref ? bus::variantAt(m_listener.monitor(), *ref) : nullptr;
     if (!v)
         return std::nullopt;
     bus::Pick pick{v->last.talker, v->last.identifier, 0, {}, v->last.proprietary};
@@ -455,23 +484,22 @@ void BusMonitor::useInPlanRow()
 
 void BusMonitor::record()
 {
-    if (m_recorder.isOpen()) {
-        m_recorder.close();
+    const bus::Recorder &recorder = m_listener.recorder();
+    if (recorder.isOpen()) {
+        m_listener.stopRecording();
         m_cmdRecord->setText(QStringLiteral("Record…"));
         showStatus(QStringLiteral("Recorded %1 bytes into %2.")
-                       .arg(m_recorder.written())
-                       .arg(serial::printable(m_recorder.path())));
+                       .arg(recorder.written())
+                       .arg(serial::printable(recorder.path())));
         return;
     }
     RecordDialog dialog(this);
     if (dialog.exec() != QDialog::Accepted || dialog.chosenFile().isEmpty())
         return;
     const QString path = dialog.chosenFile();
-    QString why;
-    const QString device = m_host.device ? m_host.device(&why) : QString();
-    const bus::RecordingHeader header{QDateTime::currentDateTimeUtc(), serial::shownDevice(device), m_baud,
-                                      true};
-    if (const std::optional<QString> refused = m_recorder.open(path, header, dialog.limit())) {
+    const QString device = m_host.line ? m_host.line->devicePath() : QString();
+    if (const std::optional<QString> refused =
+            m_listener.record(path, serial::shownDevice(device), dialog.limit(), true)) {
         showStatus(QStringLiteral("Not recording: %1").arg(serial::printable(*refused)));
         return;
     }
@@ -481,10 +509,8 @@ void BusMonitor::record()
 
 void BusMonitor::clear()
 {
-    m_monitor.clear();
-    m_rows->refresh(m_clock.isValid() ? m_clock.elapsed() : 0);
-    m_fields->refresh();
-    m_transducers->refresh();
+    m_listener.clear();
+    refreshViews();
     m_lblWarning->clear();
     updateBanner();
     updateCarry();

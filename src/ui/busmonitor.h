@@ -4,13 +4,13 @@
 // reads its controls, drives them on a timer and shows what they hold.
 #pragma once
 
+#include "app/serialline.h"
+#include "bus/listener.h"
 #include "bus/models.h"
-#include "bus/recording.h"
 #include "frame/configuration.h"
 #include "serial/serialport.h"
 #include "ui/secondarywindow.h"
 
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include <functional>
@@ -26,13 +26,10 @@ class QTableView;
 
 namespace ui {
 
-// What the monitor needs from the window that holds the port.
+// What the monitor needs from the main window.
 struct BusMonitorHost {
-    serial::SerialPort *port = nullptr;
-    // The device to open when the port is not open yet, or empty with why in the text.
-    std::function<QString(QString *why)> device;
-    // Whether a send is using the port now.
-    std::function<bool()> sending;
+    // The program's serial line: the monitor holds it while it reads, and gives way to a send.
+    app::SerialLine *line = nullptr;
     // Puts a picked field into the main window's lists.
     std::function<void(const frame::Standard &)> useInMainWindow;
     // Puts a picked field into plan row 1..10; nothing when it was taken, otherwise why not. Unset while no
@@ -56,8 +53,8 @@ public:
 
     void start();
     void stop();
-    bool running() const { return m_running; }
-    const bus::Monitor &monitor() const { return m_monitor; }
+    bool running() const { return m_listener.listening(); }
+    const bus::Monitor &monitor() const { return m_listener.monitor(); }
     const bus::RowModel &rows() const { return *m_rows; }
     // Takes the bytes that came and refreshes the view; the timer calls it, tests may too.
     void tick();
@@ -73,6 +70,12 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void makeControls();
+    void layOut();
+    void connectControls();
+    // The receive line of the main window's port for the listener, or null with why in the window's words.
+    std::unique_ptr<serial::ReceivePort> lendPort(const QString &device, int baud, QString *why);
+    void refreshViews();
     void selectRow();
     void updateCarry();
     void updateBanner();
@@ -85,17 +88,12 @@ private:
     void fitColumns();
 
     BusMonitorHost m_host;
-    bus::Monitor m_monitor;
+    bus::Listener m_listener;
     bus::RowModel *m_rows = nullptr;
     bus::FieldModel *m_fields = nullptr;
     bus::QuadrupletModel *m_transducers = nullptr;
     QSortFilterProxyModel *m_filter = nullptr;
-    bus::Recorder m_recorder;
     QTimer m_timer;
-    QElapsedTimer m_clock;
-    bool m_running = false;
-    bool m_wasSending = false;
-    int m_baud = 4800;
 
     QComboBox *m_cboSpeed = nullptr;
     QPushButton *m_cmdStart = nullptr;

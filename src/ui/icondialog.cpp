@@ -57,6 +57,12 @@ int IconDialog::selectedIndex() const
     return m_group->checkedId();
 }
 
+std::optional<std::int16_t> IconDialog::chosenIcon() const
+{
+    const int chosen = selectedIndex();
+    return chosen >= 0 ? std::optional<std::int16_t>(std::int16_t(chosen)) : std::nullopt;
+}
+
 void IconDialog::cmdIconsContinue_Click()
 {
     hide();

@@ -69,4 +69,12 @@ void takeFocusWhenShown(QWidget *window)
     onEachShow(window, [](QWidget *w) { takeFocusOnceShown(w, w->focusWidget()); });
 }
 
+QWidget *focusedStop(QWidget *area)
+{
+    QWidget *focus = area ? area->window()->focusWidget() : nullptr;
+    const bool stop =
+        focus && focus != area && area->isAncestorOf(focus) && (focus->focusPolicy() & Qt::TabFocus);
+    return stop ? focus : nullptr;
+}
+
 } // namespace ui

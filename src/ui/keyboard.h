@@ -16,6 +16,9 @@ void pressWithEnter(QAbstractButton *button);
 // no window manager hands it over.
 void takeFocus(QWidget *window, QWidget *control = nullptr);
 
+// The keyboard stop inside `area` that has the focus now (Tab reaches it), or none.
+QWidget *focusedStop(QWidget *area);
+
 // The same for a window that is being shown now (from its show event).
 void takeFocusOnceShown(QWidget *window, QWidget *control = nullptr);
 

@@ -1,6 +1,7 @@
 #include "ui/mainlayout.h"
 
 #include "ui/accessibility.h"
+#include "vocabulary/fields.h"
 #include "vocabulary/products.h"
 
 #include <QComboBox>
@@ -157,6 +158,43 @@ void MainForm::setupUi(QMainWindow *window)
     About = item(help, QStringLiteral("About"), QStringLiteral("About"));
 
     window->layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+frame::Configuration MainForm::standard(int icon) const
+{
+    using vocabulary::List;
+    return {vocabulary::shownNumber(List::MemoryLocation1, cboMemoryLocation1->currentIndex()),
+            frame::Standard{cmbNmeaTalker->currentIndex(), cmbNmeaID->currentIndex(),
+                            vocabulary::shownNumber(List::Commas, cmbNmeaCommas->currentIndex()),
+                            cboXDR->currentIndex()},
+            icon};
+}
+
+frame::Configuration MainForm::proprietary(int icon) const
+{
+    return {vocabulary::shownNumber(vocabulary::List::MemoryLocation2, cboMemoryLocation2->currentIndex()),
+            frame::Instrument{cboVmInstrumentID->currentIndex()}, icon};
+}
+
+void MainForm::showStandard(const frame::Standard &s)
+{
+    if (s.talker >= 0)
+        cmbNmeaTalker->setCurrentIndex(s.talker);
+    if (s.sentence >= 0)
+        cmbNmeaID->setCurrentIndex(s.sentence);
+    if (s.field >= 1 && s.field <= vocabulary::CommaCount)
+        cmbNmeaCommas->setCurrentIndex(s.field - 1);
+    if (s.sentence == vocabulary::XdrPosition && s.type >= 0)
+        cboXDR->setCurrentIndex(s.type);
+}
+
+void MainForm::showFieldCaptions()
+{
+    const QString identifier = cmbNmeaID->currentText();
+    for (int i = 0; i < cmbNmeaCommas->count(); ++i)
+        cmbNmeaCommas->setItemData(i, vocabulary::fieldCaption(identifier, i + 1), Qt::ToolTipRole);
+    const int chosen = cmbNmeaCommas->currentIndex();
+    cmbNmeaCommas->setToolTip(chosen < 0 ? QString() : vocabulary::fieldCaption(identifier, chosen + 1));
 }
 
 } // namespace ui

@@ -2,6 +2,7 @@
 // product table, the menus, and the form that builds them all onto the window, as a designer form would.
 #pragma once
 
+#include "frame/configuration.h"
 #include "ui/layout.h"
 #include "ui/optiongroup.h"
 #include "vocabulary/vocabulary.h"
@@ -47,6 +48,15 @@ struct MainForm {
     // Builds the client area, the controls (the transducer type list hidden, the newest product selected)
     // and the menus onto the window; the window connects them to its handlers.
     void setupUi(QMainWindow *window);
+
+    // What the standard frame's lists and the proprietary frame's lists choose now, with the given icon.
+    frame::Configuration standard(int icon) const;
+    frame::Configuration proprietary(int icon) const;
+    // Sets talker, sentence, "Commas" and, for XDR, the transducer type; an entry that names nothing (-1, or
+    // field 0) leaves its list as it is.
+    void showStandard(const frame::Standard &s);
+    // What each "Commas" entry holds in the chosen sentence, as the entries' tooltips and the list's own.
+    void showFieldCaptions();
 };
 
 } // namespace ui

@@ -5,6 +5,7 @@
 #include "vocabulary/fields.h"
 
 #include "app/texts.h"
+#include "ui/adapterquestion.h"
 #include "ui/choicecombo.h"
 #include "ui/keyboard.h"
 #include "ui/messages.h"
@@ -15,6 +16,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -30,7 +32,8 @@ QString portLabel(int comPortNumber)
     return QStringLiteral("COM Port = ") + serial::signPosition(comPortNumber);
 }
 
-MainWindow::MainWindow(app::Program &program, serial::SerialPort &port) : m_program(program), m_port(port)
+MainWindow::MainWindow(app::Program &program, serial::SerialPort &port)
+    : m_program(program), m_line(program, port)
 {
     m_form.setupUi(this);
     setWindowTitle(app::mainWindowTitle(m_program));
@@ -38,19 +41,26 @@ MainWindow::MainWindow(app::Program &program, serial::SerialPort &port) : m_prog
     // Also where no window manager hands out the focus, the keyboard works from the start.
     takeFocusWhenShown(this);
 
-    connect(m_form.ComsPort, &QAction::triggered, this, &MainWindow::ComsPort_Click);
-    connect(m_form.Help_MD20_40, &QAction::triggered, this, &MainWindow::Help_MD20_40_Click);
-    connect(m_form.Help_MD90, &QAction::triggered, this, &MainWindow::Help_MD90_Click);
-    connect(m_form.About, &QAction::triggered, this, &MainWindow::About_Click);
-    connect(m_form.Plan, &QAction::triggered, this, &MainWindow::Plan_Click);
-    connect(m_form.BusMonitor, &QAction::triggered, this, &MainWindow::BusMonitor_Click);
-    connect(m_form.cmdSend1, &QPushButton::clicked, this, &MainWindow::cmdSend1_Click);
-    connect(m_form.cmdSend2, &QPushButton::clicked, this, &MainWindow::cmdSend2_Click);
-    connect(m_form.cmdQuit, &QPushButton::clicked, this, &MainWindow::cmdQuit_Click);
+    using Handler = void (MainWindow::*)();
+    for (const auto &[action, handler] :
+         {std::pair<QAction *, Handler>{m_form.ComsPort, &MainWindow::ComsPort_Click},
+          {m_form.Help_MD20_40, &MainWindow::Help_MD20_40_Click},
+          {m_form.Help_MD90, &MainWindow::Help_MD90_Click},
+          {m_form.About, &MainWindow::About_Click},
+          {m_form.Plan, &MainWindow::Plan_Click},
+          {m_form.BusMonitor, &MainWindow::BusMonitor_Click}})
+        connect(action, &QAction::triggered, this, handler);
+    for (const auto &[button, handler] :
+         {std::pair<QPushButton *, Handler>{m_form.cmdSend1, &MainWindow::cmdSend1_Click},
+          {m_form.cmdSend2, &MainWindow::cmdSend2_Click},
+          {m_form.cmdQuit, &MainWindow::cmdQuit_Click}})
+        connect(button, &QPushButton::clicked, this, handler);
     connect(m_form.cmbNmeaID, &QComboBox::currentIndexChanged, this, &MainWindow::cmbNmeaID_Click);
     for (const auto &[combo, list] : m_form.lists)
         connect(combo, &QComboBox::currentIndexChanged, this, &MainWindow::updatePreviews);
     connect(m_form.productGroup, &QButtonGroup::idToggled, this, &MainWindow::updatePreviews);
+    connect(&m_line, &app::SerialLine::numberChanged, this, &MainWindow::lineNumberChanged);
+    connect(&m_line, &app::SerialLine::holderChanged, this, &MainWindow::lineHolderChanged);
 }
 
 MainWindow::~MainWindow() = default;
@@ -82,11 +92,9 @@ void MainWindow::Form_Load(const QString &programDir)
 
 void MainWindow::refreshPortLabel()
 {
-    m_form.lblCommsPort->setText(portLabel(m_program.ComPortNumber));
+    m_form.lblCommsPort->setText(portLabel(m_line.number()));
     // What the number opens, so COM1 is never taken for the USB adapter by mistake.
-    const serial::PortDevice port = serial::portDevice(m_program.ComPortNumber);
-    const QString what =
-        port.device.isEmpty() ? QStringLiteral("No serial device for this number.") : serial::portLine(port);
+    const QString what = m_line.describe();
     m_form.lblCommsPort->setToolTip(what.toHtmlEscaped());
     m_form.lblCommsPort->setAccessibleDescription(what);
     fitCaption(m_form.lblCommsPort, Kind::Label);
@@ -99,18 +107,31 @@ const vocabulary::Product &MainWindow::chosenProduct() const
     return selected >= 0 ? vocabulary::product(selected) : vocabulary::Products[0];
 }
 
-void MainWindow::setComPortNumber(std::int16_t number)
+void MainWindow::lineNumberChanged()
 {
-    m_program.ComPortNumber = number;
-    m_frmComms->select(number);
+    m_frmComms->select(m_line.number());
     refreshPortLabel();
+}
+
+void MainWindow::lineHolderChanged(app::Holder holder)
+{
+    const bool elsewhere = m_line.busy() && holder != app::Holder::Send;
+    if (elsewhere != m_heldElsewhere) {
+        m_heldElsewhere = elsewhere;
+        setEnabled(!elsewhere);
+    }
+}
+
+void MainWindow::placeBeside(QWidget *window)
+{
+    const QPoint corner = positionTwips(this);
+    moveTwips(window, corner.x() + 1000, corner.y() + 1000);
 }
 
 void MainWindow::placeDialogs()
 {
-    const QPoint corner = positionTwips(this);
-    moveTwips(m_frmComms.get(), corner.x() + 1000, corner.y() + 1000);
-    moveTwips(m_frmIcons.get(), corner.x() + 1000, corner.y() + 1000);
+    placeBeside(m_frmComms.get());
+    placeBeside(m_frmIcons.get());
 }
 
 void MainWindow::cmbNmeaID_Click()
@@ -122,18 +143,7 @@ void MainWindow::BusMonitor_Click()
 {
     if (!m_frmBusMonitor) {
         BusMonitorHost host;
-        host.port = &m_port;
-        host.device = [this](QString *why) {
-            const QString device = serial::deviceForPort(m_program.ComPortNumber);
-            if (device.isEmpty() && why)
-                *why = m_program.ComPortNumber == 0
-                           ? QStringLiteral("No port is chosen: choose one under Edit > COM Port.")
-                           : QStringLiteral("COM%1 names no serial device on this computer: choose another "
-                                            "under Edit > COM Port.")
-                                 .arg(m_program.ComPortNumber);
-            return device;
-        };
-        host.sending = [this] { return m_busy; };
+        host.line = &m_line;
         host.useInMainWindow = [this](const frame::Standard &s) { showStandard(s); };
         host.planOpen = [this] { return m_frmPlan && m_frmPlan->isVisible(); };
         host.useInPlanRow = [this](int location, const frame::Standard &s) -> std::optional<QString> {
@@ -143,8 +153,7 @@ void MainWindow::BusMonitor_Click()
         };
         m_frmBusMonitor = std::make_unique<BusMonitor>(std::move(host));
         m_frmBusMonitor->setOwner(this);
-        const QPoint corner = positionTwips(this);
-        moveTwips(m_frmBusMonitor.get(), corner.x() + 1000, corner.y() + 1000);
+        placeBeside(m_frmBusMonitor.get());
     }
     m_frmBusMonitor->show();
     m_frmBusMonitor->raise();
@@ -152,14 +161,7 @@ void MainWindow::BusMonitor_Click()
 
 void MainWindow::showStandard(const frame::Standard &s)
 {
-    if (s.talker >= 0)
-        m_form.cmbNmeaTalker->setCurrentIndex(s.talker);
-    if (s.sentence >= 0)
-        m_form.cmbNmeaID->setCurrentIndex(s.sentence);
-    if (s.field >= 1 && s.field <= vocabulary::CommaCount)
-        m_form.cmbNmeaCommas->setCurrentIndex(s.field - 1);
-    if (s.sentence == vocabulary::XdrPosition && s.type >= 0)
-        m_form.cboXDR->setCurrentIndex(s.type);
+    m_form.showStandard(s);
 }
 
 void MainWindow::cmdSend1_Click()
@@ -174,37 +176,25 @@ void MainWindow::cmdSend2_Click()
 
 frame::Configuration MainWindow::readConfiguration(Sentence kind, int icon) const
 {
-    using vocabulary::List;
-    const MainForm &f = m_form;
-    if (kind == Sentence::Standard) {
-        return {vocabulary::shownNumber(List::MemoryLocation1, f.cboMemoryLocation1->currentIndex()),
-                frame::Standard{f.cmbNmeaTalker->currentIndex(), f.cmbNmeaID->currentIndex(),
-                                vocabulary::shownNumber(List::Commas, f.cmbNmeaCommas->currentIndex()),
-                                f.cboXDR->currentIndex()},
-                icon};
-    }
-    return {vocabulary::shownNumber(List::MemoryLocation2, f.cboMemoryLocation2->currentIndex()),
-            frame::Instrument{f.cboVmInstrumentID->currentIndex()}, icon};
+    return kind == Sentence::Standard ? m_form.standard(icon) : m_form.proprietary(icon);
 }
 
 void MainWindow::send(Sentence kind)
 {
     // The window is disabled while a send runs; this also holds for a press that reaches us another way.
-    if (m_busy || !m_frmComms || (m_frmPlan && m_frmPlan->isBusy()))
+    if (m_line.busy() || !m_frmComms)
         return;
     if (kind == Sentence::Standard && !acceptWarnings(readConfiguration(kind, 0)))
         return;
-    m_busy = true;
-    // The plan window sends through the same port: it waits until this send is over.
-    if (m_frmPlan)
-        m_frmPlan->setEnabled(false);
+    if (const std::optional<QString> refused = m_line.claim(app::Holder::Send)) {
+        showText(this, app::NothingSentTitle, *refused, true);
+        return;
+    }
     // Whatever the outcome, the keyboard is back on the button that was pressed, never on an option that
     // one Space would select.
     QPushButton *pressed = kind == Sentence::Standard ? m_form.cmdSend1 : m_form.cmdSend2;
     const auto idle = qScopeGuard([this, pressed] {
-        m_busy = false;
-        if (m_frmPlan)
-            m_frmPlan->setEnabled(true);
+        m_line.release(app::Holder::Send);
         takeFocus(this, pressed);
     });
 
@@ -223,8 +213,7 @@ bool MainWindow::acceptWarnings(const frame::Configuration &c)
     const QStringList warnings = plan::warnings(c);
     if (warnings.isEmpty())
         return true;
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Check the field"),
-                    QStringLiteral("%1\n\nSend it anyway?").arg(warnings.join(QStringLiteral("\n\n"))),
+    QMessageBox box(QMessageBox::Warning, app::FieldWarningTitle, app::fieldWarningText(warnings),
                     QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setObjectName(QStringLiteral("fieldWarning"));
     box.setDefaultButton(QMessageBox::Ok);
@@ -235,23 +224,23 @@ bool MainWindow::acceptWarnings(const frame::Configuration &c)
 void MainWindow::runIconStep()
 {
     m_program.IconsDone = true;
-    if (chosenProduct().sendsIconByte) {
-        m_frmIcons->show();
-        m_frmIcons->raise();
-        QApplication::beep();
-        m_program.IconsDone = false;
-        setEnabled(false);
-    }
-    while (!m_program.IconsDone)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (!chosenProduct().sendsIconByte)
+        return;
+    m_frmIcons->show();
+    m_frmIcons->raise();
+    QApplication::beep();
+    m_program.IconsDone = false;
+    setEnabled(false);
+    // The send goes on once the dialog hands back its choice (Continue is its only way out).
+    QEventLoop answered;
+    connect(m_frmIcons.get(), &IconDialog::continued, &answered, &QEventLoop::quit);
+    answered.exec();
 }
 
 void MainWindow::cmdIconsContinue_Click()
 {
     setEnabled(true);
-    const int selected = m_frmIcons->selectedIndex();
-    if (selected >= 0)
-        m_program.IconIndex = std::int16_t(selected);
+    m_program.IconIndex = m_frmIcons->chosenIcon().value_or(m_program.IconIndex);
     m_program.IconsDone = true;
 }
 
@@ -259,7 +248,9 @@ void MainWindow::TransmitSentence()
 {
     frame::SendEvents events;
     events.askPort = [this](const QString &prompt) { return askComPortNumber(this, prompt); };
-    events.portChanged = [this](std::int16_t number) { setComPortNumber(number); };
+    events.admitPort = [this](std::int16_t number) {
+        return admitAdapter(this, m_program.adaptersLocation, number);
+    };
     events.started = [this](const frame::SendProgress &) {
         setEnabled(false);
         if (!m_frmProgress) {
@@ -269,26 +260,20 @@ void MainWindow::TransmitSentence()
         m_frmProgress->startSend();
     };
     events.progress = [this](const frame::SendProgress &p) { m_frmProgress->showProgress(p); };
-    const frame::SendReport report = app::transmitSentence(m_program, m_port, events);
+    const frame::SendReport report = m_line.transmitSentence(events);
     // Cancel at the port prompt abandons this send: nothing would reach the display, so nothing pretends to.
     if (report.outcome == frame::SendOutcome::NotOpened)
         return;
     m_frmProgress->hide();
     setEnabled(true);
     if (!report.sent())
-        showText(this, app::NotSentTitle,
-                 app::notSentText(report.failure()) + QStringLiteral("\r\n\r\nPort: ") +
-                     serial::portLine(serial::portDevice(m_program.ComPortNumber)),
-                 true);
+        showText(this, app::NotSentTitle, m_line.notSentMessage(report), true);
 }
 
 void MainWindow::ComsPort_Click()
 {
     // The menu is not a keyboard stop of the window: Accept brings the focus back to the control that had it.
-    QWidget *focus = focusWidget();
-    const bool stop = focus && focus != centralWidget() && centralWidget()->isAncestorOf(focus) &&
-                      (focus->focusPolicy() & Qt::TabFocus);
-    m_focusBeforePort = stop ? focus : nullptr;
+    m_focusBeforePort = focusedStop(centralWidget());
     placeDialogs();
     m_frmComms->show();
     m_frmComms->raise();
@@ -299,7 +284,10 @@ void MainWindow::cmdCommsAccept_Click()
 {
     setEnabled(true);
     // With no option selected the number stays as it was.
-    setComPortNumber(m_frmComms->chosenPort().value_or(m_program.ComPortNumber));
+    const std::int16_t chosen = m_frmComms->chosenPort().value_or(m_line.number());
+    if (chosen != m_line.number())
+        keepChosenAdapter(this, m_program.adaptersLocation, chosen);
+    m_line.setNumber(chosen);
     takeFocus(this, m_focusBeforePort);
 }
 
@@ -309,7 +297,7 @@ void MainWindow::cmdQuit_Click()
     if (m_frmPlan && m_frmPlan->isVisible() && !m_frmPlan->close())
         return;
     const int selected = m_form.productGroup->checkedId();
-    const std::optional<QString> failure = app::quitProgram(m_program, selected, m_port);
+    const std::optional<QString> failure = app::quitProgram(m_program, selected, m_line.port());
     refreshPortLabel();
     if (failure) {
         const QString path = QDir::toNativeSeparators(m_program.settingsLocation.writePath);
@@ -335,7 +323,7 @@ void MainWindow::endProgram()
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // A disabled window is still closed by a window manager's request unless the request is refused.
-    if (!isEnabled() || m_busy || (m_frmPlan && m_frmPlan->isVisible() && !m_frmPlan->close())) {
+    if (!isEnabled() || m_line.busy() || (m_frmPlan && m_frmPlan->isVisible() && !m_frmPlan->close())) {
         event->ignore();
         return;
     }
@@ -362,12 +350,9 @@ void MainWindow::Plan_Click()
 {
     if (!m_frmPlan) {
         m_frmPlan = std::make_unique<PlanWindow>(
-            m_program, m_port, [this](plan::RowKind kind) { return chosenConfiguration(kind); });
+            m_line, [this](plan::RowKind kind) { return chosenConfiguration(kind); });
         m_frmPlan->startNew(std::max(m_form.productGroup->checkedId(), 0));
-        // While the plan window sends, this window takes no command: the port is in use.
-        connect(m_frmPlan.get(), &PlanWindow::busyChanged, this, [this](bool busy) { setEnabled(!busy); });
-        const QPoint corner = positionTwips(this);
-        moveTwips(m_frmPlan.get(), corner.x() + 1000, corner.y() + 1000);
+        placeBeside(m_frmPlan.get());
     }
     m_frmPlan->show();
     m_frmPlan->raise();
@@ -391,14 +376,7 @@ void MainWindow::updatePreviews()
     for (const QString &warning : plan::warnings(standard))
         preview += QStringLiteral("\nWarning: ") + warning;
     m_form.cmdSend1->setToolTip(preview);
-    // What the chosen field of the chosen sentence holds, where the field is chosen.
-    const QString identifier = m_form.cmbNmeaID->currentText();
-    QComboBox *commas = m_form.cmbNmeaCommas;
-    for (int i = 0; i < commas->count(); ++i)
-        commas->setItemData(i, vocabulary::fieldCaption(identifier, i + 1), Qt::ToolTipRole);
-    commas->setToolTip(commas->currentIndex() < 0
-                           ? QString()
-                           : vocabulary::fieldCaption(identifier, commas->currentIndex() + 1));
+    m_form.showFieldCaptions();
     m_form.cmdSend2->setToolTip(
         app::sendPreview(readConfiguration(Sentence::Proprietary, icon), chosenProduct()));
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/program.h"
+#include "app/serialline.h"
 #include "frame/configuration.h"
 #include "ui/busmonitor.h"
 #include "ui/icondialog.h"
@@ -35,7 +36,8 @@ public:
     ProgressWindow *frmProgress() const { return m_frmProgress.get(); }
     // The plan window, made the first time "Plan…" is chosen.
     PlanWindow *frmPlan() const { return m_frmPlan.get(); }
-    bool isSending() const { return m_busy; }
+    // The line every window of this program sends or listens on: its number, device and holder.
+    app::SerialLine &line() { return m_line; }
 
     // Sets talker, sentence, "Commas" and, for XDR, the transducer type, as the bus monitor picks a field;
     // an entry that names nothing (-1, or field 0) leaves its list as it is.
@@ -49,7 +51,7 @@ public:
     void Help_MD20_40_Click();
     void Help_MD90_Click();
     void About_Click();
-    // Display > Bus monitor…: the bus on the receive line of this window's port.
+    // Display > Bus monitor…: the bus on the receive line of the program's serial line.
     void BusMonitor_Click();
     BusMonitor *frmBusMonitor() const { return m_frmBusMonitor.get(); }
     void Plan_Click();
@@ -63,6 +65,8 @@ private:
     enum class Sentence { Standard, Proprietary };
     void send(Sentence kind);
     void placeDialogs();
+    // A window that appears beside this one: 1000 twips right of and below its corner.
+    void placeBeside(QWidget *window);
     // Shows what may surprise in the chosen field (it alternates, it is past the sentence's last); false
     // when the user would rather not send it.
     bool acceptWarnings(const frame::Configuration &c);
@@ -71,21 +75,24 @@ private:
     void cmdCommsAccept_Click();
     void TransmitSentence();
     void refreshPortLabel();
+    // The line's number changed (Accept, an answer at the port prompt): the label and the dialog follow.
+    void lineNumberChanged();
+    // Another window's writer has the line: this window takes no command until it is done.
+    void lineHolderChanged(app::Holder holder);
     const vocabulary::Product &chosenProduct() const;
-    void setComPortNumber(std::int16_t number);
     // What the standard or the proprietary frame's lists have chosen, with the given icon.
     frame::Configuration readConfiguration(Sentence kind, int icon) const;
     void updatePreviews();
     void endProgram();
 
     app::Program &m_program;
-    serial::SerialPort &m_port;
+    app::SerialLine m_line;
     std::unique_ptr<PortDialog> m_frmComms;
     std::unique_ptr<IconDialog> m_frmIcons;
     std::unique_ptr<ProgressWindow> m_frmProgress;
     std::unique_ptr<BusMonitor> m_frmBusMonitor;
     std::unique_ptr<PlanWindow> m_frmPlan;
-    bool m_busy = false;
+    bool m_heldElsewhere = false;
 
     MainForm m_form;
     QPointer<QWidget> m_focusBeforePort;

@@ -4,6 +4,7 @@
 #include "serial/devicepath.h"
 #include "serial/portmap.h"
 #include "settings/recentplans.h"
+#include "ui/adapterquestion.h"
 #include "ui/choicecombo.h"
 #include "ui/keyboard.h"
 #include "ui/optiongroup.h"
@@ -83,8 +84,19 @@ int whichPage(RowKind kind)
 } // namespace
 
 PlanWindow::PlanWindow(app::Program &program, serial::SerialPort &port, MainChoices mainChoices)
-    : m_program(program), m_port(port), m_mainChoices(std::move(mainChoices))
+    : PlanWindow(*new app::SerialLine(program, port), std::move(mainChoices))
 {
+    m_line.setParent(this);
+}
+
+PlanWindow::PlanWindow(app::SerialLine &line, MainChoices mainChoices)
+    : m_program(line.program()), m_port(line.port()), m_line(line), m_mainChoices(std::move(mainChoices))
+{
+    // Another window's send has the line: this one takes no command until it is done.
+    connect(&m_line, &app::SerialLine::holderChanged, this, [this](app::Holder holder) {
+        setEnabled(!m_line.busy() || holder == app::Holder::PlanSend || holder == app::Holder::TestPattern);
+    });
+    connect(&m_line, &app::SerialLine::numberChanged, this, &PlanWindow::refreshPort);
     setObjectName(QStringLiteral("frmPlan"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/mdconfig.png")));
     auto *client = new QWidget(this);
@@ -479,15 +491,11 @@ void PlanWindow::refreshTitle()
 
 void PlanWindow::refreshPort()
 {
-    const QString device = serial::deviceForPort(m_program.ComPortNumber);
+    const QString device = m_line.devicePath();
     m_portLabel->setText(
-        m_program.ComPortNumber == 0
-            ? QStringLiteral("Sends on: no COM port chosen yet (main window, Edit, COM Port)")
-        : device.isEmpty() ? QStringLiteral("Sends on: COM%1, which names no serial device on this computer")
-                                 .arg(m_program.ComPortNumber)
-                           : QStringLiteral("Sends on: COM%1, %2")
-                                 .arg(m_program.ComPortNumber)
-                                 .arg(serial::shownDevice(device)));
+        device.isEmpty()
+            ? *m_line.whyNot()
+            : QStringLiteral("Sends on: COM%1, %2").arg(m_line.number()).arg(serial::shownDevice(device)));
 }
 
 void PlanWindow::showEvent(QShowEvent *event)
@@ -720,17 +728,15 @@ std::optional<QString> PlanWindow::takeStandard(int location, const frame::Stand
     return std::nullopt;
 }
 
-QString PlanWindow::deviceOrSay()
+QString PlanWindow::takeLine(app::Holder who)
 {
-    const QString device = serial::deviceForPort(m_program.ComPortNumber);
-    if (device.isEmpty())
-        say(m_program.ComPortNumber == 0
-                ? QStringLiteral("No COM port is chosen: choose one in the main window (Edit, COM Port).")
-                : QStringLiteral("COM%1 names no serial device on this computer: choose another in the main "
-                                 "window (Edit, COM Port).")
-                      .arg(m_program.ComPortNumber),
-            true);
-    return device;
+    const QString device = m_line.devicePath();
+    if (!device.isEmpty() && !admitAdapter(this, m_program.adaptersLocation, m_line.number()))
+        return {}; // the user said No to another adapter than the one remembered
+    const std::optional<QString> refused = device.isEmpty() ? m_line.whyNot() : m_line.claim(who);
+    if (refused)
+        say(*refused, true);
+    return refused ? QString() : device;
 }
 
 void PlanWindow::setBusy(bool busy)
@@ -738,7 +744,6 @@ void PlanWindow::setBusy(bool busy)
     m_busy = busy;
     m_stopRequested = false;
     refreshTitle();
-    emit busyChanged(busy);
 }
 
 void PlanWindow::sendAll(int from)
@@ -756,12 +761,15 @@ void PlanWindow::sendAll(int from)
         say(QStringLiteral("No location is used from location %1 on: nothing to send.").arg(from), true);
         return;
     }
-    const QString device = deviceOrSay();
+    const QString device = takeLine(app::Holder::PlanSend);
     if (device.isEmpty())
         return;
 
     setBusy(true);
-    const auto idle = qScopeGuard([this] { setBusy(false); });
+    const auto idle = qScopeGuard([this] {
+        m_line.release(app::Holder::PlanSend);
+        setBusy(false);
+    });
     for (const plan::Location &l : whole.locations) {
         if (l.location >= from)
             m_editor.setStatus(l.location, {});
@@ -850,11 +858,14 @@ void PlanWindow::testDisplay()
             true);
         return;
     }
-    const QString device = deviceOrSay();
+    const QString device = takeLine(app::Holder::TestPattern);
     if (device.isEmpty())
         return;
     setBusy(true);
-    const auto idle = qScopeGuard([this] { setBusy(false); });
+    const auto idle = qScopeGuard([this] {
+        m_line.release(app::Holder::TestPattern);
+        setBusy(false);
+    });
     say(QStringLiteral("Test pattern on %1 for a display in normal use; Stop ends it.\n").arg(device) +
         lines.join(QLatin1Char('\n')));
     m_progress->setRange(0, 0); // runs until stopped

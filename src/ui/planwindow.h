@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/program.h"
+#include "app/serialline.h"
 #include "plan/planeditor.h"
 #include "serial/serialport.h"
 
@@ -35,6 +36,9 @@ public:
     // What the main window's lists and icon dialog choose now, for a row of the kind asked for.
     using MainChoices = std::function<frame::Configuration(plan::RowKind kind)>;
 
+    // Sends on the program's serial line, which the main window and the bus monitor share.
+    PlanWindow(app::SerialLine &line, MainChoices mainChoices);
+    // A window of its own, on a line of its own (tests, a plan opened without the main window).
     PlanWindow(app::Program &program, serial::SerialPort &port, MainChoices mainChoices);
     ~PlanWindow() override;
 
@@ -79,10 +83,6 @@ public:
     QLabel *message() const { return m_message; }
     QRadioButton *productOption(int index) const;
 
-signals:
-    // A send or a test pattern is using the port: the main window takes no command meanwhile.
-    void busyChanged(bool busy);
-
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -121,12 +121,14 @@ private:
     bool askToKeepChanges(); // false: the user cancelled
     void openWithDialog();
     bool saveAsWithDialog();
-    QString deviceOrSay();
+    // Takes the line for a plan send or the test pattern: the device, or empty after saying why not.
+    QString takeLine(app::Holder who);
     void setBusy(bool busy);
     void say(const QString &text, bool warning = false);
 
     app::Program &m_program;
     serial::SerialPort &m_port;
+    app::SerialLine &m_line;
     MainChoices m_mainChoices;
     plan::PlanEditor m_editor;
     std::array<Row, plan::LastLocation> m_rows;

@@ -2,6 +2,7 @@
 
 #include "serial/devicepath.h"
 #include "serial/portmap.h"
+#include "serial/portopener.h"
 
 #include <QButtonGroup>
 #include <QLabel>
@@ -101,9 +102,7 @@ void PortDialog::refreshDeviceTips()
         // Each says what the device is (a built-in port or a USB adapter, with its maker, product, serial and
         // stable name), so COM1 is never taken for the adapter by mistake.
         const QString tip =
-            port.device.isEmpty()
-                ? QStringLiteral("No serial device is present for COM%1 on this computer.").arg(port.number)
-                : serial::portLine(port);
+            port.device.isEmpty() ? serial::noDeviceText(port.number) : serial::portLine(port);
         m_optComm[port.number]->setToolTip(
             QStringLiteral("<p style='white-space:pre'>%1</p>").arg(tip.toHtmlEscaped()));
         m_optComm[port.number]->setAccessibleDescription(tip);

@@ -1,44 +1,12 @@
 #include "web/busview.h"
 
-#include "serial/receiveport.h"
-
 #include <QElapsedTimer>
-#include <QJsonArray>
 #include <QThread>
 
 namespace web {
 
-QJsonObject busJson(const bus::Monitor &monitor)
-{
-    QJsonArray rows;
-    for (const bus::SentenceRow &row : monitor.rowMap()) {
-        const bool listed = bus::offered(row);
-        QJsonArray variants;
-        for (const bus::VariantRow &v : row.variants) {
-            QJsonArray fields;
-            for (const QString &f : v.last.fields)
-                fields.append(f);
-            variants.append(QJsonObject{{QStringLiteral("variant"), v.label},
-                                        {QStringLiteral("text"), QString::fromLatin1(v.last.text)},
-                                        {QStringLiteral("fields"), fields}});
-        }
-        QJsonObject o{{QStringLiteral("talker"), row.talker},
-                      {QStringLiteral("sentence"), row.identifier},
-                      {QStringLiteral("listed"), listed},
-                      {QStringLiteral("reason"), listed ? QString() : bus::offerText(row)},
-                      {QStringLiteral("count"), row.count},
-                      {QStringLiteral("badChecksum"), row.badChecksum},
-                      {QStringLiteral("missingChecksum"), row.missingChecksum},
-                      {QStringLiteral("variants"), variants}};
-        if (row.alternates())
-            o.insert(QStringLiteral("warning"), QString::fromLatin1(bus::AlternatesText));
-        rows.append(o);
-    }
-    return {{QStringLiteral("rows"), rows}, {QStringLiteral("others"), monitor.others().count}};
-}
-
-BusListener::BusListener(QString device, std::function<void()> changed)
-    : m_device(std::move(device)), m_changed(std::move(changed))
+BusListener::BusListener(QString device, std::function<void()> changed, bus::PortOpener opener)
+    : m_device(std::move(device)), m_changed(std::move(changed)), m_listener(std::move(opener))
 {
 }
 
@@ -51,51 +19,30 @@ bool BusListener::start(int baud, QString *failure)
 {
     const std::lock_guard control(m_control);
     stop();
-    m_baud = baud;
-    m_quit = false;
-    {
-        const std::lock_guard lock(m_mutex);
-        m_monitor.clear();
-        m_failure.clear();
-        m_wrongSpeed = false;
-    }
-    m_running = true;
-    m_thread.reset(QThread::create([this] { run(); }));
-    m_thread->start();
-    // The thread says within a moment whether the device opened.
-    for (int i = 0; i < 50 && m_running; ++i) {
-        const std::lock_guard lock(m_mutex);
-        if (!m_failure.isEmpty())
-            break;
-        QThread::msleep(10);
-    }
-    const std::lock_guard lock(m_mutex);
-    if (!m_failure.isEmpty()) {
-        *failure = m_failure;
+    m_listener.clear();
+    QString why;
+    if (!m_listener.start(m_device, baud, &why)) {
+        *failure = QStringLiteral("cannot open %1").arg(why);
         return false;
     }
+    startThread();
     return true;
 }
 
 void BusListener::stop()
 {
     const std::lock_guard control(m_control);
-    m_quit = true;
-    if (m_thread) {
-        m_thread->wait();
-        m_thread.reset();
-    }
-    m_running = false;
-    m_paused = false;
+    stopThread();
+    m_listener.stop();
 }
 
 void BusListener::pause()
 {
     const std::lock_guard control(m_control);
-    if (!m_running)
+    if (!running())
         return;
-    stop();
-    m_paused = true;
+    stopThread();
+    m_listener.pause();
     if (m_changed)
         m_changed();
 }
@@ -103,60 +50,54 @@ void BusListener::pause()
 void BusListener::resume()
 {
     const std::lock_guard control(m_control);
-    if (!m_paused)
+    if (!m_listener.paused())
         return;
-    QString failure;
-    start(m_baud, &failure);
+    QString why;
+    if (m_listener.resume(&why))
+        startThread();
+    else if (m_changed)
+        m_changed();
 }
 
 QJsonObject BusListener::toJson() const
 {
-    const std::lock_guard lock(m_mutex);
-    QJsonObject o = busJson(m_monitor);
-    o.insert(QStringLiteral("listening"), m_running.load());
-    o.insert(QStringLiteral("paused"), m_paused.load());
-    o.insert(QStringLiteral("baud"), m_baud);
-    o.insert(QStringLiteral("failure"), m_failure);
-    o.insert(QStringLiteral("wrongSpeed"), m_wrongSpeed);
-    return o;
+    bus::Snapshot s = m_listener.snapshot();
+    // The page names what failed in its own words: the open, or the port that went away.
+    if (!s.failure.isEmpty())
+        s.failure = (s.wentAway ? QStringLiteral("the port went away: %1") : QStringLiteral("cannot open %1"))
+                        .arg(s.failure);
+    return bus::toJson(s);
+}
+
+void BusListener::startThread()
+{
+    m_quit = false;
+    m_thread.reset(QThread::create([this] { run(); }));
+    m_thread->start();
+}
+
+void BusListener::stopThread()
+{
+    m_quit = true;
+    if (m_thread) {
+        m_thread->wait();
+        m_thread.reset();
+    }
 }
 
 void BusListener::run()
 {
-    serial::QtReceivePort port;
-    if (!port.open(m_device, m_baud)) {
-        const std::lock_guard lock(m_mutex);
-        m_failure = QStringLiteral("cannot open %1").arg(port.errorString());
-        m_running = false;
-        return;
-    }
     QElapsedTimer published;
     published.start();
-    QElapsedTimer clock;
-    clock.start();
     while (!m_quit) {
-        const QByteArray bytes = port.read(100);
-        {
-            const std::lock_guard lock(m_mutex);
-            m_monitor.feed(bytes, clock.elapsed());
-        }
-        if (port.failed()) {
-            const std::lock_guard lock(m_mutex);
-            m_failure = QStringLiteral("the port went away: %1").arg(port.errorString());
+        if (m_listener.poll(100).failed)
             break;
-        }
         if (published.elapsed() >= 1000) {
             published.restart();
-            {
-                const std::lock_guard lock(m_mutex);
-                m_wrongSpeed = m_monitor.speed().looksWrong();
-            }
             if (m_changed)
                 m_changed();
         }
     }
-    port.close();
-    m_running = false;
     if (m_changed)
         m_changed();
 }

@@ -1,6 +1,7 @@
 #include "web/lists.h"
 
 #include "bus/fieldadvice.h"
+#include "bus/linespeeds.h"
 #include "frame/pacing.h"
 #include "frame/sentencebytes.h"
 #include "plan/plan.h"
@@ -83,7 +84,8 @@ QJsonObject listsJson()
         {QStringLiteral("sentenceFields"), sentenceFieldsJson()},
         {QStringLiteral("xdrSentence"), vocabulary::entries(List::Identifier).at(vocabulary::XdrPosition)},
         {QStringLiteral("locations"), plan::LastLocation},
-        {QStringLiteral("noteLength"), plan::MaxNoteLength}};
+        {QStringLiteral("noteLength"), plan::MaxNoteLength},
+        {QStringLiteral("speeds"), QJsonArray::fromStringList(bus::speedWords())}};
 }
 
 QJsonObject tablesJson()

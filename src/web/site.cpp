@@ -250,9 +250,9 @@ Reply PageSite::busCommand(const QByteArray &path, const QJsonObject &request)
     }
     if (m_jobs.busy())
         return error(409, QStringLiteral("a send holds the device; the bus view can start after it"));
-    const int baud = request.value(QStringLiteral("baud")).toInt(4800);
-    if (baud != 4800 && baud != 38400)
-        return error(400, QStringLiteral("baud: valid values: 4800, 38400"));
+    const int baud = request.value(QStringLiteral("baud")).toInt(bus::DefaultSpeed);
+    if (!bus::isLineSpeed(baud))
+        return error(400, QStringLiteral("baud: valid values: ") + bus::speedsText(QStringLiteral(", ")));
     QString failure;
     if (!m_bus.start(baud, &failure))
         return error(409, failure);

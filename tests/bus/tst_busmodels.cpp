@@ -251,7 +251,8 @@ void tst_BusModels::liveTableFits()
     QFETCH(int, height);
     bus::Monitor m;
     feedPaced(m, readData(file));
-    const QString table = bus::formatLive(m, 60, 4800, m.nowMs(), bus::Screen{width, height});
+    const QString table =
+        bus::formatLive(bus::snapshotOf(m), 60, 4800, m.nowMs(), bus::Screen{width, height});
     qDebug().noquote() << table;
     const QStringList lines = table.split(QLatin1Char('\n'));
     QVERIFY2(lines.size() <= height, qPrintable(table));
@@ -283,21 +284,21 @@ void tst_BusModels::fieldsOfOneSentence()
 {
     bus::Monitor m;
     feedPaced(m, readData(QStringLiteral("captures/chartplotter-bus.nmea")));
-    const QString rmc = bus::formatFields(m, QStringLiteral("gprmc"), m.nowMs(), 80);
+    const QString rmc = bus::formatFields(bus::snapshotOf(m), QStringLiteral("gprmc"), m.nowMs(), 80);
     // Field 7 of RMC is the speed over ground, numbered as "Commas" counts it.
     const QString sog = m.row(QStringLiteral("GPRMC"))->last.field(7).value();
     QVERIFY2(rmc.contains(QRegularExpression(
                  QStringLiteral("\n7 +%1 +speed over ground, knots\n").arg(QRegularExpression::escape(sog)))),
              qPrintable(rmc));
-    const QString mwv = bus::formatFields(m, QStringLiteral("WIMWV"), m.nowMs(), 80);
+    const QString mwv = bus::formatFields(bus::snapshotOf(m), QStringLiteral("WIMWV"), m.nowMs(), 80);
     QVERIFY2(mwv.contains(QLatin1String(bus::AlternatesText)), qPrintable(mwv));
     QVERIFY2(mwv.contains(QRegularExpression(QStringLiteral("\n2 +R +T +reference, R relative or T true\n"))),
              qPrintable(mwv));
-    const QString xdr = bus::formatFields(m, QStringLiteral("IIXDR"), m.nowMs(), 80);
+    const QString xdr = bus::formatFields(bus::snapshotOf(m), QStringLiteral("IIXDR"), m.nowMs(), 80);
     QVERIFY2(xdr.contains(QLatin1String("fields 5-8: type A, value ")) &&
                  xdr.contains(QLatin1String("(field 6), units D, name HEEL")),
              qPrintable(xdr));
-    QCOMPARE(bus::formatFields(m, QStringLiteral("GNRMC"), m.nowMs(), 80),
+    QCOMPARE(bus::formatFields(bus::snapshotOf(m), QStringLiteral("GNRMC"), m.nowMs(), 80),
              QStringLiteral("GNRMC: not heard yet\n"));
     // The monitor's field table says what each field holds.
     bus::FieldModel table(m);

@@ -297,7 +297,7 @@ void tst_Monitor::wrongSpeed()
     m.feed(garbled);
     QVERIFY(m.speed().looksWrong());
     QCOMPARE(m.totals().sentences, 0);
-    QVERIFY(bus::formatTable(m, 5, 4800).contains(QLatin1String(bus::WrongSpeedText)));
+    QVERIFY(bus::formatTable(bus::snapshotOf(m), 5, 4800).contains(QLatin1String(bus::WrongSpeedText)));
 
     // Back at the right speed, a window of good traffic clears the warning.
     m.feed(traffic.left(bus::SpeedCheck::Window));
@@ -313,7 +313,7 @@ void tst_Monitor::noiseBurstIsNotWrongSpeed()
     m.feed(QByteArray(bus::SpeedCheck::Window / 3, char(0xff)));
     m.feed(traffic.mid(2000));
     QVERIFY(!m.speed().everLookedWrong());
-    QVERIFY(!bus::formatTable(m, 5, 4800).contains(QLatin1String(bus::WrongSpeedText)));
+    QVERIFY(!bus::formatTable(bus::snapshotOf(m), 5, 4800).contains(QLatin1String(bus::WrongSpeedText)));
     // Too little to judge: a few noise bytes alone say nothing yet.
     bus::Monitor few;
     few.feed(QByteArray(bus::SpeedCheck::Window - 1, char(0)));

@@ -54,16 +54,24 @@ public:
     }
 };
 
+// COM1 opens the monitor's device.
+struct Com1 {
+    Com1()
+    {
+        qputenv("MDCONFIG_COM1", "/dev/ttyUSB0");
+        program.ComPortNumber = 1;
+    }
+    ~Com1() { qunsetenv("MDCONFIG_COM1"); }
+    app::Program program;
+};
+
 struct Setup {
+    Com1 com1;
     BusPort port;
-    bool sending = false;
+    app::SerialLine line{com1.program, port};
     std::optional<frame::Standard> taken;
-    ui::BusMonitor monitor{ui::BusMonitorHost{&port,
-                                              [](QString *) { return QStringLiteral("/dev/ttyUSB0"); },
-                                              [this] { return sending; },
-                                              [this](const frame::Standard &p) { taken = p; },
-                                              {},
-                                              {}}};
+    ui::BusMonitor monitor{
+        ui::BusMonitorHost{&line, [this](const frame::Standard &p) { taken = p; }, {}, {}}};
 
     void play(const QByteArray &bytes)
     {
@@ -327,14 +335,21 @@ void tst_BusMonitor::sendTakesThePortAndTheMonitorResumes()
     const QByteArray fish = readData(QStringLiteral("captures/fishfinder.nmea"));
     s.play(fish.left(1000));
     const qint64 before = s.monitor.monitor().totals().sentences;
-    s.sending = true;
-    s.play(fish.mid(1000, 1000));
+    QVERIFY(!s.line.claim(app::Holder::Send));
+    // While the send holds the port the monitor reads nothing of it.
+    s.port.incoming += fish.mid(1000, 400);
+    for (int i = 0; i < 5; ++i)
+        s.monitor.tick();
+    QCOMPARE(s.port.at, qsizetype(1000));
     QVERIFY2(s.find<QLabel>("lblStatus")->text().contains(QLatin1String("resumes after")),
              qPrintable(s.find<QLabel>("lblStatus")->text()));
     QCOMPARE(s.monitor.monitor().totals().sentences, before);
-    // The send reopened the port at 4800: the monitor sets its own speed again and counts on.
+    // The send reopened the port at 4800: the monitor sets its own speed again, leaves what came during
+    // the send unread, and counts on.
     s.port.speeds << 4800;
-    s.sending = false;
+    s.line.release(app::Holder::Send);
+    s.monitor.tick();
+    QCOMPARE(s.port.at, qsizetype(1400));
     s.play(fish.mid(2000));
     QCOMPARE(s.port.speeds.last(), 38400);
     QVERIFY(s.monitor.monitor().totals().sentences > before);

@@ -464,9 +464,9 @@ void tst_PlanWindow::mainWindowMenuAndChoices()
     QVERIFY(plan->listBox(6, "type")->isVisibleTo(plan));
 
     // While the plan window sends, the main window takes no command.
-    emit plan->busyChanged(true);
+    QVERIFY(!main.line().claim(app::Holder::PlanSend));
     QVERIFY(!main.isEnabled());
-    emit plan->busyChanged(false);
+    main.line().release(app::Holder::PlanSend);
     QVERIFY(main.isEnabled());
     plan->editor().newPlan(2); // nothing to ask about when the program ends
     main.close();

@@ -6,6 +6,7 @@
 #include "support/ptypair.h"
 #include "support/recordingport.h"
 #include "support/sends.h"
+#include "ui/busmonitor.h"
 #include "ui/mainwindow.h"
 
 #include <QComboBox>
@@ -63,6 +64,15 @@ template <class Port> struct Program {
     ui::MainWindow window{program, port};
 };
 
+// A recording port whose receive line hears a bus: one sentence each time it is read.
+struct ListeningPort : RecordingPort {
+    QByteArray readReceived() override
+    {
+        return isOpen() ? QByteArrayLiteral("$IIMTW,12.5,C*15\r\n") : QByteArray();
+    }
+    bool setReceiveSpeed(int) override { return isOpen(); }
+};
+
 using Recorded = Program<RecordingPort>;
 using Real = Program<serial::QtSerialPort>;
 
@@ -108,6 +118,7 @@ private slots:
     void previewsShowTheFrameWithoutSideEffects();
     void fieldWarningAskedBeforeTheSend_data();
     void fieldWarningAskedBeforeTheSend();
+    void monitorAndSendNeverHoldTheLineAtOnce();
 
 private:
     QString m_cwd;
@@ -479,6 +490,45 @@ void tst_Send::fieldWarningAskedBeforeTheSend()
     p.find<QPushButton>("cmdSend1")->click();
     QVERIFY2(asked.contains(warning), qPrintable(asked));
     QCOMPARE(p.port.written.size(), accept ? 100 : 0);
+}
+
+void tst_Send::monitorAndSendNeverHoldTheLineAtOnce()
+{
+    Program<ListeningPort> p("/dev/fake", true);
+    p.product(0);
+    p.window.BusMonitor_Click();
+    ui::BusMonitor *monitor = p.window.frmBusMonitor();
+    monitor->start();
+    QVERIFY(monitor->running());
+    monitor->tick();
+    const qint64 before = monitor->monitor().totals().sentences;
+    QVERIFY(before > 0);
+
+    // At every byte of the send the send holds the line, and the monitor, ticking meanwhile, counts nothing.
+    QList<app::Holder> holders;
+    p.port.clock = [&] {
+        holders << p.window.line().holder();
+        monitor->tick();
+        return frame::Clock::now();
+    };
+    p.window.cmdSend1_Click();
+    QCOMPARE(p.port.written.size(), 100);
+    QCOMPARE(holders, QList<app::Holder>(100, app::Holder::Send));
+    QCOMPARE(monitor->monitor().totals().sentences, before);
+
+    // Afterwards the monitor has the line back and counts on.
+    p.port.clock = {};
+    QCOMPARE(p.window.line().holder(), app::Holder::Monitor);
+    monitor->tick();
+    QVERIFY(monitor->monitor().totals().sentences > before);
+
+    // Stopped, it cannot start while the plan window's send has the line.
+    monitor->stop();
+    QVERIFY(!p.window.line().claim(app::Holder::PlanSend));
+    monitor->start();
+    QVERIFY(!monitor->running());
+    QCOMPARE(p.window.line().holder(), app::Holder::PlanSend);
+    p.window.line().release(app::Holder::PlanSend);
 }
 
 QTEST_MAIN(tst_Send)

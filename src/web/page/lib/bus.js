@@ -4,12 +4,15 @@ import { $, answerBy, element, showRow, takesType } from './rows.js';
 
 function busRowKey(r) { return r.talker + r.sentence; }
 
+// The speed to try when the bus looks like the wrong speed: the other of the server's speeds.
+function otherSpeed(speeds, baud) { return speeds[0] === String(baud) ? speeds[1] : speeds[0]; }
+
 export function showBus(state, bus) {
   state.bus = bus;
   const parts = [];
   parts.push(bus.listening ? 'Listening at ' + bus.baud + ' baud.' : (bus.paused ? 'Paused while a send holds the device.' : 'Not listening.'));
   if (bus.failure) parts.push(bus.failure + '.');
-  if (bus.wrongSpeed) parts.push('This looks like the wrong speed: try ' + (bus.baud === 4800 ? 38400 : 4800) + '.');
+  if (bus.wrongSpeed) parts.push('This looks like the wrong speed: try ' + otherSpeed(state.lists.speeds, bus.baud) + '.');
   if (bus.others) parts.push(bus.others + ' sentences of further kinds are counted as others.');
   $('busstatus').textContent = parts.join(' ');
   $('busstart').disabled = Boolean(bus.listening || bus.paused);
@@ -79,6 +82,8 @@ function showFields(state, r) {
 // The bus controls, where the line can listen (the board); elsewhere the section is not shown.
 export function wireBus(state, line) {
   if (!line.busStart) { $('bus-section').hidden = true; return; }
+  // The speeds are the server's, the first its default.
+  for (const speed of state.lists.speeds) $('baud').appendChild(element('option', '', speed));
   line.onBus((bus) => showBus(state, bus));
   $('busstart').addEventListener('click', async () => {
     const { status, data } = await line.busStart(Number($('baud').value));
