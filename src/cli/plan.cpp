@@ -383,6 +383,35 @@ int planExport(const QStringList &arguments, Io &io)
     return Ok;
 }
 
+// Says of each location of the plan what the test pattern makes it show, or why it cannot.
+void listCoverage(const plan::Plan &plan, const plan::TestPattern &pattern, bool json, Io &io)
+{
+    for (const plan::Location &l : plan.locations) {
+        const auto covered = std::find_if(pattern.covered.begin(), pattern.covered.end(),
+                                          [&](const plan::Covered &c) { return c.location == l.location; });
+        const auto notCovered =
+            std::find_if(pattern.notCovered.begin(), pattern.notCovered.end(),
+                         [&](const plan::NotCovered &c) { return c.location == l.location; });
+        if (json) {
+            QJsonObject line = frame::toJson(l, vocabulary::showsIcons(plan.product));
+            line.insert(QStringLiteral("covered"), covered != pattern.covered.end());
+            if (covered != pattern.covered.end()) {
+                line.insert(QStringLiteral("sentence"), covered->sentence);
+                line.insert(QStringLiteral("field"), covered->field);
+                line.insert(QStringLiteral("value"), covered->value);
+            } else if (notCovered != pattern.notCovered.end()) {
+                line.insert(QStringLiteral("reason"), notCovered->reason);
+            }
+            io.out << jsonLine(line) << '\n';
+        } else if (covered != pattern.covered.end()) {
+            io.out << "location " << l.location << ": shows " << covered->value << " (" << covered->sentence
+                   << " field " << covered->field << ")\n";
+        } else if (notCovered != pattern.notCovered.end()) {
+            io.out << "location " << l.location << ": not covered: " << notCovered->reason << '\n';
+        }
+    }
+}
+
 int planTest(const QStringList &arguments, Io &io)
 {
     Options o(declaration(QStringLiteral("plan test")));
@@ -400,30 +429,7 @@ int planTest(const QStringList &arguments, Io &io)
         return Usage;
     }
     const plan::TestPattern pattern = plan::makeTestPattern(*p);
-    for (const plan::Location &l : p->locations) {
-        const auto covered = std::find_if(pattern.covered.begin(), pattern.covered.end(),
-                                          [&](const plan::Covered &c) { return c.location == l.location; });
-        const auto notCovered =
-            std::find_if(pattern.notCovered.begin(), pattern.notCovered.end(),
-                         [&](const plan::NotCovered &c) { return c.location == l.location; });
-        if (json) {
-            QJsonObject line = frame::toJson(l, vocabulary::showsIcons(p->product));
-            line.insert(QStringLiteral("covered"), covered != pattern.covered.end());
-            if (covered != pattern.covered.end()) {
-                line.insert(QStringLiteral("sentence"), covered->sentence);
-                line.insert(QStringLiteral("field"), covered->field);
-                line.insert(QStringLiteral("value"), covered->value);
-            } else if (notCovered != pattern.notCovered.end()) {
-                line.insert(QStringLiteral("reason"), notCovered->reason);
-            }
-            io.out << jsonLine(line) << '\n';
-        } else if (covered != pattern.covered.end()) {
-            io.out << "location " << l.location << ": shows " << covered->value << " (" << covered->sentence
-                   << " field " << covered->field << ")\n";
-        } else if (notCovered != pattern.notCovered.end()) {
-            io.out << "location " << l.location << ": not covered: " << notCovered->reason << '\n';
-        }
-    }
+    listCoverage(*p, pattern, json, io);
     io.out << Qt::flush;
     if (pattern.sentences.isEmpty()) {
         io.err << "mdconfig-cli: " << serial::printable(path)

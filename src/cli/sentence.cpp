@@ -68,7 +68,11 @@ frame::SentenceBytes composeFromOptions(const Options &o, QTextStream &err)
     if (o.has(QStringLiteral("--type")) && typeLeftOut(d.location))
         err << "mdconfig-cli: note: --type is not sent: it applies to XDR sentences only\n";
     err.flush();
-    return plan::compose(d.product, d.location);
+    frame::SentenceBytes s;
+    if (const frame::EncodeError missing = plan::compose(d.product, d.location, s))
+        throw UsageError{
+            QStringLiteral("no entry is chosen in the \"%1\" list").arg(vocabulary::listCaption(*missing))};
+    return s;
 }
 
 } // namespace cli

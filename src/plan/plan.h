@@ -7,9 +7,11 @@
 #include "vocabulary/products.h"
 #include "vocabulary/vocabulary.h"
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
+#include <QSet>
 #include <QStringList>
 
 #include <optional>
@@ -30,32 +32,54 @@ inline constexpr int MaxFaultsShown = 50;
 // A note is a name for people, not a document: one line of at most this many characters.
 inline constexpr int MaxNoteLength = 200;
 
+// Where a value stands in its file (1-based); line 0 for a plan that was never a file.
+struct Position {
+    int line = 0;
+    int column = 0;
+};
+
 // One location of a plan: what it shows (its icon "None" unless the product takes an icon), and where its
-// table starts in its file.
+// table and its keys stand in its file.
 struct Location : frame::Configuration {
     QString note; // what the user calls it ("speed over ground"); one line, kept in the file
     int line = 0;
     int column = 0;
+    // Where a fault about each key points: the value (the key itself for type); a key not here points at
+    // the table's header.
+    QHash<QString, Position> at;
+    // Keys the file gave that name no entry: left unset, with their fault already told by the reader.
+    QSet<QString> unread;
 };
 
 struct Plan {
     int product = -1;
     QList<Location> locations; // in location order; none yet in a fresh plan (its product line alone)
+    Position productAt{};      // of the product's value; line 0 when there is none
+    QSet<QString> unread{};    // "product" when the file gave one that names none
 };
 
-// One fault of a plan file, where it is and what is valid there.
+// One fault of a plan: the location it belongs to (0: the plan as a whole), the key (empty: the location
+// or the plan itself), what is wrong and what is valid there; and where it stands when it came from a file.
 struct Fault {
     QString file;
     int line = 0;
     int column = 0;
     QString message;
+    int location = 0;
+    QString key{};
 
     QString text() const; // "helm.toml:3:9: ...", with the file name made printable
 };
 
+// Checks a plan value as a whole: product, each location's kind and entries, notes, icons for the product,
+// each location at most once. The faults come in location order, without file or position.
+QList<Fault> check(const Plan &plan);
+
 struct ReadResult {
-    Plan plan;
-    QList<Fault> faults; // in file order; the plan is to be used only when there are none
+    Plan plan;           // every location the file gives, faulty or not
+    QList<Fault> faults; // in file order; the plan is to be sent or written only when there are none
+    // The file is a plan at all (TOML within the limits, read into a value), whatever faults it has.
+    bool isPlan = false;
 };
 
 // Checks the text as a whole: a text over the limits is one fault where it crosses them, and is not parsed.
@@ -71,14 +95,17 @@ std::optional<int> lookup(Value kind, const QString &text, QString *valid);
 QString validValues(Value kind);
 // What is valid, short enough for one line of a message: a long list by its size and its ends.
 QString briefValues(Value kind);
+// What a fault says of a value that names nothing: "location 3: talker: "XX" is not valid; did you mean
+// CX?" (`where` is "location 3: " or empty); with no text, a value of the wrong kind.
+QString notValidMessage(const QString &where, Value kind, const std::optional<QString> &text);
 // What to say after a value that names nothing: the nearest entries ("did you mean RMC?"), else what is
 // valid.
 QString notValidHint(Value kind, const QString &text);
 
-// The frame record of one location for the plan's product, check bytes included. A clean plan's location
-// always encodes.
-frame::SentenceBytes compose(int product, const Location &location);
-// The ten repetitions as they go on the wire.
+// The frame record of one location for the plan's product, check bytes included, or the list that has no
+// chosen entry (then the record is empty). A clean plan's location always encodes.
+frame::EncodeError compose(int product, const Location &location, frame::SentenceBytes &out);
+// The ten repetitions as they go on the wire; none for a location that does not encode.
 QList<QByteArray> frames(int product, const Location &location);
 
 // What a location may show other than the user expects: its sentence alternates, or its field lies past

@@ -3,7 +3,6 @@
 #include "file/regularfile.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
 
 namespace plan {
 
@@ -50,6 +49,7 @@ void PlanEditor::newPlan(int product)
     m_status.fill(RowStatus{});
     m_rowFaults.clear();
     m_planFaults.clear();
+    m_productFaults.clear();
     m_path.clear();
     m_modified = false;
 }
@@ -60,11 +60,13 @@ QStringList PlanEditor::open(const QString &path)
     QStringList faults;
     for (const Fault &f : r.faults)
         faults << f.text();
-    if (!faults.isEmpty())
+    if (!r.isPlan)
         return faults;
-    newPlan(r.plan.product);
+    // A product the file names wrongly is shown as the one the window starts with; its fault says so.
+    newPlan(r.plan.product >= 0 ? r.plan.product : vocabulary::DefaultProductIndex);
     for (const Location &l : r.plan.locations) {
-        // Choices a row does not use keep the first entry, for when the user picks that kind.
+        // Choices a row does not use keep the first entry, for when the user picks that kind; an entry the
+        // file names wrongly stays unchosen, so the row keeps its fault until it is mended.
         Row &row = m_rows[std::size_t(index(l.location))];
         if (const frame::Instrument *in = l.instrument()) {
             row.kind = RowKind::Instrument;
@@ -72,11 +74,16 @@ QStringList PlanEditor::open(const QString &path)
         } else {
             row.kind = RowKind::Standard;
             row.standard = *l.standard();
-            if (row.standard.type < 0)
+            if (row.standard.type < 0 && !l.isXdr())
                 row.standard.type = 0;
         }
         row.icon = l.icon;
         row.note = l.note;
+    }
+    takeFaults(r.faults);
+    for (const Fault &f : r.faults) {
+        if (f.key == QLatin1String("product"))
+            m_productFaults << f.text();
     }
     m_path = path;
     return {};
@@ -103,6 +110,7 @@ std::optional<QString> PlanEditor::saveAs(const QString &path)
 
 void PlanEditor::setProduct(int product)
 {
+    m_productFaults.clear(); // a product the user picks mends the file's
     if (product == m_product)
         return;
     m_product = product;
@@ -133,11 +141,16 @@ Location PlanEditor::location(int location) const
     const Row &r = row(location);
     Location l;
     l.location = location;
-    if (r.kind == RowKind::Instrument)
+    if (r.kind == RowKind::Instrument) {
         l.what = r.instrument;
-    else
-        l.what = r.standard;
-    l.icon = r.icon;
+    } else {
+        frame::Standard st = r.standard;
+        if (st.sentence != vocabulary::XdrPosition)
+            st.type = -1; // the type list is offered for XDR only
+        l.what = st;
+    }
+    // As the plan text keeps it: a product that shows no icon is sent none.
+    l.icon = vocabulary::showsIcons(m_product) ? r.icon : 0;
     l.note = r.note;
     return l;
 }
@@ -187,27 +200,20 @@ QStringList PlanEditor::warnings(int location) const
 
 void PlanEditor::check()
 {
+    QList<Fault> faults = plan::check(plan());
+    for (Fault &f : faults)
+        f.file = m_path.isEmpty() ? name() : m_path;
+    takeFaults(faults);
+    m_planFaults = m_productFaults + m_planFaults;
+}
+
+void PlanEditor::takeFaults(const QList<Fault> &faults)
+{
     m_rowFaults.clear();
     m_planFaults.clear();
-    const QByteArray t = text();
-    // Where each location's table starts in the text a save writes: a fault belongs to the table above it.
-    static const QRegularExpression header(QStringLiteral("^\\[location\\.(\\d+)\\]"));
-    QList<QPair<int, int>> tables; // (line, location)
-    const QList<QByteArray> lines = t.split('\n');
-    for (int i = 0; i < lines.size(); ++i) {
-        const QRegularExpressionMatch m = header.match(QString::fromUtf8(lines[i]));
-        if (m.hasMatch())
-            tables.append({i + 1, m.captured(1).toInt()});
-    }
-    const ReadResult r = parsePlan(t, m_path.isEmpty() ? name() : m_path);
-    for (const Fault &f : r.faults) {
-        int location = 0;
-        for (const auto &[line, n] : tables) {
-            if (line <= f.line)
-                location = n;
-        }
-        if (location > 0)
-            m_rowFaults[location] << f.text();
+    for (const Fault &f : faults) {
+        if (f.location >= FirstLocation && f.location <= LastLocation)
+            m_rowFaults[f.location] << f.text();
         else
             m_planFaults << f.text();
     }

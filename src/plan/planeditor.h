@@ -48,8 +48,10 @@ public:
 
     // A new plan: every row not used, the product given, no file, nothing changed.
     void newPlan(int product);
-    // Reads the file; a file with faults (or one that cannot be read) is refused and the plan stays as it
-    // was. Returns the faults, each as `plan check` writes it; empty when the plan was opened.
+    // Reads the file. A plan with faults is opened with each fault on its row (the others on the plan as a
+    // whole); a file that is no plan at all (not TOML, too large, not a regular file) is refused and the
+    // plan stays as it was. Returns the faults of a refused file, each as `plan check` writes it; empty when
+    // the plan was opened.
     QStringList open(const QString &path);
     // The comments a save to path would drop from what is there now; empty when there is no file yet.
     QStringList commentsLostBySave(const QString &path) const;
@@ -77,7 +79,7 @@ public:
     bool isModified() const { return m_modified; }
 
     // Checks the plan as `plan check` would check the saved file. Faults of a row go to that row, the others
-    // (no location at all, say) to the plan as a whole; the texts are those `plan check` prints.
+    // to the plan as a whole; the texts are those `plan check` prints, named by the plan's file.
     void check();
     QStringList faults(int location) const { return m_rowFaults.value(location); }
     QStringList planFaults() const { return m_planFaults; }
@@ -95,6 +97,7 @@ public:
 
 private:
     static int index(int location);
+    void takeFaults(const QList<Fault> &faults);
     void changed(int location);
 
     int m_product = vocabulary::DefaultProductIndex;
@@ -102,6 +105,8 @@ private:
     std::array<RowStatus, LastLocation> m_status;
     QHash<int, QStringList> m_rowFaults;
     QStringList m_planFaults;
+    // The file's product named nothing: the window shows its own until the user picks one.
+    QStringList m_productFaults;
     QString m_path;
     bool m_modified = false;
 };

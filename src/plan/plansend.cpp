@@ -52,7 +52,11 @@ SendReport sendPlan(const Plan &plan, serial::SerialPort &port, const QString &d
                           QStringLiteral("stopped before location %1: it was not confirmed").arg(l.location));
         if (events.starting)
             events.starting(l);
-        frame::SentenceBytes s = compose(plan.product, l);
+        frame::SentenceBytes s;
+        if (const frame::EncodeError missing = compose(plan.product, l, s))
+            return stopAt(i, QStringLiteral("location %1 failed: no entry is chosen in the \"%2\" list")
+                                 .arg(l.location)
+                                 .arg(vocabulary::listCaption(*missing)));
         frame::SendEvents step;
         step.stopRequested = options.stopRequested;
         step.progress = [&](const frame::SendProgress &p) {

@@ -62,6 +62,28 @@ QString testValue(int location)
     return QStringLiteral("%1.%1").arg(location);
 }
 
+// Why no test sentence can cover a location, whatever the other locations show; nothing when one may.
+std::optional<QString> uncoverable(const Location &location)
+{
+    if (const frame::Instrument *in = location.instrument())
+        return QStringLiteral(
+                   "shows the maker's instrument %1, whose sentences only the instrument itself sends")
+            .arg(vocabulary::entries(List::Instrument).value(in->instrument));
+    const frame::Standard &l = *location.standard();
+    if (location.isXdr() && !isXdrValueField(l.field))
+        return QStringLiteral("shows XDR field %1; only fields 2, 6, 10, 14, 18 and 22 carry a measurement's "
+                              "value, and what a display shows of field %1 is not known")
+            .arg(l.field);
+    const QString identifier = vocabulary::entries(List::Identifier).value(l.sentence);
+    if (const StatusField *s = statusField(identifier, l.field))
+        return QStringLiteral(
+                   "shows %1 field %2, which must hold %3 for the display to take the sentence at all")
+            .arg(vocabulary::entries(List::Talker).value(l.talker) + identifier)
+            .arg(l.field)
+            .arg(QString::fromLatin1(s->meaning));
+    return std::nullopt;
+}
+
 TestPattern makeTestPattern(const Plan &plan)
 {
     TestPattern pattern;
@@ -76,35 +98,14 @@ TestPattern makeTestPattern(const Plan &plan)
     };
     for (const Location &location : plan.locations) {
         const int number = location.location;
-        if (const frame::Instrument *in = location.instrument()) {
-            pattern.notCovered << NotCovered{
-                number, QStringLiteral("shows the maker's instrument %1, whose sentences only the instrument "
-                                       "itself sends")
-                            .arg(vocabulary::entries(List::Instrument).value(in->instrument))};
+        if (const std::optional<QString> why = uncoverable(location)) {
+            pattern.notCovered << NotCovered{number, *why};
             continue;
         }
         const frame::Standard &l = *location.standard();
-        const QString talker = vocabulary::entries(List::Talker).value(l.talker);
         const QString identifier = vocabulary::entries(List::Identifier).value(l.sentence);
-        const QString key = talker + identifier;
+        const QString key = vocabulary::entries(List::Talker).value(l.talker) + identifier;
         const bool xdr = location.isXdr();
-        if (xdr && !isXdrValueField(l.field)) {
-            pattern.notCovered << NotCovered{
-                number, QStringLiteral("shows XDR field %1; only fields 2, 6, 10, 14, 18 and 22 carry a "
-                                       "measurement's value, and what a display shows of field %1 is not "
-                                       "known")
-                            .arg(l.field)};
-            continue;
-        }
-        if (const StatusField *s = statusField(identifier, l.field)) {
-            pattern.notCovered << NotCovered{
-                number, QStringLiteral("shows %1 field %2, which must hold %3 for the display to take the "
-                                       "sentence at all")
-                            .arg(key)
-                            .arg(l.field)
-                            .arg(QString::fromLatin1(s->meaning))};
-            continue;
-        }
         Building &b = sentenceFor(key, identifier);
         if (b.owners.contains(l.field)) {
             pattern.notCovered << NotCovered{

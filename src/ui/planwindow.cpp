@@ -212,6 +212,59 @@ QWidget *PlanWindow::buildCommands()
     return box;
 }
 
+// The row's two kinds of choices, one page each, after a blank page for a row not used.
+void PlanWindow::buildChoices(Row &r, const QString &where, QWidget *area)
+{
+    r.what = new QStackedWidget(area);
+    r.what->addWidget(new QWidget(r.what));
+    auto *standard = new QWidget(r.what);
+    auto *row = new QHBoxLayout(standard);
+    row->setContentsMargins(0, 0, 0, 0);
+    r.talker = makeList(vocabulary::entries(List::Talker), where + QStringLiteral(" Talker ID"), standard);
+    r.sentence =
+        makeList(vocabulary::entries(List::Identifier), where + QStringLiteral(" Identifier"), standard);
+    r.field = makeList(vocabulary::entries(List::Commas), where + QStringLiteral(" Commas"), standard);
+    r.type = makeList(vocabulary::entries(List::Xdr), where + QStringLiteral(" Transducer type"), standard);
+    for (QComboBox *b : {r.talker, r.sentence, r.field, r.type})
+        row->addWidget(b);
+    row->addStretch(1);
+    r.what->addWidget(standard);
+    auto *instrument = new QWidget(r.what);
+    auto *instrumentRow = new QHBoxLayout(instrument);
+    instrumentRow->setContentsMargins(0, 0, 0, 0);
+    r.instrument = makeList(vocabulary::entries(List::Instrument),
+                            where + QStringLiteral(" Velmora Instrument"), instrument);
+    instrumentRow->addWidget(r.instrument);
+    instrumentRow->addStretch(1);
+    r.what->addWidget(instrument);
+    r.what->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+// What the row shows, what a send did, its faults and its warnings, on the lines below its choices.
+void PlanWindow::buildRowTexts(Row &r, int n, QGridLayout *grid, int line, QWidget *area)
+{
+    r.shows = new QLabel(area);
+    r.shows->setTextFormat(Qt::PlainText);
+    grid->addWidget(r.shows, line + 1, 1, 1, 3);
+    r.status = new QLabel(area);
+    r.status->setTextFormat(Qt::PlainText);
+    r.status->setWordWrap(true);
+    grid->addWidget(r.status, line + 1, 4, 1, 2);
+    r.faults = new QLabel(area);
+    r.faults->setTextFormat(Qt::PlainText);
+    r.faults->setWordWrap(true);
+    r.faults->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    r.faults->setStyleSheet(QStringLiteral("color: #b00000"));
+    grid->addWidget(r.faults, line + 2, 1, 1, 5);
+    r.warnings = new QLabel(area);
+    r.warnings->setObjectName(QStringLiteral("lblWarnings(%1)").arg(n));
+    r.warnings->setTextFormat(Qt::PlainText);
+    r.warnings->setWordWrap(true);
+    r.warnings->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    r.warnings->setStyleSheet(QStringLiteral("color: #8a4b00"));
+    grid->addWidget(r.warnings, line + 3, 1, 1, 5);
+}
+
 QWidget *PlanWindow::buildRows()
 {
     auto *area = new QWidget;
@@ -235,31 +288,7 @@ QWidget *PlanWindow::buildRows()
         r.label->setBuddy(r.kind);
         grid->addWidget(r.kind, line, 1);
 
-        r.what = new QStackedWidget(area);
-        r.what->addWidget(new QWidget(r.what));
-        auto *standard = new QWidget(r.what);
-        auto *row = new QHBoxLayout(standard);
-        row->setContentsMargins(0, 0, 0, 0);
-        r.talker =
-            makeList(vocabulary::entries(List::Talker), where + QStringLiteral(" Talker ID"), standard);
-        r.sentence =
-            makeList(vocabulary::entries(List::Identifier), where + QStringLiteral(" Identifier"), standard);
-        r.field = makeList(vocabulary::entries(List::Commas), where + QStringLiteral(" Commas"), standard);
-        r.type =
-            makeList(vocabulary::entries(List::Xdr), where + QStringLiteral(" Transducer type"), standard);
-        for (QComboBox *b : {r.talker, r.sentence, r.field, r.type})
-            row->addWidget(b);
-        row->addStretch(1);
-        r.what->addWidget(standard);
-        auto *instrument = new QWidget(r.what);
-        auto *instrumentRow = new QHBoxLayout(instrument);
-        instrumentRow->setContentsMargins(0, 0, 0, 0);
-        r.instrument = makeList(vocabulary::entries(List::Instrument),
-                                where + QStringLiteral(" Velmora Instrument"), instrument);
-        instrumentRow->addWidget(r.instrument);
-        instrumentRow->addStretch(1);
-        r.what->addWidget(instrument);
-        r.what->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        buildChoices(r, where, area);
         grid->addWidget(r.what, line, 2);
 
         r.icon = makeList(frame::iconCaptions(), where + QStringLiteral(" icon"), area);
@@ -281,26 +310,7 @@ QWidget *PlanWindow::buildRows()
         r.take->setMenu(menu);
         grid->addWidget(r.take, line, 5);
 
-        r.shows = new QLabel(area);
-        r.shows->setTextFormat(Qt::PlainText);
-        grid->addWidget(r.shows, line + 1, 1, 1, 3);
-        r.status = new QLabel(area);
-        r.status->setTextFormat(Qt::PlainText);
-        r.status->setWordWrap(true);
-        grid->addWidget(r.status, line + 1, 4, 1, 2);
-        r.faults = new QLabel(area);
-        r.faults->setTextFormat(Qt::PlainText);
-        r.faults->setWordWrap(true);
-        r.faults->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        r.faults->setStyleSheet(QStringLiteral("color: #b00000"));
-        grid->addWidget(r.faults, line + 2, 1, 1, 5);
-        r.warnings = new QLabel(area);
-        r.warnings->setObjectName(QStringLiteral("lblWarnings(%1)").arg(n));
-        r.warnings->setTextFormat(Qt::PlainText);
-        r.warnings->setWordWrap(true);
-        r.warnings->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        r.warnings->setStyleSheet(QStringLiteral("color: #8a4b00"));
-        grid->addWidget(r.warnings, line + 3, 1, 1, 5);
+        buildRowTexts(r, n, grid, line, area);
 
         for (QComboBox *b : {r.kind, r.talker, r.sentence, r.field, r.type, r.instrument, r.icon})
             connect(b, &QComboBox::currentIndexChanged, this, [this, n] { rowEdited(n); });
@@ -572,8 +582,17 @@ bool PlanWindow::openFile(const QString &path)
     }
     m_resumeAt.reset();
     remember(path);
-    say(QStringLiteral("Opened %1.").arg(path));
     refreshAll();
+    if (!m_editor.hasFaults())
+        say(QStringLiteral("Opened %1.").arg(path));
+    else if (m_editor.planFaults().isEmpty())
+        say(QStringLiteral("Opened %1. It has faults, each shown on its row; mend them to send or save it.")
+                .arg(path),
+            true);
+    else
+        say(QStringLiteral("Opened %1. It has faults; mend them to send or save it:\n%2")
+                .arg(path, m_editor.planFaults().join(QLatin1Char('\n'))),
+            true);
     return true;
 }
 

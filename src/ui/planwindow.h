@@ -17,6 +17,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -106,6 +107,8 @@ private:
     };
 
     QWidget *buildRows();
+    void buildChoices(Row &r, const QString &where, QWidget *area);
+    void buildRowTexts(Row &r, int n, QGridLayout *grid, int line, QWidget *area);
     QWidget *buildCommands();
     void buildMenu();
     void rowEdited(int location);

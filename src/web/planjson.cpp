@@ -6,6 +6,8 @@
 
 #include <QJsonValue>
 
+#include <algorithm>
+
 namespace web {
 
 namespace {
@@ -22,27 +24,6 @@ bool hasLoneSurrogate(const QString &text)
     return false;
 }
 
-// A TOML basic string: quotes, backslashes and control characters escaped; a character outside the BMP
-// kept whole (both halves of its pair), a lone half written as U+FFFD (checkPage refuses it).
-QByteArray quoted(const QString &value)
-{
-    QByteArray out = "\"";
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const char16_t u = value[i].unicode();
-        if (u == '"' || u == '\\')
-            out += '\\' + QByteArray(1, char(u));
-        else if (u < 0x20 || u == 0x7f)
-            out += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0')).toLatin1();
-        else if (value[i].isHighSurrogate() && i + 1 < value.size() && value[i + 1].isLowSurrogate())
-            out += value.mid(i++, 2).toUtf8();
-        else if (value[i].isSurrogate())
-            out += "\xEF\xBF\xBD";
-        else
-            out += QString(value[i]).toUtf8();
-    }
-    return out + '"';
-}
-
 QString textOf(const QJsonValue &v)
 {
     if (v.isDouble())
@@ -50,78 +31,77 @@ QString textOf(const QJsonValue &v)
     return v.toString();
 }
 
-// A value the reader is to judge: numbers stay numbers, anything else becomes a string.
-QByteArray valueText(const QJsonValue &v)
+QJsonObject fault(int location, const QString &message)
 {
-    if (v.isDouble()) {
-        const double d = v.toDouble();
-        if (d == double(qint64(d)) && d > -1e9 && d < 1e9)
-            return QByteArray::number(qint64(d));
+    return {{QStringLiteral("location"), location}, {QStringLiteral("message"), message}};
+}
+
+// The product as the plan reader takes it: its number or its caption.
+void readProduct(const QJsonValue &v, PageCheck &check)
+{
+    const QString text = textOf(v);
+    if (const std::optional<int> p = plan::lookup(plan::Value::Product, text, nullptr)) {
+        check.plan.product = *p;
+        return;
     }
-    return quoted(textOf(v));
+    check.plan.unread.insert(QStringLiteral("product"));
+    check.faults.append(fault(0, plan::notValidMessage({}, plan::Value::Product, text)));
+}
+
+// One row into the plan; a row the codec cannot read is a fault on it and stays out of the plan.
+void readRow(const QJsonObject &row, PageCheck &check)
+{
+    const int location = row.value(QStringLiteral("location")).toInt();
+    bool broken = false;
+    for (auto it = row.begin(); it != row.end(); ++it) {
+        if (it->isString() && hasLoneSurrogate(it->toString())) {
+            broken = true;
+            check.faults.append(fault(
+                location, QStringLiteral("%1 holds a broken character (half of a UTF-16 pair); type it again")
+                              .arg(serial::printable(it.key()))));
+        }
+    }
+    QString why;
+    const std::optional<frame::Configuration> c = frame::fromJson(row, &why);
+    if (!c) {
+        const bool numbered = location >= plan::FirstLocation && location <= plan::LastLocation;
+        check.faults.append(
+            fault(location, numbered ? QStringLiteral("location %1: %2").arg(location).arg(why) : why));
+        return;
+    }
+    plan::Location l;
+    static_cast<frame::Configuration &>(l) = *c;
+    const QJsonValue note = row.value(QStringLiteral("note"));
+    if (note.isString()) {
+        l.note = note.toString();
+    } else if (!note.isNull() && !note.isUndefined()) {
+        l.unread.insert(QStringLiteral("note"));
+        check.faults.append(
+            fault(location, QStringLiteral("location %1: note: a note is text in quotes").arg(location)));
+    }
+    if (!broken)
+        check.plan.locations << l;
 }
 
 } // namespace
 
-QByteArray planText(const QJsonObject &page)
-{
-    QByteArray text = "product = " + valueText(page.value(QStringLiteral("product"))) + '\n';
-    const QJsonArray rows = page.value(QStringLiteral("locations")).toArray();
-    for (const QJsonValue &rowValue : rows) {
-        const QJsonObject row = rowValue.toObject();
-        text += "\n[location." + QByteArray::number(row.value(QStringLiteral("location")).toInt()) + "]\n";
-        // The configuration's own keys: an instrument when one is named, else a standard sentence.
-        const bool instrument = row.value(QStringLiteral("instrument")).isString() &&
-                                !row.value(QStringLiteral("instrument")).toString().isEmpty();
-        const QStringList keys = instrument
-                                     ? QStringList{"instrument", "icon", "note"}
-                                     : QStringList{"talker", "sentence", "field", "type", "icon", "note"};
-        for (const QString &key : keys) {
-            const QJsonValue v = row.value(key);
-            if (v.isUndefined() || v.isNull() || (v.isString() && v.toString().isEmpty()))
-                continue;
-            if (key == QLatin1String("icon") && v.toString() == QLatin1String("None"))
-                continue;
-            text += key.toLatin1() + " = " + valueText(v) + '\n';
-        }
-    }
-    return text;
-}
-
 PageCheck checkPage(const QJsonObject &page)
 {
     PageCheck check;
-    check.text = planText(page);
-    const plan::ReadResult r = plan::parsePlan(check.text, QStringLiteral("plan"));
-    check.plan = r.plan;
-    // Each location's table starts on a line of its own; a fault belongs to the table it falls in.
-    QList<std::pair<int, int>> starts; // line, location
-    const QList<QByteArray> lines = check.text.split('\n');
-    for (int i = 0; i < lines.size(); ++i) {
-        if (lines[i].startsWith("[location."))
-            starts.append({i + 1, lines[i].mid(10, lines[i].size() - 11).toInt()});
-    }
-    for (const QJsonValue &rowValue : page.value(QStringLiteral("locations")).toArray()) {
-        const QJsonObject row = rowValue.toObject();
-        for (auto it = row.begin(); it != row.end(); ++it) {
-            if (it->isString() && hasLoneSurrogate(it->toString()))
-                check.faults.append(QJsonObject{
-                    {QStringLiteral("location"), row.value(QStringLiteral("location")).toInt()},
-                    {QStringLiteral("message"),
-                     QStringLiteral("%1 holds a broken character (half of a UTF-16 pair); type it again")
-                         .arg(serial::printable(it.key()))}});
-        }
-    }
-    for (const plan::Fault &f : r.faults) {
-        int location = 0;
-        for (const auto &[line, number] : starts)
-            if (f.line >= line)
-                location = number;
-        check.faults.append(
-            QJsonObject{{QStringLiteral("location"), location}, {QStringLiteral("message"), f.message}});
-    }
-    // A clean plan is saved as the plan window's writer keeps it, notes included.
-    if (check.clean())
+    readProduct(page.value(QStringLiteral("product")), check);
+    for (const QJsonValue &row : page.value(QStringLiteral("locations")).toArray())
+        readRow(row.toObject(), check);
+    for (const plan::Fault &f : plan::check(check.plan))
+        check.faults.append(fault(f.location, f.message));
+    // Plan-wide faults first, then row by row, as a plan file lists them.
+    QList<QJsonValue> sorted(check.faults.begin(), check.faults.end());
+    std::stable_sort(sorted.begin(), sorted.end(), [](const QJsonValue &a, const QJsonValue &b) {
+        return a[QStringLiteral("location")].toInt() < b[QStringLiteral("location")].toInt();
+    });
+    check.faults = QJsonArray();
+    for (const QJsonValue &f : sorted)
+        check.faults.append(f);
+    if (check.plan.product >= 0)
         check.text = plan::planText(check.plan);
     return check;
 }

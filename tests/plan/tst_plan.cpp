@@ -95,6 +95,8 @@ private slots:
     void everyFaultIsReported();
     void exactFaults_data();
     void exactFaults();
+    void faultsPlacedOnTheirKeys_data();
+    void faultsPlacedOnTheirKeys();
     void limitsLetAPlanThrough_data();
     void limitsLetAPlanThrough();
     void cleanPlan();
@@ -288,6 +290,45 @@ void tst_Plan::exactFaults()
     const QString first = r.faults.first().text();
     // Rows that end in "valid values: " leave out the list, which other rows check.
     QCOMPARE(fault.endsWith(": ") ? first.left(fault.size()) : first, fault);
+}
+
+void tst_Plan::faultsPlacedOnTheirKeys_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("isPlan");
+    QTest::addColumn<QStringList>("faults"); // LINE:COLUMN location/key, in file order
+
+    QTest::newRow("missing keys at the header, a wrong value at itself, a note at its value")
+        << QByteArray("product = 2\n\n[location.4]\nnote = 7\ntalker = \"XX\"\n[location.2]\ninstrument = 1\n"
+                      "note = \"a\\tb\"\n")
+        << true
+        << QStringList{"3:11 4/sentence", "3:11 4/field", "4:8 4/note", "5:10 4/talker", "8:8 2/note"};
+    QTest::newRow("a type on RMC at its key; an icon product 0 cannot show at its value")
+        << QByteArray("product = 0\n[location.1]\ntalker = \"GP\"\nsentence = \"RMC\"\nfield = 7\n"
+                      "icon = \"KT\"\n  type = \"C\"\n")
+        << true << QStringList{"6:8 1/icon", "7:3 1/type"};
+    QTest::newRow("no product: the top; a wrong one: its value")
+        << QByteArray("[location.3]\ninstrument = 2\n") << true << QStringList{"1:1 0/product"};
+    QTest::newRow("a wrong product at its value")
+        << QByteArray("\nproduct = 9\n") << true << QStringList{"2:11 0/product"};
+    QTest::newRow("dotted keys: the location's own key")
+        << QByteArray("product = 1\nlocation.5.talker = \"GP\"\n") << true
+        << QStringList{"2:10 5/sentence", "2:10 5/field"};
+    QTest::newRow("not TOML: no plan at all")
+        << QByteArray("product = \n") << false << QStringList{"1:11 0/"};
+}
+
+void tst_Plan::faultsPlacedOnTheirKeys()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, isPlan);
+    QFETCH(QStringList, faults);
+    const plan::ReadResult r = plan::parsePlan(text, "p.toml");
+    QStringList found;
+    for (const plan::Fault &f : r.faults)
+        found << QStringLiteral("%1:%2 %3/%4").arg(f.line).arg(f.column).arg(f.location).arg(f.key);
+    QCOMPARE(found, faults);
+    QCOMPARE(r.isPlan, isPlan);
 }
 
 void tst_Plan::limitsLetAPlanThrough_data()

@@ -49,7 +49,7 @@ private slots:
     void droppedComments_data();
     void droppedComments();
     void checkPutsFaultsOnTheirRows();
-    void openRefusesAFaultyFileAndKeepsThePlan();
+    void openRefusesWhatIsNoPlanAndKeepsThePlan();
     void saveKeepsNotesAndClearsTheMark();
     void reportMarksOnlyWholeSends();
 };
@@ -152,11 +152,11 @@ void tst_PlanEditor::checkPutsFaultsOnTheirRows()
     QVERIFY(editor.faults(3).first().startsWith(QStringLiteral("new plan:")));
 }
 
-void tst_PlanEditor::openRefusesAFaultyFileAndKeepsThePlan()
+void tst_PlanEditor::openRefusesWhatIsNoPlanAndKeepsThePlan()
 {
     QTemporaryDir dir;
     const QString bad = dir.filePath(QStringLiteral("bad.mdplan.toml"));
-    QVERIFY(writeAll(bad, "product = 0\n[location.1]\ntalker = \"GX\"\nsentence = \"RMC\"\nfield = 1\n"));
+    QVERIFY(writeAll(bad, "product = 0\n[location.1]\ntalker = \"GP\n"));
     plan::PlanEditor editor;
     editor.setRow(2, used(plan::RowKind::Instrument));
     const QStringList faults = editor.open(bad);
@@ -165,6 +165,20 @@ void tst_PlanEditor::openRefusesAFaultyFileAndKeepsThePlan()
     QCOMPARE(editor.kind(2), plan::RowKind::Instrument);
     QVERIFY(editor.isModified());
     QVERIFY(editor.path().isEmpty());
+
+    // A plan with faults opens, each on its row; a product that names nothing stays the plan's fault until
+    // one is picked.
+    QVERIFY(writeAll(bad, "product = 9\n[location.1]\ntalker = \"GX\"\nsentence = \"RMC\"\nfield = 1\n"));
+    QCOMPARE(editor.open(bad), QStringList{});
+    QCOMPARE(editor.kind(1), plan::RowKind::Standard);
+    QCOMPARE(editor.row(1).standard.talker, -1);
+    QVERIFY(editor.faults(1).first().startsWith(bad + QStringLiteral(":3:10: location 1: talker")));
+    editor.check();
+    QVERIFY(editor.faults(1).first().contains(QStringLiteral("talker is missing")));
+    QCOMPARE(editor.planFaults().size(), 1);
+    editor.setProduct(1);
+    editor.check();
+    QVERIFY(editor.planFaults().isEmpty());
 }
 
 void tst_PlanEditor::saveKeepsNotesAndClearsTheMark()

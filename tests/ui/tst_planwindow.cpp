@@ -92,6 +92,9 @@ private slots:
     void editSaveAndLoadAgain_data();
     void editSaveAndLoadAgain();
     void faultShownOnItsRow();
+    void openAPlanWithFaults_data();
+    void openAPlanWithFaults();
+    void mendARowAndSave();
     void sendAllStopAndSendFrom_data();
     void sendAllStopAndSendFrom();
     void askBeforeEachLocation();
@@ -182,17 +185,89 @@ void tst_PlanWindow::faultShownOnItsRow()
     for (int n = plan::FirstLocation; n <= plan::LastLocation; ++n)
         QCOMPARE(f.window.faultLabel(n)->isVisibleTo(&f.window), n == 3 || n == 5);
 
-    // Each row's text is what `plan check` prints for the file the window would write.
-    QVERIFY(writeAll(f.example, f.window.editor().text()));
-    QStringList checked;
-    for (const plan::Fault &fault : plan::readPlan(f.example).faults)
-        checked << fault.text();
-    QCOMPARE(f.window.faultLabel(3)->text() + QLatin1Char('\n') + f.window.faultLabel(5)->text(),
-             checked.join(QLatin1Char('\n')));
+    // Each row's text names the plan's file and says what is wrong there, as `plan check` words it.
+    QCOMPARE(f.window.faultLabel(3)->text(),
+             f.example + QStringLiteral(": location 3: talker is missing; valid values: one of the 49 talker "
+                                        "IDs of the window's list, AG to ZV"));
+    QCOMPARE(f.window.faultLabel(5)->text(),
+             f.example + QStringLiteral(": location 5: note: a note is one line of text, without line breaks "
+                                        "or control characters"));
 
     // Send All sends nothing while a fault stands.
     f.window.button("cmdSendAll")->click();
     QVERIFY(f.port.written.isEmpty());
+}
+
+void tst_PlanWindow::openAPlanWithFaults_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QList<int>>("faultRows"); // empty and not opened: refused
+    QTest::addColumn<bool>("opened");
+    QTest::addColumn<QString>("said"); // words of the window's message
+    QTest::addColumn<bool>("sends");   // Send All sends what the rows hold, as the window keeps the plan
+
+    QTest::newRow("a talker naming nothing and a wrong icon, each on its row")
+        << QByteArray("product = 2\n[location.3]\ntalker = \"XX\"\nsentence = \"RMC\"\nfield = 7\n"
+                      "[location.5]\ninstrument = 1\n[location.7]\ninstrument = 2\nicon = \"KTT\"\n")
+        << QList<int>{3, 7} << true << QStringLiteral("each shown on its row") << false;
+    // The window sends no icon to such a product, as for any plan switched to it: the row shows the file's
+    // fault, and the plan sends.
+    QTest::newRow("an icon product 0 cannot show")
+        << QByteArray("product = 0\n[location.1]\ninstrument = 1\nicon = \"KT\"\n") << QList<int>{1} << true
+        << QStringLiteral("each shown on its row") << true;
+    QTest::newRow("no product: the plan's fault, no row's")
+        << QByteArray("[location.2]\ninstrument = 1\n") << QList<int>{} << true
+        << QStringLiteral("product is missing") << false;
+    QTest::newRow("not TOML: refused") << QByteArray("product = 2\n[location.1\n") << QList<int>{} << false
+                                       << QStringLiteral("was not opened") << false;
+    QTest::newRow("over 1 MB: refused") << QByteArray(plan::MaxPlanBytes + 1, '#') << QList<int>{} << false
+                                        << QStringLiteral("larger than 1 MB") << false;
+}
+
+void tst_PlanWindow::openAPlanWithFaults()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QList<int>, faultRows);
+    QFETCH(bool, opened);
+    QFETCH(QString, said);
+    QFETCH(bool, sends);
+    Fixture f;
+    const QString path = f.dir.filePath(QStringLiteral("faulty.mdplan.toml"));
+    QVERIFY(writeAll(path, text));
+    QCOMPARE(f.window.openFile(path), opened);
+    QVERIFY2(f.window.message()->text().contains(said), qPrintable(f.window.message()->text()));
+    QCOMPARE(f.window.editor().path(), opened ? path : QString());
+    for (int n = plan::FirstLocation; n <= plan::LastLocation; ++n) {
+        QLabel *label = f.window.faultLabel(n);
+        QCOMPARE(label->isVisibleTo(&f.window), faultRows.contains(n));
+        // Where `plan check` puts it: FILE:LINE:COLUMN: location N: ...
+        if (faultRows.contains(n))
+            QVERIFY2(label->text().startsWith(path + QLatin1Char(':')) &&
+                         label->text().contains(QStringLiteral(": location %1").arg(n)),
+                     qPrintable(label->text()));
+    }
+    // Nothing is sent while a fault stands.
+    f.window.button("cmdSendAll")->click();
+    QCOMPARE(f.port.written.isEmpty(), !sends);
+}
+
+void tst_PlanWindow::mendARowAndSave()
+{
+    Fixture f;
+    const QString path = f.dir.filePath(QStringLiteral("faulty.mdplan.toml"));
+    QVERIFY(writeAll(path, "product = 2\n[location.4]\ntalker = \"GX\"\nsentence = \"RMC\"\nfield = 7\n"));
+    QVERIFY(f.window.openFile(path));
+    QVERIFY(f.window.faultLabel(4)->isVisibleTo(&f.window));
+    QVERIFY(f.window.saveTo(path) == false); // a plan with faults is not saved
+    QComboBox *talker = f.window.listBox(4, "talker");
+    talker->setCurrentIndex(talker->findText(QStringLiteral("GP")));
+    QVERIFY(!f.window.faultLabel(4)->isVisibleTo(&f.window));
+    f.window.button("cmdCheck")->click();
+    QVERIFY2(!f.window.editor().hasFaults(), qPrintable(f.window.message()->text()));
+    QVERIFY(f.window.saveTo(path));
+    const plan::ReadResult saved = plan::readPlan(path);
+    QVERIFY(saved.faults.isEmpty());
+    QCOMPARE(described(saved.plan), QStringLiteral("2\n4: GP RMC field 7, icon None []"));
 }
 
 void tst_PlanWindow::sendAllStopAndSendFrom_data()
