@@ -112,15 +112,24 @@ QString headLine(int width)
                width);
 }
 
+// A network source has no line speed of its own: its bytes come as the bridge sends them.
+QString speedText(int baud)
+{
+    return baud > 0 ? QStringLiteral("%1 baud").arg(baud) : QStringLiteral("from the network");
+}
+
 QString statusLine(const Snapshot &table, int seconds, int baud)
 {
-    return QStringLiteral("%1 baud, %2 s, %3 sentences").arg(baud).arg(seconds).arg(table.totals.sentences);
+    return QStringLiteral("%1, %2 s, %3 sentences")
+        .arg(speedText(baud))
+        .arg(seconds)
+        .arg(table.totals.sentences);
 }
 
 // The same without the count, for a narrow screen.
 QString shortStatusLine(int seconds, int baud)
 {
-    return QStringLiteral("%1 baud, %2 s").arg(baud).arg(seconds);
+    return QStringLiteral("%1, %2 s").arg(speedText(baud)).arg(seconds);
 }
 
 // What went wrong on the line, or empty when nothing did.
@@ -165,7 +174,7 @@ QStringList notes(const Snapshot &table, int width)
 
 QString wrongSpeedLine(const Snapshot &table, int baud)
 {
-    if (table.wrongSpeed || (table.totals.sentences == 0 && table.everWrongSpeed))
+    if (baud > 0 && (table.wrongSpeed || (table.totals.sentences == 0 && table.everWrongSpeed)))
         return QStringLiteral("%1 (try --baud %2)").arg(QLatin1String(WrongSpeedText)).arg(otherSpeed(baud));
     return {};
 }
@@ -323,8 +332,8 @@ QString formatTable(const Snapshot &table, int seconds, int baud)
 {
     QString t;
     const Totals totals = table.totals;
-    t += QStringLiteral("Listening at %1 baud for %2 s: %3 sentences, %4 bytes\n\n")
-             .arg(baud)
+    t += QStringLiteral("Listening %1 for %2 s: %3 sentences, %4 bytes\n\n")
+             .arg(baud > 0 ? QStringLiteral("at %1 baud").arg(baud) : speedText(baud))
              .arg(seconds)
              .arg(totals.sentences)
              .arg(totals.bytes);

@@ -117,8 +117,9 @@ private:
     int seconds() const { return int(m_clock.elapsed() / 1000); }
     QString fields(const bus::Snapshot &table) const
     {
-        return QStringLiteral("%1 baud, %2 s: %3 sentences\n")
-                   .arg(m_o.baud)
+        return QStringLiteral("%1, %2 s: %3 sentences\n")
+                   .arg(m_o.baud > 0 ? QStringLiteral("%1 baud").arg(m_o.baud)
+                                     : QStringLiteral("from the network"))
                    .arg(seconds())
                    .arg(table.totals.sentences) +
                bus::formatFields(table, m_o.fields, m_clock.elapsed(), screenSize().width);
@@ -133,7 +134,9 @@ bool begin(bus::Listener &listener, Listening &o, const QString &device, Io &io)
     const bool network = serial::isNetworkAddress(device);
     const QString shown = serial::shownDevice(device);
     if (o.baud == source::AutoSpeed && !network)
-        io.err << "finding the speed of " << shown << ": 4800, then 38400\n" << Qt::flush;
+        io.err << "finding the speed of " << shown << ": " << bus::speedsText(QStringLiteral(", then "))
+               << '\n'
+               << Qt::flush;
     QString why;
     if (!listener.start(device, o.baud, &why)) {
         io.err << "mdconfig-cli: cannot open " << why << '\n' << Qt::flush;
@@ -150,9 +153,10 @@ bool begin(bus::Listener &listener, Listening &o, const QString &device, Io &io)
             return false;
         }
     }
-    if (network)
+    if (network) {
+        o.baud = 0; // the tables say "from the network", not a line speed
         io.err << "listening on " << shown << ", read-only; " << endText(o.seconds);
-    else
+    } else
         io.err << "listening on " << shown << " at " << o.baud << " baud, 8N1; " << endText(o.seconds);
     if (!o.log.isEmpty())
         io.err << "; recording into " << serial::printable(o.log);
