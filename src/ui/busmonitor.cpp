@@ -484,7 +484,8 @@ void BusMonitor::updateBanner()
     m_cmdTrySpeed->setText(tryOther);
     m_cmdTrySpeed->setAccessibleName(tryOther);
     m_lblBanner->setVisible(wrong);
-    m_cmdTrySpeed->setVisible(wrong);
+    // A network source has no line speed to try.
+    m_cmdTrySpeed->setVisible(wrong && m_networkSource.isEmpty());
 }
 
 void BusMonitor::setSpeed(int baud)
@@ -495,6 +496,14 @@ void BusMonitor::setSpeed(int baud)
             stop();
             start();
         }
+        return;
+    }
+    if (m_search) {
+        // Another speed chosen during the search: it ends, and that speed is read.
+        QString unused;
+        m_listener.setSpeed(baud, &unused);
+        stop();
+        start();
         return;
     }
     const bool reading = m_listener.listening() && !m_listener.paused();
