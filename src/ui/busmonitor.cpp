@@ -3,6 +3,9 @@
 #include "bus/fieldadvice.h"
 #include "bus/lentport.h"
 #include "serial/devicepath.h"
+#include "serial/networkaddress.h"
+#include "source/busopener.h"
+#include "source/sourceaddress.h"
 #include "ui/keyboard.h"
 #include "ui/recorddialog.h"
 
@@ -24,6 +27,8 @@
 
 namespace ui {
 namespace {
+
+const QString AutoWord = QStringLiteral("Auto");
 
 QTableView *makeTable(QWidget *parent, QAbstractItemModel *model, const QString &name)
 {
@@ -74,9 +79,15 @@ frame::Standard standardOf(const bus::Pick &pick)
 
 BusMonitor::BusMonitor(BusMonitorHost host)
     : SecondaryWindow(QStringLiteral("Bus monitor"), 12000, 7050), m_host(std::move(host)),
-      m_listener(
-          [this](const QString &device, int baud, QString *why) { return lendPort(device, baud, why); })
+      m_listener([this](const QString &name, int baud, QString *why) {
+          return serial::isNetworkAddress(name) ? m_networkOpener(name, baud, why)
+                                                : lendPort(name, baud, why);
+      })
 {
+    source::BusOpenerEvents events;
+    // Reconnecting, "no data for N s": each names the source.
+    events.notice = [this](const QString &text) { showStatus(serial::printable(text)); };
+    m_networkOpener = source::busOpener(events);
     setObjectName(QStringLiteral("frmBusMonitor"));
     m_rows = new bus::RowModel(this);
     m_fields = new bus::FieldModel(this);
@@ -97,6 +108,12 @@ void BusMonitor::makeControls()
     m_cboSpeed = new QComboBox(this);
     m_cboSpeed->setObjectName(QStringLiteral("cboSpeed"));
     m_cboSpeed->addItems(bus::speedWords());
+    m_cboSpeed->addItem(AutoWord);
+    m_txtSource = new QLineEdit(this);
+    m_txtSource->setObjectName(QStringLiteral("txtSource"));
+    m_txtSource->setPlaceholderText(
+        QStringLiteral("the main window's port, or tcp://HOST:PORT, udp://[ADDRESS:]PORT"));
+    m_txtSource->setClearButtonEnabled(true);
     m_cmdStart = makeButton(this, QStringLiteral("Start"), QStringLiteral("cmdStart"));
     m_chkPause = new QCheckBox(QStringLiteral("Pause"), this);
     m_chkPause->setObjectName(QStringLiteral("chkPause"));
@@ -132,6 +149,9 @@ void BusMonitor::makeControls()
 
 void BusMonitor::layOut()
 {
+    auto *source = new QHBoxLayout;
+    source->addWidget(labelFor(this, QStringLiteral("S&ource:"), m_txtSource));
+    source->addWidget(m_txtSource, 1);
     auto *controls = new QHBoxLayout;
     controls->addWidget(labelFor(this, QStringLiteral("&Speed:"), m_cboSpeed));
     controls->addWidget(m_cboSpeed);
@@ -155,6 +175,7 @@ void BusMonitor::layOut()
     carry->addWidget(m_lblCarry, 1);
     carry->addWidget(m_cmdClose);
     auto *all = new QVBoxLayout(this);
+    all->addLayout(source);
     all->addLayout(controls);
     all->addWidget(m_lblStatus);
     all->addLayout(banner);
@@ -167,9 +188,9 @@ void BusMonitor::layOut()
     m_transducerTable->hide();
 
     // Keyboard order follows the window from top left to bottom right.
-    QWidget *order[] = {m_cboSpeed,   m_cmdStart,    m_chkPause,   m_cmdClear,   m_cmdRecord,
-                        m_txtFilter,  m_cmdTrySpeed, m_rowTable,   m_fieldTable, m_transducerTable,
-                        m_cmdUseMain, m_spnPlanRow,  m_cmdUsePlan, m_cmdClose};
+    QWidget *order[] = {m_txtSource,       m_cboSpeed,   m_cmdStart,    m_chkPause,   m_cmdClear,
+                        m_cmdRecord,       m_txtFilter,  m_cmdTrySpeed, m_rowTable,   m_fieldTable,
+                        m_transducerTable, m_cmdUseMain, m_spnPlanRow,  m_cmdUsePlan, m_cmdClose};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -180,7 +201,10 @@ void BusMonitor::connectControls()
     connect(&m_timer, &QTimer::timeout, this, &BusMonitor::tick);
     connect(m_cmdStart, &QPushButton::clicked, this, [this] { running() ? stop() : start(); });
     connect(m_cboSpeed, &QComboBox::currentTextChanged, this,
-            [this](const QString &t) { setSpeed(t.toInt()); });
+            [this](const QString &t) { setSpeed(t == AutoWord ? source::AutoSpeed : t.toInt()); });
+    // A network source has no line speed: the bridge sets it.
+    connect(m_txtSource, &QLineEdit::textChanged, this,
+            [this](const QString &t) { m_cboSpeed->setEnabled(t.trimmed().isEmpty()); });
     connect(m_cmdTrySpeed, &QPushButton::clicked, this,
             [this] { m_cboSpeed->setCurrentText(QString::number(bus::otherSpeed(m_listener.baud()))); });
     connect(m_cmdClear, &QPushButton::clicked, this, &BusMonitor::clear);
@@ -269,7 +293,14 @@ std::unique_ptr<serial::ReceivePort> BusMonitor::lendPort(const QString &device,
 
 void BusMonitor::start()
 {
-    if (!m_host.line || m_listener.listening())
+    if (running())
+        return;
+    const QString text = m_txtSource->text().trimmed();
+    if (!text.isEmpty()) {
+        startNetwork(text);
+        return;
+    }
+    if (!m_host.line)
         return;
     if (const std::optional<QString> refused = m_host.line->claim(app::Holder::Monitor)) {
         showStatus(*refused);
@@ -285,33 +316,119 @@ void BusMonitor::start()
             return;
         }
     }
-    if (!m_listener.start(device, m_listener.baud(), &why)) {
+    if (m_cboSpeed->currentText() == AutoWord) {
+        // The port is opened as for reading (a port another program holds is refused here), then searched.
+        if (!lendPort(device, bus::DefaultSpeed, &why)) {
+            showStatus(why);
+            return;
+        }
+        m_search = std::make_unique<source::LentSpeedSearch>();
+        showStatus(QStringLiteral("Finding the bus speed…"));
+    } else if (!m_listener.start(device, m_listener.baud(), &why)) {
+        showStatus(why);
+        return;
+    } else {
+        showStatus(QStringLiteral("Reading the bus at %1 baud, 8N1.").arg(m_listener.baud()));
+    }
+    release.dismiss();
+    m_claimed = true;
+    showRunning(true);
+    m_timer.start();
+}
+
+void BusMonitor::startNetwork(const QString &text)
+{
+    QString why;
+    const std::optional<source::SourceAddress> address =
+        serial::isNetworkAddress(text) ? source::parseSourceAddress(text, &why) : std::nullopt;
+    if (!address) {
+        // Not tried, not claimed: only what was written is wrong.
+        showStatus(why.isEmpty()
+                       ? QStringLiteral("%1: not a network source; write tcp://HOST:PORT or "
+                                        "udp://[ADDRESS:]PORT, or nothing for the main window's port.")
+                             .arg(serial::printable(text))
+                       : why);
+        return;
+    }
+    // Read-only and not on the main window's line: a send neither waits for it nor pauses it.
+    if (!m_listener.start(text, bus::DefaultSpeed, &why)) {
+        showStatus(serial::printable(why));
+        return;
+    }
+    m_networkSource = address->shown();
+    showRunning(true);
+    showStatus(QStringLiteral("Reading the bus from %1, read-only.").arg(serial::printable(m_networkSource)));
+    m_timer.start();
+}
+
+void BusMonitor::serveSearch()
+{
+    serial::SerialPort &port = m_host.line->port();
+    if (m_host.line->holder() != app::Holder::Monitor || !port.isOpen()) {
+        const QString why =
+            port.isOpen()
+                ? QStringLiteral("A send took the port: no speed was found. Press Start to search again.")
+                : QStringLiteral("The port closed: %1 Press Start to read again.").arg(port.errorString());
+        stop();
         showStatus(why);
         return;
     }
-    release.dismiss();
-    m_cmdStart->setText(QStringLiteral("Stop"));
-    m_cmdStart->setAccessibleName(QStringLiteral("Stop"));
-    showStatus(QStringLiteral("Reading the bus at %1 baud, 8N1.").arg(m_listener.baud()));
-    m_timer.start();
+    const std::optional<source::SpeedFound> found = m_search->serve(
+        [&port](int baud, QString *why) {
+            if (port.setReceiveSpeed(baud))
+                return true;
+            *why = QStringLiteral("The port refuses %1 baud: %2").arg(baud).arg(port.errorString());
+            return false;
+        },
+        [&port] { return port.readReceived(); });
+    if (!found)
+        return;
+    m_search.reset();
+    QString why;
+    if (found->baud == 0 || !m_listener.setSpeed(found->baud, &why) ||
+        !m_listener.start(QString(), found->baud, &why)) {
+        stop();
+        showStatus(QStringLiteral("No bus speed found: %1").arg(found->baud == 0 ? found->reason : why));
+        return;
+    }
+    showStatus(QStringLiteral("Reading the bus at %1 baud, 8N1. Speed found: %2.")
+                   .arg(found->baud)
+                   .arg(found->reason));
+}
+
+void BusMonitor::showRunning(bool running)
+{
+    const QString caption = running ? QStringLiteral("Stop") : QStringLiteral("Start");
+    m_cmdStart->setText(caption);
+    m_cmdStart->setAccessibleName(caption);
+    m_txtSource->setEnabled(!running);
 }
 
 void BusMonitor::stop()
 {
-    if (m_listener.listening() && m_host.line)
+    m_search.reset();
+    if (m_claimed && m_host.line)
         m_host.line->release(app::Holder::Monitor);
+    m_claimed = false;
+    m_networkSource.clear();
     m_timer.stop();
     m_listener.stop();
-    m_cmdStart->setText(QStringLiteral("Start"));
-    m_cmdStart->setAccessibleName(QStringLiteral("Start"));
+    showRunning(false);
     showStatus(QStringLiteral("Stopped."));
 }
 
 void BusMonitor::tick()
 {
-    if (!m_listener.listening() || !m_host.line)
+    if (m_search) {
+        serveSearch();
         return;
-    if (m_host.line->holder() != app::Holder::Monitor) {
+    }
+    if (!m_listener.listening())
+        return;
+    const bool network = !m_networkSource.isEmpty();
+    if (!network && !m_host.line)
+        return;
+    if (!network && m_host.line->holder() != app::Holder::Monitor) {
         // The send has the port; what comes in meanwhile may be at the send's speed, so it is not read.
         if (!m_listener.paused()) {
             m_listener.pause();
@@ -320,7 +437,7 @@ void BusMonitor::tick()
         return;
     }
     QString why;
-    if (m_listener.paused()) {
+    if (!network && m_listener.paused()) {
         if (!m_listener.resume(&why)) {
             stop();
             showStatus(why);
@@ -331,9 +448,10 @@ void BusMonitor::tick()
     }
     const bus::Listener::Step step = m_listener.poll(0);
     if (step.failed) {
+        const QString failure = serial::printable(m_listener.failure());
         stop();
-        showStatus(
-            QStringLiteral("The port closed: %1 Press Start to read again.").arg(m_listener.failure()));
+        showStatus(network ? QStringLiteral("The source stopped: %1 Press Start to read again.").arg(failure)
+                           : QStringLiteral("The port closed: %1 Press Start to read again.").arg(failure));
         return;
     }
     if (step.recordingFailed) {
@@ -366,11 +484,28 @@ void BusMonitor::updateBanner()
     m_cmdTrySpeed->setText(tryOther);
     m_cmdTrySpeed->setAccessibleName(tryOther);
     m_lblBanner->setVisible(wrong);
-    m_cmdTrySpeed->setVisible(wrong);
+    // A network source has no line speed to try.
+    m_cmdTrySpeed->setVisible(wrong && m_networkSource.isEmpty());
 }
 
 void BusMonitor::setSpeed(int baud)
 {
+    if (baud == source::AutoSpeed) {
+        // Chosen while reading the main window's port: the search starts now; otherwise at Start.
+        if (m_listener.listening() && m_networkSource.isEmpty()) {
+            stop();
+            start();
+        }
+        return;
+    }
+    if (m_search) {
+        // Another speed chosen during the search: it ends, and that speed is read.
+        QString unused;
+        m_listener.setSpeed(baud, &unused);
+        stop();
+        start();
+        return;
+    }
     const bool reading = m_listener.listening() && !m_listener.paused();
     QString why;
     if (!m_listener.setSpeed(baud, &why)) {
@@ -482,9 +617,10 @@ void BusMonitor::record()
     if (dialog.exec() != QDialog::Accepted || dialog.chosenFile().isEmpty())
         return;
     const QString path = dialog.chosenFile();
-    const QString device = m_host.line ? m_host.line->devicePath() : QString();
-    if (const std::optional<QString> refused =
-            m_listener.record(path, serial::shownDevice(device), dialog.limit(), true)) {
+    const QString device = !m_networkSource.isEmpty() ? m_networkSource
+                           : m_host.line              ? serial::shownDevice(m_host.line->devicePath())
+                                                      : QString();
+    if (const std::optional<QString> refused = m_listener.record(path, device, dialog.limit(), true)) {
         showStatus(QStringLiteral("Not recording: %1").arg(serial::printable(*refused)));
         return;
     }

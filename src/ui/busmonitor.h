@@ -1,7 +1,8 @@
 // The bus monitor: what the boat's NMEA 0183 bus carries, read from the receive line of the port the main
-// window holds, with each sentence's fields numbered as "Commas" counts them, so a field can be picked
-// straight into the main window's lists or a plan row. The counting and the tables live in bus/; this window
-// reads its controls, drives them on a timer and shows what they hold.
+// window holds (at a speed chosen or found) or from a network source, read-only, with each sentence's fields
+// numbered as "Commas" counts them, so a field can be picked straight into the main window's lists or a plan
+// row. The counting and the tables live in bus/; this window reads its controls, drives them on a timer and
+// shows what they hold.
 #pragma once
 
 #include "app/serialline.h"
@@ -9,6 +10,7 @@
 #include "bus/models.h"
 #include "frame/configuration.h"
 #include "serial/serialport.h"
+#include "source/lentsearch.h"
 #include "ui/secondarywindow.h"
 
 #include <QTimer>
@@ -53,7 +55,7 @@ public:
 
     void start();
     void stop();
-    bool running() const { return m_listener.listening(); }
+    bool running() const { return m_listener.listening() || m_search; }
     const bus::Monitor &monitor() const { return m_listener.monitor(); }
     const bus::RowModel &rows() const { return *m_rows; }
     // Takes the bytes that came and refreshes the view; the timer calls it, tests may too.
@@ -75,6 +77,11 @@ private:
     void connectControls();
     // The receive line of the main window's port for the listener, or null with why in the window's words.
     std::unique_ptr<serial::ReceivePort> lendPort(const QString &device, int baud, QString *why);
+    void startNetwork(const QString &text);
+    void startReading(const QString &device, int baud, const QString &found);
+    // "Auto" on the main window's port: the search runs aside and is served on the timer.
+    void serveSearch();
+    void showRunning(bool running);
     void refreshViews();
     void selectRow();
     void updateCarry();
@@ -94,7 +101,12 @@ private:
     bus::QuadrupletModel *m_transducers = nullptr;
     QSortFilterProxyModel *m_filter = nullptr;
     QTimer m_timer;
+    bus::PortOpener m_networkOpener;
+    std::unique_ptr<source::LentSpeedSearch> m_search;
+    bool m_claimed = false;  // the monitor holds the main window's line
+    QString m_networkSource; // as shown, while reading one
 
+    QLineEdit *m_txtSource = nullptr;
     QComboBox *m_cboSpeed = nullptr;
     QPushButton *m_cmdStart = nullptr;
     QCheckBox *m_chkPause = nullptr;

@@ -1,7 +1,9 @@
 // The bus monitor window, offscreen, on a port that plays the real captures into its receive line: picking a
 // field carries it into the main window's lists, what the lists lack is refused with the reason, MWV warns
 // that it alternates, Pause freezes the view while counting goes on, a send takes the port and the monitor
-// resumes after it, and the wrong-speed banner's "Try 38400" sets the line's speed.
+// resumes after it, and the wrong-speed banner's "Try 38400" sets the line's speed. A network source is read
+// from a loopback server without the main window's line, a bad one is refused before anything starts, and
+// "Auto" finds the speed while the window goes on.
 #include "support/files.h"
 #include "ui/busmonitor.h"
 #include "ui/mainwindow.h"
@@ -18,10 +20,13 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,6 +39,8 @@ public:
     qsizetype at = 0;
     qsizetype slice = 480;
     QList<int> speeds;
+    // When set, the bytes are garbled at every other speed, as a UART at the wrong speed garbles them.
+    int busSpeed = 0;
     bool open(const QString &device) override
     {
         speeds << 4800;
@@ -43,8 +50,10 @@ public:
     {
         if (!isOpen())
             return {};
-        const QByteArray bytes = incoming.mid(at, slice);
+        QByteArray bytes = incoming.mid(at, slice);
         at += bytes.size();
+        if (busSpeed != 0 && speeds.last() != busSpeed)
+            std::fill(bytes.begin(), bytes.end(), char(0xF8));
         return bytes;
     }
     bool setReceiveSpeed(int baud) override
@@ -117,6 +126,10 @@ private slots:
     void keyboardAndScreenReaders();
     void recordsFromItsOwnFirstLine();
     void namesItsPortAndFitsItsColumns();
+    void readsANetworkSource();
+    void refusesABadSource_data();
+    void refusesABadSource();
+    void autoFindsTheSpeedWhileTheWindowGoesOn();
 };
 
 void tst_BusMonitor::carry_data()
@@ -462,6 +475,92 @@ void tst_BusMonitor::namesItsPortAndFitsItsColumns()
     const int room = s.monitor.rowTable()->viewport()->width() - head->sectionPosition(last);
     QVERIFY2(room >= s.monitor.fontMetrics().horizontalAdvance(QStringLiteral("$GPRMC,094737,A,5251")),
              qPrintable(QString::number(room)));
+}
+
+void tst_BusMonitor::readsANetworkSource()
+{
+    // A multiplexer on loopback that sends the first lines of a real capture to whoever connects.
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    const QByteArray bus = readData(QStringLiteral("captures/chartplotter-bus.nmea")).left(4000);
+    connect(&server, &QTcpServer::newConnection, &server, [&] {
+        while (QTcpSocket *peer = server.nextPendingConnection())
+            peer->write(bus);
+    });
+    Setup s;
+    s.monitor.show();
+    auto *source = s.find<QLineEdit>("txtSource");
+    source->setText(QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort()));
+    QVERIFY(!s.find<QComboBox>("cboSpeed")->isEnabled());
+    s.find<QPushButton>("cmdStart")->click();
+    QVERIFY(s.monitor.running());
+    QVERIFY(s.find<QLabel>("lblStatus")->text().contains(QLatin1String("tcp://127.0.0.1")));
+    QTRY_VERIFY_WITH_TIMEOUT(s.selectRow(QStringLiteral("GP"), QStringLiteral("RMC")), 10000);
+    // Read-only and off the main window's line: its port stays closed and a send would find the line free.
+    QCOMPARE(s.line.holder(), app::Holder::None);
+    QVERIFY(!s.port.isOpen());
+    s.monitor.stop();
+    source->clear();
+    QVERIFY(s.find<QComboBox>("cboSpeed")->isEnabled());
+}
+
+void tst_BusMonitor::refusesABadSource_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("said"); // part of the status
+    QTest::newRow("no port") << "tcp://127.0.0.1"
+                             << "tcp://127.0.0.1: the port is missing";
+    QTest::newRow("port out of range") << "udp://70000"
+                                       << "bad port \"70000\"";
+    QTest::newRow("a device name") << "COM3"
+                                   << "COM3: not a network source";
+    QTest::newRow("another scheme") << "http://x:80"
+                                    << "not a network source";
+}
+
+void tst_BusMonitor::refusesABadSource()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, said);
+    Setup s;
+    s.monitor.show();
+    s.find<QLineEdit>("txtSource")->setText(text);
+    s.find<QPushButton>("cmdStart")->click();
+    const QString status = s.find<QLabel>("lblStatus")->text();
+    QVERIFY2(status.contains(said), qPrintable(status));
+    QVERIFY(!s.monitor.running());
+    QCOMPARE(s.find<QPushButton>("cmdStart")->text(), QStringLiteral("Start"));
+    QCOMPARE(s.line.holder(), app::Holder::None);
+    QVERIFY(!s.port.isOpen());
+}
+
+void tst_BusMonitor::autoFindsTheSpeedWhileTheWindowGoesOn()
+{
+    Setup s;
+    s.port.busSpeed = 38400;
+    s.port.incoming = readData(QStringLiteral("captures/chartplotter-bus.nmea"));
+    s.monitor.show();
+    s.find<QComboBox>("cboSpeed")->setCurrentText(QStringLiteral("Auto"));
+    // The window's event loop turns while the search listens at 4800 for its full trial.
+    int turns = 0;
+    QTimer turn;
+    connect(&turn, &QTimer::timeout, [&] { ++turns; });
+    turn.start(20);
+    s.find<QPushButton>("cmdStart")->click();
+    QCOMPARE(s.find<QLabel>("lblStatus")->text(), QStringLiteral("Finding the bus speed…"));
+    QCOMPARE(s.line.holder(), app::Holder::Monitor);
+    QTRY_VERIFY_WITH_TIMEOUT(!s.find<QLabel>("lblStatus")->text().startsWith(QLatin1String("Finding")),
+                             20000);
+    const QString status = s.find<QLabel>("lblStatus")->text();
+    QVERIFY2(
+        status.startsWith(QLatin1String("Reading the bus at 38400 baud, 8N1. Speed found: 38400 baud: ")),
+        qPrintable(status));
+    QVERIFY2(status.contains(QLatin1String("at 4800, no sentence with a good checksum")), qPrintable(status));
+    QVERIFY2(turns > 20, qPrintable(QString::number(turns)));
+    QCOMPARE(s.port.speeds.last(), 38400);
+    QTRY_VERIFY(s.selectRow(QStringLiteral("GP"), QStringLiteral("RMC")));
+    s.monitor.stop();
+    QCOMPARE(s.line.holder(), app::Holder::None);
 }
 
 QTEST_MAIN(tst_BusMonitor)
