@@ -447,6 +447,10 @@ QList<VerbSpec> pageVerbs()
                      "port is 8421 unless given"))} +
              targetOptionSpecs() + QList<OptionSpec>{anyAdapterOption()} +
              QList<OptionSpec>{
+                 option("bus", "SOURCE", "tcp://HOST:PORT or udp://[ADDRESS:]PORT")
+                     .described(QStringLiteral("the page's bus view reads the bus from the network, "
+                                               "read-only (tcp://HOST:PORT or udp://[ADDRESS:]PORT), while "
+                                               "sends still go to --port or --device")),
                  repeating(option("allow-host", "NAME", "a host name the page may be reached by"))
                      .described(QStringLiteral("a further name the page may be opened by (Host header), "
                                                "besides IP addresses, localhost, this machine's name and "

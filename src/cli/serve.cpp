@@ -5,6 +5,8 @@
 #include "cli/verbs.h"
 
 #include "serial/devicepath.h"
+#include "serial/networkaddress.h"
+#include "source/sourceaddress.h"
 #include "web/address.h"
 #include "web/server.h"
 #include "web/site.h"
@@ -66,6 +68,7 @@ QStringList allowedHosts(const QStringList &arguments, QStringList &rest)
 // What a running service is given once its arguments are read.
 struct Serving {
     QString device;
+    QString bus; // the page's bus view reads this network source instead of the device, when given
     web::ListenAddress where;
     web::TokenResult token;
     QStringList allowed;
@@ -73,6 +76,20 @@ struct Serving {
     bool qr = true;
     int seconds = 0;
 };
+
+// The network source the page's bus view reads instead of the display's line (--bus), or empty.
+QString busSourceOf(const Options &o)
+{
+    if (!o.has(QStringLiteral("--bus")))
+        return {};
+    const QString text = o.value(QStringLiteral("--bus"));
+    QString why = QStringLiteral("\"%1\" is not a network source; write tcp://HOST:PORT or "
+                                 "udp://[ADDRESS:]PORT")
+                      .arg(serial::printable(text));
+    if (!serial::isNetworkAddress(text) || !source::parseSourceAddress(text, &why))
+        throw UsageError{QStringLiteral("--bus: ") + why};
+    return text;
+}
 
 // Serves the page until Ctrl-C, SIGTERM or the seconds given; Failed when it could not, or when a send the
 // page began was cut.
@@ -84,7 +101,7 @@ int serveUntilStopped(const Serving &s, Io &io)
         const std::lock_guard lock(logMutex);
         io.err << line << '\n' << Qt::flush;
     };
-    web::PageSite site(s.device);
+    web::PageSite site(s.device, {}, s.bus);
     web::Policy policy{s.token.token, web::hostNames(s.allowed)};
     web::Server server(site, policy, {}, log);
     if (!server.bind(s.where.address, s.where.port, &failure)) {
@@ -103,8 +120,10 @@ int serveUntilStopped(const Serving &s, Io &io)
     {
         const std::lock_guard lock(logMutex);
         io.err << "serving the page on " << bracketed << " port " << s.where.port << " for "
-               << serial::shownDevice(s.device) << (s.token.made ? "; a new access token was made" : "")
-               << "; " << endText(s.seconds) << '\n'
+               << serial::shownDevice(s.device)
+               << (s.bus.isEmpty() ? QString()
+                                   : QStringLiteral("; the bus view reads ") + s.bus + ", read-only")
+               << (s.token.made ? "; a new access token was made" : "") << "; " << endText(s.seconds) << '\n'
                << Qt::flush;
         printAddress(io, s.url, s.qr);
     }
@@ -164,6 +183,7 @@ int serve(const QStringList &arguments, Io &io)
     const std::optional<web::ListenAddress> where = web::parseListen(listenText, &failure);
     if (!where)
         throw UsageError{serial::printable(failure)};
+    const QString bus = busSourceOf(o);
 
     const web::TokenResult token =
         web::loadOrMakeToken(web::stateFolder(), o.has(QStringLiteral("--new-token")) && !printOnly);
@@ -189,7 +209,7 @@ int serve(const QStringList &arguments, Io &io)
         return Failed;
     device = stableDevice(target, device);
 
-    return serveUntilStopped({device, *where, token, allowed, url, qr, seconds}, io);
+    return serveUntilStopped({device, bus, *where, token, allowed, url, qr, seconds}, io);
 }
 
 } // namespace cli

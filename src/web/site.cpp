@@ -56,14 +56,17 @@ Reply checkPlan(const QJsonObject &request)
 
 } // namespace
 
-PageSite::PageSite(const QString &device, plan::SendOptions options)
-    : m_device(device), m_bus(
-                            device, [this] { changed(BusChanged); }, source::busOpener()),
+PageSite::PageSite(const QString &device, plan::SendOptions options, const QString &busSource)
+    : m_device(device),
+      m_bus(
+          busSource.isEmpty() ? device : busSource, [this] { changed(BusChanged); }, source::busOpener()),
       m_jobs(
           device, [this] { changed(JobChanged); }, std::move(options))
 {
     initWebResources();
-    // One device: the bus view steps aside while a send holds it.
+    // One device: the bus view steps aside while a send holds it. A bus from the network never does.
+    if (!busSource.isEmpty())
+        return;
     m_jobs.opening = [this] { m_bus.pause(); };
     m_jobs.closed = [this] { m_bus.resume(); };
 }

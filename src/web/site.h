@@ -14,7 +14,8 @@ namespace web {
 class PageSite : public Site {
 public:
     // The device every send and the bus view use.
-    explicit PageSite(const QString &device, plan::SendOptions options = {});
+    // The bus view reads busSource (a network source) when given, else the device the page sends to.
+    explicit PageSite(const QString &device, plan::SendOptions options = {}, const QString &busSource = {});
     ~PageSite() override;
 
     QList<Route> routes() const override;

@@ -29,6 +29,8 @@ USAGE = [  # arguments, exit status, what standard error must say
     (["serve", "--listen", "127.0.0.1"], 2, "--port or --device is missing"),
     (["serve", "--listen", "127.0.0.1", "--device", "/dev/null", "--allow-host"], 2, "--allow-host needs"),
     (["serve", "--print-url"], 1, "give --listen"),
+    (["serve", "--listen", "127.0.0.1", "--device", "/dev/null", "--bus", "/dev/ttyUSB0"], 2, "--bus: "),
+    (["serve", "--listen", "127.0.0.1", "--device", "/dev/null", "--bus", "tcp://boat"], 2, "--bus: "),
 ]
 
 

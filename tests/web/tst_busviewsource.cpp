@@ -1,6 +1,7 @@
-// The page's bus view on the bus from the network: a loopback TCP server's capture fills the table, and the
-// answer says the source is the network.
+// The page's bus view on the bus from the network: a loopback TCP server's capture fills the table of a page
+// that sends to a serial line, and the answer says the source is the network.
 #include "web/busview.h"
+#include "web/site.h"
 
 #include "source/busopener.h"
 
@@ -10,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,19 +37,25 @@ void tst_BusViewSource::tcpSource()
         },
         false));
     const QString name = QStringLiteral("tcp://127.0.0.1:%1").arg(server.port());
-    web::BusListener bus(name, {}, source::busOpener());
-    QString failure;
-    QVERIFY2(bus.start(4800, &failure), qPrintable(failure));
+    // As `serve --device <the display's line> --bus tcp://...` makes it: the bus view reads the network.
+    const QTemporaryDir dir;
+    web::PageSite site(dir.filePath(QStringLiteral("ttyUSB-display")), {}, name);
+    const web::Reply started = site.answer("POST", "/api/bus/start", R"({"baud":4800})");
+    QVERIFY2(started.status == 200, started.body.constData());
     QElapsedTimer clock;
     clock.start();
     QJsonObject o;
     while (clock.elapsed() < 10000) {
-        o = bus.toJson();
+        o = QJsonDocument::fromJson(site.answer("GET", "/api/status", {}).body)
+                .object()
+                .value("bus")
+                .toObject();
         if (o.value("rows").toArray().size() >= 2)
             break;
         QTest::qWait(50);
     }
-    bus.stop();
+    site.answer("POST", "/api/bus/stop", {});
+    site.close();
     server.stop();
     QCOMPARE(o.value("rows").toArray().size(), 2); // SDDBT and ECGLL
     QCOMPARE(o.value("failure").toString(), QString());
