@@ -249,7 +249,7 @@ expect_completion "$(printf 'check\nframes\nsend\nexport\ntest\n--help')" plan '
 expect_completion "$(printf 'standard\nproprietary')" plan export x.toml ''
 expect_completion '--instrument' plan export x.toml proprietary --in
 expect_completion '--confirm' plan send x.toml --port 1 --c
-expect_completion "$(printf '4800\n38400')" listen --baud ''
+expect_completion "$(printf '4800\n38400\nauto')" listen --baud ''
 expect_completion '' listen --seconds ''
 expect_completion "$(printf -- '--json\n--help')" decode 24 --
 
