@@ -37,9 +37,15 @@ RecordDialog::RecordDialog(QWidget *parent)
     }
 }
 
+void RecordDialog::done(int result)
+{
+    m_chosen = result == QDialog::Accepted ? selectedFiles().value(0) : QString();
+    QFileDialog::done(result);
+}
+
 QString RecordDialog::chosenFile() const
 {
-    return result() == QDialog::Accepted ? selectedFiles().value(0) : QString();
+    return result() == QDialog::Accepted ? m_chosen : QString();
 }
 
 qint64 RecordDialog::limit() const

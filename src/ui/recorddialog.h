@@ -18,8 +18,14 @@ public:
     // The size to stop at, in bytes.
     qint64 limit() const;
 
+protected:
+    // Takes the file as the dialog ends: the dialog's folder listing, on a thread of its own, may clear the
+    // name afterwards.
+    void done(int result) override;
+
 private:
     QSpinBox *m_spnLimit = nullptr;
+    QString m_chosen;
 };
 
 } // namespace ui
