@@ -203,8 +203,10 @@ void BusMonitor::connectControls()
     connect(m_cboSpeed, &QComboBox::currentTextChanged, this,
             [this](const QString &t) { setSpeed(t == AutoWord ? source::AutoSpeed : t.toInt()); });
     // A network source has no line speed: the bridge sets it.
-    connect(m_txtSource, &QLineEdit::textChanged, this,
-            [this](const QString &t) { m_cboSpeed->setEnabled(t.trimmed().isEmpty()); });
+    connect(m_txtSource, &QLineEdit::textChanged, this, [this](const QString &t) {
+        m_cboSpeed->setEnabled(t.trimmed().isEmpty());
+        showSource();
+    });
     connect(m_cmdTrySpeed, &QPushButton::clicked, this,
             [this] { m_cboSpeed->setCurrentText(QString::number(bus::otherSpeed(m_listener.baud()))); });
     connect(m_cmdClear, &QPushButton::clicked, this, &BusMonitor::clear);
@@ -255,11 +257,21 @@ void BusMonitor::fitColumns()
 
 void BusMonitor::showEvent(QShowEvent *event)
 {
-    // Which port the monitor reads: the main window's, which may have changed since the last time.
-    const QString device = m_host.line ? m_host.line->devicePath() : QString();
-    setWindowTitle(device.isEmpty() ? QStringLiteral("Bus monitor - no port")
-                                    : QStringLiteral("Bus monitor - %1").arg(serial::shownDevice(device)));
+    showSource();
     SecondaryWindow::showEvent(event);
+}
+
+void BusMonitor::showSource()
+{
+    // What the monitor reads: the network source typed, or else the main window's port, which may have
+    // changed since the last time.
+    const QString typed = m_txtSource->text().trimmed();
+    const QString device = m_host.line ? m_host.line->devicePath() : QString();
+    const QString shown = !typed.isEmpty()   ? typed
+                          : device.isEmpty() ? QString()
+                                             : serial::shownDevice(device);
+    setWindowTitle(shown.isEmpty() ? QStringLiteral("Bus monitor - no port")
+                                   : QStringLiteral("Bus monitor - %1").arg(shown));
 }
 
 QWidget *BusMonitor::initialFocus() const

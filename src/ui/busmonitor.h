@@ -92,6 +92,8 @@ private:
     void record();
     void clear();
     void showStatus(const QString &text);
+    // The title names what is read: the source typed, or the main window's port.
+    void showSource();
     void fitColumns();
 
     BusMonitorHost m_host;

@@ -7,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <future>
+
 namespace web {
 
 BusListener::BusListener(QString device, std::function<void()> changed, bus::PortOpener opener)
@@ -48,18 +50,17 @@ bool BusListener::start(int baud, QString *failure)
         m_speedFound = found.reason;
     }
     QString why;
-    if (!m_listener.start(m_device, baud, &why)) {
+    if (!startThread([this, baud](QString *w) { return m_listener.start(m_device, baud, w); }, &why)) {
         *failure = QStringLiteral("cannot open %1").arg(why);
         return false;
     }
-    startThread();
     return true;
 }
 
 void BusListener::stop()
 {
     const std::lock_guard control(m_control);
-    stopThread();
+    stopThread(Ending::Stop);
     m_listener.stop();
 }
 
@@ -68,7 +69,7 @@ void BusListener::pause()
     const std::lock_guard control(m_control);
     if (!running())
         return;
-    stopThread();
+    stopThread(Ending::Pause);
     m_listener.pause();
     if (m_changed)
         m_changed();
@@ -80,9 +81,7 @@ void BusListener::resume()
     if (!m_listener.paused())
         return;
     QString why;
-    if (m_listener.resume(&why))
-        startThread();
-    else if (m_changed)
+    if (!startThread([this](QString *w) { return m_listener.resume(w); }, &why) && m_changed)
         m_changed();
 }
 
@@ -100,15 +99,28 @@ QJsonObject BusListener::toJson() const
     return o;
 }
 
-void BusListener::startThread()
+bool BusListener::startThread(const std::function<bool(QString *why)> &open, QString *why)
 {
     m_quit = false;
-    m_thread.reset(QThread::create([this] { run(); }));
+    std::promise<bool> opened;
+    std::future<bool> result = opened.get_future();
+    m_thread.reset(QThread::create([this, &open, &opened, why] {
+        const bool ok = open(why);
+        opened.set_value(ok);
+        if (ok)
+            run();
+    }));
     m_thread->start();
+    if (result.get())
+        return true;
+    m_thread->wait();
+    m_thread.reset();
+    return false;
 }
 
-void BusListener::stopThread()
+void BusListener::stopThread(Ending ending)
 {
+    m_ending = ending;
     m_quit = true;
     if (m_thread) {
         m_thread->wait();
@@ -129,6 +141,9 @@ void BusListener::run()
                 m_changed();
         }
     }
+    // A port of the network is a socket that belongs to the thread that made it: it is closed here too.
+    if (m_quit)
+        m_ending == Ending::Pause ? m_listener.pause() : m_listener.stop();
     if (m_changed)
         m_changed();
 }

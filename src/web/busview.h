@@ -36,9 +36,12 @@ public:
     QJsonObject toJson() const;
 
 private:
+    enum class Ending { Stop, Pause };
     void run();
-    void startThread();
-    void stopThread();
+    // Opens the port on the listener's own thread, which then reads it until told to end, and closes it
+    // there: a socket is used only on the thread that made it. False with why when it will not open.
+    bool startThread(const std::function<bool(QString *why)> &open, QString *why);
+    void stopThread(Ending ending);
 
     QString m_device;
     std::function<void()> m_changed;
@@ -47,6 +50,7 @@ private:
     mutable std::mutex m_speedMutex;
     QString m_speedFound; // which speed "Auto" chose and why
     std::atomic<bool> m_quit{false};
+    std::atomic<Ending> m_ending{Ending::Stop};
     // Start, stop, pause and resume come from the threads that answer requests and from the send's own.
     std::recursive_mutex m_control;
     std::unique_ptr<QThread> m_thread;

@@ -2,13 +2,11 @@
 // refused: the programs as a user runs them, against a loopback server and a socat pseudo-terminal.
 #include "support/files.h"
 #include "support/loopbackserver.h"
+#include "support/ptybus.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 class tst_ListenSource : public QObject {
@@ -27,9 +25,9 @@ void tst_ListenSource::tcpSource()
     LoopbackServer server;
     QVERIFY(server.start(
         [&](int fd, int, const std::atomic<bool> &) {
-            ::write(fd, capture.constData(), 1000);
+            LoopbackServer::send(fd, capture.constData(), 1000);
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            ::write(fd, capture.constData() + 1000, size_t(capture.size() - 1000));
+            LoopbackServer::send(fd, capture.constData() + 1000, size_t(capture.size() - 1000));
         },
         false));
     const QString name = QStringLiteral("tcp://127.0.0.1:%1").arg(server.port());
@@ -51,32 +49,20 @@ void tst_ListenSource::tcpSource()
 
 void tst_ListenSource::autoSpeed()
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("socat")).isEmpty())
-        QFAIL("socat is needed: apt-get install socat");
-    QTemporaryDir dir;
-    const QString bus = dir.filePath(QStringLiteral("bus"));
-    const QString pc = dir.filePath(QStringLiteral("pc"));
-    QProcess socat;
-    socat.start(QStringLiteral("socat"), {QStringLiteral("pty,raw,echo=0,link=%1").arg(bus),
-                                          QStringLiteral("pty,raw,echo=0,link=%1").arg(pc)});
-    QVERIFY(socat.waitForStarted(5000));
-    for (int i = 0; i < 250 && !(QFile::exists(bus) && QFile::exists(pc)); ++i)
-        QTest::qWait(20);
-    QFile talker(bus);
-    QVERIFY(talker.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    PtyBus bus;
+    QString why;
+    QVERIFY2(bus.start(&why), qPrintable(why));
     QProcess listen;
     listen.start(QStringLiteral(MDCONFIG_CLI),
-                 {"listen", "--device", pc, "--baud", "auto", "--seconds", "2"});
+                 {"listen", "--device", bus.device(), "--baud", "auto", "--seconds", "2"});
     QVERIFY(listen.waitForStarted(5000));
     // A real capture at 4800-baud pacing, 48 characters a tenth of a second, until listen ends.
     const QByteArray capture = readData(QStringLiteral("captures/chartplotter-bus.nmea"));
     for (qsizetype at = 0; listen.state() != QProcess::NotRunning && at < capture.size(); at += 48) {
-        talker.write(capture.mid(at, 48));
+        bus.talk(capture.mid(at, 48));
         listen.waitForFinished(100);
     }
     QVERIFY(listen.state() == QProcess::NotRunning || listen.waitForFinished(20000));
-    socat.kill();
-    socat.waitForFinished(3000);
     const QByteArray err = listen.readAllStandardError();
     QCOMPARE(listen.exitCode(), 0);
     QVERIFY2(err.contains("speed found: 4800 baud: "), err.constData());

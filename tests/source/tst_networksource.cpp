@@ -140,10 +140,10 @@ void tst_NetworkSource::dropsAndReturns()
     LoopbackServer server;
     const bool started = server.start(
         [](int fd, int, const std::atomic<bool> &) {
-            ::write(fd, Rmc.constData(), 30);
+            LoopbackServer::send(fd, Rmc.constData(), 30);
             pause(50);
-            ::write(fd, Rmc.constData() + 30, Rmc.size() - 30);
-            ::write(fd, "$SDDBT,1", 8);
+            LoopbackServer::send(fd, Rmc.constData() + 30, Rmc.size() - 30);
+            LoopbackServer::send(fd, "$SDDBT,1", 8);
             pause(50);
         },
         ipv6);

@@ -5,13 +5,11 @@
 #include "serial/devicepath.h"
 #include "source/opener.h"
 #include "support/files.h"
+#include "support/ptybus.h"
 #include "support/uart.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
@@ -160,22 +158,12 @@ void tst_SpeedSearch::pseudoTerminal_data()
 void tst_SpeedSearch::pseudoTerminal()
 {
     QFETCH(int, busBaud);
-    if (QStandardPaths::findExecutable(QStringLiteral("socat")).isEmpty())
-        QFAIL("socat is needed: apt-get install socat");
-    QTemporaryDir dir;
-    const QString bus = dir.filePath(QStringLiteral("bus"));
-    const QString pc = dir.filePath(QStringLiteral("pc"));
-    QProcess socat;
-    socat.start(QStringLiteral("socat"), {QStringLiteral("pty,raw,echo=0,link=%1").arg(bus),
-                                          QStringLiteral("pty,raw,echo=0,link=%1").arg(pc)});
-    QVERIFY(socat.waitForStarted(5000));
-    for (int i = 0; i < 250 && !(QFile::exists(bus) && QFile::exists(pc)); ++i)
-        QTest::qWait(20);
-    const int fd = ::open(QFile::encodeName(bus).constData(), O_WRONLY | O_NOCTTY);
-    QVERIFY(fd >= 0);
+    PtyBus bus;
+    QString notStarted;
+    QVERIFY2(bus.start(&notStarted), qPrintable(notStarted));
     QFETCH(bool, held);
     const int holder =
-        held ? ::open(QFile::encodeName(pc).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK) : -1;
+        held ? ::open(QFile::encodeName(bus.device()).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK) : -1;
     if (held)
         QVERIFY(holder >= 0 && serial::lockDevice(holder));
 
@@ -195,7 +183,7 @@ void tst_SpeedSearch::pseudoTerminal()
             if (baud > 0 && n > 0) {
                 const QByteArray chunk = heard.mid(at % heard.size(), n);
                 at += chunk.size();
-                if (::write(fd, chunk.constData(), size_t(chunk.size())) < 0)
+                if (!bus.talk(chunk))
                     break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -205,7 +193,7 @@ void tst_SpeedSearch::pseudoTerminal()
     clock.start();
     const source::SpeedFound found = source::findSpeed(
         [&](int baud, QString *why) {
-            std::unique_ptr<serial::ReceivePort> port = source::openReceiver(pc, baud, why);
+            std::unique_ptr<serial::ReceivePort> port = source::openReceiver(bus.device(), baud, why);
             portBaud = baud;
             return port;
         },
@@ -213,11 +201,8 @@ void tst_SpeedSearch::pseudoTerminal()
     const qint64 took = clock.elapsed();
     stop = true;
     talker.join();
-    ::close(fd);
     if (holder >= 0)
         ::close(holder);
-    socat.kill();
-    socat.waitForFinished(3000);
     QTEST(found.baud, "chosen");
     if (held) {
         QVERIFY2(found.reason.contains(QStringLiteral("busy")), qPrintable(found.reason));

@@ -62,6 +62,11 @@ public:
             ::close(m_fd);
         m_fd = -1;
     }
+    // Writes to a connection the client may already have closed: false then, never SIGPIPE.
+    static bool send(int fd, const char *data, size_t size)
+    {
+        return ::send(fd, data, size, MSG_NOSIGNAL) == ssize_t(size);
+    }
     quint16 port() const { return m_port; }
     int accepted() const { return m_accepted; }
 

@@ -18,11 +18,13 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTcpServer>
@@ -431,6 +433,7 @@ void tst_BusMonitor::recordsFromItsOwnFirstLine()
     QTest::qWait(1200);
     QTemporaryDir dir;
     bool oneDialog = false;
+    QString named;
     answerModal([&](QWidget *box) {
         auto *dialog = qobject_cast<QFileDialog *>(box);
         auto *limit = box->findChild<QSpinBox *>(QStringLiteral("spnLimit"));
@@ -440,17 +443,22 @@ void tst_BusMonitor::recordsFromItsOwnFirstLine()
             return;
         }
         limit->setValue(1);
-        // The dialog lists the folder on a thread of its own and may clear the name once it has: name the
-        // file until the dialog holds it, then end the dialog as Save does.
-        const QString path = dir.filePath(QStringLiteral("bus"));
-        for (int i = 0; i < 500 && !dialog->selectedFiles().value(0).startsWith(path); ++i) {
-            dialog->selectFile(path);
+        // The name is typed as a user types it, once the dialog has listed the folder on its own thread
+        // (selectFile leaves the name alone while its field has the focus).
+        auto *model = dialog->findChild<QFileSystemModel *>();
+        QSignalSpy listed(model, &QFileSystemModel::directoryLoaded);
+        dialog->setDirectory(dir.path());
+        for (int i = 0; i < 250 && listed.isEmpty(); ++i)
             QTest::qWait(20);
-        }
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        if (name)
+            name->setText(dir.filePath(QStringLiteral("bus")));
+        named = dialog->selectedFiles().value(0);
         static_cast<QDialog *>(dialog)->done(QDialog::Accepted);
     });
     s.find<QPushButton>("cmdRecord")->click();
     QVERIFY(oneDialog);
+    QVERIFY2(named.startsWith(dir.filePath(QStringLiteral("bus"))), qPrintable(named));
     s.port.slice = 65536;
     QByteArray bus = fish.mid(1007); // mid-line
     while (bus.size() < 1100 * 1024)
@@ -473,6 +481,11 @@ void tst_BusMonitor::namesItsPortAndFitsItsColumns()
     QVERIFY(QTest::qWaitForWindowExposed(&s.monitor));
     QVERIFY2(s.monitor.windowTitle().contains(QStringLiteral("/dev/ttyUSB0")),
              qPrintable(s.monitor.windowTitle()));
+    // A source typed is what the monitor reads from then.
+    s.find<QLineEdit>("txtSource")->setText(QStringLiteral("tcp://192.168.4.1:10110"));
+    QCOMPARE(s.monitor.windowTitle(), QStringLiteral("Bus monitor - tcp://192.168.4.1:10110"));
+    s.find<QLineEdit>("txtSource")->clear();
+    QVERIFY(s.monitor.windowTitle().contains(QStringLiteral("/dev/ttyUSB0")));
     // Every column's head reads whole, and the last sentence still has room, without scrolling sideways.
     QHeaderView *head = s.monitor.rowTable()->horizontalHeader();
     const int last = head->count() - 1;
