@@ -102,11 +102,12 @@ QJsonObject BusListener::toJson() const
 bool BusListener::startThread(const std::function<bool(QString *why)> &open, QString *why)
 {
     m_quit = false;
-    std::promise<bool> opened;
-    std::future<bool> result = opened.get_future();
-    m_thread.reset(QThread::create([this, &open, &opened, why] {
+    // The thread holds what it tells with: it may still be telling when this returns.
+    auto opened = std::make_shared<std::promise<bool>>();
+    std::future<bool> result = opened->get_future();
+    m_thread.reset(QThread::create([this, open, opened, why] {
         const bool ok = open(why);
-        opened.set_value(ok);
+        opened->set_value(ok);
         if (ok)
             run();
     }));
