@@ -17,12 +17,8 @@ import tempfile
 import time
 import urllib.request
 
-SKIP = 77
-
-
-def skip(why):
-    print(f"skipped: {why}")
-    sys.exit(SKIP)
+sys.dont_write_bytecode = True  # nothing written beside the sources
+from browser import skip, start_browser
 
 
 def read_until(stream, pattern, seconds):
@@ -55,15 +51,10 @@ def main():
     cli, out_dir = sys.argv[1], sys.argv[2]
     os.makedirs(out_dir, exist_ok=True)
     try:
-        from selenium import webdriver
         from selenium.webdriver.common.by import By
         from selenium.webdriver.support.ui import Select, WebDriverWait
     except ImportError:
         skip("python3-selenium is not installed")
-    browser = shutil.which("chromium")
-    driver_path = shutil.which("chromedriver")
-    if not browser or not driver_path:
-        skip("chromium or chromium-driver is not installed")
 
     home = tempfile.mkdtemp(prefix="mdconfig-page-")
     env = dict(os.environ, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"))
@@ -94,20 +85,7 @@ def main():
                 first += len(r.read())
         assert first < 150 * 1024, f"the first load is {first} bytes"
 
-        options = webdriver.ChromeOptions()
-        options.binary_location = browser
-        for a in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=390,844",
-                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                  "--disable-default-apps", "--no-first-run", "--disable-extensions",
-                  "--host-resolver-rules=MAP * ~NOTFOUND , EXCLUDE 127.0.0.1", f"--user-data-dir={home}/chrome"):
-            options.add_argument(a)
-        options.add_experimental_option("mobileEmulation",
-                                        {"deviceMetrics": {"width": 390, "height": 844, "pixelRatio": 2.0}})
-        from selenium.webdriver.chrome.service import Service
-        try:
-            driver = webdriver.Chrome(service=Service(driver_path), options=options)
-        except Exception as e:  # the browser cannot start here (no /dev/shm, a broken install, ...)
-            skip(f"chromium cannot run here: {str(e).splitlines()[0]}")
+        driver = start_browser(home, 390, 844, allow="127.0.0.1", phone=True)
         driver.set_page_load_timeout(60)
         driver.get(url)
         wait = WebDriverWait(driver, 60)

@@ -14,13 +14,10 @@ import sys
 import tempfile
 import time
 
-SKIP = 77
+sys.dont_write_bytecode = True  # nothing written beside the sources
+from browser import start_browser
+
 HERE = os.path.dirname(os.path.abspath(__file__))
-
-
-def skip(why):
-    print(f"skipped: {why}")
-    sys.exit(SKIP)
 
 
 def frames(cli, *args):
@@ -28,27 +25,9 @@ def frames(cli, *args):
     return [int(h, 16) for line in out.split("\n") if line for h in line.split()]
 
 
-def start_browser(home, width=1366, height=768):
-    try:
-        from selenium import webdriver
-        from selenium.webdriver.chrome.service import Service
-    except ImportError:
-        skip("python3-selenium is not installed")
-    browser = shutil.which("chromium")
-    driver_path = shutil.which("chromedriver")
-    if not browser or not driver_path:
-        skip("chromium or chromium-driver is not installed")
-    options = webdriver.ChromeOptions()
-    options.binary_location = browser
-    for a in ("--headless=new", "--no-sandbox", "--disable-gpu", f"--window-size={width},{height}",
-              "--disable-background-networking", "--disable-component-update", "--disable-sync",
-              "--disable-default-apps", "--no-first-run", "--disable-extensions",
-              "--host-resolver-rules=MAP * ~NOTFOUND", f"--user-data-dir={home}/chrome"):
-        options.add_argument(a)
-    try:
-        driver = webdriver.Chrome(service=Service(driver_path), options=options)
-    except Exception as e:  # the browser cannot start here (no /dev/shm, a broken install, ...)
-        skip(f"chromium cannot run here: {str(e).splitlines()[0]}")
+def start_page_browser(home, width=1366, height=768):
+    """The browser with the fake Web Serial put in before every page loads."""
+    driver = start_browser(home, width, height)
     with open(os.path.join(HERE, "fakeserial.js")) as f:
         driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": f.read()})
     return driver
@@ -76,7 +55,7 @@ def main():
     assert '<meta http-equiv="Content-Security-Policy"' in html and "connect-src 'none'" in html
     assert "src=" not in html.split("<script>")[0].split("<body>")[1], "the page loads a script of its own"
 
-    driver = start_browser(home)
+    driver = start_page_browser(home)
     try:
         from selenium.webdriver.common.by import By
         from selenium.webdriver.support.ui import Select, WebDriverWait
