@@ -32,18 +32,14 @@ add_custom_command(
     COMMENT "Installing the page's TOML reader (smol-toml) as package-lock.json pins it"
     VERBATIM)
 
+list(TRANSFORM MD_PAGE_MODULES PREPEND lib/ OUTPUT_VARIABLE md_page_files)
+list(APPEND md_page_files ${MD_PAGE_ENTRIES})
 set(md_page_copies)
-foreach(module ${MD_PAGE_MODULES})
-    list(APPEND md_page_copies ${MD_PAGE_DIR}/src/lib/${module}.js)
-    add_custom_command(OUTPUT ${MD_PAGE_DIR}/src/lib/${module}.js
-        COMMAND ${CMAKE_COMMAND} -E copy ${MD_PAGE_SOURCE}/lib/${module}.js ${MD_PAGE_DIR}/src/lib/${module}.js
-        DEPENDS ${MD_PAGE_SOURCE}/lib/${module}.js VERBATIM)
-endforeach()
-foreach(entry ${MD_PAGE_ENTRIES})
-    list(APPEND md_page_copies ${MD_PAGE_DIR}/src/${entry}.js)
-    add_custom_command(OUTPUT ${MD_PAGE_DIR}/src/${entry}.js
-        COMMAND ${CMAKE_COMMAND} -E copy ${MD_PAGE_SOURCE}/${entry}.js ${MD_PAGE_DIR}/src/${entry}.js
-        DEPENDS ${MD_PAGE_SOURCE}/${entry}.js VERBATIM)
+foreach(file ${md_page_files})
+    list(APPEND md_page_copies ${MD_PAGE_DIR}/src/${file}.js)
+    add_custom_command(OUTPUT ${MD_PAGE_DIR}/src/${file}.js
+        COMMAND ${CMAKE_COMMAND} -E copy ${MD_PAGE_SOURCE}/${file}.js ${MD_PAGE_DIR}/src/${file}.js
+        DEPENDS ${MD_PAGE_SOURCE}/${file}.js VERBATIM)
 endforeach()
 
 add_custom_command(
@@ -55,21 +51,19 @@ add_custom_command(
     VERBATIM)
 
 set(md_page_inputs ${md_page_copies} ${MD_PAGE_DIR}/src/lib/tables.js ${MD_PAGE_DIR}/node_modules/.package-lock.json)
-# The served script: one file, no inline script, as the board's content security policy wants.
-add_custom_command(
-    OUTPUT ${MD_PAGE_DIR}/app.js
-    COMMAND ${MD_ESBUILD} ${MD_PAGE_DIR}/src/served.js --bundle --format=iife --target=es2020 --charset=utf8
-            --legal-comments=eof --log-level=warning --outfile=${MD_PAGE_DIR}/app.js
-    DEPENDS ${md_page_inputs}
-    COMMENT "Bundling the served page's script"
-    VERBATIM)
-add_custom_command(
-    OUTPUT ${MD_PAGE_DIR}/standalone.js
-    COMMAND ${MD_ESBUILD} ${MD_PAGE_DIR}/src/standalone.js --bundle --format=iife --target=es2020 --charset=utf8
-            --legal-comments=eof --log-level=warning --outfile=${MD_PAGE_DIR}/standalone.js
-    DEPENDS ${md_page_inputs}
-    COMMENT "Bundling the page on its own"
-    VERBATIM)
+# Each entry bundled into one script with everything it imports: no inline script in the served page, as
+# the board's content security policy wants, and the page on its own inlined below.
+function(md_page_bundle entry output comment)
+    add_custom_command(
+        OUTPUT ${MD_PAGE_DIR}/${output}
+        COMMAND ${MD_ESBUILD} ${MD_PAGE_DIR}/src/${entry}.js --bundle --format=iife --target=es2020 --charset=utf8
+                --legal-comments=eof --log-level=warning --outfile=${MD_PAGE_DIR}/${output}
+        DEPENDS ${md_page_inputs}
+        COMMENT "${comment}"
+        VERBATIM)
+endfunction()
+md_page_bundle(served app.js "Bundling the served page's script")
+md_page_bundle(standalone standalone.js "Bundling the page on its own")
 # Everything inlined, with a content security policy of hashes in a meta tag: the file loads nothing.
 add_custom_command(
     OUTPUT ${MD_PAGE_DIR}/mdconfig-page.html
