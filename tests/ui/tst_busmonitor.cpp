@@ -132,6 +132,7 @@ private slots:
     void refusesABadSource_data();
     void refusesABadSource();
     void autoFindsTheSpeedWhileTheWindowGoesOn();
+    void aSpeedChosenEndsTheSearch();
 };
 
 void tst_BusMonitor::carry_data()
@@ -577,6 +578,25 @@ void tst_BusMonitor::autoFindsTheSpeedWhileTheWindowGoesOn()
     QVERIFY2(status.contains(QLatin1String("at 4800, no sentence with a good checksum")), qPrintable(status));
     QVERIFY2(turns > 20, qPrintable(QString::number(turns)));
     QCOMPARE(s.port.speeds.last(), 38400);
+    QTRY_VERIFY(s.selectRow(QStringLiteral("GP"), QStringLiteral("RMC")));
+    s.monitor.stop();
+    QCOMPARE(s.line.holder(), app::Holder::None);
+}
+
+void tst_BusMonitor::aSpeedChosenEndsTheSearch()
+{
+    Setup s;
+    s.port.busSpeed = 38400;
+    s.port.incoming = readData(QStringLiteral("captures/chartplotter-bus.nmea"));
+    s.monitor.show();
+    s.find<QComboBox>("cboSpeed")->setCurrentText(QStringLiteral("Auto"));
+    s.find<QPushButton>("cmdStart")->click();
+    QCOMPARE(s.find<QLabel>("lblStatus")->text(), QStringLiteral("Finding the bus speed…"));
+    // Chosen during the search's first trial: the search ends at once and the bus is read at that speed.
+    s.find<QComboBox>("cboSpeed")->setCurrentText(QStringLiteral("38400"));
+    QCOMPARE(s.find<QLabel>("lblStatus")->text(), QStringLiteral("Reading the bus at 38400 baud, 8N1."));
+    QCOMPARE(s.port.speeds.last(), 38400);
+    QCOMPARE(s.line.holder(), app::Holder::Monitor);
     QTRY_VERIFY(s.selectRow(QStringLiteral("GP"), QStringLiteral("RMC")));
     s.monitor.stop();
     QCOMPARE(s.line.holder(), app::Holder::None);
