@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <poll.h>
 #include <thread>
 
 namespace source {
@@ -204,6 +205,21 @@ QByteArray TcpSource::takeBytes()
     return m_joiner.feed(bytes);
 }
 
+bool TcpSource::connectionEnded(qint64 waitMs)
+{
+    if (m_socket->state() == QAbstractSocket::ConnectedState)
+        return true;
+    // Qt's own wait gives up on a connection it times out: one read's short wait would end every attempt on
+    // a link slower than it. The socket is watched instead, and asked only once its connection has ended,
+    // in success or failure, so that Qt's wait returns at once.
+    pollfd p{int(m_socket->socketDescriptor()), POLLOUT, 0};
+    if (p.fd < 0)
+        return m_socket->waitForConnected(int(std::max<qint64>(0, m_deadlineMs - nowMs())));
+    if (::poll(&p, 1, int(waitMs)) <= 0)
+        return false;
+    return m_socket->waitForConnected(int(m_timing.connectMs));
+}
+
 QByteArray TcpSource::read(int waitMs)
 {
     const QDeadlineTimer wait(std::max(0, waitMs));
@@ -246,8 +262,7 @@ QByteArray TcpSource::read(int waitMs)
             continue;
         }
         case State::Connecting:
-            if (m_socket->state() == QAbstractSocket::ConnectedState ||
-                m_socket->waitForConnected(int(std::max<qint64>(0, std::min(left, m_deadlineMs - now))))) {
+            if (connectionEnded(std::max<qint64>(0, std::min(left, m_deadlineMs - now)))) {
                 m_socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
                 ++m_connections;
                 m_state = State::Connected;

@@ -78,6 +78,7 @@ private slots:
     void dropsAndReturns();
     void backOffNeverStorms();
     void acceptsAndNeverSends();
+    void connectsAcrossReadsThatNeverWait();
     void floodStaysBounded();
     void udpSplitMidSentence();
     void udpCannotListen();
@@ -166,8 +167,10 @@ void tst_NetworkSource::dropsAndReturns()
     QVERIFY2(server.accepted() >= 3, qPrintable(notices.join('\n')));
     QVERIFY2(got.count(Rmc) >= 2, got.constData());
     QVERIFY2(got.replace(Rmc, "").isEmpty(), got.constData()); // the cut sentence is never handed on
-    QVERIFY(notices.filter(QStringLiteral("the connection was lost")).size() >= 2);
-    QVERIFY(notices.filter(QStringLiteral("trying again in 0.1 s")).size() >= 2); // data came: no growth
+    QVERIFY2(notices.filter(QStringLiteral("the connection was lost")).size() >= 2,
+             qPrintable(notices.join('\n')));
+    QVERIFY2(notices.filter(QStringLiteral("trying again in 0.1 s")).size() >= 2, // data came: no growth
+             qPrintable(notices.join('\n')));
     for (const QString &n : notices)
         QVERIFY2(n.startsWith(name + QStringLiteral(": ")), qPrintable(n));
 }
@@ -215,6 +218,32 @@ void tst_NetworkSource::acceptsAndNeverSends()
     QVERIFY2(notices.contains(name + QStringLiteral(": no data for 0.5 s")), qPrintable(notices.join('\n')));
     QVERIFY2(!notices.filter(QStringLiteral("no data for 1.5 s, disconnected; trying again")).isEmpty(),
              qPrintable(notices.join('\n')));
+}
+
+void tst_NetworkSource::connectsAcrossReadsThatNeverWait()
+{
+    // A reader that only looks in now and then, as a link slower than its waits: the connection under way
+    // is kept between the reads, never given up by one of them.
+    LoopbackServer server;
+    QVERIFY(server.start(
+        [](int fd, int, const std::atomic<bool> &stop) {
+            LoopbackServer::send(fd, Rmc.constData(), size_t(Rmc.size()));
+            holdOpen(fd, stop);
+        },
+        false));
+    const std::unique_ptr<serial::ReceivePort> port = openSource(tcpAddress(false, server.port()));
+    QVERIFY(port);
+    QByteArray got;
+    QStringList notices;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 5000 && !got.contains(Rmc)) {
+        got += port->read(0);
+        notices += port->takeNotices();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    QVERIFY2(got.contains(Rmc), qPrintable(notices.join('\n')));
+    QVERIFY2(notices.filter(QStringLiteral("cannot connect")).isEmpty(), qPrintable(notices.join('\n')));
 }
 
 void tst_NetworkSource::floodStaysBounded()
