@@ -205,7 +205,7 @@ QByteArray TcpSource::takeBytes()
     return m_joiner.feed(bytes);
 }
 
-bool TcpSource::connectionEnded(qint64 waitMs)
+bool TcpSource::waitConnected(qint64 waitMs)
 {
     if (m_socket->state() == QAbstractSocket::ConnectedState)
         return true;
@@ -262,7 +262,7 @@ QByteArray TcpSource::read(int waitMs)
             continue;
         }
         case State::Connecting:
-            if (connectionEnded(std::max<qint64>(0, std::min(left, m_deadlineMs - now)))) {
+            if (waitConnected(std::max<qint64>(0, std::min(left, m_deadlineMs - now)))) {
                 m_socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
                 ++m_connections;
                 m_state = State::Connected;

@@ -91,8 +91,8 @@ private:
     void startAttempt();
     void connectNext();
     void fail(const QString &why);
-    // Whether the connection under way is up, waiting up to waitMs for it.
-    bool connectionEnded(qint64 waitMs);
+    // Whether the connection under way is up, waiting up to waitMs for it; false also when it failed.
+    bool waitConnected(qint64 waitMs);
     QByteArray takeBytes();
 
     State m_state = State::Waiting;
